@@ -1,0 +1,61 @@
+#include "app/KVNoDevice.h"
+
+#include "TesselImages.h"
+#include "ui/Palette.h"
+
+namespace
+{
+juce::Image loadImage (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+} // namespace
+
+KVNoDevice::KVNoDevice()
+{
+    addAndMakeVisible (background);
+    background.setImage (loadImage (TesselImages::no_device_background_png, TesselImages::no_device_background_pngSize));
+
+    addAndMakeVisible (statusLabel);
+    statusLabel.setText ("No Device Connected.", juce::dontSendNotification);
+    statusLabel.setFont (juce::Font (25.0f, juce::Font::plain));
+    statusLabel.setJustificationType (juce::Justification::centred);
+    statusLabel.setColour (juce::Label::textColourId, Palette::accent);
+    statusLabel.setEditable (false);
+
+    const auto buttonImage = loadImage (TesselImages::firmware_button_png, TesselImages::firmware_button_pngSize);
+    firmwareButton.setImages (true, true, true,
+                              buttonImage, 1.0f, juce::Colours::transparentBlack,
+                              buttonImage, 0.8f, juce::Colours::transparentBlack,
+                              buttonImage, 0.5f, juce::Colours::transparentBlack,
+                              0.0f);
+    firmwareButton.setButtonText ("firmware");
+
+    addAndMakeVisible (firmwareButton);
+    firmwareButton.addListener (this);
+    firmwareButton.setVisible (false);
+}
+
+KVNoDevice::~KVNoDevice()
+{
+    firmwareButton.removeListener (this);
+}
+
+void KVNoDevice::paint (juce::Graphics&)
+{
+}
+
+void KVNoDevice::resized()
+{
+    background.setBounds (0, 0, getWidth(), getHeight());
+    statusLabel.setBounds (100, 300, 580, 50);
+    firmwareButton.setBounds (270, 215, 238, 58);
+}
+
+void KVNoDevice::buttonClicked (juce::Button* button)
+{
+    if (! button->getButtonText().equalsIgnoreCase ("firmware"))
+        return;
+
+    // The firmware update itself lands with the update job.
+}

@@ -1,0 +1,150 @@
+#include "device/LiveLink.h"
+
+#include <cstdio>
+#include <map>
+
+#include "app/KVNoDevice.h"
+#include "app/MainContentComponent.h"
+#include "device/ProtocolCodes.h"
+#include "device/ReplyDecoder.h"
+
+std::atomic<HidDeviceRef> deviceRef { nullptr };
+HidManager* managerRef = nullptr;
+std::function<std::unique_ptr<HidManager>()> hidManagerFactory = [] { return createPlatformHidManager(); };
+
+namespace
+{
+std::unique_ptr<HidManager> liveManager;
+
+// Each pedal's input buffer belongs to the link for as long as the device is
+// attached; a newer pedal gets its own.
+std::map<HidDeviceRef, std::unique_ptr<uint8_t[]>> inputBuffers;
+
+bool readId (HidDeviceRef device, const char* key, int& id)
+{
+    int32_t value = 0;
+    if (! device->getIntProperty (key, value))
+        return false;
+
+    id = value & 0xffff;
+    return true;
+}
+
+juce::String productNameOf (HidDeviceRef device)
+{
+    juce::String product;
+    device->getStringProperty (HidDevice::productKey, product);
+    return returnCFString (product);
+}
+
+void showOnNoDevicePage (void* context, const juce::String& name, bool showFirmwareButton)
+{
+    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
+
+    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
+    {
+        if (hub == nullptr)
+            return;
+
+        auto* page = hub->noDevice.get();
+        page->firmwareButton.setVisible (showFirmwareButton);
+        page->deviceName = name;
+        page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);
+    });
+}
+} // namespace
+
+void startLiveLink (MainContentComponent& hub)
+{
+    stopLiveLink();
+
+    liveManager = hidManagerFactory();
+    managerRef = liveManager.get();
+
+    if (managerRef == nullptr)
+        return;
+
+    managerRef->setDeviceMatching (Usb::manufacturer);
+    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &hub);
+    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &hub);
+
+    if (managerRef->open() != kHidSuccess)
+        printf ("The USB device watcher could not start; no pedal will be found.\n");
+}
+
+void stopLiveLink()
+{
+    deviceRef = nullptr;
+    managerRef = nullptr;
+    liveManager.reset();
+    inputBuffers.clear();
+}
+
+void sendLiveFrame (const HidPacket& packet)
+{
+    auto* device = deviceRef.load();
+    if (device == nullptr)
+        return;
+
+    if (device->setReport (HidReportType::output, 0, packet.data(), HidPacket::size) != kHidSuccess)
+        printf ("error");
+}
+
+juce::String returnCFString (const juce::String& text)
+{
+    const auto utf8 = text.toStdString();
+    printf ("%.*s\n\n", (int) utf8.size(), utf8.c_str());
+    return text;
+}
+
+juce::String trimProductName (const juce::String& productName)
+{
+    return productName.trimCharactersAtStart ("KORVEL ");
+}
+
+void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRef device)
+{
+    if (device == nullptr)
+        return;
+
+    int vendorId = 0, productId = 0;
+    if (! readId (device, HidDevice::vendorIdKey, vendorId) || ! readId (device, HidDevice::productIdKey, productId))
+        return;
+
+    if (vendorId == Usb::updateModeVendorId && productId == Usb::updateModeProductId)
+    {
+        // A pedal in its update mode: no link, but the page offers the
+        // firmware button and remembers the name to check firmware against.
+        showOnNoDevicePage (context, productNameOf (device), true);
+        return;
+    }
+
+    if (vendorId != Usb::korvelVendorId || productId < Usb::firstPedalProductId || productId > Usb::lastPedalProductId)
+        return;
+
+    showOnNoDevicePage (context, trimProductName (productNameOf (device)), false);
+
+    deviceRef = device;
+
+    auto& buffer = inputBuffers[device];
+    buffer.reset (new uint8_t[HidPacket::size]());
+    device->registerInputReportCallback (buffer.get(), HidPacket::size, MyInputCallback, context);
+
+    sendLiveFrame (HidPacket::command (Command::identify));
+}
+
+void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef device)
+{
+    deviceRef = nullptr;
+
+    // The manager keeps the device alive until this callback returns, and
+    // reports from it can no longer arrive, so its buffer can go now.
+    inputBuffers.erase (device);
+
+    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
+    juce::MessageManager::callAsync ([hub]
+    {
+        if (hub != nullptr)
+            hub->disconnect();
+    });
+}

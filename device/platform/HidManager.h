@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <juce_core/juce_core.h>
+
+// The small HID layer the live link stands on. It gives exactly what the
+// editor needs of the operating system's HID manager: notices when a device of
+// our manufacturer is attached or removed (with its IDs and strings), its
+// 64-byte input reports delivered on the message thread, and a way to send a
+// 64-byte output report. A Linux implementation (udev + /dev/hidraw) serves
+// real users; tests use a simulated one fed by the pedal simulator.
+
+using HidResult = int;
+constexpr HidResult kHidSuccess = 0;
+constexpr HidResult kHidError = -1;
+
+enum class HidReportType
+{
+    input,
+    output
+};
+
+class HidDevice;
+using HidDeviceRef = HidDevice*;
+
+// Mirrors the shape of the OS callbacks: a context pointer handed over at
+// registration, a result, the sender and the device.
+using HidDeviceCallback = void (*) (void* context, HidResult result, void* sender, HidDeviceRef device);
+using HidReportCallback = void (*) (void* context, HidResult result, void* sender, HidReportType type,
+                                    uint32_t reportID, uint8_t* report, long reportLength);
+
+/** One attached HID device. The manager owns it; a HidDeviceRef stays valid
+    until the device has been removed and the removal callback has returned. */
+class HidDevice
+{
+public:
+    virtual ~HidDevice() = default;
+
+    // Property keys, as the OS names them.
+    static constexpr const char* vendorIdKey = "VendorID";
+    static constexpr const char* productIdKey = "ProductID";
+    static constexpr const char* productKey = "Product";
+    static constexpr const char* manufacturerKey = "Manufacturer";
+
+    /** A numeric property; false when the device has none (or it isn't a number). */
+    virtual bool getIntProperty (const char* key, int32_t& value) const = 0;
+
+    /** A text property; false when the device has none. */
+    virtual bool getStringProperty (const char* key, juce::String& value) const = 0;
+
+    /** Sends one output report. The report ID goes on the wire in front of
+        the data, so a 64-byte report with ID 0 travels as 65 bytes. */
+    virtual HidResult setReport (HidReportType type, uint32_t reportID, const uint8_t* data, long length) = 0;
+
+    /** From now on each input report of this device is copied into buffer
+        (up to length bytes) and the callback runs, on the message thread. */
+    virtual void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) = 0;
+};
+
+/** Finds the devices of one manufacturer and follows them while the program runs. */
+class HidManager
+{
+public:
+    virtual ~HidManager() = default;
+
+    /** Only devices whose manufacturer string is exactly this are reported. */
+    virtual void setDeviceMatching (const juce::String& manufacturer) = 0;
+
+    virtual void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) = 0;
+    virtual void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) = 0;
+
+    /** Starts watching. Devices that are already attached are reported
+        through the matching callback once the message loop runs.
+        Returns kHidSuccess, or kHidError when the layer cannot start. */
+    virtual HidResult open() = 0;
+};
+
+/** The implementation for this platform: udev and /dev/hidraw on Linux. */
+std::unique_ptr<HidManager> createPlatformHidManager();

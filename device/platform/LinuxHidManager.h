@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/platform/HidManager.h"
+
+struct udev;
+struct udev_device;
+struct udev_monitor;
+
+class LinuxHidDevice;
+
+/** The HID layer on Linux: udev tells us which hidraw nodes exist and when
+    they come and go, and each matching pedal is driven through its
+    /dev/hidrawN node. Everything happens on the message thread.
+
+    Access to the nodes comes from the udev rule the package installs
+    (resources/linux/60-tessel-editor.rules). */
+class LinuxHidManager final : public HidManager
+{
+public:
+    LinuxHidManager();
+
+    /** Stops watching, closes every node and frees udev. No removal callbacks
+        are made. */
+    ~LinuxHidManager() override;
+
+    void setDeviceMatching (const juce::String& manufacturer) override;
+    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override;
+    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override;
+    HidResult open() override;
+
+private:
+    struct Entry
+    {
+        std::unique_ptr<LinuxHidDevice> device;
+        uint64_t serial = 0;
+        int failedOpens = 0;
+        bool reported = false;
+        bool removing = false;
+    };
+
+    void handleMonitorEvents();
+    void deviceAppeared (udev_device* hidraw);
+    void deviceDisappeared (udev_device* hidraw);
+    void tryToOpen (uint64_t serial);
+    void reportLater (uint64_t serial);
+    void report (uint64_t serial);
+
+    Entry* findBySerial (uint64_t serial);
+    Entry* findBySysPath (const std::string& sysPath);
+    void eraseBySerial (uint64_t serial);
+    HidResult giveUp (const char* why);
+    void releaseUdev();
+
+    udev* udevContext = nullptr;
+    udev_monitor* monitor = nullptr;
+    bool watchingMonitor = false;
+
+    // Until setDeviceMatching is called nothing matches: we never open the
+    // hidraw nodes of keyboards and mice just because nobody said what to look for.
+    std::optional<std::string> wantedManufacturer;
+
+    HidDeviceCallback matchingCallback = nullptr;
+    void* matchingContext = nullptr;
+    HidDeviceCallback removalCallback = nullptr;
+    void* removalContext = nullptr;
+
+    std::vector<std::unique_ptr<Entry>> entries;
+
+    // Entries are named by serial, not pointer or path, in the timers and
+    // messages that refer to them: a pedal unplugged and plugged back in has
+    // the same path but is a new entry.
+    uint64_t nextSerial = 1;
+
+    // Fd callbacks, timers and posted messages hold this cell, which the
+    // destructor empties, so none of them touches a manager that has gone.
+    std::shared_ptr<LinuxHidManager*> lifetime;
+
+    JUCE_DECLARE_NON_COPYABLE (LinuxHidManager)
+};

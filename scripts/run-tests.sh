@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test: once in a
+# plain Release build, once under AddressSanitizer and UBSan. Ends with a
+# pass/fail count.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh || exit 1
+
+jobs=$(nproc)
+passed=0
+failed=0
+
+source scripts/virtual-display.sh
+trap tessel_stop_virtual_display EXIT
+tessel_start_virtual_display || exit 1
+
+run_suite()
+{
+    local dir=$1 label=$2
+    shift 2
+
+    echo "== $label: building"
+    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null \
+        || ! cmake --build "$dir" -j "$jobs"; then
+        echo "== $label: build failed"
+        failed=$((failed + 1))
+        return
+    fi
+
+    echo "== $label: testing"
+    local log="$dir/ctest.log"
+    (cd "$dir" && ctest -j "$jobs" --output-on-failure --timeout 300) 2>&1 | tee "$log"
+
+    # "100% tests passed, 0 tests failed out of 42"
+    local line total bad
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [ -z "$line" ]; then
+        echo "== $label: ctest gave no summary"
+        failed=$((failed + 1))
+        return
+    fi
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/')
+    total=$(echo "$line" | sed -E 's/.* failed out of ([0-9]+).*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
+
+run_suite build "Release"
+run_suite build-sanitize "AddressSanitizer + UBSan" -DTESSEL_SANITIZE=ON
+
+echo
+echo "tests: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <juce_core/juce_core.h>
+
+#include "device/HidPacket.h"
+#include "device/ProtocolCodes.h"
+
+namespace tessel::sim
+{
+/** What the USB bus sees of a device. */
+struct UsbIdentity
+{
+    int vendorId = 0;
+    int productId = 0;
+    juce::String manufacturer;
+    juce::String product;
+};
+
+/** Something the device's reports go to: the live link's simulated device,
+    or (for the transfer jobs) an open handle of the fake hidapi. Every open
+    endpoint gets its own copy of each report, as hidraw does. */
+class ReportSink
+{
+public:
+    virtual ~ReportSink() = default;
+    virtual void deliverReport (const HidPacket& report) = 0;
+};
+
+/** Misbehaviour on demand, applied to the next answer of the named command. */
+enum class Fault
+{
+    noAnswer,     // the answer is never sent
+    badChecksum,  // the answer's checksum is off by one
+    wrongCode,    // the answer carries a code the host doesn't expect
+    unplug        // the device disappears instead of answering
+};
+
+/** A pedal of one kind, speaking the pedal's side of the protocol. It is
+    thread-safe: the live link talks to it from the message thread while a
+    transfer job may talk to it from a worker thread. */
+class PedalSimulator : public std::enable_shared_from_this<PedalSimulator>
+{
+public:
+    /** A pedal in its normal mode, with its USB identity and model code. */
+    static std::shared_ptr<PedalSimulator> create (DeviceKind kind);
+
+    /** A pedal restarted in its firmware-update mode. */
+    static std::shared_ptr<PedalSimulator> createUpdateModeDevice (const juce::String& product = "TESSEL AMP");
+
+    PedalSimulator (DeviceKind kind, UsbIdentity identity);
+    virtual ~PedalSimulator() = default;
+
+    DeviceKind kind() const noexcept { return pedalKind; }
+    const UsbIdentity& identity() const noexcept { return usb; }
+
+    /** The 5-character model code this kind answers the identify command with. */
+    static const char* modelCodeFor (DeviceKind kind);
+
+    // ---- host to pedal
+    /** One output report as it arrives from the host (64 bytes, no report ID). */
+    void receive (const uint8_t* data, long length);
+
+    /** Every frame received so far, in order. */
+    std::vector<HidPacket> receivedFrames() const;
+    void clearReceivedFrames();
+
+    // ---- pedal to host
+    /** Sends a report of the pedal's own (a knob turned on the pedal). */
+    void sendReport (const HidPacket& report);
+
+    void attachSink (ReportSink* sink);
+    void detachSink (ReportSink* sink);
+
+    /** The next answer to `command` (any command when -1) misbehaves. */
+    void injectFault (Fault fault, int command = -1);
+
+    /** Called when a fault asks for the device to vanish; the bus sets it. */
+    std::function<void()> onUnplugRequested;
+
+protected:
+    /** Handles one well-formed command; appends the answers it gives. */
+    virtual void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
+
+    mutable std::mutex stateLock;
+
+private:
+    void deliver (HidPacket report);
+    bool applyFault (uint8_t command, std::vector<HidPacket>& answers);
+
+    const DeviceKind pedalKind;
+    const UsbIdentity usb;
+
+    std::vector<HidPacket> received;
+
+    struct PendingFault
+    {
+        Fault fault;
+        int command;
+    };
+    std::deque<PendingFault> faults;
+
+    mutable std::mutex sinkLock;
+    std::vector<ReportSink*> sinks;
+};
+} // namespace tessel::sim

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "device/platform/HidManager.h"
+#include "support/PedalSimulator.h"
+
+namespace tessel::sim
+{
+/** The USB bus of the simulated machine: which devices are plugged in.
+    The simulated HID manager follows it as the real one follows udev. */
+class SimulatedUsbBus
+{
+public:
+    SimulatedUsbBus();
+    ~SimulatedUsbBus();
+
+    /** Plugs a device in; a running HID manager hears of it on the message thread. */
+    void plug (std::shared_ptr<PedalSimulator> device);
+
+    /** Pulls a device out; may be called from any thread. */
+    void unplug (const std::shared_ptr<PedalSimulator>& device);
+
+    std::vector<std::shared_ptr<PedalSimulator>> pluggedDevices() const;
+    bool isPlugged (const std::shared_ptr<PedalSimulator>& device) const;
+
+    /** A HID manager that sees this bus's devices. */
+    std::unique_ptr<HidManager> createHidManager();
+
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+        virtual void deviceAttached (std::shared_ptr<PedalSimulator> device) = 0;
+        virtual void deviceRemoved (std::shared_ptr<PedalSimulator> device) = 0;
+    };
+
+    void addListener (Listener* listener);
+    void removeListener (Listener* listener);
+
+private:
+    mutable std::recursive_mutex lock;
+    std::vector<std::shared_ptr<PedalSimulator>> devices;
+    std::vector<Listener*> listeners;
+};
+} // namespace tessel::sim
