@@ -1,18 +1,26 @@
 #include "device/ReplyDecoder.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 
+#include "app/MainContentComponent.h"
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
+#include "pages/KVAMPView.h"
+#include "pages/PageControls.h"
+#include "ui/Dialogs.h"
 
 uint32_t Device = kindNone;
 uint32_t AlgorithmNumber = 0;
 
 namespace
 {
+using Report = std::array<uint8_t, HidPacket::size>;
+using Hub = juce::Component::SafePointer<MainContentComponent>;
+
 struct ModelCode
 {
     const char* code;
@@ -26,16 +34,43 @@ constexpr ModelCode modelCodes[] = {
     { "VQC-2", kindCAB },
 };
 
+constexpr int modelCodeLength = 5;
+constexpr int nameOffset = 4;
+
+/** Runs `action` later on the message thread with the hub, unless the hub has gone by then. */
+template <typename Action>
+void post (MainContentComponent* hub, Action action)
+{
+    Hub safeHub (hub);
+    juce::MessageManager::callAsync ([safeHub, action]
+    {
+        if (auto* h = safeHub.getComponent())
+            action (*h);
+    });
+}
+
 DeviceKind kindFromModelCode (const uint8_t* code)
 {
     for (const auto& model : modelCodes)
-        if (std::memcmp (code, model.code, 5) == 0)
+        if (std::memcmp (code, model.code, modelCodeLength) == 0)
             return model.kind;
 
     return kindNone;
 }
 
-void handleIdentity (const uint8_t* report)
+int recordSizeOf (uint32_t kind)
+{
+    switch (kind)
+    {
+        case kindAMP: return AMPShape::size;
+        case kindMOD:
+        case kindDLY: return EffectShape::size;
+        case kindCAB: return CABShape::size;
+        default: return 0;
+    }
+}
+
+void handleIdentity (MainContentComponent* hub, const uint8_t* report)
 {
     const auto kind = kindFromModelCode (report + 2);
     if (kind == kindNone)
@@ -45,6 +80,8 @@ void handleIdentity (const uint8_t* report)
 
     if (kind == kindCAB)
     {
+        // The CAB pedal has no algorithm names: show its page and fetch its patches.
+        post (hub, [] (MainContentComponent& h) { h.UpdateMainView ((int) Device); });
         DEVICEHID_DEBUG_TRANS_STATE (1);
         return;
     }
@@ -53,9 +90,144 @@ void handleIdentity (const uint8_t* report)
     DEVICEHID_DEBUG_GET_ALGOR_NAME (0);
     AlgorithmNumber = 1;
 }
+
+juce::String nameFrom (const uint8_t* report)
+{
+    // Bytes 4 .. n+1, never past the last payload byte, ending early at a NUL;
+    // bytes above 0x7F stand for U+0080 .. U+00FF.
+    const int n = report[1];
+    const int end = std::min (n + 2, (int) HidPacket::checksumOffset);
+
+    juce::String name;
+    for (int i = nameOffset; i < end && report[i] != 0; ++i)
+        name += juce::String::charToString ((juce::juce_wchar) report[i]);
+
+    return name;
+}
+
+void appendNamesToPage (MainContentComponent& hub)
+{
+    switch (Device)
+    {
+        case kindAMP:
+            hub.ampView->algorithmListModel.ampNames.addArray (hub.names);
+            hub.ampView->algorithmList.updateContent();
+            break;
+
+        default:
+            break;
+    }
+}
+
+void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
+{
+    const auto name = nameFrom (report);
+    post (hub, [name] (MainContentComponent& h) { h.names.add (name); });
+
+    // The pedal says how many names it has. A count the loop has already
+    // reached (0 included) ends the list, so a pedal reporting no names can't
+    // keep the editor asking for ever.
+    const uint32_t count = report[2];
+    if (AlgorithmNumber >= count)
+    {
+        DEVICEHID_DEBUG_TRANS_STATE (1);
+        post (hub, [] (MainContentComponent& h)
+        {
+            appendNamesToPage (h);
+            h.UpdateMainView ((int) Device);
+        });
+        return;
+    }
+
+    DEVICEHID_DEBUG_GET_ALGOR_NAME ((int) AlgorithmNumber);
+    ++AlgorithmNumber;
+}
+
+void sendEndOfDumpCommands()
+{
+    DEVICEHID_DEBUG_TRANS_STATE (0);
+    DEVICEHID_DEBUG_GET_BYPASS();
+
+    if (Device == kindDLY)
+        sendLiveFrame (HidPacket::command (Command::getMaxDelay));
+
+    if (Device == kindMOD || Device == kindDLY)
+        DEVICEHID_DEBUG_GET_TAPTEMP();
+}
+
+void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
+{
+    const auto size = recordSizeOf (Device);
+    if (size == 0 || hub == nullptr)
+        return;
+
+    // Ending the transfer state makes the pedal answer 0x65, which asks for
+    // record 0 again. For a pedal with one patch that record is the last one
+    // once more, so the end of the dump is only taken from a record the page
+    // doesn't hold yet; a re-reported record just replaces its copy.
+    const int count = report[2];
+    const int index = report[4];
+    if (index + 1 == count && hub->holdsRecord (index) == false)
+        sendEndOfDumpCommands();
+
+    std::array<uint8_t, PatchRecord::maxSize> record {};
+    std::memcpy (record.data(), report + 2, (size_t) size);
+    hub->UpdateAlgorithmPreset (record);
+}
+
+void handlePatchReport (MainContentComponent* hub, int patch)
+{
+    if (hub == nullptr)
+        return;
+
+    switch (hub->firstVisiblePage())
+    {
+        case kindAMP:
+            PageControls::selectRowQuietly (hub->ampView->patchList, patch, false);
+            hub->ampView->updateAmpInformation (patch);
+            break;
+
+        default:
+            break;
+    }
+}
+
+void handleAlgorithmReport (MainContentComponent* hub, int algorithm)
+{
+    if (hub == nullptr)
+        return;
+
+    switch (hub->firstVisiblePage())
+    {
+        case kindAMP:
+            PageControls::selectRowQuietly (hub->ampView->algorithmList, algorithm, true);
+            hub->ampView->UpdateDiagnosticsBox (algorithm);
+            break;
+
+        default:
+            break;
+    }
+}
+
+void handleBypassReport (MainContentComponent* hub, int state)
+{
+    if (hub == nullptr)
+        return;
+
+    switch (hub->firstVisiblePage())
+    {
+        case kindAMP:
+            hub->ampView->bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
+            hub->ampView->setAllViewEnabled (state != 0);
+            break;
+
+        default:
+            break;
+    }
+}
 } // namespace
 
-void MyInputCallback (void*, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
+void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
 {
     if (report == nullptr || reportLength < HidPacket::size)
         return;
@@ -66,9 +238,61 @@ void MyInputCallback (void*, HidResult, void*, HidReportType, uint32_t, uint8_t*
         return;
     }
 
+    auto* hub = static_cast<MainContentComponent*> (context);
+
     switch (report[0])
     {
-        case Reply::identity: handleIdentity (report); break;
-        default: break;
+        case Reply::factoryReset:
+            post (hub, [] (MainContentComponent&)
+            {
+                Dialogs::showMessage ("Factory reset successful.",
+                                      "Please disconnect both USB and power jacks and reconnect.");
+            });
+            break;
+
+        case Reply::presetRecord:
+            handlePresetRecord (hub, report);
+            break;
+
+        case Reply::knob:
+            if (hub != nullptr)
+                hub->SetSliderValue (report[2], report[3]);
+            break;
+
+        case Reply::identity:
+            handleIdentity (hub, report);
+            break;
+
+        case Reply::patch:
+            handlePatchReport (hub, report[2]);
+            break;
+
+        case Reply::algorithm:
+            handleAlgorithmReport (hub, report[2]);
+            break;
+
+        case Reply::bypass:
+            handleBypassReport (hub, report[2]);
+            break;
+
+        case Reply::cabSimulation:
+            if (hub != nullptr)
+                hub->SetCABSIMButton (report[2]);
+            break;
+
+        case Reply::saveComplete:
+            post (hub, [] (MainContentComponent&) { Dialogs::showMessage ({}, "Save complete."); });
+            break;
+
+        case Reply::algorithmName:
+            handleAlgorithmName (hub, report);
+            break;
+
+        case Reply::transferState:
+            DEVICEHID_DEBUG_OUT_PRESET (0);
+            break;
+
+        default:
+            break;
     }
 }

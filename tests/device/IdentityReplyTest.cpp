@@ -18,7 +18,8 @@ TEST (IdentityReply, TheModelCodeSetsThePedalKindAndStartsItsConversation)
     // AMP, MOD and DLY pedals are asked for their first algorithm name.
     EXPECT_EQ (frames[1].code(), Command::getAlgorithmName);
     EXPECT_EQ (frames[1][2], 0);
-    EXPECT_EQ (AlgorithmNumber, 1u);
+    EXPECT_EQ (frames[2].code(), Command::getAlgorithmName);
+    EXPECT_EQ (frames[2][2], 1);
 }
 
 TEST (IdentityReply, TheCabPedalGoesStraightToTheTransferState)

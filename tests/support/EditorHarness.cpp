@@ -1,6 +1,8 @@
 #include "support/EditorHarness.h"
 
+#include "app/PromptWindow.h"
 #include "device/LiveLink.h"
+#include "pages/KVAMPView.h"
 #include "device/ReplyDecoder.h"
 
 namespace tessel::test
@@ -15,6 +17,11 @@ void resetLinkGlobals()
 EditorHarness::EditorHarness()
 {
     resetLinkGlobals();
+
+    auto recording = std::make_unique<RecordingDialogs>();
+    dialogs = recording.get();
+    previousDialogs = Dialogs::setHandler (std::move (recording));
+
     hidManagerFactory = [this] { return bus.createHidManager(); };
     content = std::make_unique<MainContentComponent>();
     pumpPending();
@@ -26,6 +33,32 @@ EditorHarness::~EditorHarness()
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
     resetLinkGlobals();
+    Dialogs::setHandler (std::move (previousDialogs));
+}
+
+std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (DeviceKind kind, int patchCount)
+{
+    auto pedal = sim::PedalSimulator::create (kind);
+    pedal->setPatches (patchCount);
+    return connect (pedal);
+}
+
+std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (std::shared_ptr<sim::PedalSimulator> pedal)
+{
+    bus.plug (pedal);
+
+    // The dump is over once the pedal has been asked for its bypass state
+    // and that answer has been handled.
+    pumpUntil ([&]
+    {
+        for (auto& frame : pedal->receivedFrames())
+            if (frame.code() == Command::getBypass)
+                return content->loadingWindow == nullptr;
+        return false;
+    }, 10000);
+
+    pumpPending();
+    return pedal;
 }
 
 std::shared_ptr<sim::PedalSimulator> EditorHarness::plugIn (DeviceKind kind)

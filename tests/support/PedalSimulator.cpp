@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "pages/AlgorithmCatalog.h"
+
 namespace tessel::sim
 {
 namespace
@@ -58,6 +60,186 @@ std::shared_ptr<PedalSimulator> PedalSimulator::createUpdateModeDevice (const ju
 PedalSimulator::PedalSimulator (DeviceKind kind, UsbIdentity identity)
     : pedalKind (kind), usb (std::move (identity))
 {
+    // The pedal's names are the catalogue's, so the two can never drift apart.
+    switch (kind)
+    {
+        case kindAMP: names = ::algorithmNames ("AMP"); break;
+        case kindMOD: names = ::algorithmNames ("MOD"); break;
+        case kindDLY: names = ::algorithmNames ("DLY"); break;
+        default: break;
+    }
+
+    if (kind != kindNone)
+        setPatches (defaultPatchCount);
+}
+
+int PedalSimulator::recordSizeFor (DeviceKind kind)
+{
+    switch (kind)
+    {
+        case kindAMP: return 10;
+        case kindMOD:
+        case kindDLY: return 14;
+        case kindCAB: return 12;
+        case kindNone: break;
+    }
+    return 0;
+}
+
+int PedalSimulator::algorithmByte() const
+{
+    return pedalKind == kindCAB ? 7 : 9;
+}
+
+int PedalSimulator::cabSimulationByte() const
+{
+    return pedalKind == kindAMP ? 8 : -1;
+}
+
+void PedalSimulator::setPatches (int count)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    const auto size = recordSizeFor (pedalKind) - 3;
+    const auto nameCount = std::max (1, names.size());
+
+    patches.clear();
+    for (int p = 0; p < count; ++p)
+    {
+        Parameters parameters ((size_t) size, 0);
+        for (int k = 0; k < 5 && k < size; ++k)
+            parameters[(size_t) k] = (uint8_t) ((p * 7 + k * 13 + 5) % 100);
+
+        switch (pedalKind)
+        {
+            case kindAMP:
+                parameters[5] = (uint8_t) (p % 3 == 0 ? 1 : 0);  // cabinet simulation, 1 = off
+                parameters[6] = (uint8_t) (p % nameCount);
+                break;
+            case kindMOD:
+            case kindDLY:
+                parameters[5] = (uint8_t) (p % 2);               // trail
+                parameters[6] = (uint8_t) (p % nameCount);
+                parameters[7] = (uint8_t) (p % 3);               // input mode
+                parameters[8] = (uint8_t) (p % 4);               // expression target
+                parameters[9] = (uint8_t) (p % 20);              // range minimum
+                parameters[10] = (uint8_t) (80 + p % 21);        // range maximum
+                break;
+            case kindCAB:
+                parameters[4] = (uint8_t) (p % 100);             // IR
+                parameters[5] = (uint8_t) (p % 12);              // microphone
+                parameters[6] = (uint8_t) (p % 9);               // power amp
+                parameters[7] = (uint8_t) (p % 10);
+                parameters[8] = (uint8_t) ((p + 3) % 10);
+                break;
+            case kindNone:
+                break;
+        }
+        patches.push_back (parameters);
+    }
+    current = 0;
+}
+
+void PedalSimulator::setAlgorithmNames (const juce::StringArray& newNames)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    names = newNames;
+}
+
+void PedalSimulator::setReportedNameCount (int count)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    reportedNameCount = count;
+}
+
+std::vector<uint8_t> PedalSimulator::recordOf (int patch) const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    const bool valid = patch >= 0 && patch < (int) patches.size();
+    std::vector<uint8_t> record (valid ? 3 + patches[(size_t) patch].size() : 3, 0);
+    record[0] = (uint8_t) patches.size();
+    record[1] = (uint8_t) current;
+    record[2] = (uint8_t) patch;
+    if (valid)
+        std::copy (patches[(size_t) patch].begin(), patches[(size_t) patch].end(), record.begin() + 3);
+    return record;
+}
+
+PedalSimulator::Parameters PedalSimulator::parametersOf (int patch) const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return patches.at ((size_t) patch);
+}
+
+int PedalSimulator::patchCount() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return (int) patches.size();
+}
+
+int PedalSimulator::currentPatch() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return current;
+}
+
+int PedalSimulator::bypassState() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return bypass;
+}
+
+juce::StringArray PedalSimulator::algorithmNames() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return names;
+}
+
+void PedalSimulator::turnKnob (int knob, int value)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        if (current < (int) patches.size() && knob >= 0 && knob < 5)
+            patches[(size_t) current][(size_t) knob] = (uint8_t) value;
+    }
+    sendReport (HidPacket::command (Reply::knob, { knob, value }));
+}
+
+void PedalSimulator::selectPatchOnPedal (int patch)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        current = patch;
+    }
+    sendReport (HidPacket::command (Reply::patch, { patch }));
+}
+
+void PedalSimulator::selectAlgorithmOnPedal (int algorithm)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        if (current < (int) patches.size())
+            patches[(size_t) current][(size_t) (algorithmByte() - 3)] = (uint8_t) algorithm;
+    }
+    sendReport (HidPacket::command (Reply::algorithm, { algorithm }));
+}
+
+void PedalSimulator::setBypassOnPedal (int state)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        bypass = state;
+    }
+    sendReport (HidPacket::command (Reply::bypass, { state }));
+}
+
+void PedalSimulator::setCabSimulationOnPedal (int state)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        if (cabSimulationByte() > 0 && current < (int) patches.size())
+            patches[(size_t) current][(size_t) (cabSimulationByte() - 3)] = (uint8_t) state;
+    }
+    sendReport (HidPacket::command (Reply::cabSimulation, { state }));
 }
 
 const char* PedalSimulator::modelCodeFor (DeviceKind kind)
@@ -110,6 +292,12 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
     if (it == faults.end())
         return false;
 
+    if (it->skip > 0)
+    {
+        --it->skip;
+        return false;
+    }
+
     const auto fault = it->fault;
     faults.erase (it);
 
@@ -138,6 +326,10 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
 void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
+    const int arg0 = command[2];
+    const int arg1 = command[3];
+    const auto patchIsValid = [this] (int p) { return p >= 0 && p < (int) patches.size(); };
+
     switch (command.code())
     {
         case Command::identify:
@@ -147,6 +339,95 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
                                                    { code[0], code[1], code[2], code[3], code[4] }));
             break;
         }
+
+        case Command::getAlgorithmName:
+        {
+            if (pedalKind == kindNone || pedalKind == kindCAB)
+                break;
+
+            const auto count = reportedNameCount >= 0 ? reportedNameCount : names.size();
+            const auto name = names[arg0].toStdString();
+            const auto length = std::min<size_t> (name.size(), HidPacket::maxPayload - 2);
+
+            HidPacket reply;
+            reply.bytes[0] = Reply::algorithmName;
+            reply.bytes[1] = (uint8_t) (length + 2);
+            reply.bytes[2] = (uint8_t) count;
+            reply.bytes[3] = (uint8_t) arg0;
+            std::copy_n (name.begin(), length, reply.bytes.begin() + 4);
+            reply.seal();
+            answers.push_back (reply);
+            break;
+        }
+
+        case Command::transferState:
+            if (pedalKind != kindNone)
+                answers.push_back (HidPacket::command (Reply::transferState, { arg0 }));
+            break;
+
+        case Command::requestPreset:
+        {
+            if (! patchIsValid (arg0))
+                break;
+
+            HidPacket reply;
+            reply.bytes[0] = Reply::presetRecord;
+            reply.bytes[1] = (uint8_t) recordSizeFor (pedalKind);
+            reply.bytes[2] = (uint8_t) patches.size();
+            reply.bytes[3] = (uint8_t) current;
+            reply.bytes[4] = (uint8_t) arg0;
+            std::copy (patches[(size_t) arg0].begin(), patches[(size_t) arg0].end(), reply.bytes.begin() + 5);
+            reply.seal();
+            answers.push_back (reply);
+            break;
+        }
+
+        case Command::setKnob:
+            if (patchIsValid (current) && arg0 >= 0 && arg0 < 5)
+                patches[(size_t) current][(size_t) arg0] = (uint8_t) arg1;
+            break;
+
+        case Command::selectPatch:
+            if (patchIsValid (arg0))
+                current = arg0;
+            break;
+
+        case Command::selectAlgorithm:
+            if (patchIsValid (current))
+                patches[(size_t) current][(size_t) (algorithmByte() - 3)] = (uint8_t) arg0;
+            break;
+
+        case Command::setBypass:
+            bypass = arg0;
+            break;
+
+        case Command::getBypass:
+            answers.push_back (HidPacket::command (Reply::bypass, { bypass }));
+            break;
+
+        case Command::setCabSimulation:
+            // The record keeps 1 for off, the command says 1 for on.
+            if (cabSimulationByte() > 0 && patchIsValid (current))
+                patches[(size_t) current][(size_t) (cabSimulationByte() - 3)] = (uint8_t) (arg0 == 1 ? 0 : 1);
+            break;
+
+        case Command::writePreset:
+        {
+            const int target = arg0;
+            const int count = command.length() - 1;
+            if (patchIsValid (target) && count == recordSizeFor (pedalKind) - 3)
+                for (int i = 0; i < count; ++i)
+                    patches[(size_t) target][(size_t) i] = command[3 + i];
+            break;
+        }
+
+        case Command::save:
+            answers.push_back (HidPacket::command (Reply::saveComplete));
+            break;
+
+        case Command::factoryReset:
+            answers.push_back (HidPacket::command (Reply::factoryReset));
+            break;
 
         default:
             break;
@@ -189,9 +470,9 @@ void PedalSimulator::detachSink (ReportSink* sink)
     sinks.erase (std::remove (sinks.begin(), sinks.end(), sink), sinks.end());
 }
 
-void PedalSimulator::injectFault (Fault fault, int command)
+void PedalSimulator::injectFault (Fault fault, int command, int skip)
 {
     const std::lock_guard<std::mutex> guard (stateLock);
-    faults.push_back ({ fault, command });
+    faults.push_back ({ fault, command, skip });
 }
 } // namespace tessel::sim

@@ -77,11 +77,45 @@ public:
     void attachSink (ReportSink* sink);
     void detachSink (ReportSink* sink);
 
-    /** The next answer to `command` (any command when -1) misbehaves. */
-    void injectFault (Fault fault, int command = -1);
+    /** An answer to `command` (any command when -1) misbehaves: the first
+        one after `skip` more such commands have been answered normally.
+        Faults queue up and fire one after another. */
+    void injectFault (Fault fault, int command = -1, int skip = 0);
 
     /** Called when a fault asks for the device to vanish; the bus sets it. */
     std::function<void()> onUnplugRequested;
+
+    // ---- the pedal's own state
+    static constexpr int defaultPatchCount = 12;
+
+    /** One patch as the pedal stores it: the record bytes from 3 on (the
+        parameters), in the kind's layout. */
+    using Parameters = std::vector<uint8_t>;
+
+    /** The record the pedal would send for patch n (count, current, n, parameters). */
+    std::vector<uint8_t> recordOf (int patch) const;
+    Parameters parametersOf (int patch) const;
+    int patchCount() const;
+    int currentPatch() const;
+    int bypassState() const;
+    juce::StringArray algorithmNames() const;
+
+    /** Gives the pedal a different set of patches (all with these parameters). */
+    void setPatches (int count);
+    void setAlgorithmNames (const juce::StringArray& names);
+
+    /** Number of names the pedal claims in its name replies; -1 = the real count. */
+    void setReportedNameCount (int count);
+
+    /** The record size of this kind, and where its algorithm byte is. */
+    static int recordSizeFor (DeviceKind kind);
+
+    // ---- things done on the pedal itself, reported to the host
+    void turnKnob (int knob, int value);
+    void selectPatchOnPedal (int patch);
+    void selectAlgorithmOnPedal (int algorithm);
+    void setBypassOnPedal (int state);
+    void setCabSimulationOnPedal (int state);
 
 protected:
     /** Handles one well-formed command; appends the answers it gives. */
@@ -96,12 +130,22 @@ private:
     const DeviceKind pedalKind;
     const UsbIdentity usb;
 
+    int algorithmByte() const;
+    int cabSimulationByte() const;
+
     std::vector<HidPacket> received;
+
+    std::vector<Parameters> patches;
+    int current = 0;
+    int bypass = 1;
+    juce::StringArray names;
+    int reportedNameCount = -1;
 
     struct PendingFault
     {
         Fault fault;
         int command;
+        int skip;
     };
     std::deque<PendingFault> faults;
 

@@ -103,6 +103,150 @@ void drawFirmwareButton (juce::Graphics& g, juce::Rectangle<float> area)
 }
 
 //==============================================================================
+// The AMP page, 741 x 517, drawn at twice its size. The rectangles are the
+// bounds the page's resized() gives each control, so captions and wells are
+// placed from the controls themselves and move with them.
+namespace AmpPage
+{
+const juce::Rectangle<float> page{0.0f, 0.0f, 741.0f, 517.0f};
+const juce::Rectangle<float> versionLabel{547.0f, 10.0f, 149.0f, 34.0f};
+const juce::Rectangle<float> saveButton{51.0f, 276.0f, 40.0f, 20.0f};
+const juce::Rectangle<float> patchList{51.0f, 302.0f, 249.0f, 185.0f};
+const juce::Rectangle<float> algorithmList{320.0f, 290.0f, 227.0f, 185.0f};
+const juce::Rectangle<float> descriptionBox{562.0f, 290.0f, 128.0f, 173.0f};
+const juce::Rectangle<float> cabSwitch{622.0f, 145.0f, 19.0f, 39.0f};
+const juce::Rectangle<float> bypassSwitch{368.0f, 216.0f, 39.0f, 19.0f};
+const float knobX[] = {75.0f, 179.0f, 282.0f, 385.0f, 489.0f};
+const char* const knobCaptions[] = {"VOL", "BASS", "MIDDLE", "TREBLE", "GAIN"};
+
+juce::Rectangle<float> knob (int index)
+{
+    return {knobX[index], 128.0f, 87.0f, 87.0f};
+}
+} // namespace AmpPage
+
+void drawAmpPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    using namespace AmpPage;
+    scaleToPage (g, area, page);
+    drawTitledPanel (g, page, "AMP", versionLabel.getX(), 0xa3b1);
+
+    // The lists' frames sit 4 px outside the lists; the deck above spans the
+    // same width, so the page has one left and one right edge.
+    const auto left = patchList.getX() - 4.0f;
+    const auto right = descriptionBox.getRight() + 4.0f;
+
+    const juce::Rectangle<float> deck (left, 92.0f, right - left, 154.0f);
+    drawControlDeck (g, deck);
+
+    for (int i = 0; i < 5; ++i)
+        drawKnobWell (g, knob (i), knobCaptions[i]);
+
+    // The cab switch belongs to no knob: a rule sets it apart, and a plate as
+    // tall as the knobs' dials holds it level with them. Its caption shares
+    // the knobs' caption row.
+    const auto captionRow = knobCaptionArea (knob (0));
+    const auto lastWell = knobDial (knob (4));
+    const auto ruleX = (lastWell.centre.x + lastWell.radius + cabSwitch.getX()) * 0.5f;
+    drawVerticalAccentLine (g, ruleX, deck.getY() + 12.0f, deck.getBottom() - 12.0f,
+                            Palette::comboOutline.withAlpha (0.6f));
+
+    drawSwitchWell (g, cabSwitch, cabSwitch.withSizeKeepingCentre (38.0f, 64.0f));
+    drawControlCaption (g, "CAB SIM", captionRow.withX (cabSwitch.getCentreX() - captionRow.getWidth() * 0.5f));
+
+    // Bypass: caption to the left of the switch, with a rule either side
+    // running out to the deck's edge and to the cab section's rule, so the
+    // pair reads as the foot of the knob row and not as one more value under
+    // a knob.
+    const auto bypassCaptionWidth = 52.0f;
+    const juce::Rectangle<float> bypassCaption (bypassSwitch.getX() - 8.0f - bypassCaptionWidth,
+                                                bypassSwitch.getCentreY() - controlCaptionHeight * 0.5f,
+                                                bypassCaptionWidth, controlCaptionHeight);
+    drawSwitchWell (g, bypassSwitch);
+    drawControlCaption (g, "BYPASS", bypassCaption, juce::Justification::centredRight);
+
+    const auto footY = bypassSwitch.getCentreY();
+    drawAccentLine (g, deck.getX() + 14.0f, bypassCaption.getX() - 10.0f, footY,
+                    Palette::comboOutline.withAlpha (0.45f));
+    drawAccentLine (g, bypassSwitch.getRight() + 12.0f, ruleX - 8.0f, footY, Palette::comboOutline.withAlpha (0.45f));
+
+    // The three boxes share a top and a bottom, whatever the heights of the
+    // lists in them. The patch list's bar also holds Save, Export and Import,
+    // so its heading goes to the right.
+    const auto framesTop = 266.0f;
+    const auto framesBottom = patchList.getBottom() + 5.0f;
+
+    auto frameFor = [&] (juce::Rectangle<float> list)
+    { return list.expanded (4.0f, 0.0f).withTop (framesTop).withBottom (framesBottom); };
+    auto wellFor = [&] (juce::Rectangle<float> list)
+    { return list.expanded (2.0f, 2.0f).withBottom (framesBottom - 2.0f); };
+
+    if (saveButton.getY() < framesTop + 4.0f)
+        reportProblem ("the Save, Export and Import buttons stick out of the patch list's frame");
+
+    drawListFrame (g, frameFor (patchList), wellFor (patchList), "Patch List", juce::Justification::right);
+    drawListFrame (g, frameFor (algorithmList), wellFor (algorithmList), "Amp Models");
+    drawListFrame (g, frameFor (descriptionBox), wellFor (descriptionBox), "Description");
+}
+
+// The small buttons are shown at about 0.62 of their pictures' size, so
+// their captions are as large as the height allows and slightly condensed.
+ButtonStyle smallButtonStyle()
+{
+    ButtonStyle style;
+    style.cornerSize = 8.0f;
+    style.glowRadius = 3.0f;
+    style.captionHeight = 17.0f;
+    style.captionScale = 0.88f;
+    style.captionPadding = 5.0f;
+    return style;
+}
+
+void drawSaveButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "SAVE", smallButtonStyle());
+}
+
+void drawExportButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "EXPORT", smallButtonStyle());
+}
+
+void drawImportButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "IMPORT", smallButtonStyle());
+}
+
+void drawSetButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundIconButton (g, area, makeGear (area.getCentre(), area.getWidth() * 0.26f, 8));
+}
+
+// The bypass switch: off is dark with the cap on the left, on is lit with
+// the cap on the right.
+void drawBypassSwitchOff (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, false, false);
+}
+
+void drawBypassSwitchOn (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, true, true);
+}
+
+// The cab switch is lit with its cap up while not toggled, and dark with its
+// cap down when toggled; the files are named for what they show.
+void drawCabSwitchTopLit (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, false, true);
+}
+
+void drawCabSwitchBottomDark (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, true, false);
+}
+
+//==============================================================================
 struct Picture
 {
     const char* fileName;
@@ -116,6 +260,15 @@ struct Picture
 const Picture pictures[] = {
     {"no_device_background.png", 780, 408, false, drawNoDeviceBackground},
     {"firmware_button.png", 238, 58, true, drawFirmwareButton},
+    {"amp_page_background.png", 1482, 1034, false, drawAmpPageBackground},
+    {"set_button.png", 68, 68, true, drawSetButton},
+    {"import_button.png", 78, 32, true, drawImportButton},
+    {"export_button.png", 78, 32, true, drawExportButton},
+    {"save_button.png", 64, 32, true, drawSaveButton},
+    {"bypass_switch_off.png", 78, 38, true, drawBypassSwitchOff},
+    {"bypass_switch_on.png", 78, 38, true, drawBypassSwitchOn},
+    {"cab_switch_top_lit.png", 38, 78, true, drawCabSwitchTopLit},
+    {"cab_switch_bottom_dark.png", 38, 78, true, drawCabSwitchBottomDark},
 };
 
 //==============================================================================

@@ -84,10 +84,21 @@ juce::Result checkTextRenders()
     return juce::Result::ok();
 }
 
+float captionWidth (const juce::String& text, float height, bool bold, float tracking, float horizontalScale)
+{
+    auto font = captionFont (height, bold, tracking).withHorizontalScale (horizontalScale);
+    return font.getStringWidthFloat (text) - tracking * font.getHeight() * font.getHorizontalScale();
+}
+
 void drawCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area, float height,
-                  juce::Colour colour, juce::Justification justification, bool bold, float tracking)
+                  juce::Colour colour, juce::Justification justification, bool bold, float tracking,
+                  float horizontalScale)
 {
     auto font = captionFont (height, bold, tracking);
+
+    if (horizontalScale != 1.0f)
+        font = font.withHorizontalScale (horizontalScale);
+
     auto width = font.getStringWidthFloat (text);
 
     if (font.getHeight() > area.getHeight() + 0.5f)
@@ -155,17 +166,63 @@ juce::Image makeBrushedTexture (int width, int height, juce::uint32 seed, float 
     return texture;
 }
 
+void drawBrushedTexture (juce::Graphics& g, juce::Rectangle<float> area, juce::uint32 seed, float strength)
+{
+    auto scale = g.getInternalContext().getPhysicalPixelScaleFactor();
+
+    if (scale <= 1.0f)
+    {
+        auto whole = area.getSmallestIntegerContainer();
+        g.drawImageAt (makeBrushedTexture (whole.getWidth(), whole.getHeight(), seed, strength), whole.getX(),
+                       whole.getY());
+        return;
+    }
+
+    // Made at picture resolution and drawn back through the inverse scale,
+    // so each grain pixel lands on one pixel of the picture.
+    auto whole = (area * scale).getSmallestIntegerContainer();
+    juce::Graphics::ScopedSaveState state (g);
+    g.addTransform (juce::AffineTransform::scale (1.0f / scale));
+    g.drawImageAt (makeBrushedTexture (whole.getWidth(), whole.getHeight(), seed, strength), whole.getX(),
+                   whole.getY());
+}
+
+void drawShadow (juce::Graphics& g, const juce::Path& shape, juce::Colour colour, float radius,
+                 juce::Point<float> offset)
+{
+    // DropShadow blurs at the resolution it is drawn in; undoing the page
+    // scale first keeps the blur as smooth as the rest of the picture.
+    auto scale = juce::jmax (1.0f, g.getInternalContext().getPhysicalPixelScaleFactor());
+    juce::Graphics::ScopedSaveState state (g);
+    g.addTransform (juce::AffineTransform::scale (1.0f / scale));
+
+    juce::Path scaled (shape);
+    scaled.applyTransform (juce::AffineTransform::scale (scale));
+    juce::DropShadow (colour, juce::jmax (1, juce::roundToInt (radius * scale)), (offset * scale).roundToInt())
+        .drawForPath (g, scaled);
+}
+
+void drawInnerShadow (juce::Graphics& g, const juce::Path& shape, juce::Colour colour, float radius,
+                      juce::Point<float> offset)
+{
+    // The shadow of everything round the shape, seen only inside it.
+    juce::Path surround;
+    surround.addRectangle (shape.getBounds().expanded (radius * 2.0f + offset.getDistanceFromOrigin() + 2.0f));
+    surround.addPath (shape);
+    surround.setUsingNonZeroWinding (false);
+
+    juce::Graphics::ScopedSaveState state (g);
+    g.reduceClipRegion (shape);
+    drawShadow (g, surround, colour, radius, offset);
+}
+
 void drawPanelBackground (juce::Graphics& g, juce::Rectangle<float> area, const PanelStyle& style)
 {
     g.setGradientFill (juce::ColourGradient::vertical (style.top, style.bottom, area));
     g.fillRect (area);
 
     if (style.textureStrength > 0.0f)
-    {
-        auto whole = area.getSmallestIntegerContainer();
-        g.drawImageAt (makeBrushedTexture (whole.getWidth(), whole.getHeight(), style.seed, style.textureStrength),
-                       whole.getX(), whole.getY());
-    }
+        drawBrushedTexture (g, area, style.seed, style.textureStrength);
 
     if (style.vignette > 0.0f)
         drawVignette (g, area, style.vignette);
@@ -240,6 +297,15 @@ void drawAccentLine (juce::Graphics& g, float x1, float x2, float y, juce::Colou
     g.fillRect (juce::Rectangle<float> (x1, y - thickness * 0.5f, x2 - x1, thickness));
 }
 
+void drawVerticalAccentLine (juce::Graphics& g, float x, float y1, float y2, juce::Colour colour, float thickness)
+{
+    juce::ColourGradient gradient (colour.withAlpha (0.0f), x, y1, colour.withAlpha (0.0f), x, y2, false);
+    gradient.addColour (0.2, colour);
+    gradient.addColour (0.8, colour);
+    g.setGradientFill (gradient);
+    g.fillRect (juce::Rectangle<float> (x - thickness * 0.5f, y1, thickness, y2 - y1));
+}
+
 void drawCornerMarks (juce::Graphics& g, juce::Rectangle<float> area, float length, juce::Colour colour,
                       float thickness)
 {
@@ -307,9 +373,7 @@ void drawRoundedButton (juce::Graphics& g, juce::Rectangle<float> area, const ju
     {
         juce::Graphics::ScopedSaveState state (g);
         g.reduceClipRegion (shape);
-        auto whole = shapeArea.getSmallestIntegerContainer();
-        g.drawImageAt (makeBrushedTexture (whole.getWidth(), whole.getHeight(), 0xb077, 0.05f), whole.getX(),
-                       whole.getY());
+        drawBrushedTexture (g, shapeArea, 0xb077, 0.05f);
 
         // A lighter upper half reads as a slightly domed face.
         g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.07f),
@@ -326,8 +390,9 @@ void drawRoundedButton (juce::Graphics& g, juce::Rectangle<float> area, const ju
     innerEdge.addRoundedRectangle (shapeArea.reduced (2.0f), juce::jmax (0.0f, style.cornerSize - 2.0f));
     g.strokePath (innerEdge, juce::PathStrokeType (1.0f));
 
-    drawCaption (g, caption, shapeArea.reduced (style.cornerSize, 0.0f), style.captionHeight, style.text,
-                 juce::Justification::centred, true, 0.02f);
+    auto padding = style.captionPadding < 0.0f ? style.cornerSize : style.captionPadding;
+    drawCaption (g, caption, shapeArea.reduced (padding, 0.0f), style.captionHeight, style.text,
+                 juce::Justification::centred, true, 0.02f, style.captionScale);
 }
 
 //==============================================================================
@@ -404,9 +469,7 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
         juce::Path outline;
         outline.addRoundedRectangle (body, corner);
         g.reduceClipRegion (outline);
-        auto whole = body.getSmallestIntegerContainer();
-        g.drawImageAt (makeBrushedTexture (whole.getWidth(), whole.getHeight(), (juce::uint32)label.hashCode(), 0.06f),
-                       whole.getX(), whole.getY());
+        drawBrushedTexture (g, body, (juce::uint32)label.hashCode(), 0.06f);
     }
 
     g.setColour (Palette::comboOutline);
@@ -488,6 +551,486 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
     auto labelArea = juce::Rectangle<float> (body.getX(), body.getY() + h * 0.8f, w, h * 0.13f);
     drawCaption (g, label, labelArea, juce::jmin (labelArea.getHeight(), 14.0f), Palette::accent,
                  juce::Justification::centred, true, 0.2f);
+}
+
+//==============================================================================
+void scaleToPage (juce::Graphics& g, juce::Rectangle<float> picture, juce::Rectangle<float> page)
+{
+    g.addTransform (juce::AffineTransform::translation (-page.getX(), -page.getY())
+                        .scaled (picture.getWidth() / page.getWidth(), picture.getHeight() / page.getHeight())
+                        .translated (picture.getX(), picture.getY()));
+}
+
+namespace
+{
+juce::Path makeDiamond (juce::Point<float> centre, float halfDiagonal)
+{
+    juce::Path diamond;
+    diamond.startNewSubPath (centre.x, centre.y - halfDiagonal);
+    diamond.lineTo (centre.x + halfDiagonal, centre.y);
+    diamond.lineTo (centre.x, centre.y + halfDiagonal);
+    diamond.lineTo (centre.x - halfDiagonal, centre.y);
+    diamond.closeSubPath();
+    return diamond;
+}
+
+// A recess cut into the panel, lit from above: a chamfer that is dark along
+// the top and catches the light along the bottom, a dark floor, and the
+// shadow the upper edge throws into it.
+void drawRecess (juce::Graphics& g, const juce::Path& shape, const juce::Path& chamfer, juce::Colour floorTop,
+                 juce::Colour floorBottom, float shadowRadius)
+{
+    g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::black.withAlpha (0.55f),
+                                                       juce::Colours::white.withAlpha (0.09f), chamfer.getBounds()));
+    g.fillPath (chamfer);
+
+    g.setGradientFill (juce::ColourGradient::vertical (floorTop, floorBottom, shape.getBounds()));
+    g.fillPath (shape);
+
+    drawInnerShadow (g, shape, juce::Colours::black.withAlpha (0.85f), shadowRadius, {0.0f, shadowRadius * 0.45f});
+}
+
+float knobWellRadius (const KnobDial& dial)
+{
+    return dial.radius + 4.5f;
+}
+} // namespace
+
+void drawTesselMark (juce::Graphics& g, juce::Rectangle<float> square)
+{
+    auto centre = square.getCentre();
+    auto half = square.getWidth() * 0.5f;
+    auto gap = half * 0.07f;
+    auto tile = half * 0.5f - gap;
+
+    const juce::Point<float> offsets[] = {{0.0f, -1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 0.0f}};
+
+    for (int i = 0; i < 4; ++i)
+    {
+        auto diamond = makeDiamond (centre + offsets[i] * (half * 0.5f), tile);
+
+        if (i == 0)
+        {
+            drawShadow (g, diamond, Palette::progressBar.withAlpha (0.55f), half * 0.3f, {});
+            g.setGradientFill (juce::ColourGradient::vertical (Shades::litTop, Palette::knobFill, diamond.getBounds()));
+            g.fillPath (diamond);
+        }
+        else
+        {
+            g.setColour (Palette::knobTrack.withAlpha (0.8f));
+            g.fillPath (diamond);
+            g.setColour (Palette::accent.withAlpha (0.85f));
+            g.strokePath (diamond, juce::PathStrokeType (half * 0.06f, juce::PathStrokeType::mitered));
+        }
+    }
+}
+
+void drawTitledPanel (juce::Graphics& g, juce::Rectangle<float> page, const juce::String& title, float keepClearFrom,
+                      juce::uint32 seed)
+{
+    PanelStyle style;
+    style.seed = seed;
+    drawPanelBackground (g, page, style);
+
+    // The title bar is 54 high: the mark and the two lines of the logo share
+    // its middle, and the title is set large beside them.
+    const auto barBottom = page.getY() + 54.0f;
+    const auto left = page.getX() + 20.0f;
+    const auto top = page.getY() + 12.0f;
+
+    drawGlow (g, {left - 60.0f, top - 60.0f, 340.0f, 150.0f}, Palette::accent.withAlpha (0.10f));
+    drawTesselMark (g, {left, top + 1.0f, 28.0f, 28.0f});
+
+    const auto textLeft = left + 36.0f;
+    const auto makerHeight = 10.0f, makerTracking = 0.42f;
+    const auto productHeight = 20.0f;
+    auto logoWidth =
+        juce::jmax (captionWidth ("KORVEL", makerHeight, true, makerTracking), captionWidth ("Tessel", productHeight));
+
+    drawCaption (g, "KORVEL", {textLeft + 1.0f, top, logoWidth + 2.0f, 11.0f}, makerHeight, Palette::accent,
+                 juce::Justification::centredLeft, true, makerTracking);
+    drawCaption (g, "Tessel", {textLeft, top + 10.0f, logoWidth + 2.0f, 21.0f}, productHeight, Palette::lightText,
+                 juce::Justification::centredLeft);
+
+    const auto dividerX = textLeft + logoWidth + 16.0f;
+    drawVerticalAccentLine (g, dividerX, top - 2.0f, top + 33.0f, Palette::comboOutline, 1.0f);
+
+    const auto titleHeight = 30.0f, titleTracking = 0.14f;
+    auto titleWidth = captionWidth (title, titleHeight, true, titleTracking);
+    juce::Rectangle<float> titleArea (dividerX + 15.0f, top - 1.0f, titleWidth + 4.0f, 32.0f);
+
+    if (titleArea.getRight() > keepClearFrom - 20.0f)
+        reportProblem ("page title \"" + title + "\" runs into the version label");
+
+    drawGlow (g, titleArea.expanded (30.0f, 14.0f), Palette::progressBar.withAlpha (0.10f));
+    drawCaption (g, title, titleArea, titleHeight, Palette::lightText, juce::Justification::centredLeft, true,
+                 titleTracking);
+
+    drawAccentLine (g, page.getX() + 14.0f, page.getRight() - 14.0f, barBottom + 0.5f,
+                    Palette::comboOutline.withAlpha (0.8f));
+    drawCornerMarks (g, page.reduced (6.0f), 12.0f, Palette::menuCornerMarks.withAlpha (0.55f), 1.25f);
+}
+
+void drawControlDeck (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    const auto corner = 10.0f;
+    juce::Path plate;
+    plate.addRoundedRectangle (area, corner);
+
+    drawShadow (g, plate, juce::Colours::black.withAlpha (0.6f), 10.0f, {0.0f, 4.0f});
+
+    g.setGradientFill (juce::ColourGradient::vertical (Shades::deckTop, Shades::deckBottom, area));
+    g.fillPath (plate);
+
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (plate);
+        drawBrushedTexture (g, area, 0xdec4, 0.05f);
+
+        // The light falls from above, brightest along the top edge.
+        auto sheen = area.withHeight (area.getHeight() * 0.45f);
+        g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.045f),
+                                                           juce::Colours::white.withAlpha (0.0f), sheen));
+        g.fillRect (sheen);
+    }
+
+    g.setColour (Palette::comboOutline.withAlpha (0.5f));
+    g.drawRoundedRectangle (area, corner, 0.8f);
+
+    g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.10f),
+                                                       juce::Colours::white.withAlpha (0.0f),
+                                                       area.withHeight (area.getHeight() * 0.5f)));
+    g.drawRoundedRectangle (area.reduced (1.2f), corner - 1.2f, 0.6f);
+}
+
+void drawControlCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
+                         juce::Justification justification)
+{
+    drawCaption (g, text, area, 12.5f, Palette::accent, justification, true, 0.12f);
+}
+
+KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize)
+{
+    // The same sums as the knobs' look-and-feel: the slider gives the dial
+    // its bounds less the value box, the radius comes from integer halves,
+    // and the value box is centred across the bottom.
+    auto width = juce::roundToInt (knobBounds.getWidth());
+    auto height = juce::roundToInt (knobBounds.getHeight() - valueBoxSize.y);
+    auto boxWidth = juce::roundToInt (valueBoxSize.x);
+
+    KnobDial dial;
+    dial.centre = {knobBounds.getX() + (float)width * 0.5f, knobBounds.getY() + (float)height * 0.5f};
+    dial.radius = (float)(juce::jmin (width / 2, height / 2) - 2);
+    dial.valueBox = {knobBounds.getX() + (float)((width - boxWidth) / 2), knobBounds.getBottom() - valueBoxSize.y,
+                     valueBoxSize.x, valueBoxSize.y};
+    return dial;
+}
+
+juce::Rectangle<float> knobCaptionArea (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize)
+{
+    auto dial = knobDial (knobBounds, valueBoxSize);
+    auto wellTop = dial.centre.y - knobWellRadius (dial) - 1.5f;
+    return {dial.centre.x - 50.0f, wellTop - 1.5f - controlCaptionHeight, 100.0f, controlCaptionHeight};
+}
+
+void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const juce::String& caption,
+                   juce::Point<float> valueBoxSize)
+{
+    auto dial = knobDial (knobBounds, valueBoxSize);
+    auto wellRadius = knobWellRadius (dial);
+    auto wellCircle = juce::Rectangle<float> (wellRadius * 2.0f, wellRadius * 2.0f).withCentre (dial.centre);
+
+    // The well and the window for the value box are one recess, so the
+    // number reads as part of its knob and not of whatever is below.
+    auto window = dial.valueBox.reduced (7.0f, 2.5f);
+
+    juce::Path well;
+    well.addEllipse (wellCircle);
+    well.addRoundedRectangle (window, window.getHeight() * 0.5f);
+
+    juce::Path chamfer;
+    chamfer.addEllipse (wellCircle.expanded (1.5f));
+    chamfer.addRoundedRectangle (window.expanded (1.5f), window.getHeight() * 0.5f + 1.5f);
+
+    drawRecess (g, well, chamfer, Shades::wellTop, Shades::wellBottom, 4.0f);
+
+    // A faint ring where the knob's own track ends, so the dial sits in a
+    // bed rather than floating on black.
+    g.setColour (Palette::knobTrack.withAlpha (0.9f));
+    g.drawEllipse (
+        juce::Rectangle<float> (dial.radius * 2.0f + 2.4f, dial.radius * 2.0f + 2.4f).withCentre (dial.centre), 0.8f);
+
+    // Eleven scale dots over the knob's travel (the slider's default, from
+    // 1.2 pi to 2.8 pi clockwise from twelve o'clock), bright at the ends and
+    // in the middle.
+    const auto startAngle = juce::MathConstants<float>::pi * 1.2f;
+    const auto endAngle = juce::MathConstants<float>::pi * 2.8f;
+    const auto dotRadius = (dial.radius + 1.2f + wellRadius) * 0.5f;
+
+    for (int i = 0; i <= 10; ++i)
+    {
+        auto angle = startAngle + (endAngle - startAngle) * (float)i / 10.0f;
+        auto major = i == 0 || i == 5 || i == 10;
+        auto size = major ? 1.6f : 1.1f;
+        auto position = dial.centre.getPointOnCircumference (dotRadius, angle);
+        g.setColour (major ? Palette::lightText.withAlpha (0.85f) : Palette::accent.withAlpha (0.55f));
+        g.fillEllipse (juce::Rectangle<float> (size, size).withCentre (position));
+    }
+
+    drawControlCaption (g, caption, knobCaptionArea (knobBounds, valueBoxSize));
+}
+
+void drawSwitchWell (juce::Graphics& g, juce::Rectangle<float> switchBounds, juce::Rectangle<float> plate)
+{
+    if (!plate.isEmpty())
+    {
+        juce::Path shape, chamfer;
+        shape.addRoundedRectangle (plate, 8.0f);
+        chamfer.addRoundedRectangle (plate.expanded (1.5f), 9.5f);
+        drawRecess (g, shape, chamfer, Shades::deckBottom.darker (0.6f), Shades::deckBottom.darker (0.25f), 3.0f);
+    }
+
+    auto slot = switchBounds.expanded (2.0f);
+    auto corner = juce::jmin (slot.getWidth(), slot.getHeight()) * 0.5f;
+    juce::Path shape, chamfer;
+    shape.addRoundedRectangle (slot, corner);
+    chamfer.addRoundedRectangle (slot.expanded (1.2f), corner + 1.2f);
+    drawRecess (g, shape, chamfer, Shades::wellTop, Shades::wellBottom, 2.5f);
+}
+
+void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Rectangle<float> well,
+                    const juce::String& heading, juce::Justification headingSide)
+{
+    const auto corner = 7.0f;
+    juce::Path outer;
+    outer.addRoundedRectangle (frame, corner);
+
+    drawShadow (g, outer, juce::Colours::black.withAlpha (0.55f), 8.0f, {0.0f, 3.0f});
+
+    g.setGradientFill (juce::ColourGradient::vertical (Shades::deckTop, Shades::deckBottom, frame));
+    g.fillPath (outer);
+
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (outer);
+        drawBrushedTexture (g, frame, 0x11575u ^ (juce::uint32)heading.hashCode(), 0.05f);
+
+        auto bar = frame.withBottom (well.getY());
+        g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.06f),
+                                                           juce::Colours::white.withAlpha (0.0f), bar));
+        g.fillRect (bar);
+    }
+
+    g.setColour (Palette::comboOutline.withAlpha (0.6f));
+    g.strokePath (outer, juce::PathStrokeType (0.8f));
+
+    // The well's corners follow the frame's, less the border between them.
+    auto wellCorner = juce::jmax (2.0f, corner - (well.getX() - frame.getX()));
+    juce::Path inner, chamfer;
+    inner.addRoundedRectangle (well, wellCorner);
+    chamfer.addRoundedRectangle (well.expanded (1.0f), wellCorner + 1.0f);
+    drawRecess (g, inner, chamfer, Shades::wellTop, Shades::wellBottom, 5.0f);
+
+    g.setColour (Palette::comboOutline.withAlpha (0.3f));
+    g.strokePath (inner, juce::PathStrokeType (0.6f));
+
+    // The heading keeps the same distance from the top of every frame, so
+    // the headings of boxes side by side line up whatever their bars hold.
+    const auto headingHeight = 13.0f, headingTracking = 0.06f;
+    const auto tileSize = 7.0f, rowHeight = 15.0f;
+    auto textWidth = captionWidth (heading, headingHeight, true, headingTracking);
+    auto rowWidth = tileSize + 6.0f + textWidth;
+    auto rowTop = frame.getY() + 4.0f;
+    auto rowLeft =
+        headingSide.testFlags (juce::Justification::right) ? frame.getRight() - 10.0f - rowWidth : frame.getX() + 10.0f;
+
+    if (rowTop + rowHeight > well.getY())
+        reportProblem ("heading \"" + heading + "\" has no room above its well");
+
+    auto tile = makeDiamond ({rowLeft + tileSize * 0.5f, rowTop + rowHeight * 0.5f}, tileSize * 0.5f);
+    drawShadow (g, tile, Palette::progressBar.withAlpha (0.45f), 2.5f, {});
+    g.setGradientFill (juce::ColourGradient::vertical (Shades::litTop, Palette::knobFill, tile.getBounds()));
+    g.fillPath (tile);
+
+    drawCaption (g, heading, {rowLeft + tileSize + 6.0f, rowTop, textWidth + 2.0f, rowHeight}, headingHeight,
+                 Palette::lightText, juce::Justification::centredLeft, true, headingTracking);
+}
+
+//==============================================================================
+void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capAtEnd, bool lit)
+{
+    const auto horizontal = area.getWidth() >= area.getHeight();
+    const auto margin = juce::jmin (area.getWidth(), area.getHeight()) * 0.08f;
+    const auto track = area.reduced (margin);
+    const auto thickness = juce::jmin (track.getWidth(), track.getHeight());
+    const auto radius = thickness * 0.5f;
+
+    juce::Path trackShape;
+    trackShape.addRoundedRectangle (track, radius);
+
+    if (lit)
+    {
+        // Glow: widening, fading strokes, their inner halves hidden by the fill.
+        for (int i = (int)margin; i >= 1; --i)
+        {
+            g.setColour (Shades::litTop.withAlpha (0.10f));
+            g.strokePath (trackShape, juce::PathStrokeType ((float)i * 2.0f));
+        }
+
+        juce::ColourGradient fill (Shades::litTop, track.getTopLeft(), Shades::litBottom, track.getBottomLeft(), false);
+        fill.addColour (0.45, Palette::knobFill);
+        g.setGradientFill (fill);
+    }
+    else
+    {
+        // Where the lit track glows, the dark one has a bevel: shadowed above,
+        // catching the light below.
+        g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::black.withAlpha (0.5f),
+                                                           juce::Colours::white.withAlpha (0.12f),
+                                                           track.expanded (margin * 0.6f)));
+        g.strokePath (trackShape, juce::PathStrokeType (margin * 1.2f));
+        g.setGradientFill (juce::ColourGradient::vertical (Shades::wellTop, Shades::wellBottom.brighter (0.3f), track));
+    }
+
+    g.fillPath (trackShape);
+
+    if (lit)
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (trackShape);
+        auto upper = track.withHeight (track.getHeight() * 0.5f);
+        g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.30f),
+                                                           juce::Colours::white.withAlpha (0.0f), upper));
+        g.fillRoundedRectangle (upper.reduced (radius * 0.35f, 1.0f), radius * 0.5f);
+    }
+
+    drawInnerShadow (g, trackShape, juce::Colours::black.withAlpha (lit ? 0.5f : 0.85f), 2.5f, {0.0f, 1.2f});
+
+    g.setColour (lit ? Shades::litTop.withAlpha (0.9f) : Palette::comboOutline.withAlpha (0.75f));
+    g.strokePath (trackShape, juce::PathStrokeType (1.0f));
+
+    // The cap: a turned metal disc resting in the track.
+    const auto inset = thickness * 0.11f;
+    const auto capSize = thickness - inset * 2.0f;
+    const auto travelStart = (horizontal ? track.getX() : track.getY()) + inset + capSize * 0.5f;
+    const auto travelEnd = (horizontal ? track.getRight() : track.getBottom()) - inset - capSize * 0.5f;
+    const auto along = capAtEnd ? travelEnd : travelStart;
+    const auto capCentre =
+        horizontal ? juce::Point<float> (along, track.getCentreY()) : juce::Point<float> (track.getCentreX(), along);
+    const auto cap = juce::Rectangle<float> (capSize, capSize).withCentre (capCentre);
+
+    juce::Path capShape;
+    capShape.addEllipse (cap);
+    drawShadow (g, capShape, juce::Colours::black.withAlpha (0.75f), 2.5f, {0.0f, 1.5f});
+
+    juce::ColourGradient metal (Shades::switchCapLight, cap.getX() + cap.getWidth() * 0.3f,
+                                cap.getY() + cap.getHeight() * 0.2f, Shades::switchCapDark, cap.getRight(),
+                                cap.getBottom(), true);
+    metal.addColour (0.55, Shades::switchCapLight.interpolatedWith (Shades::switchCapDark, 0.6f));
+    g.setGradientFill (metal);
+    g.fillPath (capShape);
+
+    g.setColour (juce::Colours::black.withAlpha (0.6f));
+    g.strokePath (capShape, juce::PathStrokeType (0.9f));
+
+    // A rim of light on the upper edge; a lit track throws teal onto it.
+    auto rimLight = lit ? Shades::litTop.withAlpha (0.6f) : juce::Colours::white.withAlpha (0.22f);
+    g.setGradientFill (
+        juce::ColourGradient::vertical (rimLight, rimLight.withAlpha (0.0f), cap.withHeight (cap.getHeight() * 0.65f)));
+    g.drawEllipse (cap.reduced (1.1f), 0.9f);
+
+    // Grip ridges across the direction of travel, each a groove with a lit
+    // lower lip.
+    const auto ridgeLength = capSize * 0.38f;
+    const auto ridgeGap = capSize * 0.15f;
+
+    for (int i = -1; i <= 1; ++i)
+    {
+        auto offset = (float)i * ridgeGap;
+        auto ridge = horizontal ? juce::Line<float> (capCentre.x + offset, capCentre.y - ridgeLength * 0.5f,
+                                                     capCentre.x + offset, capCentre.y + ridgeLength * 0.5f)
+                                : juce::Line<float> (capCentre.x - ridgeLength * 0.5f, capCentre.y + offset,
+                                                     capCentre.x + ridgeLength * 0.5f, capCentre.y + offset);
+        auto lip = juce::Point<float> (0.7f, 0.7f);
+
+        g.setColour (juce::Colours::white.withAlpha (0.14f));
+        g.drawLine ({ridge.getStart() + lip, ridge.getEnd() + lip}, 0.9f);
+        g.setColour (juce::Colours::black.withAlpha (0.55f));
+        g.drawLine (ridge, 0.9f);
+    }
+}
+
+void drawRoundIconButton (juce::Graphics& g, juce::Rectangle<float> area, const juce::Path& icon, float glowRadius)
+{
+    auto face = area.reduced (glowRadius);
+    juce::Path shape;
+    shape.addEllipse (face);
+
+    for (int i = (int)glowRadius; i >= 1; --i)
+    {
+        g.setColour (Palette::accent.withAlpha (0.07f));
+        g.strokePath (shape, juce::PathStrokeType ((float)i * 2.0f));
+    }
+
+    g.setGradientFill (juce::ColourGradient::vertical (Shades::buttonTop, Shades::buttonBottom, face));
+    g.fillPath (shape);
+
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (shape);
+        drawBrushedTexture (g, face, 0x5e7, 0.05f);
+
+        auto upper = face.withTrimmedBottom (face.getHeight() * 0.5f);
+        g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.07f),
+                                                           juce::Colours::white.withAlpha (0.0f), upper));
+        g.fillRect (upper);
+    }
+
+    g.setColour (Palette::accent);
+    g.strokePath (shape, juce::PathStrokeType (1.5f));
+
+    g.setColour (juce::Colours::white.withAlpha (0.10f));
+    g.drawEllipse (face.reduced (2.0f), 1.0f);
+
+    drawShadow (g, icon, Palette::progressBar.withAlpha (0.5f), face.getWidth() * 0.05f, {});
+    g.setGradientFill (juce::ColourGradient::vertical (Palette::lightText, Palette::accent, icon.getBounds()));
+    g.fillPath (icon);
+}
+
+juce::Path makeGear (juce::Point<float> centre, float radius, int teeth)
+{
+    const auto rootRadius = radius * 0.74f;
+    const auto step = juce::MathConstants<float>::twoPi / (float)teeth;
+    const auto tipHalf = step * 0.2f;
+    const auto rootHalf = step * 0.3f;
+
+    juce::Path gear;
+
+    for (int i = 0; i < teeth; ++i)
+    {
+        auto angle = step * (float)i;
+        auto rootStart = centre.getPointOnCircumference (rootRadius, angle - rootHalf);
+
+        if (i == 0)
+            gear.startNewSubPath (rootStart);
+        else
+            gear.lineTo (rootStart);
+
+        gear.lineTo (centre.getPointOnCircumference (radius, angle - tipHalf));
+        gear.lineTo (centre.getPointOnCircumference (radius, angle + tipHalf));
+        gear.lineTo (centre.getPointOnCircumference (rootRadius, angle + rootHalf));
+
+        // The root between two teeth follows the circle.
+        gear.addCentredArc (centre.x, centre.y, rootRadius, rootRadius, 0.0f, angle + rootHalf,
+                            angle + step - rootHalf);
+    }
+
+    gear.closeSubPath();
+
+    auto hole = radius * 0.36f;
+    gear.addEllipse (juce::Rectangle<float> (hole * 2.0f, hole * 2.0f).withCentre (centre));
+    gear.setUsingNonZeroWinding (false);
+    return gear;
 }
 
 } // namespace tessel::art

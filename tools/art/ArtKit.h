@@ -29,6 +29,21 @@ inline const juce::Colour buttonTop{0xFF16383B};
 inline const juce::Colour buttonBottom{0xFF0A1B1D};
 inline const juce::Colour pedalTop{0xFF143235};
 inline const juce::Colour pedalBottom{0xFF0A191B};
+// The raised plate the controls of an effect page stand on, a shade lighter
+// than the panel so the recessed wells in it read as cut into metal.
+inline const juce::Colour deckTop{0xFF132B2E};
+inline const juce::Colour deckBottom{0xFF0B1A1C};
+// Wells behind knobs, switches and lists: dark enough for the teal list and
+// description text to stand out, with a trace of teal so they do not look
+// like holes in the picture.
+inline const juce::Colour wellTop{0xFF030809};
+inline const juce::Colour wellBottom{0xFF071314};
+// The metal cap of a toggle switch.
+inline const juce::Colour switchCapLight{0xFF53676A};
+inline const juce::Colour switchCapDark{0xFF101819};
+// A lit switch: the progress-bar teal fading to the knob teal and below it.
+inline const juce::Colour litTop{0xFF2CF0E6};
+inline const juce::Colour litBottom{0xFF0F7C77};
 } // namespace Shades
 
 //==============================================================================
@@ -55,7 +70,13 @@ juce::StringArray takeProblems();
 */
 void drawCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area, float height,
                   juce::Colour colour, juce::Justification justification = juce::Justification::centred,
-                  bool bold = false, float tracking = 0.0f);
+                  bool bold = false, float tracking = 0.0f, float horizontalScale = 1.0f);
+
+/** The width a caption drawn with the same arguments takes, without the
+    spacing JUCE adds after its last letter.
+*/
+float captionWidth (const juce::String& text, float height, bool bold = false, float tracking = 0.0f,
+                    float horizontalScale = 1.0f);
 
 //==============================================================================
 struct PanelStyle
@@ -76,6 +97,24 @@ void drawPanelBackground (juce::Graphics& g, juce::Rectangle<float> area, const 
 */
 juce::Image makeBrushedTexture (int width, int height, juce::uint32 seed, float strength);
 
+/** Lays brushed grain over an area. The grain is made at the resolution of
+    the picture, not of the coordinates the caller draws in, so it stays
+    one pixel fine when a page is drawn at twice its size.
+*/
+void drawBrushedTexture (juce::Graphics& g, juce::Rectangle<float> area, juce::uint32 seed, float strength);
+
+/** A blurred shadow of a path, made at the picture's resolution like the
+    grain. Radius and offset are in the caller's coordinates.
+*/
+void drawShadow (juce::Graphics& g, const juce::Path& shape, juce::Colour colour, float radius,
+                 juce::Point<float> offset);
+
+/** The shadow a recess casts into itself when lit from above: dark along
+    the top of the inside edge, nothing outside the shape.
+*/
+void drawInnerShadow (juce::Graphics& g, const juce::Path& shape, juce::Colour colour, float radius,
+                      juce::Point<float> offset);
+
 /** A soft elliptical pool of light, for lifting the part of a page the eye
     should go to first.
 */
@@ -91,6 +130,10 @@ void drawDotGrid (juce::Graphics& g, juce::Rectangle<float> area, float spacing,
 
 /** A thin horizontal rule whose ends fade out. */
 void drawAccentLine (juce::Graphics& g, float x1, float x2, float y, juce::Colour colour, float thickness = 1.0f);
+
+/** The same, upright. */
+void drawVerticalAccentLine (juce::Graphics& g, float x, float y1, float y2, juce::Colour colour,
+                             float thickness = 1.0f);
 
 /** L-shaped marks on the four corners of a rectangle, as on the editor's menus. */
 void drawCornerMarks (juce::Graphics& g, juce::Rectangle<float> area, float length, juce::Colour colour,
@@ -108,6 +151,8 @@ struct ButtonStyle
     float cornerSize = 10.0f;
     float glowRadius = 4.0f; // room left round the shape for the glow
     float captionHeight = 19.0f;
+    float captionScale = 1.0f;    // horizontal scale, for long captions on small buttons
+    float captionPadding = -1.0f; // room left and right of the caption, or the corner size if negative
     juce::Colour outline = Palette::accent;
     juce::Colour text = Palette::lightText;
 };
@@ -126,5 +171,98 @@ void drawUsbPlug (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour c
 /** A line drawing of a pedal seen from above, with a label on its foot. */
 void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce::String& label, int numKnobs,
                       bool ledLit);
+
+//==============================================================================
+/*  The effect pages. Their backgrounds are drawn at twice the size the editor
+    shows them, so these helpers take page coordinates (the ones the page's
+    resized() uses) and rely on scaleToPage to map them onto the picture.
+    Passing a control's own bounds keeps every caption and well registered
+    with the control that will sit on it.
+*/
+
+/** Maps page coordinates onto a picture drawn at a multiple of the page's
+    size. Everything drawn through g afterwards is in page coordinates.
+*/
+void scaleToPage (juce::Graphics& g, juce::Rectangle<float> picture, juce::Rectangle<float> page);
+
+/** The maker's mark: a diamond of four tiles, one per pedal, the first lit,
+    drawn into a square.
+*/
+void drawTesselMark (juce::Graphics& g, juce::Rectangle<float> square);
+
+/** The page's panel and title bar: the textured panel, the mark with KORVEL
+    over Tessel, the page's title after them, a rule under the bar and corner
+    marks. The right-hand end of the bar, from x = keepClearFrom, is left
+    empty for the version label and the Set button.
+*/
+void drawTitledPanel (juce::Graphics& g, juce::Rectangle<float> page, const juce::String& title, float keepClearFrom,
+                      juce::uint32 seed);
+
+/** The raised plate the knobs and switches of a page stand on. */
+void drawControlDeck (juce::Graphics& g, juce::Rectangle<float> area);
+
+/** Captions on the deck all look alike: bold, spaced, in the accent colour. */
+void drawControlCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
+                         juce::Justification justification = juce::Justification::centred);
+
+/** Height of the band a control caption needs above (or beside) a control. */
+inline constexpr float controlCaptionHeight = 14.0f;
+
+/** Where the knobs' look-and-feel draws the dial of a knob whose slider has
+    these bounds and a value box of valueBoxSize below the dial.
+*/
+struct KnobDial
+{
+    juce::Point<float> centre;
+    float radius;
+    juce::Rectangle<float> valueBox;
+};
+
+KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+
+/** The band just above a knob's well where its caption goes. Other captions
+    in the same row (a switch's, say) take its top and height so they line
+    up with the knobs'.
+*/
+juce::Rectangle<float> knobCaptionArea (juce::Rectangle<float> knobBounds,
+                                        juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+
+/** A recessed well behind a knob, with a scale of dots round it, a window
+    for its value box and its caption just above. knobBounds are the
+    slider's bounds.
+*/
+void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const juce::String& caption,
+                   juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+
+/** A recessed slot for a toggle switch, sized from the switch's bounds.
+    plate, if not empty, is a larger, shallower recess to set it in, which
+    gives a small switch the presence of the knobs beside it.
+*/
+void drawSwitchWell (juce::Graphics& g, juce::Rectangle<float> switchBounds, juce::Rectangle<float> plate = {});
+
+/** A box with a title bar for a list or text box that paints no background
+    of its own. frame is the outside edge; well, where the list goes, is
+    darker and recessed; the heading goes in the bar above the well, on the
+    side given, leaving the other side for buttons that share the bar.
+*/
+void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Rectangle<float> well,
+                    const juce::String& heading, juce::Justification headingSide = juce::Justification::left);
+
+//==============================================================================
+/** One picture of a toggle switch: a rounded track with a metal cap at one
+    end. A track wider than it is high slides sideways, otherwise up and
+    down; capAtEnd puts the cap at the right or the bottom. A lit track glows
+    teal, a dark one is unlit. The glow stays inside the area.
+*/
+void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capAtEnd, bool lit);
+
+/** A round dark button like drawRoundedButton's, with an icon instead of a
+    caption; the icon path is filled in the light text colour.
+*/
+void drawRoundIconButton (juce::Graphics& g, juce::Rectangle<float> area, const juce::Path& icon,
+                          float glowRadius = 4.0f);
+
+/** A cog with a hole, for settings buttons. */
+juce::Path makeGear (juce::Point<float> centre, float radius, int teeth);
 
 } // namespace tessel::art

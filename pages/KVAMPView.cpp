@@ -1,0 +1,190 @@
+#include "pages/KVAMPView.h"
+
+#include <cstdio>
+
+#include "TesselImages.h"
+#include "app/KVNoDevice.h"
+#include "device/CommandSenders.h"
+#include "device/ProtocolCodes.h"
+#include "pages/AlgorithmCatalog.h"
+#include "pages/PageControls.h"
+
+using namespace PageControls;
+
+namespace
+{
+constexpr int knobX[KVAMPView::numKnobs] = { 75, 179, 282, 385, 489 };
+constexpr int knobY = 128;
+constexpr int knobSize = 87;
+} // namespace
+
+KVAMPView::KVAMPView()
+{
+    using namespace TesselImages;
+
+    addAndMakeVisible (background);
+    background.setImage (picture (amp_page_background_png, amp_page_background_pngSize));
+
+    addAndMakeVisible (bypassswitchButton);
+    setUpSwitch (bypassswitchButton, picture (bypass_switch_off_png, bypass_switch_off_pngSize),
+                 picture (bypass_switch_on_png, bypass_switch_on_pngSize), "bypassswitchButton", *this);
+
+    addAndMakeVisible (switchButton);
+    setUpSwitch (switchButton, picture (cab_switch_top_lit_png, cab_switch_top_lit_pngSize),
+                 picture (cab_switch_bottom_dark_png, cab_switch_bottom_dark_pngSize), "switchButton", *this);
+
+    for (int k = numKnobs; --k >= 0;)
+    {
+        auto& knob = knobSliders[(size_t) k];
+        addAndMakeVisible (knob);
+        setUpKnob (knob, customLookAndFeel, *this);
+    }
+
+    addAndMakeVisible (diagnosticsBox);
+    setUpDescriptionBox (diagnosticsBox);
+
+    addAndMakeVisible (versionLabel);
+    setUpVersionLabel (versionLabel);
+
+    addAndMakeVisible (setButton);
+    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
+    addAndMakeVisible (importButton);
+    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
+    addAndMakeVisible (exportButton);
+    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
+    addAndMakeVisible (saveButton);
+    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
+
+    algorithmListModel.ampPage = this;
+    algorithmListModel.deviceKind = kindAMP;
+    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
+    addAndMakeVisible (algorithmList);
+    setUpList (algorithmList, algorithmListModel, 20);
+
+    patchListModel.ampPage = this;
+    patchListModel.deviceKind = kindAMP;
+    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
+    addAndMakeVisible (patchList);
+    setUpList (patchList, patchListModel, 17);
+}
+
+KVAMPView::~KVAMPView()
+{
+    for (auto& knob : knobSliders)
+        knob.setLookAndFeel (nullptr);
+
+    algorithmList.setModel (nullptr);
+    patchList.setModel (nullptr);
+}
+
+void KVAMPView::paint (juce::Graphics&)
+{
+}
+
+void KVAMPView::resized()
+{
+    patchList.setBounds (51, 302, 249, 185);
+    saveButton.setBounds (51, 276, 40, 20);
+    exportButton.setBounds (97, 276, 49, 20);
+    importButton.setBounds (152, 276, 49, 20);
+    setButton.setBounds (697, 10, 34, 34);
+    versionLabel.setBounds (547, 10, 149, 34);
+    algorithmList.setBounds (320, 290, 227, 185);
+    algorithmList.updateContent();
+    diagnosticsBox.setBounds (562, 290, 128, 173);
+    background.setBounds (0, 0, getWidth(), getHeight());
+
+    for (int k = 0; k < numKnobs; ++k)
+        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
+
+    switchButton.setBounds (622, 145, 19, 39);
+    bypassswitchButton.setBounds (368, 216, 39, 19);
+}
+
+void KVAMPView::buttonClicked (juce::Button* button)
+{
+    const auto key = button->getButtonText();
+
+    if (key.equalsIgnoreCase ("Set"))
+    {
+        showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
+    }
+    else if (key.equalsIgnoreCase ("switchButton"))
+    {
+        const bool on = ! switchButton.getToggleState();
+        switchButton.setToggleState (on, juce::dontSendNotification);
+        DEVICEHID_DEBUG_SET_CAB (on ? 1 : 0);
+    }
+    else if (key.equalsIgnoreCase ("bypassswitchButton"))
+    {
+        const bool on = ! bypassswitchButton.getToggleState();
+        bypassswitchButton.setToggleState (on, juce::dontSendNotification);
+        setAllViewEnabled (on);
+        DEVICEHID_DEBUG_SET_BYPASS (on ? 1 : 0);
+    }
+    else if (key.equalsIgnoreCase ("Import"))
+    {
+        showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
+    }
+    else if (key.equalsIgnoreCase ("Export"))
+    {
+        showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
+    }
+    else if (key.equalsIgnoreCase ("Save"))
+    {
+        DEVICEHID_DEBUG_SAVE();
+    }
+}
+
+void KVAMPView::sliderValueChanged (juce::Slider* slider)
+{
+    for (int k = 0; k < numKnobs; ++k)
+    {
+        if (slider == &knobSliders[(size_t) k])
+        {
+            const auto value = slider->getValue();
+            DEVICEHID_DEBUG_SET_KNOB (k, (int) value);
+            printf ("sasaasas ::::  %f", value);
+            return;
+        }
+    }
+}
+
+void KVAMPView::setAllViewEnabled (bool on)
+{
+    for (auto& knob : knobSliders)
+        knob.setEnabled (on);
+
+    patchList.setEnabled (on);
+    saveButton.setEnabled (on);
+    exportButton.setEnabled (on);
+    importButton.setEnabled (on);
+    algorithmList.setEnabled (on);
+    switchButton.setEnabled (on);
+}
+
+void KVAMPView::updateAmpInformation (int patch)
+{
+    if (patch < 0 || patch >= patchRecords.size())
+        return;
+
+    const auto& record = patchRecords[patch]->bytes;
+    const int algorithm = record[AMPShape::algorithmByte];
+
+    selectRowQuietly (algorithmList, algorithm, true);
+    UpdateDiagnosticsBox (algorithm);
+
+    for (int k = 0; k < numKnobs; ++k)
+        knobSliders[(size_t) k].setValue (record[(size_t) (PatchRecord::firstKnobByte + k)], juce::dontSendNotification);
+
+    switchButton.setToggleState (record[AMPShape::cabSimulationByte] != 1, juce::dontSendNotification);
+}
+
+void KVAMPView::UpdateDiagnosticsBox (int algorithm)
+{
+    const auto& names = algorithmListModel.ampNames;
+    const auto name = juce::isPositiveAndBelow (algorithm, names.size()) ? names[algorithm] : juce::String();
+
+    if (auto text = algorithmDescription ("AMP", name))
+        diagnosticsBox.setText (*text, true);
+}

@@ -1,0 +1,123 @@
+#include "pages/PageControls.h"
+
+#include "ui/Palette.h"
+
+namespace PageControls
+{
+namespace
+{
+constexpr int knobTextBoxWidth = 50;
+constexpr int knobTextBoxHeight = 20;
+constexpr int knobMaximum = 99;
+} // namespace
+
+juce::Image picture (const char* data, int size)
+{
+    return juce::ImageCache::getFromMemory (data, size);
+}
+
+void setUpButton (juce::ImageButton& button, const juce::Image& image, const juce::String& key,
+                  juce::Button::Listener& listener)
+{
+    button.setImages (true, true, true,
+                      image, 1.0f, juce::Colours::transparentBlack,
+                      image, 0.8f, juce::Colours::transparentBlack,
+                      image, 0.5f, juce::Colours::transparentBlack);
+    button.setButtonText (key);
+    button.addListener (&listener);
+}
+
+void setUpSwitch (juce::ImageButton& button, const juce::Image& normal, const juce::Image& toggled,
+                  const juce::String& key, juce::Button::Listener& listener)
+{
+    button.setToggleState (false, juce::dontSendNotification);
+    button.setClickingTogglesState (false);
+    button.setImages (true, true, true,
+                      normal, 1.0f, juce::Colours::transparentBlack,
+                      {}, 1.0f, juce::Colours::transparentBlack,
+                      toggled, 1.0f, juce::Colours::transparentBlack);
+    button.setButtonText (key);
+    button.addListener (&listener);
+}
+
+void setUpKnob (juce::Slider& knob, juce::LookAndFeel& look, juce::Slider::Listener& listener)
+{
+    knob.setSliderStyle (juce::Slider::RotaryHorizontalVerticalDrag);
+    knob.setTextBoxStyle (juce::Slider::TextBoxBelow, false, knobTextBoxWidth, knobTextBoxHeight);
+    knob.setRange (0.0, knobMaximum, 1.0);
+    knob.setValue (0.0, juce::dontSendNotification);
+    knob.setColour (juce::Slider::textBoxOutlineColourId, juce::Colours::transparentBlack);
+    knob.setColour (juce::Slider::textBoxTextColourId, Palette::accent);
+    knob.setColour (juce::Slider::textBoxHighlightColourId, Palette::accent);
+    knob.setColour (juce::Slider::rotarySliderFillColourId, Palette::knobFill);
+    knob.setColour (juce::Slider::rotarySliderOutlineColourId, Palette::knobOutline);
+    knob.setLookAndFeel (&look);
+    knob.addListener (&listener);
+}
+
+void setUpDescriptionBox (juce::TextEditor& box)
+{
+    box.setMultiLine (true, true);
+    box.setReturnKeyStartsNewLine (true);
+    box.setReadOnly (true);
+    box.setScrollbarsShown (true);
+    box.setCaretVisible (false);
+    box.setPopupMenuEnabled (false);
+    box.setFont (juce::Font (12.0f, juce::Font::italic));
+    box.applyColourToAllText (Palette::lightText);
+    box.setColour (juce::TextEditor::textColourId, Palette::lightText);
+    box.setColour (juce::TextEditor::backgroundColourId, Palette::transparent);
+    box.setColour (juce::TextEditor::shadowColourId, juce::Colours::transparentBlack);
+    box.setColour (juce::TextEditor::focusedOutlineColourId, juce::Colours::transparentBlack);
+    box.setColour (juce::TextEditor::outlineColourId, juce::Colours::transparentBlack);
+    box.setColour (juce::TextEditor::highlightColourId, Palette::descriptionHighlight);
+}
+
+void setUpVersionLabel (juce::Label& label)
+{
+    label.setText ("Current Version : V 1.1.1", juce::dontSendNotification);
+    label.setFont (juce::Font (16.0f, juce::Font::bold));
+    label.setJustificationType (juce::Justification::centred);
+    label.setEditable (false);
+    label.setColour (juce::Label::textColourId, Palette::lightText);
+}
+
+void setUpList (juce::ListBox& list, juce::ListBoxModel& model, int rowHeight)
+{
+    list.setModel (&model);
+    list.setRowHeight (rowHeight);
+    list.setMultipleSelectionEnabled (false);
+    list.setColour (juce::ListBox::textColourId, Palette::listText);
+    list.setColour (juce::ListBox::backgroundColourId, Palette::transparent);
+}
+
+void selectRowQuietly (juce::ListBox& list, int row, bool scrollIntoView)
+{
+    auto* model = list.getModel();
+    if (model == nullptr || row < 0 || row >= model->getNumRows())
+        return;
+
+    juce::SparseSet<int> rows;
+    rows.addRange ({ row, row + 1 });
+    list.setSelectedRows (rows, juce::dontSendNotification);
+
+    if (scrollIntoView)
+        list.scrollToEnsureRowIsOnscreen (row);
+}
+
+juce::PopupMenu buildMenu (const juce::StringArray& items, juce::LookAndFeel& look)
+{
+    juce::PopupMenu menu;
+    menu.setLookAndFeel (&look);
+
+    for (int i = 0; i < items.size(); ++i)
+    {
+        if (i > 0)
+            menu.addSeparator();
+
+        menu.addColouredItem (i + 1, items[i], Palette::accent, true, false, nullptr);
+    }
+
+    return menu;
+}
+} // namespace PageControls

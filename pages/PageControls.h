@@ -1,0 +1,55 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// The set-up every pedal page gives its controls, written once: the pages
+// differ in which controls they have and where, not in how each is dressed.
+
+namespace PageControls
+{
+/** A picture compiled into the program. */
+juce::Image picture (const char* data, int size);
+
+/** A push button drawn from one picture: opacity 1.0, 0.8 when the pointer
+    is over it and 0.5 when down. */
+void setUpButton (juce::ImageButton& button, const juce::Image& image, const juce::String& key,
+                  juce::Button::Listener& listener);
+
+/** A switch drawn from two pictures. It never toggles by itself: the page
+    flips it, so a report from the pedal can set it without a click. */
+void setUpSwitch (juce::ImageButton& button, const juce::Image& normal, const juce::Image& toggled,
+                  const juce::String& key, juce::Button::Listener& listener);
+
+/** A rotary knob 0 .. 99 with its value box below. */
+void setUpKnob (juce::Slider& knob, juce::LookAndFeel& look, juce::Slider::Listener& listener);
+
+/** The read-only description box. */
+void setUpDescriptionBox (juce::TextEditor& box);
+
+/** "Current Version : V 1.1.1" */
+void setUpVersionLabel (juce::Label& label);
+
+void setUpList (juce::ListBox& list, juce::ListBoxModel& model, int rowHeight);
+
+/** Selects one row without telling the list's model, so nothing is sent to
+    the pedal; rows outside the list are ignored. */
+void selectRowQuietly (juce::ListBox& list, int row, bool scrollIntoView);
+
+/** The menus the Set, Import and Export buttons open; the chosen id (0 when
+    dismissed) goes to the callback with the page. */
+template <typename Page>
+void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page);
+
+juce::PopupMenu buildMenu (const juce::StringArray& items, juce::LookAndFeel& look);
+
+const juce::StringArray setMenuItems { "Firmware Update", "About KORVEL", "Feedback", "Factory Reset" };
+const juce::StringArray importMenuItems { "Import One Patch", "Import All Patches" };
+const juce::StringArray exportMenuItems { "Export One Patch", "Export All Patches" };
+
+template <typename Page>
+void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page)
+{
+    buildMenu (items, look).showMenuAsync (juce::PopupMenu::Options(),
+                                           juce::ModalCallbackFunction::forComponent (callback, page));
+}
+} // namespace PageControls

@@ -1,0 +1,9 @@
+#include "pages/KVAMPView.h"
+
+void ImportMenuItemChosenCallback (int, KVAMPView*)
+{
+}
+
+void ExportMenuItemChosenCallback (int, KVAMPView*)
+{
+}

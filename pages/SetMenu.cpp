@@ -1,0 +1,5 @@
+#include "pages/KVAMPView.h"
+
+void menuItemChosenCallback (int, KVAMPView*)
+{
+}

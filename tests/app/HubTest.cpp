@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include "app/MainContentComponent.h"
+#include "device/ProtocolCodes.h"
+#include "pages/KVAMPView.h"
+#include "support/EditorHarness.h"
+
+using tessel::test::EditorHarness;
+using tessel::test::pumpPending;
+
+namespace
+{
+std::array<uint8_t, PatchRecord::maxSize> ampRecord (int count, int current, int index, int knob0)
+{
+    return { (uint8_t) count, (uint8_t) current, (uint8_t) index, (uint8_t) knob0, 1, 2, 3, 4, 1, 0 };
+}
+} // namespace
+
+TEST (Hub, BeforeAnyPageIsShownTheAmpPageTakesWhatTheHubIsGiven)
+{
+    EditorHarness h;
+    auto& page = h.ampPage();
+    EXPECT_TRUE (page.isVisible());
+    EXPECT_EQ (page.getWidth(), 0);
+    EXPECT_EQ (h.hub().firstVisiblePage(), (uint32_t) kindAMP);
+
+    h.hub().SetSliderValue (1, 40);
+    EXPECT_EQ (page.knobSliders[1].getValue(), 40.0);
+
+    // Kinds outside the table change nothing.
+    h.hub().UpdateMainView (0);
+    h.hub().UpdateMainView (5);
+    EXPECT_EQ (h.hub().getWidth(), 780);
+    EXPECT_TRUE (h.noDevicePage().isVisible());
+}
+
+TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
+{
+    EditorHarness h;
+    auto pedal = h.connect (kindAMP, 3);
+    auto& page = h.ampPage();
+    pedal->clearReceivedFrames();
+
+    h.hub().UpdateAlgorithmPreset (ampRecord (3, 2, 0, 88));
+    pumpPending();
+
+    EXPECT_EQ (page.patchRecords.size(), 3);
+    EXPECT_EQ (page.patchRecords[0]->bytes[3], 88);
+    EXPECT_EQ (h.hub().loadingWindow, nullptr);
+    EXPECT_EQ (page.patchList.getSelectedRow(), 2);
+    EXPECT_TRUE (pedal->receivedFrames().empty()) << "no further record is asked for";
+}
+
+TEST (Hub, KnobReportsOutsideThePagesKnobsAreIgnored)
+{
+    EditorHarness h;
+    h.connect (kindAMP, 2);
+    auto& page = h.ampPage();
+    for (auto& knob : page.knobSliders)
+        knob.setValue (10.0, juce::dontSendNotification);
+
+    h.hub().SetSliderValue (5, 50);
+    h.hub().SetSliderValue (-1, 50);
+    for (auto& knob : page.knobSliders)
+        EXPECT_EQ (knob.getValue(), 10.0);
+
+    // Values beyond a knob's range are held to it.
+    h.hub().SetSliderValue (0, 200);
+    EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
+}
+
+TEST (Hub, DisconnectingTwiceIsHarmless)
+{
+    EditorHarness h;
+    auto pedal = h.connect (kindAMP, 2);
+    h.hub().disconnect();
+    h.hub().disconnect();
+
+    EXPECT_TRUE (h.noDevicePage().isVisible());
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
+    EXPECT_FALSE (h.noDevicePage().firmwareButton.isVisible());
+    EXPECT_TRUE (h.hub().names.isEmpty());
+    EXPECT_EQ (h.hub().getHeight(), 408);
+}

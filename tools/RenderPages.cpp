@@ -1,0 +1,82 @@
+// Renders each page of the editor, connected to a simulated pedal with its
+// patches loaded, to PNG files, so a person can look at what users see.
+//
+//     tessel_render_pages <output-directory>
+
+#include <cstdio>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "app/KVNoDevice.h"
+#include "app/MainContentComponent.h"
+#include "pages/KVAMPView.h"
+#include "support/EditorHarness.h"
+
+namespace
+{
+bool save (juce::Component& component, const juce::File& file)
+{
+    // Twice the size, as the pictures are drawn for high-density screens.
+    const auto image = component.createComponentSnapshot (component.getLocalBounds(), true, 2.0f);
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    juce::PNGImageFormat png;
+    const bool ok = out.openedOk() && png.writeImageToStream (image, out);
+    printf ("%s %s\n", ok ? "wrote" : "FAILED", file.getFullPathName().toRawUTF8());
+    return ok;
+}
+
+bool renderPages (const juce::File& directory)
+{
+    bool ok = true;
+
+    {
+        tessel::test::EditorHarness editor;
+        ok &= save (editor.hub(), directory.getChildFile ("no_device.png"));
+
+        auto updateMode = tessel::sim::PedalSimulator::createUpdateModeDevice();
+        editor.plugIn (updateMode);
+        ok &= save (editor.hub(), directory.getChildFile ("no_device_update_mode.png"));
+    }
+
+    {
+        tessel::test::EditorHarness editor;
+        auto pedal = editor.connect (kindAMP);
+        pedal->selectPatchOnPedal (6);
+        tessel::test::pumpPending();
+        ok &= save (editor.hub(), directory.getChildFile ("amp_page.png"));
+
+        pedal->setBypassOnPedal (0);
+        tessel::test::pumpPending();
+        ok &= save (editor.hub(), directory.getChildFile ("amp_page_bypassed.png"));
+    }
+
+    return ok;
+}
+
+juce::JUCEApplicationBase* noApplication()
+{
+    return nullptr;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        fprintf (stderr, "usage: %s <output-directory>\n", argv[0]);
+        return 2;
+    }
+
+    juce::JUCEApplicationBase::createInstance = &noApplication;
+    juce::ScopedJuceInitialiser_GUI juce;
+
+    const juce::File directory (juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]));
+    if (! directory.createDirectory())
+    {
+        fprintf (stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+
+    return renderPages (directory) ? 0 : 1;
+}

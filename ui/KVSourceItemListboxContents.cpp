@@ -1,0 +1,140 @@
+#include "ui/KVSourceItemListboxContents.h"
+
+#include "device/CommandSenders.h"
+#include "device/ProtocolCodes.h"
+#include "pages/KVAMPView.h"
+#include "ui/Palette.h"
+
+namespace
+{
+constexpr int banksOfFive = 5;
+constexpr float rowFontHeight = 12.0f;
+constexpr float rowTextInset = 5.0f;
+} // namespace
+
+juce::String effectPatchName (int row)
+{
+    if (row < banksOfFive)
+        return "BankA-" + juce::String (row + 1);
+
+    return "BankB-" + juce::String (row - (banksOfFive - 1));
+}
+
+juce::String algorithmRowText (int row, const juce::String& name)
+{
+    const auto number = row + 1;
+    return (number <= 9 ? "0" : "") + juce::String (number) + "  " + name;
+}
+
+KVSourceItemListboxContents::~KVSourceItemListboxContents() = default;
+
+const juce::StringArray* KVSourceItemListboxContents::namesOfKind() const
+{
+    switch (deviceKind)
+    {
+        case kindAMP: return &ampNames;
+        case kindMOD: return &modNames;
+        case kindDLY: return &dlyNames;
+        default: return nullptr;
+    }
+}
+
+int KVSourceItemListboxContents::getNumRows()
+{
+    const bool patchList = listMode == patchListMode;
+
+    switch (deviceKind)
+    {
+        case kindAMP:
+            if (patchList)
+                return ampPage != nullptr ? ampPage->patchRecords.size() : 0;
+            return ampNames.size();
+
+        default:
+            return 0;
+    }
+}
+
+juce::String KVSourceItemListboxContents::rowText (int row) const
+{
+    if (row < 0)
+        return {};
+
+    const bool patchList = listMode == patchListMode;
+
+    switch (deviceKind)
+    {
+        case kindAMP:
+        case kindMOD:
+        case kindDLY:
+            if (patchList)
+                return effectPatchName (row);
+            // A row the names don't reach still gets its number, never a name read past the end.
+            return algorithmRowText (row, (*namesOfKind())[row]);
+
+        case kindCAB:
+            if (patchList)
+                return "Patch - " + juce::String (row).paddedLeft ('0', 2);
+            return {};
+
+        default:
+            return {};
+    }
+}
+
+void KVSourceItemListboxContents::paintListBoxItem (int rowNumber, juce::Graphics& g, int width, int height,
+                                                    bool rowIsSelected)
+{
+    if (rowIsSelected)
+        g.fillAll (Palette::selectedRow);
+
+    g.setColour (Palette::lightText);
+    g.setFont (juce::Font (rowFontHeight, juce::Font::plain));
+
+    const auto text = rowText (rowNumber);
+    if (text.isEmpty())
+        return;
+
+    // The rectangle keeps the row's full width although it starts 5 pixels in.
+    g.drawText (text, juce::Rectangle<float> (rowTextInset, 0.0f, (float) width, (float) height),
+                juce::Justification::centredLeft, true);
+}
+
+void KVSourceItemListboxContents::selectedRowsChanged (int lastRowSelected)
+{
+    if (lastRowSelected < 0)
+        return;
+
+    const bool patchList = listMode == patchListMode;
+
+    switch (deviceKind)
+    {
+        case kindAMP:
+            if (ampPage == nullptr)
+                return;
+
+            if (patchList)
+            {
+                ampPage->updateAmpInformation (lastRowSelected);
+                DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+            }
+            else
+            {
+                ampPage->UpdateDiagnosticsBox (lastRowSelected);
+                DEVICEHID_DEBUG_SET_ALOGR (lastRowSelected);
+            }
+            break;
+
+        default:
+            break;
+    }
+}
+
+juce::var KVSourceItemListboxContents::getDragSourceDescription (const juce::SparseSet<int>& rowsToDescribe)
+{
+    juce::StringArray rows;
+    for (int i = 0; i < rowsToDescribe.size(); ++i)
+        rows.add (juce::String (rowsToDescribe[i] + 1));
+
+    return rows.joinIntoString (", ");
+}
