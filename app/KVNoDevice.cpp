@@ -1,6 +1,8 @@
 #include "app/KVNoDevice.h"
 
 #include "TesselImages.h"
+#include "app/FirmwareUpdate.h"
+#include "ui/Dialogs.h"
 #include "ui/Palette.h"
 
 namespace
@@ -57,5 +59,36 @@ void KVNoDevice::buttonClicked (juce::Button* button)
     if (! button->getButtonText().equalsIgnoreCase ("firmware"))
         return;
 
-    // The firmware update itself lands with the update job.
+    // A file chosen from a page's menu before the pedal restarted is used
+    // once; it is checked again against the device now in update mode.
+    if (pendingFirmware.existsAsFile())
+    {
+        UpdateFirmware (pendingFirmware, true);
+        pendingFirmware = juce::File();
+        return;
+    }
+
+    const auto chosen = Dialogs::chooseFileToOpen ("*.bin");
+    if (chosen != juce::File())
+        UpdateFirmware (chosen, true);
+}
+
+bool KVNoDevice::UpdateFirmware (juce::File file, bool startNow)
+{
+    juce::MemoryBlock payload;
+    if (checkFirmwareFile (file, deviceName, payload) != FirmwareCheck::compatible)
+    {
+        pendingFirmware = juce::File();
+        Dialogs::showMessage ({}, "The firmware file is not compatible with your device.");
+        return false;
+    }
+
+    if (! startNow)
+    {
+        pendingFirmware = file;
+        return true;
+    }
+
+    startFirmwareUpdate (payload);
+    return false;
 }

@@ -19,6 +19,12 @@ public:
     void paint (juce::Graphics&) override;
     void resized() override;
 
+    /** Checks a firmware file against deviceName. A refused file clears
+        pendingFirmware and is told in a message box (false). An accepted one
+        is kept in pendingFirmware (true), or, with startNow, its update is
+        started (false). */
+    bool UpdateFirmware (juce::File file, bool startNow);
+
     juce::Label statusLabel;
 
     /** Product name of the device last matched; firmware files are checked against it. */

@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
+#include "app/VisiblePage.h"
 #include "pages/PageControls.h"
 #include "ui/Palette.h"
 
@@ -20,6 +24,8 @@ struct PageSize
 };
 
 constexpr PageSize ampPageSize { 741, 517 };
+constexpr PageSize modPageSize { 741, 536 };
+constexpr PageSize dlyPageSize { 741, 536 };
 
 } // namespace
 
@@ -37,6 +43,14 @@ MainContentComponent::MainContentComponent()
     ampView->noDevice = noDevice.get();
     addAndMakeVisible (*ampView);
 
+    dlyView = std::make_unique<KVDLYView>();
+    dlyView->noDevice = noDevice.get();
+    addAndMakeVisible (*dlyView);
+
+    modView = std::make_unique<KVMODView>();
+    modView->noDevice = noDevice.get();
+    addAndMakeVisible (*modView);
+
     // Every progress window and list of the editor takes these from the default look.
     auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
     look.setColour (juce::ProgressBar::foregroundColourId, Palette::progressBar);
@@ -53,8 +67,10 @@ MainContentComponent::~MainContentComponent()
     stopTimer();
     closeLoadingWindow();
 
+    dlyView = nullptr;
     ampView = nullptr;
     noDevice = nullptr;
+    modView = nullptr;
 }
 
 void MainContentComponent::paint (juce::Graphics&)
@@ -67,19 +83,22 @@ void MainContentComponent::resized()
 
 uint32_t MainContentComponent::firstVisiblePage() const
 {
-    if (ampView != nullptr && ampView->isVisible())
+    if (ampView->isVisible())
         return kindAMP;
+    if (dlyView->isVisible())
+        return kindDLY;
+    if (modView->isVisible())
+        return kindMOD;
 
     return kindNone;
 }
 
 bool MainContentComponent::holdsRecord (int index) const
 {
-    switch (firstVisiblePage())
-    {
-        case kindAMP: return index < ampView->patchRecords.size();
-        default: return false;
-    }
+    bool held = false;
+    withVisibleEffectPage (const_cast<MainContentComponent&> (*this),
+                           [&] (auto& page) { held = index < page.patchRecords.size(); });
+    return held;
 }
 
 void MainContentComponent::UpdateMainView (int kind)
@@ -90,10 +109,12 @@ void MainContentComponent::UpdateMainView (int kind)
     switch (kind)
     {
         case kindAMP: page = ampView.get(); size = ampPageSize; break;
+        case kindMOD: page = modView.get(); size = modPageSize; break;
+        case kindDLY: page = dlyView.get(); size = dlyPageSize; break;
         default: return;
     }
 
-    for (auto* other : { (juce::Component*) noDevice.get(), (juce::Component*) ampView.get() })
+    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(), modView.get() })
         if (other != page)
             other->setVisible (false);
 
@@ -146,11 +167,7 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
 
 void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
 {
-    switch (firstVisiblePage())
-    {
-        case kindAMP: storeRecord (*ampView, record); break;
-        default: break;
-    }
+    withVisibleEffectPage (*this, [&] (auto& page) { storeRecord (page, record); });
 }
 
 void MainContentComponent::waitForRecord (int index)
@@ -181,13 +198,12 @@ void MainContentComponent::timerCallback()
     stopTimer();
     printf ("The pedal stopped sending patches after %d; keeping those.\n", awaitedRecord);
 
-    if (firstVisiblePage() == kindAMP)
+    withVisibleEffectPage (*this, [] (auto& page)
     {
-        auto& page = *ampView;
         page.patchList.updateContent();
         if (auto* last = page.patchRecords.getLast())
             page.updateAmpInformation (last->bytes[PatchRecord::currentByte]);
-    }
+    });
 
     closeLoadingWindow();
 }
@@ -211,6 +227,20 @@ void MainContentComponent::SetSliderValue (int knob, int value)
                 ampView->knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
             break;
 
+        case kindDLY:
+        case kindMOD:
+        {
+            KVEffectPage& page = firstVisiblePage() == kindDLY ? (KVEffectPage&) *dlyView : (KVEffectPage&) *modView;
+
+            // While the pedal follows tap tempo its rate knob isn't on show.
+            if (knob == KVEffectPage::rateKnob && page.tapTempoSync)
+                break;
+
+            if (knob >= 0 && knob < KVEffectPage::numKnobs)
+                page.knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
+            break;
+        }
+
         default:
             break;
     }
@@ -218,12 +248,15 @@ void MainContentComponent::SetSliderValue (int knob, int value)
 
 void MainContentComponent::SetCABSIMButton (int state)
 {
-    if (ampView != nullptr && ampView->isVisible())
+    if (ampView->isVisible())
         ampView->switchButton.setToggleState (state != 1, juce::dontSendNotification);
+    else if (dlyView->isVisible())
+        dlyView->trailSwitchButton.setToggleState (state != 0, juce::dontSendNotification);
 }
 
 void MainContentComponent::disconnect()
 {
+    resetFirmwareWriter();
     stopTimer();
 
     setSize (KVNoDevice::pageWidth, KVNoDevice::pageHeight);
@@ -232,19 +265,23 @@ void MainContentComponent::disconnect()
     noDevice->firmwareButton.setVisible (false);
     noDevice->statusLabel.setText ("No Device Connected.", juce::dontSendNotification);
 
+    withVisibleEffectPage (*this, [] (auto& page)
+    {
+        page.patchRecords.clear (true);
+        page.patchRecords.minimiseStorageOverheads();
+    });
+
     switch (firstVisiblePage())
     {
-        case kindAMP:
-            ampView->patchRecords.clear (true);
-            ampView->patchRecords.minimiseStorageOverheads();
-            ampView->algorithmListModel.ampNames.clear();
-            break;
-
-        default:
-            break;
+        case kindAMP: ampView->algorithmListModel.ampNames.clear(); break;
+        case kindDLY: dlyView->algorithmListModel.dlyNames.clear(); break;
+        case kindMOD: modView->algorithmListModel.modNames.clear(); break;
+        default: break;
     }
 
-    ampView->setVisible (false);
+    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), modView.get() })
+        page->setVisible (false);
+
     noDevice->setVisible (true);
 
     names.clear();

@@ -9,6 +9,8 @@
 
 class KVNoDevice;
 class KVAMPView;
+class KVDLYView;
+class KVMODView;
 class PromptWindow;
 
 /** The window's content and the hub between the device link and the pages:
@@ -53,6 +55,8 @@ public:
 
     std::unique_ptr<KVNoDevice> noDevice;
     std::unique_ptr<KVAMPView> ampView;
+    std::unique_ptr<KVDLYView> dlyView;
+    std::unique_ptr<KVMODView> modView;
 
     /** The loading window of the dump in progress; it deletes itself. */
     PromptWindow* loadingWindow = nullptr;

@@ -9,7 +9,7 @@
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "pages/KVAMPView.h"
+#include "app/VisiblePage.h"
 #include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
@@ -107,15 +107,18 @@ juce::String nameFrom (const uint8_t* report)
 
 void appendNamesToPage (MainContentComponent& hub)
 {
+    const auto append = [&hub] (juce::StringArray& names, juce::ListBox& list)
+    {
+        names.addArray (hub.names);
+        list.updateContent();
+    };
+
     switch (Device)
     {
-        case kindAMP:
-            hub.ampView->algorithmListModel.ampNames.addArray (hub.names);
-            hub.ampView->algorithmList.updateContent();
-            break;
-
-        default:
-            break;
+        case kindAMP: append (hub.ampView->algorithmListModel.ampNames, hub.ampView->algorithmList); break;
+        case kindMOD: append (hub.modView->algorithmListModel.modNames, hub.modView->algorithmList); break;
+        case kindDLY: append (hub.dlyView->algorithmListModel.dlyNames, hub.dlyView->algorithmList); break;
+        default: break;
     }
 }
 
@@ -175,55 +178,88 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     hub->UpdateAlgorithmPreset (record);
 }
 
-void handlePatchReport (MainContentComponent* hub, int patch)
+void handlePatchReport (MainContentComponent& hub, int patch)
 {
-    if (hub == nullptr)
-        return;
-
-    switch (hub->firstVisiblePage())
+    withVisibleEffectPage (hub, [patch] (auto& page)
     {
-        case kindAMP:
-            PageControls::selectRowQuietly (hub->ampView->patchList, patch, false);
-            hub->ampView->updateAmpInformation (patch);
-            break;
-
-        default:
-            break;
-    }
+        PageControls::selectRowQuietly (page.patchList, patch, false);
+        page.updateAmpInformation (patch);
+    });
 }
 
-void handleAlgorithmReport (MainContentComponent* hub, int algorithm)
+void handleAlgorithmReport (MainContentComponent& hub, int algorithm)
 {
-    if (hub == nullptr)
-        return;
-
-    switch (hub->firstVisiblePage())
+    withVisibleEffectPage (hub, [algorithm] (auto& page)
     {
-        case kindAMP:
-            PageControls::selectRowQuietly (hub->ampView->algorithmList, algorithm, true);
-            hub->ampView->UpdateDiagnosticsBox (algorithm);
-            break;
-
-        default:
-            break;
-    }
+        PageControls::selectRowQuietly (page.algorithmList, algorithm, true);
+        page.UpdateDiagnosticsBox (algorithm);
+    });
 }
 
-void handleBypassReport (MainContentComponent* hub, int state)
+void handleBypassReport (MainContentComponent& hub, int state)
 {
-    if (hub == nullptr)
+    // Any value but 0 means the effect is on; 2 has a meaning of its own on the CAB pedal only.
+    withVisibleEffectPage (hub, [state] (auto& page)
+    {
+        page.bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
+        page.setAllViewEnabled (state != 0);
+    });
+}
+
+void handleTapTempoReport (MainContentComponent& hub, int sync)
+{
+    auto* page = visibleTempoPage (hub);
+    if (page == nullptr)
         return;
 
-    switch (hub->firstVisiblePage())
-    {
-        case kindAMP:
-            hub->ampView->bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
-            hub->ampView->setAllViewEnabled (state != 0);
-            break;
+    page->tapTempoSync = sync == 1;
 
-        default:
-            break;
-    }
+    if (page->tapTempoSync)
+        DEVICEHID_DEBUG_GET_DIVIDE();
+    else if (page == hub.dlyView.get())
+        page->divideCombo.setSelectedId (0, juce::dontSendNotification);
+
+    if (page->bypassswitchButton.getToggleState())
+        page->showTempoSync (true);
+}
+
+/** Selects the item for a value the pedal reports (item id = value + 1);
+    a value the box has no item for changes nothing. */
+void selectReportedItem (juce::ComboBox& box, int value)
+{
+    if (juce::isPositiveAndBelow (value, box.getNumItems()))
+        box.setSelectedId (value + 1, juce::dontSendNotification);
+}
+
+void handleMaxDelayReport (MainContentComponent& hub, const uint8_t* report)
+{
+    if (! hub.dlyView->isVisible())
+        return;
+
+    const int milliseconds = report[2] * 100 + report[3];
+    for (int i = 0; i < (int) std::size (KVDLYView::maxDelayTimes); ++i)
+        if (milliseconds == KVDLYView::maxDelayTimes[i])
+            hub.dlyView->maxDelayCombo.setSelectedId (i + 1, juce::dontSendNotification);
+}
+
+bool effectPedal()
+{
+    return Device == kindMOD || Device == kindDLY;
+}
+
+/** Posts a report for the MOD and DLY pages, with a copy of the bytes it reads. */
+template <typename Action>
+void postToTempoPage (MainContentComponent* hub, const uint8_t* report, Action action)
+{
+    if (! effectPedal())
+        return;
+
+    const int first = report[2], second = report[3];
+    post (hub, [action, first, second] (MainContentComponent& h)
+    {
+        if (auto* page = visibleTempoPage (h))
+            action (h, *page, first, second);
+    });
 }
 } // namespace
 
@@ -264,15 +300,61 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
             break;
 
         case Reply::patch:
-            handlePatchReport (hub, report[2]);
+            if (hub != nullptr)
+                handlePatchReport (*hub, report[2]);
             break;
 
         case Reply::algorithm:
-            handleAlgorithmReport (hub, report[2]);
+            if (hub != nullptr)
+                handleAlgorithmReport (*hub, report[2]);
             break;
 
         case Reply::bypass:
-            handleBypassReport (hub, report[2]);
+            if (hub != nullptr)
+                handleBypassReport (*hub, report[2]);
+            break;
+
+        case Reply::tapTempo:
+            if (hub != nullptr)
+                handleTapTempoReport (*hub, report[2]);
+            break;
+
+        case Reply::expressionTarget:
+            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int target, int)
+                             { selectReportedItem (page.objectCombo, target); });
+            break;
+
+        case Reply::division:
+            if (hub != nullptr)
+                if (auto* page = visibleTempoPage (*hub))
+                    selectReportedItem (page->divideCombo, report[2]);
+            break;
+
+        case Reply::expressionRange:
+            // The one report set with notification: the page answers with the range, as the pedal expects.
+            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int minimum, int maximum)
+            {
+                page.rangeMinSlider.setValue (minimum, juce::sendNotificationAsync);
+                page.rangeMaxSlider.setValue (maximum, juce::sendNotificationAsync);
+            });
+            break;
+
+        case Reply::trail:
+            if (effectPedal())
+            {
+                const int state = report[2];
+                post (hub, [state] (MainContentComponent& h) { h.SetCABSIMButton (state); });
+            }
+            break;
+
+        case Reply::inputMode:
+            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int mode, int)
+                             { selectReportedItem (page.inputModeCombo, mode); });
+            break;
+
+        case Reply::maxDelay:
+            if (hub != nullptr)
+                handleMaxDelayReport (*hub, report);
             break;
 
         case Reply::cabSimulation:

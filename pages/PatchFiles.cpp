@@ -1,9 +1,198 @@
+#include "pages/PatchFiles.h"
+
+#include <cstdio>
+
+#include "device/CommandSenders.h"
 #include "pages/KVAMPView.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
+#include "ui/Dialogs.h"
 
-void ImportMenuItemChosenCallback (int, KVAMPView*)
+namespace PatchFiles
 {
+bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
+{
+    juce::TemporaryFile temporary (target, juce::TemporaryFile::useHiddenFile);
+
+    {
+        juce::FileOutputStream out (temporary.getFile(), 16384);
+        if (! out.openedOk())
+            return false;
+
+        if (data.getSize() > 0 && ! out.write (data.getData(), data.getSize()))
+            return false;
+
+        out.flush();
+        if (out.getStatus().failed())
+            return false;
+    }
+
+    if (temporary.getFile().getSize() != (juce::int64) data.getSize())
+        return false;
+
+    return temporary.overwriteTargetFileWithTemporary();
+}
+} // namespace PatchFiles
+
+namespace
+{
+using namespace PatchFiles;
+
+/** What tells the three pages' patch files apart. */
+struct PageFormat
+{
+    const juce::String& importPrompt;
+    bool printsRecordIndex;
+};
+
+const PageFormat& formatOf (const KVAMPView*)
+{
+    static const PageFormat amp { ampImportPrompt, false };
+    return amp;
 }
 
-void ExportMenuItemChosenCallback (int, KVAMPView*)
+const PageFormat& formatOf (const KVMODView*)
 {
+    static const PageFormat mod { effectImportPrompt, true };
+    return mod;
 }
+
+const PageFormat& formatOf (const KVDLYView*)
+{
+    static const PageFormat dly { effectImportPrompt, false };
+    return dly;
+}
+
+void tell (const juce::String& message)
+{
+    Dialogs::showMessage ({}, message);
+}
+
+/** Writes one record into the pedal: the target patch, then the record's
+    parameters (bytes 3 on); a shorter record leaves the rest 0. */
+void writeRecord (int target, const uint8_t* record, int size)
+{
+    uint8_t p[11] {};
+    for (int i = 3; i < size && i - 3 < 11; ++i)
+        p[i - 3] = record[i];
+
+    DEVICEHID_DEBUG_IN_PRESET (target, p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8], p[9], p[10]);
+}
+
+template <typename Page>
+void exportPatches (int result, Page& page)
+{
+    using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
+
+    const int selected = page.patchList.getSelectedRow (0);
+    if (result == onePatch && ! juce::isPositiveAndBelow (selected, page.patchRecords.size()))
+    {
+        tell (noPatchSelectedMessage);
+        return;
+    }
+
+    tell (exportPrompt);
+
+    const auto file = Dialogs::chooseFileToSave (filePattern);
+    if (file == juce::File())
+        return;
+
+    juce::MemoryBlock data;
+    if (result == onePatch)
+    {
+        data.append (page.patchRecords[selected]->bytes.data(), Shape::size);
+    }
+    else
+    {
+        for (auto* record : page.patchRecords)
+            data.append (record->bytes.data(), Shape::size);
+    }
+
+    if (! writeFileSafely (file, data))
+        tell (exportFailedMessage);
+}
+
+template <typename Page>
+void importPatches (int result, Page& page)
+{
+    using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
+    const auto& format = formatOf (&page);
+
+    const int selected = page.patchList.getSelectedRow (0);
+    if (result == onePatch && selected < 0)
+    {
+        tell (noPatchSelectedMessage);
+        return;
+    }
+
+    tell (format.importPrompt);
+
+    const auto file = Dialogs::chooseFileToOpen (filePattern);
+    if (file == juce::File())
+        return;
+
+    const auto count = page.patchRecords.size();
+    const auto expectedSize = (juce::int64) (result == onePatch ? 1 : count) * Shape::size;
+    const auto size = file.existsAsFile() ? file.getSize() : 0;
+
+    if (size != expectedSize)
+    {
+        tell (wrongFileMessage);
+        return;
+    }
+
+    juce::MemoryBlock data;
+    if (size > 0 && ! file.loadFileAsData (data))
+        data.setSize ((size_t) size, true);   // unreadable bytes count as 0
+    data.ensureSize ((size_t) size, true);
+
+    const auto* bytes = static_cast<const uint8_t*> (data.getData());
+
+    if (result == onePatch)
+    {
+        writeRecord (selected, bytes, Shape::size);
+        DEVICEHID_DEBUG_SET_PATCH (selected);
+        return;
+    }
+
+    for (int i = 0; i < count; ++i)
+    {
+        const auto* record = bytes + i * Shape::size;
+        writeRecord (record[PatchRecord::indexByte], record, Shape::size);
+
+        if (format.printsRecordIndex)
+            printf ("%d\n", i);
+    }
+
+    // The pedal needs a moment to store what it was sent before it switches
+    // patches; switching away and back makes it load the new values.
+    juce::Thread::sleep (settleAfterImportMs);
+
+    if (selected >= 0)
+    {
+        DEVICEHID_DEBUG_SET_PATCH (selected - 1);
+        DEVICEHID_DEBUG_SET_PATCH (selected);
+    }
+}
+
+template <typename Page>
+void chooseImport (int result, Page* page)
+{
+    if (page != nullptr && (result == onePatch || result == allPatches))
+        importPatches (result, *page);
+}
+
+template <typename Page>
+void chooseExport (int result, Page* page)
+{
+    if (page != nullptr && (result == onePatch || result == allPatches))
+        exportPatches (result, *page);
+}
+} // namespace
+
+void ImportMenuItemChosenCallback (int result, KVAMPView* page) { chooseImport (result, page); }
+void ExportMenuItemChosenCallback (int result, KVAMPView* page) { chooseExport (result, page); }
+void ImportMenuItemChosenCallback (int result, KVMODView* page) { chooseImport (result, page); }
+void ExportMenuItemChosenCallback (int result, KVMODView* page) { chooseExport (result, page); }
+void ImportMenuItemChosenCallback (int result, KVDLYView* page) { chooseImport (result, page); }
+void ExportMenuItemChosenCallback (int result, KVDLYView* page) { chooseExport (result, page); }

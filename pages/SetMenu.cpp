@@ -1,5 +1,69 @@
-#include "pages/KVAMPView.h"
+#include "pages/SetMenu.h"
 
-void menuItemChosenCallback (int, KVAMPView*)
+#include "app/KVNoDevice.h"
+#include "device/CommandSenders.h"
+#include "pages/KVAMPView.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
+#include "ui/Dialogs.h"
+
+namespace
 {
+void confirmUpdate (int result)
+{
+    if (result == 1)
+        usbInsertHidUpdate();
 }
+
+template <typename Page>
+void chooseSetMenuItem (int result, Page* page)
+{
+    if (page == nullptr)
+        return;
+
+    switch (result)
+    {
+        case SetMenu::firmwareUpdate:
+        {
+            const auto file = Dialogs::chooseFileToOpen ("*.bin");
+            if (file == juce::File())
+                return;
+
+            // The file is checked now, while the pedal is still in its normal
+            // mode, and written once it has restarted in its update mode.
+            if (! page->noDevice->UpdateFirmware (file, false))
+                return;
+
+            juce::Component::SafePointer<Page> safePage (page);
+            Dialogs::showOkCancelBoxAsync ("Update?", {}, [safePage] (int answer)
+            {
+                if (auto* p = safePage.getComponent())
+                    alertBoxResultChosen (answer, p);
+            });
+            break;
+        }
+
+        case SetMenu::aboutKorvel: Dialogs::openLink (juce::URL (SetMenu::aboutPage)); break;
+        case SetMenu::feedback: Dialogs::openLink (juce::URL (SetMenu::feedbackMail)); break;
+
+        case SetMenu::factoryReset:
+            if (Dialogs::askOkCancel ({}, "Are you sure you want to execute a factory reset?"))
+                DEVICEHID_DEBUG_FACTORY();
+            break;
+
+        case SetMenu::manual: Dialogs::openLink (juce::URL (SetMenu::manualPdf)); break;
+        case SetMenu::updateNotes: Dialogs::openLink (juce::URL (SetMenu::updateNotesPdf)); break;
+
+        default:
+            break;
+    }
+}
+} // namespace
+
+void menuItemChosenCallback (int result, KVAMPView* page) { chooseSetMenuItem (result, page); }
+void menuItemChosenCallback (int result, KVMODView* page) { chooseSetMenuItem (result, page); }
+void menuItemChosenCallback (int result, KVDLYView* page) { chooseSetMenuItem (result, page); }
+
+void alertBoxResultChosen (int result, KVAMPView*) { confirmUpdate (result); }
+void alertBoxResultChosen (int result, KVMODView*) { confirmUpdate (result); }
+void alertBoxResultChosen (int result, KVDLYView*) { confirmUpdate (result); }

@@ -51,6 +51,28 @@ bool renderPages (const juce::File& directory)
         ok &= save (editor.hub(), directory.getChildFile ("amp_page_bypassed.png"));
     }
 
+    {
+        tessel::test::EditorHarness editor;
+        auto pedal = tessel::sim::PedalSimulator::create (kindMOD);
+        pedal->setTapTempoSync (true);
+        editor.connect (pedal);
+        tessel::test::pumpPending();
+        pedal->selectPatchOnPedal (3);
+        tessel::test::pumpPending();
+        ok &= save (editor.hub(), directory.getChildFile ("mod_page_synced.png"));
+    }
+
+    {
+        tessel::test::EditorHarness editor;
+        auto pedal = tessel::sim::PedalSimulator::create (kindDLY);
+        pedal->setMaxDelayMilliseconds (3000);
+        editor.connect (pedal);
+        tessel::test::pumpPending();
+        pedal->selectPatchOnPedal (5);
+        tessel::test::pumpPending();
+        ok &= save (editor.hub(), directory.getChildFile ("dly_page.png"));
+    }
+
     return ok;
 }
 

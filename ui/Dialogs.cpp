@@ -9,6 +9,42 @@ public:
     {
         juce::NativeMessageBox::showMessageBox (juce::MessageBoxIconType::NoIcon, title, message);
     }
+
+    bool askOkCancel (const juce::String& title, const juce::String& message) override
+    {
+        return juce::NativeMessageBox::showOkCancelBox (juce::MessageBoxIconType::NoIcon, title, message);
+    }
+
+    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
+                               std::function<void (int)> callback) override
+    {
+        juce::AlertWindow::showOkCancelBox (juce::MessageBoxIconType::NoIcon, title, message, {}, {}, nullptr,
+                                            juce::ModalCallbackFunction::create (std::move (callback)));
+    }
+
+    juce::File chooseFileToOpen (const juce::String& pattern) override
+    {
+        return choose (pattern, juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles);
+    }
+
+    juce::File chooseFileToSave (const juce::String& pattern) override
+    {
+        return choose (pattern, juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                                    | juce::FileBrowserComponent::warnAboutOverwriting);
+    }
+
+    void openLink (const juce::URL& link) override
+    {
+        link.launchInDefaultBrowser();
+    }
+
+private:
+    static juce::File choose (const juce::String& pattern, int flags)
+    {
+        juce::FileChooser chooser ({}, juce::File::getSpecialLocation (juce::File::userHomeDirectory), pattern,
+                                   true, false);
+        return chooser.showDialog (flags, nullptr) ? chooser.getResult() : juce::File();
+    }
 };
 
 std::unique_ptr<DialogHandler>& currentHandler()
@@ -23,6 +59,31 @@ namespace Dialogs
 void showMessage (const juce::String& title, const juce::String& message)
 {
     currentHandler()->showMessageBox (title, message);
+}
+
+bool askOkCancel (const juce::String& title, const juce::String& message)
+{
+    return currentHandler()->askOkCancel (title, message);
+}
+
+void showOkCancelBoxAsync (const juce::String& title, const juce::String& message, std::function<void (int)> callback)
+{
+    currentHandler()->showOkCancelBoxAsync (title, message, std::move (callback));
+}
+
+juce::File chooseFileToOpen (const juce::String& pattern)
+{
+    return currentHandler()->chooseFileToOpen (pattern);
+}
+
+juce::File chooseFileToSave (const juce::String& pattern)
+{
+    return currentHandler()->chooseFileToSave (pattern);
+}
+
+void openLink (const juce::URL& link)
+{
+    currentHandler()->openLink (link);
 }
 
 std::unique_ptr<DialogHandler> setHandler (std::unique_ptr<DialogHandler> handler)

@@ -3,6 +3,8 @@
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
 #include "ui/Palette.h"
 
 namespace
@@ -39,20 +41,30 @@ const juce::StringArray* KVSourceItemListboxContents::namesOfKind() const
     }
 }
 
-int KVSourceItemListboxContents::getNumRows()
+template <typename Action>
+bool KVSourceItemListboxContents::withEffectPage (Action&& action) const
 {
-    const bool patchList = listMode == patchListMode;
-
     switch (deviceKind)
     {
-        case kindAMP:
-            if (patchList)
-                return ampPage != nullptr ? ampPage->patchRecords.size() : 0;
-            return ampNames.size();
-
-        default:
-            return 0;
+        case kindAMP: if (ampPage != nullptr) { action (*ampPage); return true; } break;
+        case kindMOD: if (modPage != nullptr) { action (*modPage); return true; } break;
+        case kindDLY: if (dlyPage != nullptr) { action (*dlyPage); return true; } break;
+        default: break;
     }
+    return false;
+}
+
+int KVSourceItemListboxContents::getNumRows()
+{
+    if (listMode != patchListMode)
+    {
+        const auto* names = namesOfKind();
+        return names != nullptr ? names->size() : 0;
+    }
+
+    int rows = 0;
+    withEffectPage ([&rows] (auto& page) { rows = page.patchRecords.size(); });
+    return rows;
 }
 
 juce::String KVSourceItemListboxContents::rowText (int row) const
@@ -107,27 +119,19 @@ void KVSourceItemListboxContents::selectedRowsChanged (int lastRowSelected)
 
     const bool patchList = listMode == patchListMode;
 
-    switch (deviceKind)
+    withEffectPage ([patchList, lastRowSelected] (auto& page)
     {
-        case kindAMP:
-            if (ampPage == nullptr)
-                return;
-
-            if (patchList)
-            {
-                ampPage->updateAmpInformation (lastRowSelected);
-                DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
-            }
-            else
-            {
-                ampPage->UpdateDiagnosticsBox (lastRowSelected);
-                DEVICEHID_DEBUG_SET_ALOGR (lastRowSelected);
-            }
-            break;
-
-        default:
-            break;
-    }
+        if (patchList)
+        {
+            page.updateAmpInformation (lastRowSelected);
+            DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+        }
+        else
+        {
+            page.UpdateDiagnosticsBox (lastRowSelected);
+            DEVICEHID_DEBUG_SET_ALOGR (lastRowSelected);
+        }
+    });
 }
 
 juce::var KVSourceItemListboxContents::getDragSourceDescription (const juce::SparseSet<int>& rowsToDescribe)

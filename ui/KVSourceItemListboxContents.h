@@ -39,6 +39,10 @@ public:
 
 private:
     const juce::StringArray* namesOfKind() const;
+
+    /** Runs `action` with the AMP, MOD or DLY page this model serves. */
+    template <typename Action>
+    bool withEffectPage (Action&& action) const;
 };
 
 /** "BankA-1" .. "BankA-5", then "BankB-1" and on: the effect pedals' patch names. */

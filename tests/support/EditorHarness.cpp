@@ -2,14 +2,17 @@
 
 #include "app/PromptWindow.h"
 #include "device/LiveLink.h"
+#include "device/TransferLink.h"
 #include "pages/KVAMPView.h"
 #include "device/ReplyDecoder.h"
+#include "support/FakeHidapi.h"
 
 namespace tessel::test
 {
 void resetLinkGlobals()
 {
     stopLiveLink();
+    CloseUsbHid();
     Device = kindNone;
     AlgorithmNumber = 0;
 }
@@ -18,10 +21,11 @@ EditorHarness::EditorHarness()
 {
     resetLinkGlobals();
 
-    auto recording = std::make_unique<RecordingDialogs>();
-    dialogs = recording.get();
-    previousDialogs = Dialogs::setHandler (std::move (recording));
+    auto answers = std::make_unique<RecordingDialogs>();
+    recording = answers.get();
+    previousDialogs = Dialogs::setHandler (std::move (answers));
 
+    sim::setFakeHidapiBus (&bus);
     hidManagerFactory = [this] { return bus.createHidManager(); };
     content = std::make_unique<MainContentComponent>();
     pumpPending();
@@ -33,6 +37,7 @@ EditorHarness::~EditorHarness()
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
     resetLinkGlobals();
+    sim::setFakeHidapiBus (nullptr);
     Dialogs::setHandler (std::move (previousDialogs));
 }
 

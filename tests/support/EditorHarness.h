@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 
 #include "app/KVNoDevice.h"
@@ -12,8 +13,9 @@ class KVAMPView;
 
 namespace tessel::test
 {
-/** Answers the editor's message boxes instead of showing them, and keeps
-    what they said. */
+/** Answers the editor's message boxes and file choosers instead of showing
+    them, from answers the test queues up, and keeps what was asked. With no
+    answer queued, OK/Cancel questions are cancelled and choosers cancelled. */
 class RecordingDialogs : public DialogHandler
 {
 public:
@@ -27,7 +29,62 @@ public:
         messages.push_back ({ title, message });
     }
 
+    bool askOkCancel (const juce::String& title, const juce::String& message) override
+    {
+        questions.push_back ({ title, message });
+        return nextOk();
+    }
+
+    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
+                               std::function<void (int)> callback) override
+    {
+        questions.push_back ({ title, message });
+        const int result = nextOk() ? 1 : 0;
+        juce::MessageManager::callAsync ([callback, result] { callback (result); });
+    }
+
+    juce::File chooseFileToOpen (const juce::String& pattern) override
+    {
+        openPatterns.add (pattern);
+        return nextFile();
+    }
+
+    juce::File chooseFileToSave (const juce::String& pattern) override
+    {
+        savePatterns.add (pattern);
+        return nextFile();
+    }
+
+    void openLink (const juce::URL& link) override
+    {
+        links.add (link.toString (true));
+    }
+
     std::vector<Message> messages;
+    std::vector<Message> questions;
+    juce::StringArray links;
+    juce::StringArray openPatterns, savePatterns;
+    std::deque<bool> okAnswers;
+    std::deque<juce::File> fileAnswers;
+
+private:
+    bool nextOk()
+    {
+        if (okAnswers.empty())
+            return false;
+        const bool ok = okAnswers.front();
+        okAnswers.pop_front();
+        return ok;
+    }
+
+    juce::File nextFile()
+    {
+        if (fileAnswers.empty())
+            return {};
+        auto file = fileAnswers.front();
+        fileAnswers.pop_front();
+        return file;
+    }
 };
 
 /** The editor's hub wired to a simulated USB bus instead of the machine's,
@@ -57,12 +114,15 @@ public:
     std::shared_ptr<sim::PedalSimulator> connect (std::shared_ptr<sim::PedalSimulator> pedal);
 
     /** Every message box shown so far. */
-    std::vector<RecordingDialogs::Message>& messages() { return dialogs->messages; }
+    std::vector<RecordingDialogs::Message>& messages() { return recording->messages; }
+
+    /** The stand-in for the message boxes and file choosers. */
+    RecordingDialogs& dialogs() { return *recording; }
 
     sim::SimulatedUsbBus bus;
 
 private:
-    RecordingDialogs* dialogs = nullptr;
+    RecordingDialogs* recording = nullptr;
     std::unique_ptr<DialogHandler> previousDialogs;
     std::unique_ptr<MainContentComponent> content;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/FirmwareUpdate.h"
 #include "pages/AlgorithmCatalog.h"
 
 namespace tessel::sim
@@ -119,7 +120,7 @@ void PedalSimulator::setPatches (int count)
             case kindDLY:
                 parameters[5] = (uint8_t) (p % 2);               // trail
                 parameters[6] = (uint8_t) (p % nameCount);
-                parameters[7] = (uint8_t) (p % 3);               // input mode
+                parameters[7] = (uint8_t) (p % 2);               // input mode
                 parameters[8] = (uint8_t) (p % 4);               // expression target
                 parameters[9] = (uint8_t) (p % 20);              // range minimum
                 parameters[10] = (uint8_t) (80 + p % 21);        // range maximum
@@ -234,12 +235,86 @@ void PedalSimulator::setBypassOnPedal (int state)
 
 void PedalSimulator::setCabSimulationOnPedal (int state)
 {
+    changeOnPedal (cabSimulationByte(), state, Reply::cabSimulation);
+}
+
+void PedalSimulator::setParameter (int recordByte, int value)
+{
+    // Callers hold the state lock.
+    if (recordByte >= 3 && current >= 0 && current < (int) patches.size()
+        && recordByte - 3 < (int) patches[(size_t) current].size())
+        patches[(size_t) current][(size_t) (recordByte - 3)] = (uint8_t) value;
+}
+
+void PedalSimulator::changeOnPedal (int recordByte, int value, uint8_t reply)
+{
     {
         const std::lock_guard<std::mutex> guard (stateLock);
-        if (cabSimulationByte() > 0 && current < (int) patches.size())
-            patches[(size_t) current][(size_t) (cabSimulationByte() - 3)] = (uint8_t) state;
+        setParameter (recordByte, value);
     }
-    sendReport (HidPacket::command (Reply::cabSimulation, { state }));
+    sendReport (HidPacket::command (reply, { value }));
+}
+
+void PedalSimulator::setTrailOnPedal (int state)          { changeOnPedal (8, state, Reply::trail); }
+void PedalSimulator::setInputModeOnPedal (int mode)       { changeOnPedal (10, mode, Reply::inputMode); }
+void PedalSimulator::setExpressionTargetOnPedal (int target) { changeOnPedal (11, target, Reply::expressionTarget); }
+
+void PedalSimulator::setExpressionRangeOnPedal (int minimum, int maximum)
+{
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        setParameter (12, minimum);
+        setParameter (13, maximum);
+    }
+    sendReport (HidPacket::command (Reply::expressionRange, { minimum, maximum }));
+}
+
+void PedalSimulator::setTapTempoSyncOnPedal (bool on)
+{
+    setTapTempoSync (on);
+    sendReport (HidPacket::command (Reply::tapTempo, { on ? 1 : 0 }));
+}
+
+void PedalSimulator::setDivisionOnPedal (int newDivision)
+{
+    setDivision (newDivision);
+    sendReport (HidPacket::command (Reply::division, { newDivision }));
+}
+
+bool PedalSimulator::tapTempoSync() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return sync;
+}
+
+int PedalSimulator::division() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return divisionIndex;
+}
+
+int PedalSimulator::maxDelayMilliseconds() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return maxDelay;
+}
+
+void PedalSimulator::setTapTempoSync (bool on)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    sync = on;
+}
+
+void PedalSimulator::setDivision (int newDivision)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    divisionIndex = newDivision;
+}
+
+void PedalSimulator::setMaxDelayMilliseconds (int milliseconds)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    maxDelay = milliseconds;
 }
 
 const char* PedalSimulator::modelCodeFor (DeviceKind kind)
@@ -326,6 +401,12 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
 void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
+    if (isUpdateModeDevice())
+    {
+        handleUpdateModeCommand (command, answers);
+        return;
+    }
+
     const int arg0 = command[2];
     const int arg1 = command[3];
     const auto patchIsValid = [this] (int p) { return p >= 0 && p < (int) patches.size(); };
@@ -425,8 +506,54 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             answers.push_back (HidPacket::command (Reply::saveComplete));
             break;
 
+        case Command::getTapTempo:
+            if (pedalKind == kindMOD || pedalKind == kindDLY)
+                answers.push_back (HidPacket::command (Reply::tapTempo, { sync ? 1 : 0 }));
+            break;
+
+        case Command::getDivision:
+            if (pedalKind == kindMOD || pedalKind == kindDLY)
+                answers.push_back (HidPacket::command (Reply::division, { divisionIndex }));
+            break;
+
+        case Command::setDivision:
+            divisionIndex = arg0;
+            break;
+
+        case Command::getMaxDelay:
+            if (pedalKind == kindDLY)
+                answers.push_back (HidPacket::command (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }));
+            break;
+
+        case Command::setMaxDelay:
+            if (pedalKind == kindDLY)
+                maxDelay = arg0 * 100;
+            break;
+
+        case Command::setTrail:
+            if (pedalKind == kindDLY)
+                setParameter (8, arg0);
+            break;
+
+        case Command::setInputMode:
+            setParameter (10, arg0);
+            break;
+
+        case Command::setExpressionTarget:
+            setParameter (11, arg0);
+            break;
+
+        case Command::setExpressionRange:
+            setParameter (12, arg0);
+            setParameter (13, arg1);
+            break;
+
         case Command::factoryReset:
             answers.push_back (HidPacket::command (Reply::factoryReset));
+            break;
+
+        case Command::flashWrite:
+            writeExternalFlash (command, answers);
             break;
 
         default:
@@ -474,5 +601,158 @@ void PedalSimulator::injectFault (Fault fault, int command, int skip)
 {
     const std::lock_guard<std::mutex> guard (stateLock);
     faults.push_back ({ fault, command, skip });
+}
+
+//==============================================================================
+namespace
+{
+// The update mode's own copy of its access texts; the host has to send
+// exactly these, each with its NUL, behind their announced size.
+constexpr char updateAccessTextA[] = "TESSEL UPDATE ACCESS KEY A";
+constexpr char updateAccessTextB[] = "KORVEL PROGRAM FLASH UNLOCKED";
+
+uint32_t addressIn (const HidPacket& frame)
+{
+    return (uint32_t) frame[2] | ((uint32_t) frame[3] << 8) | ((uint32_t) frame[4] << 16) | ((uint32_t) frame[5] << 24);
+}
+
+bool holdsText (const HidPacket& frame, int offset, const char* text, size_t sizeWithNul)
+{
+    return std::equal (text, text + sizeWithNul, frame.data() + offset,
+                       [] (char a, uint8_t b) { return (uint8_t) a == b; });
+}
+
+bool isValidHandshake (const HidPacket& frame)
+{
+    constexpr auto sizeA = sizeof (updateAccessTextA);
+    constexpr auto sizeB = sizeof (updateAccessTextB);
+
+    return frame.length() == 1 + sizeA + sizeB
+        && frame[2] == sizeA
+        && holdsText (frame, 3, updateAccessTextA, sizeA)
+        && holdsText (frame, 3 + (int) sizeA, updateAccessTextB, sizeB);
+}
+
+/** Writes into a flash that was erased to 0xFF: growing it as needed, and, as
+    flash does, only ever clearing bits, so a block written twice without an
+    erase in between shows up garbled. */
+void programBytes (std::vector<uint8_t>& flash, size_t offset, const uint8_t* data, size_t count)
+{
+    if (flash.size() < offset + count)
+        flash.resize (offset + count, 0xff);
+
+    for (size_t i = 0; i < count; ++i)
+        flash[offset + i] &= data[i];
+}
+} // namespace
+
+bool PedalSimulator::isUpdateModeDevice() const noexcept
+{
+    return usb.vendorId == Usb::updateModeVendorId && usb.productId == Usb::updateModeProductId;
+}
+
+void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers)
+{
+    // Callers hold the state lock. Whatever comes out of order (an erase
+    // before the handshake, a block before the erase) goes unanswered.
+    switch (command.code())
+    {
+        case UpdateMode::handshake:
+            if (! isValidHandshake (command))
+                break;
+
+            handshakeAccepted = true;
+            programErased = false;
+            answers.push_back (HidPacket::command (UpdateMode::handshakeAccepted));
+            break;
+
+        case UpdateMode::erase:
+        {
+            if (! handshakeAccepted)
+                break;
+
+            const auto count = command[6] | (command[7] << 8);
+            const bool ok = ! eraseFails && command.length() == 6
+                            && addressIn (command) == UpdateMode::programStart && count == UpdateMode::eraseCount;
+            if (ok)
+            {
+                program.clear();
+                programErased = true;
+                ++eraseCount;
+            }
+
+            answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
+            break;
+        }
+
+        case UpdateMode::writeBlock:
+        {
+            const auto address = addressIn (command);
+            if (! programErased || command.length() != 4 + UpdateMode::blockSize || address < UpdateMode::programStart)
+                break;
+
+            const auto offset = (size_t) (address - UpdateMode::programStart);
+            if (offset + UpdateMode::blockSize > UpdateMode::maxProgramSize)
+                break;
+
+            programBytes (program, offset, command.data() + 6, UpdateMode::blockSize);
+            answers.push_back (HidPacket::command (UpdateMode::blockWritten));
+            break;
+        }
+
+        default:
+            break;
+    }
+}
+
+std::vector<uint8_t> PedalSimulator::programFlash() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return program;
+}
+
+void PedalSimulator::setProgramFlash (std::vector<uint8_t> contents)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    program = std::move (contents);
+}
+
+void PedalSimulator::setEraseFails (bool fails)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    eraseFails = fails;
+}
+
+int PedalSimulator::programEraseCount() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return eraseCount;
+}
+
+void PedalSimulator::writeExternalFlash (const HidPacket& command, std::vector<HidPacket>& answers)
+{
+    // Callers hold the state lock. Only the CAB pedal carries the volume's flash.
+    constexpr int addressBytes = 4;
+    const int count = command.length() - addressBytes;
+
+    if (pedalKind != kindCAB || count < 1 || count > HidPacket::maxPayload - addressBytes)
+        return;
+
+    programBytes (external, addressIn (command), command.data() + HidPacket::payloadOffset + addressBytes,
+                  (size_t) count);
+    ++externalWrites;
+    answers.push_back (HidPacket::command (Reply::flashWritten));
+}
+
+std::vector<uint8_t> PedalSimulator::externalFlash() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return external;
+}
+
+int PedalSimulator::externalFlashWriteCount() const
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    return externalWrites;
 }
 } // namespace tessel::sim

@@ -116,6 +116,43 @@ public:
     void selectAlgorithmOnPedal (int algorithm);
     void setBypassOnPedal (int state);
     void setCabSimulationOnPedal (int state);
+    void setTapTempoSyncOnPedal (bool sync);
+    void setDivisionOnPedal (int division);
+    void setExpressionTargetOnPedal (int target);
+    void setExpressionRangeOnPedal (int minimum, int maximum);
+    void setTrailOnPedal (int state);
+    void setInputModeOnPedal (int mode);
+
+    // ---- MOD and DLY state
+    bool tapTempoSync() const;
+    int division() const;
+    int maxDelayMilliseconds() const;
+    void setTapTempoSync (bool sync);
+    void setDivision (int division);
+    void setMaxDelayMilliseconds (int milliseconds);
+
+    // ---- the update-mode device
+    /** Whether this is a pedal restarted in its firmware-update mode, which
+        speaks only the handshake, the erase and the block writes. */
+    bool isUpdateModeDevice() const noexcept;
+
+    /** The program flash from its start (0x08008000) up to the last byte
+        written since the last erase; bytes never written read 0xFF. */
+    std::vector<uint8_t> programFlash() const;
+
+    /** What an earlier program left in the flash, for an update to replace. */
+    void setProgramFlash (std::vector<uint8_t> contents);
+
+    /** From now on the erase reports failure (0x08). */
+    void setEraseFails (bool fails);
+
+    /** How many erases have been carried out. */
+    int programEraseCount() const;
+
+    // ---- the CAB pedal's external flash
+    /** The external flash up to the last byte written; unwritten bytes read 0xFF. */
+    std::vector<uint8_t> externalFlash() const;
+    int externalFlashWriteCount() const;
 
 protected:
     /** Handles one well-formed command; appends the answers it gives. */
@@ -132,6 +169,8 @@ private:
 
     int algorithmByte() const;
     int cabSimulationByte() const;
+    void setParameter (int recordByte, int value);
+    void changeOnPedal (int recordByte, int value, uint8_t reply);
 
     std::vector<HidPacket> received;
 
@@ -140,6 +179,20 @@ private:
     int bypass = 1;
     juce::StringArray names;
     int reportedNameCount = -1;
+    bool sync = false;
+    int divisionIndex = 4;
+    int maxDelay = 2000;
+
+    void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
+    bool handshakeAccepted = false;
+    bool programErased = false;
+    bool eraseFails = false;
+    int eraseCount = 0;
+    std::vector<uint8_t> program;
+
+    void writeExternalFlash (const HidPacket& command, std::vector<HidPacket>& answers);
+    std::vector<uint8_t> external;
+    int externalWrites = 0;
 
     struct PendingFault
     {

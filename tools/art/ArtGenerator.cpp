@@ -103,6 +103,37 @@ void drawFirmwareButton (juce::Graphics& g, juce::Rectangle<float> area)
 }
 
 //==============================================================================
+// The lower half of every effect page: the patch list, with Save, Export and
+// Import in its bar, the models list and the description box. The three
+// frames share a top and a bottom, whatever the heights of the lists in them.
+struct ListSection
+{
+    juce::Rectangle<float> patchList, saveButton, algorithmList, descriptionBox;
+    float framesTop;
+    juce::String modelsHeading;
+    // Where the buttons share the heading's row, the heading goes to the
+    // right; where they have a row of their own below it, to the left.
+    juce::Justification patchHeadingSide = juce::Justification::right;
+};
+
+void drawListSection (juce::Graphics& g, const ListSection& lists)
+{
+    const auto framesBottom = lists.patchList.getBottom() + 5.0f;
+
+    auto frameFor = [&] (juce::Rectangle<float> list)
+    { return list.expanded (4.0f, 0.0f).withTop (lists.framesTop).withBottom (framesBottom); };
+    auto wellFor = [&] (juce::Rectangle<float> list)
+    { return list.expanded (2.0f, 2.0f).withBottom (framesBottom - 2.0f); };
+
+    if (lists.saveButton.getY() < lists.framesTop + 4.0f)
+        reportProblem ("the Save, Export and Import buttons stick out of the patch list's frame");
+
+    drawListFrame (g, frameFor (lists.patchList), wellFor (lists.patchList), "Patch List", lists.patchHeadingSide);
+    drawListFrame (g, frameFor (lists.algorithmList), wellFor (lists.algorithmList), lists.modelsHeading);
+    drawListFrame (g, frameFor (lists.descriptionBox), wellFor (lists.descriptionBox), "Description");
+}
+
+//==============================================================================
 // The AMP page, 741 x 517, drawn at twice its size. The rectangles are the
 // bounds the page's resized() gives each control, so captions and wells are
 // placed from the controls themselves and move with them.
@@ -170,23 +201,295 @@ void drawAmpPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
                     Palette::comboOutline.withAlpha (0.45f));
     drawAccentLine (g, bypassSwitch.getRight() + 12.0f, ruleX - 8.0f, footY, Palette::comboOutline.withAlpha (0.45f));
 
-    // The three boxes share a top and a bottom, whatever the heights of the
-    // lists in them. The patch list's bar also holds Save, Export and Import,
-    // so its heading goes to the right.
-    const auto framesTop = 266.0f;
-    const auto framesBottom = patchList.getBottom() + 5.0f;
+    drawListSection (g, {patchList, saveButton, algorithmList, descriptionBox, 266.0f, "Amp Models"});
+}
 
-    auto frameFor = [&] (juce::Rectangle<float> list)
-    { return list.expanded (4.0f, 0.0f).withTop (framesTop).withBottom (framesBottom); };
-    auto wellFor = [&] (juce::Rectangle<float> list)
-    { return list.expanded (2.0f, 2.0f).withBottom (framesBottom - 2.0f); };
+//==============================================================================
+// The MOD and DLY pages, 741 x 536, drawn at twice their size. Their knobs
+// sit higher than the AMP page's, and under them come two rows of captioned
+// boxes for the combo boxes, the range sliders and the bypass switch. The
+// first row starts one pixel under the knobs' value boxes, so the boxes are
+// only as tall as their controls and carry their captions beside them.
+//
+// Every caption is entered in a LayoutCheck with the page's controls, so a
+// caption that would end up under a control, or on another caption, stops
+// the build instead of shipping.
+namespace EffectPage
+{
+const juce::Rectangle<float> page{0.0f, 0.0f, 741.0f, 536.0f};
+const juce::Rectangle<float> versionLabel{547.0f, 10.0f, 149.0f, 34.0f};
+const juce::Rectangle<float> setButton{697.0f, 10.0f, 34.0f, 34.0f};
+const auto knobY = 112.0f, knobSize = 87.0f;
 
-    if (saveButton.getY() < framesTop + 4.0f)
-        reportProblem ("the Save, Export and Import buttons stick out of the patch list's frame");
+// The deck spans the list frames' width, as on the AMP page, and starts as
+// far above the knobs' captions as the AMP page's does.
+const auto deckLeft = 47.0f, deckRight = 694.0f;
+const auto deckTopAboveCaptions = 17.0f;
+const auto deckBelowLastRow = 8.0f;
 
-    drawListFrame (g, frameFor (patchList), wellFor (patchList), "Patch List", juce::Justification::right);
-    drawListFrame (g, frameFor (algorithmList), wellFor (algorithmList), "Amp Models");
-    drawListFrame (g, frameFor (descriptionBox), wellFor (descriptionBox), "Description");
+juce::Rectangle<float> knob (float x)
+{
+    return {x, knobY, knobSize, knobSize};
+}
+
+struct Controls
+{
+    const char* title;
+    juce::uint32 seed;
+    const float* knobX;
+    const char* const* knobCaptions;
+    juce::Rectangle<float> saveButton, exportButton, importButton;
+    juce::Rectangle<float> patchList, algorithmList, descriptionBox;
+    float framesTop;
+    juce::Justification patchHeadingSide;
+};
+
+juce::Rectangle<float> deckFor (float bottomOfLastRow)
+{
+    auto captionTop = knobCaptionArea (knob (0.0f)).getY();
+    auto top = captionTop - deckTopAboveCaptions;
+    return {deckLeft, top, deckRight - deckLeft, bottomOfLastRow + deckBelowLastRow - top};
+}
+
+// The panel with the page's title, and the controls every effect page has
+// in the same places (the version label, the Set button, the buttons over
+// the patch list and the lists), entered in the layout check.
+void drawCommonParts (juce::Graphics& g, const Controls& page, LayoutCheck& layout)
+{
+    drawTitledPanel (g, EffectPage::page, page.title, versionLabel.getX(), page.seed);
+
+    layout.control ("the version label", versionLabel);
+    layout.control ("the Set button", setButton);
+    layout.control ("the Save button", page.saveButton);
+    layout.control ("the Export button", page.exportButton);
+    layout.control ("the Import button", page.importButton);
+    layout.control ("the patch list", page.patchList);
+    layout.control ("the models list", page.algorithmList);
+    layout.control ("the description box", page.descriptionBox);
+}
+
+void drawKnobs (juce::Graphics& g, const Controls& page, LayoutCheck& layout)
+{
+    for (int i = 0; i < 5; ++i)
+    {
+        auto bounds = knob (page.knobX[i]);
+        drawKnobWell (g, bounds, page.knobCaptions[i]);
+        layout.control ("knob " + juce::String (i), bounds);
+        layout.caption (page.knobCaptions[i], controlCaptionBounds (page.knobCaptions[i], knobCaptionArea (bounds)));
+    }
+}
+
+ControlBox drawBox (juce::Graphics& g, LayoutCheck& layout, const juce::String& controlName,
+                    juce::Rectangle<float> control, const juce::String& caption, const ControlBoxStyle& style = {})
+{
+    // The whole of a box's tabs, not just their letters, must keep clear:
+    // a tab under a neighbour's control or tab would look just as wrong.
+    auto box = drawControlBox (g, control, caption, style);
+    layout.control (controlName, control);
+    layout.caption (caption, box.tab);
+
+    if (style.tail.isNotEmpty())
+        layout.caption (style.tail, box.tail);
+
+    return box;
+}
+
+// The expression pedal's range: two sliders, one above the other, in one
+// well, each named at its left end. The sliders' value boxes are at their
+// right ends, so the names line up with the values.
+ControlBox drawRangeBox (juce::Graphics& g, LayoutCheck& layout, const juce::String& caption,
+                         juce::Rectangle<float> minSlider, juce::Rectangle<float> maxSlider)
+{
+    // The sliders draw their thumbs up to their left edge; the names stop
+    // short of it by a gap as wide as the one they keep from the well's edge.
+    const auto gap = 4.0f;
+    const auto labelWidth = juce::jmax (controlLabelWidth ("Min"), controlLabelWidth ("Max"));
+
+    ControlBoxStyle style;
+    style.margin = 1.0f;
+    style.leadRoom = labelWidth + gap * 2.0f - style.margin;
+
+    auto box = drawBox (g, layout, "the range minimum slider", minSlider.getUnion (maxSlider), caption, style);
+    layout.control ("the range maximum slider", maxSlider);
+
+    auto labelFor = [&] (juce::Rectangle<float> slider)
+    {
+        return juce::Rectangle<float> (slider.getX() - gap - labelWidth,
+                                       slider.getCentreY() - controlLabelHeight * 0.5f, labelWidth, controlLabelHeight);
+    };
+
+    layout.caption ("Min", drawControlLabel (g, "Min", labelFor (minSlider), juce::Justification::centredRight));
+    layout.caption ("Max", drawControlLabel (g, "Max", labelFor (maxSlider), juce::Justification::centredRight));
+    return box;
+}
+
+// The bypass switch sits in a slot like the AMP page's. It lights up and
+// slides right when the effect is on, so ON goes on that side.
+ControlBoxStyle bypassBoxStyle()
+{
+    ControlBoxStyle style;
+    style.margin = 2.0f;
+    style.wellCorner = -1.0f;
+    style.tail = "ON";
+    return style;
+}
+
+ControlBox drawBypassBox (juce::Graphics& g, LayoutCheck& layout, juce::Rectangle<float> bypassSwitch)
+{
+    return drawBox (g, layout, "the bypass switch", bypassSwitch, "BYPASS", bypassBoxStyle());
+}
+
+// Rules from the deck's edges to the ends of a row of boxes, as under the
+// AMP page's knobs, so the row reads as the foot of the deck.
+void drawFootRules (juce::Graphics& g, juce::Rectangle<float> deck, float rowLeft, float rowRight, float y)
+{
+    auto colour = Palette::comboOutline.withAlpha (0.45f);
+    drawAccentLine (g, deck.getX() + 14.0f, rowLeft - 10.0f, y, colour);
+    drawAccentLine (g, rowRight + 10.0f, deck.getRight() - 14.0f, y, colour);
+}
+} // namespace EffectPage
+
+namespace ModPage
+{
+const float knobX[] = {120.0f, 224.0f, 327.0f, 431.0f, 535.0f};
+const char* const knobCaptions[] = {"E.LEVEL", "A", "B", "DEPTH", "RATE"};
+const juce::Rectangle<float> inputModeCombo{160.0f, 200.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> objectCombo{360.0f, 200.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> rangeMinSlider{575.0f, 200.0f, 100.0f, 12.0f};
+const juce::Rectangle<float> rangeMaxSlider{575.0f, 210.0f, 100.0f, 12.0f};
+const juce::Rectangle<float> divideCombo{295.0f, 235.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> bypassSwitch{443.0f, 235.0f, 39.0f, 19.0f};
+
+const EffectPage::Controls controls{"MOD",
+                                    0x30d5,
+                                    knobX,
+                                    knobCaptions,
+                                    {51.0f, 290.0f, 40.0f, 20.0f},
+                                    {97.0f, 290.0f, 49.0f, 20.0f},
+                                    {152.0f, 290.0f, 49.0f, 20.0f},
+                                    {51.0f, 315.0f, 249.0f, 185.0f},
+                                    {320.0f, 300.0f, 227.0f, 185.0f},
+                                    {562.0f, 300.0f, 128.0f, 173.0f},
+                                    278.0f,
+                                    juce::Justification::right};
+} // namespace ModPage
+
+void drawModPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    using namespace ModPage;
+    using namespace EffectPage;
+    scaleToPage (g, area, page);
+
+    LayoutCheck layout;
+    drawCommonParts (g, controls, layout);
+
+    // This page's version label sits in a window of its own.
+    drawLabelWindow (g, versionLabel);
+
+    const auto lastRow = layoutControlBox (bypassSwitch, "BYPASS", bypassBoxStyle());
+    const auto deck = deckFor (lastRow.frame.getBottom());
+    drawControlDeck (g, deck);
+    drawKnobs (g, controls, layout);
+
+    drawBox (g, layout, "the input mode box", inputModeCombo, "Input Mode");
+    drawBox (g, layout, "the target box", objectCombo, "EXP Pedal Target");
+    drawRangeBox (g, layout, "EXP Pedal Range", rangeMinSlider, rangeMaxSlider);
+
+    auto division = drawBox (g, layout, "the division box", divideCombo, "Division");
+    auto bypass = drawBypassBox (g, layout, bypassSwitch);
+    drawFootRules (g, deck, division.frame.getX(), bypass.frame.getRight(), bypass.frame.getCentreY());
+
+    drawListSection (g, {controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
+                         controls.framesTop, "Effect Models", controls.patchHeadingSide});
+    layout.report();
+}
+
+namespace DlyPage
+{
+const float knobX[] = {75.0f, 179.0f, 282.0f, 385.0f, 489.0f};
+const char* const knobCaptions[] = {"MIX", "A", "B", "F.BACK", "TIME"};
+const juce::Rectangle<float> trailSwitch{622.0f, 131.0f, 19.0f, 39.0f};
+const juce::Rectangle<float> inputModeCombo{167.0f, 200.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> objectCombo{360.0f, 200.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> rangeMinSlider{575.0f, 200.0f, 100.0f, 12.0f};
+const juce::Rectangle<float> rangeMaxSlider{575.0f, 210.0f, 100.0f, 12.0f};
+const juce::Rectangle<float> divideCombo{198.0f, 235.0f, 70.0f, 17.0f};
+const juce::Rectangle<float> bypassSwitch{345.0f, 235.0f, 39.0f, 19.0f};
+const juce::Rectangle<float> maxDelayCombo{520.0f, 235.0f, 70.0f, 17.0f};
+
+// The buttons over the patch list come below the height where the other
+// two frames' lists already start, so they get a row of their own under
+// the heading.
+const EffectPage::Controls controls{"DLY",
+                                    0xd1a7,
+                                    knobX,
+                                    knobCaptions,
+                                    {51.0f, 294.0f, 40.0f, 20.0f},
+                                    {97.0f, 294.0f, 49.0f, 20.0f},
+                                    {152.0f, 294.0f, 49.0f, 20.0f},
+                                    {51.0f, 320.0f, 249.0f, 185.0f},
+                                    {320.0f, 295.0f, 227.0f, 185.0f},
+                                    {562.0f, 295.0f, 128.0f, 173.0f},
+                                    274.0f,
+                                    juce::Justification::left};
+} // namespace DlyPage
+
+void drawDlyPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    using namespace DlyPage;
+    using namespace EffectPage;
+    scaleToPage (g, area, page);
+
+    LayoutCheck layout;
+    drawCommonParts (g, controls, layout);
+
+    const auto lastRow = layoutControlBox (bypassSwitch, "BYPASS", bypassBoxStyle());
+    const auto deck = deckFor (lastRow.frame.getBottom());
+    drawControlDeck (g, deck);
+    drawKnobs (g, controls, layout);
+
+    // The trail switch belongs to no knob: as with the AMP page's cab
+    // switch, a rule sets it apart and its caption shares the knobs' row.
+    // Its plate starts level with the knobs' wells and is tall enough to
+    // name the switch's two ends: trails on with the cap up, off with it
+    // down.
+    const auto captionRow = knobCaptionArea (knob (knobX[0]));
+    const auto lastWell = knobDial (knob (knobX[4]));
+    const auto ruleX = (lastWell.centre.x + lastWell.radius + trailSwitch.getX()) * 0.5f;
+    drawVerticalAccentLine (g, ruleX, deck.getY() + 12.0f, inputModeCombo.getY() - 8.0f,
+                            Palette::comboOutline.withAlpha (0.6f));
+
+    const auto wellTop = captionRow.getBottom() + 3.0f;
+    const auto endBand = trailSwitch.getY() - wellTop;
+    const auto plate = juce::Rectangle<float> (trailSwitch.getCentreX() - 20.0f, wellTop, 40.0f,
+                                               trailSwitch.getHeight() + endBand * 2.0f);
+    drawSwitchWell (g, trailSwitch, plate);
+    layout.control ("the trail switch", trailSwitch);
+
+    const auto trailCaption = captionRow.withX (trailSwitch.getCentreX() - captionRow.getWidth() * 0.5f);
+    drawControlCaption (g, "TRAIL", trailCaption);
+    layout.caption ("TRAIL", controlCaptionBounds ("TRAIL", trailCaption));
+
+    // The labels sit in the bands of the plate above and below the slot,
+    // clear of the slot's chamfer.
+    const auto slotMargin = 3.5f;
+    const auto onArea = plate.withBottom (trailSwitch.getY() - slotMargin);
+    const auto offArea = plate.withTop (trailSwitch.getBottom() + slotMargin);
+    layout.caption ("ON", drawControlLabel (g, "ON", onArea));
+    layout.caption ("OFF", drawControlLabel (g, "OFF", offArea));
+
+    drawBox (g, layout, "the input mode box", inputModeCombo, "Input Models");
+    drawBox (g, layout, "the target box", objectCombo, "Exp Pedal Target");
+    drawRangeBox (g, layout, "Exp Pedal Range", rangeMinSlider, rangeMaxSlider);
+
+    auto division = drawBox (g, layout, "the division box", divideCombo, "Division");
+    drawBypassBox (g, layout, bypassSwitch);
+    auto maxDelay = drawBox (g, layout, "the max delay box", maxDelayCombo, "Max Delay Time");
+    drawFootRules (g, deck, division.frame.getX(), maxDelay.frame.getRight(), lastRow.frame.getCentreY());
+
+    drawListSection (g, {controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
+                         controls.framesTop, "Effect Models", controls.patchHeadingSide});
+    layout.report();
 }
 
 // The small buttons are shown at about 0.62 of their pictures' size, so
@@ -246,6 +549,17 @@ void drawCabSwitchBottomDark (juce::Graphics& g, juce::Rectangle<float> area)
     drawToggleSwitch (g, area, true, false);
 }
 
+// The trail switch: off is dark with the cap down, on is lit with the cap up.
+void drawTrailSwitchOff (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, true, false);
+}
+
+void drawTrailSwitchOn (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawToggleSwitch (g, area, false, true);
+}
+
 //==============================================================================
 struct Picture
 {
@@ -269,6 +583,10 @@ const Picture pictures[] = {
     {"bypass_switch_on.png", 78, 38, true, drawBypassSwitchOn},
     {"cab_switch_top_lit.png", 38, 78, true, drawCabSwitchTopLit},
     {"cab_switch_bottom_dark.png", 38, 78, true, drawCabSwitchBottomDark},
+    {"mod_page_background.png", 1482, 1072, false, drawModPageBackground},
+    {"dly_page_background.png", 1482, 1072, false, drawDlyPageBackground},
+    {"trail_switch_off.png", 38, 78, true, drawTrailSwitchOff},
+    {"trail_switch_on.png", 38, 78, true, drawTrailSwitchOn},
 };
 
 //==============================================================================

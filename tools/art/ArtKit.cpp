@@ -703,10 +703,21 @@ void drawControlDeck (juce::Graphics& g, juce::Rectangle<float> area)
     g.drawRoundedRectangle (area.reduced (1.2f), corner - 1.2f, 0.6f);
 }
 
+namespace
+{
+const auto controlCaptionFontHeight = 12.5f, controlCaptionTracking = 0.12f;
+}
+
 void drawControlCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
                          juce::Justification justification)
 {
-    drawCaption (g, text, area, 12.5f, Palette::accent, justification, true, 0.12f);
+    drawCaption (g, text, area, controlCaptionFontHeight, Palette::accent, justification, true, controlCaptionTracking);
+}
+
+juce::Rectangle<float> controlCaptionBounds (const juce::String& text, juce::Rectangle<float> area,
+                                             juce::Justification justification)
+{
+    return captionBounds (text, area, controlCaptionFontHeight, justification, true, controlCaptionTracking);
 }
 
 KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize)
@@ -854,6 +865,215 @@ void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Recta
 
     drawCaption (g, heading, {rowLeft + tileSize + 6.0f, rowTop, textWidth + 2.0f, rowHeight}, headingHeight,
                  Palette::lightText, juce::Justification::centredLeft, true, headingTracking);
+}
+
+void drawLabelWindow (juce::Graphics& g, juce::Rectangle<float> labelBounds)
+{
+    // As wide as the label, whose text nearly fills it, but no wider: the
+    // Set button follows right after it on the effect pages. The label's
+    // height has room to spare round its one line.
+    const auto window = labelBounds.reduced (0.0f, 4.0f);
+    const auto corner = 6.0f;
+
+    juce::Path shape, chamfer;
+    shape.addRoundedRectangle (window, corner);
+    chamfer.addRoundedRectangle (window.expanded (1.5f), corner + 1.5f);
+    drawRecess (g, shape, chamfer, Shades::wellTop, Shades::wellBottom, 4.0f);
+
+    // A faint backlight behind where the text will be, as on a display.
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (shape);
+        drawGlow (g, window.expanded (10.0f, 6.0f), Palette::progressBar.withAlpha (0.07f));
+    }
+
+    g.setColour (Palette::comboOutline.withAlpha (0.55f));
+    g.strokePath (shape, juce::PathStrokeType (0.8f));
+}
+
+juce::Rectangle<float> captionBounds (const juce::String& text, juce::Rectangle<float> area, float height,
+                                      juce::Justification justification, bool bold, float tracking,
+                                      float horizontalScale)
+{
+    // drawCaption squeezes a caption that is a little too long into its
+    // area, so the ink is never wider than the area.
+    auto width = juce::jmin (area.getWidth(), captionWidth (text, height, bold, tracking, horizontalScale));
+    auto x = area.getX();
+
+    if (justification.testFlags (juce::Justification::horizontallyCentred))
+        x = area.getCentreX() - width * 0.5f;
+    else if (justification.testFlags (juce::Justification::right))
+        x = area.getRight() - width;
+
+    auto y = area.getCentreY() - height * 0.5f;
+
+    if (justification.testFlags (juce::Justification::top))
+        y = area.getY();
+    else if (justification.testFlags (juce::Justification::bottom))
+        y = area.getBottom() - height;
+
+    return {x, y, width, height};
+}
+
+namespace
+{
+// The small labels inside control boxes: bold and slightly spaced like the
+// captions, but lighter and dimmer, so they read as belonging to the control
+// rather than naming it.
+const auto controlLabelFontHeight = 8.5f, controlLabelTracking = 0.06f;
+
+// Control box captions: smaller than the knobs' captions and not spaced as
+// widely, because several have to share a row with their controls.
+const auto controlBoxTracking = 0.03f;
+const auto controlBoxPadding = 6.0f; // room either side of a caption in its tab
+const auto controlBoxCorner = 3.0f;  // the combo boxes' own corner
+} // namespace
+
+juce::Rectangle<float> drawControlLabel (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
+                                         juce::Justification justification)
+{
+    drawCaption (g, text, area, controlLabelFontHeight, Palette::lightText.withAlpha (0.7f), justification, true,
+                 controlLabelTracking);
+    return captionBounds (text, area, controlLabelFontHeight, justification, true, controlLabelTracking);
+}
+
+float controlLabelWidth (const juce::String& text)
+{
+    return captionWidth (text, controlLabelFontHeight, true, controlLabelTracking);
+}
+
+ControlBox layoutControlBox (juce::Rectangle<float> control, const juce::String& caption, const ControlBoxStyle& style)
+{
+    ControlBox box;
+    box.well = control.expanded (style.margin);
+    box.well.setLeft (box.well.getX() - style.leadRoom);
+
+    auto captionWidthNeeded = captionWidth (caption, controlBoxCaptionHeight, true, controlBoxTracking);
+    box.tab = box.well.withWidth (captionWidthNeeded + controlBoxPadding * 2.0f).withRightX (box.well.getX());
+    box.captionInk = captionBounds (caption, box.tab.reduced (controlBoxPadding, 0.0f), controlBoxCaptionHeight,
+                                    juce::Justification::centred, true, controlBoxTracking);
+    box.frame = box.tab.getUnion (box.well);
+
+    if (style.tail.isNotEmpty())
+    {
+        auto tailWidth = captionWidth (style.tail, controlLabelFontHeight, true, controlLabelTracking);
+        box.tail = box.well.withX (box.well.getRight()).withWidth (tailWidth + controlBoxPadding * 2.0f);
+        box.tailInk = captionBounds (style.tail, box.tail.reduced (controlBoxPadding, 0.0f), controlLabelFontHeight,
+                                     juce::Justification::centred, true, controlLabelTracking);
+        box.frame = box.frame.getUnion (box.tail);
+    }
+
+    return box;
+}
+
+ControlBox drawControlBox (juce::Graphics& g, juce::Rectangle<float> control, const juce::String& caption,
+                           const ControlBoxStyle& style)
+{
+    const auto box = layoutControlBox (control, caption, style);
+    const auto pill = style.wellCorner < 0.0f;
+    const auto wellAtEnd = style.tail.isEmpty();
+
+    juce::Path outline;
+    outline.addRoundedRectangle (box.frame, controlBoxCorner);
+
+    drawShadow (g, outline, juce::Colours::black.withAlpha (0.45f), 3.0f, {0.0f, 1.2f});
+
+    // The tabs: a face a shade lighter than the deck, lit from above.
+    g.setGradientFill (
+        juce::ColourGradient::vertical (Shades::deckTop.brighter (0.35f), Shades::deckBottom, box.frame));
+    g.fillPath (outline);
+
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (outline);
+        drawBrushedTexture (g, box.frame, 0xc0b0u ^ (juce::uint32) caption.hashCode(), 0.05f);
+    }
+
+    // The well. Where it ends the box, it takes the box's corners; where a
+    // tab adjoins it, it is cut square, so the join reads as a divider.
+    juce::Path well;
+
+    if (pill)
+    {
+        auto corner = juce::jmin (box.well.getWidth(), box.well.getHeight()) * 0.5f;
+        well.addRoundedRectangle (box.well, corner);
+    }
+    else
+    {
+        auto corner = juce::jmax (0.0f, style.wellCorner);
+        well.addRoundedRectangle (box.well.getX(), box.well.getY(), box.well.getWidth(), box.well.getHeight(), corner,
+                                  corner, false, wellAtEnd, false, wellAtEnd);
+    }
+
+    {
+        // The chamfer round a recess would stick out of the box's outline
+        // above and below; the box clips it.
+        juce::Graphics::ScopedSaveState state (g);
+        g.reduceClipRegion (outline);
+
+        juce::Path chamfer;
+        chamfer.addRoundedRectangle (box.well.expanded (1.2f), pill ? box.well.getHeight() * 0.5f + 1.2f : 4.0f);
+        drawRecess (g, well, chamfer, Shades::wellTop, Shades::wellBottom, pill ? 2.5f : 3.0f);
+    }
+
+    g.setColour (Palette::comboOutline);
+    juce::Path edge;
+    edge.addRoundedRectangle (box.frame.reduced (0.5f), controlBoxCorner - 0.5f);
+    g.strokePath (edge, juce::PathStrokeType (1.0f));
+
+    if (!pill)
+    {
+        g.fillRect (juce::Rectangle<float> (box.well.getX(), box.frame.getY(), 1.0f, box.frame.getHeight()));
+
+        if (!wellAtEnd)
+            g.fillRect (
+                juce::Rectangle<float> (box.well.getRight() - 1.0f, box.frame.getY(), 1.0f, box.frame.getHeight()));
+    }
+
+    // A hairline of light along the top of the tabs, for the raised look.
+    {
+        juce::Graphics::ScopedSaveState state (g);
+        g.excludeClipRegion (box.well.getSmallestIntegerContainer());
+        g.setColour (juce::Colours::white.withAlpha (0.10f));
+        g.fillRect (box.frame.reduced (controlBoxCorner, 0.0f).withY (box.frame.getY() + 1.0f).withHeight (0.6f));
+    }
+
+    drawCaption (g, caption, box.captionInk.expanded (1.0f, 0.0f), controlBoxCaptionHeight, Palette::accent,
+                 juce::Justification::centred, true, controlBoxTracking);
+
+    if (style.tail.isNotEmpty())
+        drawCaption (g, style.tail, box.tailInk.expanded (1.0f, 0.0f), controlLabelFontHeight,
+                     Palette::lightText.withAlpha (0.7f), juce::Justification::centred, true, controlLabelTracking);
+
+    return box;
+}
+
+//==============================================================================
+void LayoutCheck::control (const juce::String& name, juce::Rectangle<float> bounds)
+{
+    controls.add ({name, bounds});
+}
+
+void LayoutCheck::caption (const juce::String& text, juce::Rectangle<float> ink)
+{
+    captions.add ({text, ink});
+}
+
+void LayoutCheck::report() const
+{
+    for (int i = 0; i < captions.size(); ++i)
+    {
+        auto& caption = captions.getReference (i);
+
+        for (auto& control : controls)
+            if (caption.area.intersects (control.area))
+                reportProblem ("caption \"" + caption.name + "\" runs into " + control.name);
+
+        for (int j = i + 1; j < captions.size(); ++j)
+            if (caption.area.intersects (captions.getReference (j).area))
+                reportProblem ("captions \"" + caption.name + "\" and \"" + captions.getReference (j).name +
+                               "\" overlap");
+    }
 }
 
 //==============================================================================

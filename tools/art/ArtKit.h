@@ -205,6 +205,10 @@ void drawControlDeck (juce::Graphics& g, juce::Rectangle<float> area);
 void drawControlCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
                          juce::Justification justification = juce::Justification::centred);
 
+/** Where drawControlCaption puts the ink of the same caption. */
+juce::Rectangle<float> controlCaptionBounds (const juce::String& text, juce::Rectangle<float> area,
+                                             juce::Justification justification = juce::Justification::centred);
+
 /** Height of the band a control caption needs above (or beside) a control. */
 inline constexpr float controlCaptionHeight = 14.0f;
 
@@ -247,6 +251,102 @@ void drawSwitchWell (juce::Graphics& g, juce::Rectangle<float> switchBounds, juc
 */
 void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Rectangle<float> well,
                     const juce::String& heading, juce::Justification headingSide = juce::Justification::left);
+
+/** An empty window let into the panel for a label the page draws over it,
+    such as the version label in the title bar. labelBounds are the label's
+    own bounds; the window takes their width and a little less than their
+    height.
+*/
+void drawLabelWindow (juce::Graphics& g, juce::Rectangle<float> labelBounds);
+
+/** Where a caption drawn with these arguments actually puts ink (its text
+    width and font height, placed by the justification), for checking that
+    captions keep clear of controls and of each other.
+*/
+juce::Rectangle<float> captionBounds (const juce::String& text, juce::Rectangle<float> area, float height,
+                                      juce::Justification justification, bool bold = false, float tracking = 0.0f,
+                                      float horizontalScale = 1.0f);
+
+/** The small words that name the ends or rows of a control inside its box:
+    Min and Max, ON and OFF. Returns where the ink went.
+*/
+juce::Rectangle<float> drawControlLabel (juce::Graphics& g, const juce::String& text, juce::Rectangle<float> area,
+                                         juce::Justification justification = juce::Justification::centred);
+
+/** The width drawControlLabel's letters take. */
+float controlLabelWidth (const juce::String& text);
+
+/** Height of the band a control label needs. */
+inline constexpr float controlLabelHeight = 10.0f;
+
+/** How a control box is laid round its control. */
+struct ControlBoxStyle
+{
+    // Room between the control's bounds and the well's edge. Zero suits a
+    // combo box: it outlines itself in the box's colour, so its outline and
+    // the box's fall on the same pixels and read as one.
+    float margin = 0.0f;
+    // The well's corner; a negative value rounds the ends fully, for the
+    // slot of a switch.
+    float wellCorner = 3.0f;
+    // Room inside the well before the control, for labels of its own.
+    float leadRoom = 0.0f;
+    // A short label after the well, in a tab of its own ("ON" beside a
+    // switch); empty for none.
+    juce::String tail;
+};
+
+/** Where a control box put things. */
+struct ControlBox
+{
+    juce::Rectangle<float> frame;      // the outline round the whole box
+    juce::Rectangle<float> well;       // the recess the control sits in
+    juce::Rectangle<float> tab;        // the part before the well, with the caption
+    juce::Rectangle<float> tail;       // the part after the well, if any
+    juce::Rectangle<float> captionInk; // where the caption's letters are
+    juce::Rectangle<float> tailInk;    // where the tail's letters are, if any
+};
+
+/** The caption of a control box, set beside its control. */
+inline constexpr float controlBoxCaptionHeight = 10.5f;
+
+/** Lays out a control box without drawing it, so a page can see how far it
+    reaches before deciding where its neighbours go.
+*/
+ControlBox layoutControlBox (juce::Rectangle<float> control, const juce::String& caption,
+                             const ControlBoxStyle& style = {});
+
+/** A combo box, slider or small switch with its caption: a tab holding the
+    caption, joined on its right to a dark recessed well that the control
+    sits in, the two in one outline, like a labelled field on a hardware
+    panel. The box takes only the control's own height (plus the margin),
+    because on the effect pages the controls sit right under the knobs'
+    value boxes, with no room for a frame above them.
+*/
+ControlBox drawControlBox (juce::Graphics& g, juce::Rectangle<float> control, const juce::String& caption,
+                           const ControlBoxStyle& style = {});
+
+/** Collects where a page's controls and captions are, and reports each
+    caption that runs into a control or into another caption. Controls may
+    touch each other (the range sliders overlap by design); captions may not
+    touch anything.
+*/
+class LayoutCheck
+{
+public:
+    void control (const juce::String& name, juce::Rectangle<float> bounds);
+    void caption (const juce::String& text, juce::Rectangle<float> ink);
+    void report() const;
+
+private:
+    struct Item
+    {
+        juce::String name;
+        juce::Rectangle<float> area;
+    };
+
+    juce::Array<Item> controls, captions;
+};
 
 //==============================================================================
 /** One picture of a toggle switch: a rounded track with a metal cap at one

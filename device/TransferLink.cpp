@@ -1,0 +1,99 @@
+#include "device/TransferLink.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "device/ProtocolCodes.h"
+
+std::atomic<hid_device*> handle { nullptr };
+
+int OpenUsbHid (unsigned short vendorID, unsigned short productID)
+{
+    if (handle.load() != nullptr)
+        return 1;
+
+    // hidapi initialises itself here, also after a close has shut it down.
+    handle = hid_open (vendorID, productID, nullptr);
+    return handle.load() != nullptr ? 1 : 0;
+}
+
+void CloseUsbHid()
+{
+    auto* device = handle.exchange (nullptr);
+    if (device == nullptr)
+        return;
+
+    hid_close (device);
+    hid_exit();
+}
+
+int writeTransferFrame (const HidPacket& frame)
+{
+    auto* device = handle.load();
+    if (device == nullptr)
+        return -1;
+
+    // hidapi takes the report ID first; ours is 0 and never reaches the pedal.
+    std::array<unsigned char, HidPacket::size + 1> report {};
+    std::copy (frame.bytes.begin(), frame.bytes.end(), report.begin() + 1);
+    return hid_write (device, report.data(), report.size());
+}
+
+int readTransferFrame (HidPacket& answer, int timeoutMs)
+{
+    auto* device = handle.load();
+    if (device == nullptr)
+        return -1;
+
+    answer = HidPacket();
+    return hid_read_timeout (device, answer.data(), HidPacket::size, timeoutMs);
+}
+
+void HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (int state)
+{
+    writeTransferFrame (HidPacket::command (Command::transferState, { state }));
+
+    HidPacket answer;
+    readTransferFrame (answer, TransferTimeouts::transferStateMs);
+}
+
+int DEVICE_EXTERN_FLASH_WRITE (const uint8_t* image, int block, unsigned count)
+{
+    constexpr unsigned addressBytes = 4;
+
+    // A longer block would run into the checksum; the image job never asks for one.
+    if (block < 0 || count > (unsigned) FlashWrite::blockSize)
+        return FlashWrite::failed;
+
+    const auto address = (uint32_t) block * (uint32_t) FlashWrite::blockSize;
+    const auto* data = image + address;
+
+    if (std::all_of (data, data + count, [] (uint8_t b) { return b == 0xff; }))
+        return FlashWrite::succeeded;
+
+    HidPacket frame;
+    frame.bytes[0] = Command::flashWrite;
+    frame.bytes[1] = (uint8_t) (count + addressBytes);
+    frame.bytes[2] = (uint8_t) (address & 0xff);
+    frame.bytes[3] = (uint8_t) ((address >> 8) & 0xff);
+    frame.bytes[4] = (uint8_t) ((address >> 16) & 0xff);
+    frame.bytes[5] = (uint8_t) ((address >> 24) & 0xff);
+    std::copy (data, data + count, frame.bytes.begin() + HidPacket::payloadOffset + addressBytes);
+    frame.seal();
+
+    writeTransferFrame (frame);
+
+    HidPacket answer;
+    if (readTransferFrame (answer, TransferTimeouts::flashWriteMs) != HidPacket::size)
+        return FlashWrite::failed;
+
+    if (! answer.hasValidChecksum())
+    {
+        printf ("效验码出错");
+        CloseUsbHid();
+        return FlashWrite::failed;
+    }
+
+    return answer.code() == Reply::flashWritten ? FlashWrite::succeeded : FlashWrite::failed;
+}

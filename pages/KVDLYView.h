@@ -1,0 +1,39 @@
+#pragma once
+
+#include "pages/KVEffectPage.h"
+
+/** The DLY pedal's page: knobs MIX, A, B, F.BACK and TIME, the trail switch
+    and the maximum delay time, with the division standing in for TIME while
+    the pedal follows tap tempo. */
+class KVDLYView : public KVEffectPage
+{
+public:
+    KVDLYView();
+    ~KVDLYView() override;
+
+    void resized() override;
+
+    juce::ImageButton trailSwitchButton;
+    juce::ComboBox maxDelayCombo;
+
+    /** The maximum delay times offered, in milliseconds. */
+    static constexpr int maxDelayTimes[] = { 1000, 2000, 3000, 4000 };
+
+private:
+    const juce::StringArray& algorithmNames() const override { return algorithmListModel.dlyNames; }
+    void showSetMenu() override;
+    void showImportMenu() override;
+    void showExportMenu() override;
+
+    bool handleOwnButton (const juce::String& key) override;
+    void handleOwnComboBox (juce::ComboBox* box) override;
+    void setOwnControlsEnabled (bool on) override;
+    void showOwnPatchValues (const EffectShape& record) override;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (KVDLYView)
+};
+
+// The menus' results, each with the page that opened the menu.
+void menuItemChosenCallback (int result, KVDLYView* page);
+void ImportMenuItemChosenCallback (int result, KVDLYView* page);
+void ExportMenuItemChosenCallback (int result, KVDLYView* page);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// Patch files (".tessel"): nothing but raw patch records of one pedal kind,
+// one record or all of a page's records in patch order. The file's size
+// alone tells which, so an import accepts a file only when its size is
+// exactly what the chosen menu item needs.
+
+namespace PatchFiles
+{
+enum MenuItem
+{
+    onePatch = 1,
+    allPatches = 2
+};
+
+const juce::String filePattern { "*.Tessel" };
+
+const juce::String exportPrompt {
+    "All exported patches will be stored as a \".tessel\" file. Click \"OK\" to enter a file name and select an "
+    "export directory."
+};
+const juce::String wrongFileMessage {
+    "Wrong patch file. Please check the patch file type (single/all) or make sure this file is compatible with your "
+    "device."
+};
+const juce::String ampImportPrompt { "Please select a patch file (must have a \".tessel\" extension)." };
+const juce::String effectImportPrompt { "Please select a patch file (with a \".tessel\" suffix)." };
+const juce::String noPatchSelectedMessage { "Please select a patch in the patch list first." };
+const juce::String exportFailedMessage {
+    "The patch file could not be written. Please check that the folder can be written to and has free space, then "
+    "try again."
+};
+
+/** How long an all-patches import lets the pedal settle before it selects
+    patches again; tests shorten it. */
+inline int settleAfterImportMs = 1000;
+
+/** Writes `data` to `target` through a temporary file beside it, which
+    replaces the target only once it is complete: a failed write leaves any
+    old file as it was. */
+bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data);
+} // namespace PatchFiles

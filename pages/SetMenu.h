@@ -1,0 +1,33 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+class KVAMPView;
+class KVDLYView;
+class KVMODView;
+
+/** The Set menu's items, by the ids the menu gives them. Ids 5 and 6 have no
+    menu item but are handled all the same. */
+namespace SetMenu
+{
+enum Item
+{
+    firmwareUpdate = 1,
+    aboutKorvel = 2,
+    feedback = 3,
+    factoryReset = 4,
+    manual = 5,
+    updateNotes = 6
+};
+
+// The maker's placeholder site until the real addresses are settled.
+const juce::String aboutPage { "https://www.korvel.example/" };
+const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel%20Editor" };
+const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
+const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
+} // namespace SetMenu
+
+/** The answer to "Update?": OK (1) restarts the pedal in its update mode. */
+void alertBoxResultChosen (int result, KVAMPView* page);
+void alertBoxResultChosen (int result, KVMODView* page);
+void alertBoxResultChosen (int result, KVDLYView* page);

@@ -1,0 +1,241 @@
+#include "support/FakeHidapi.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+#include <hidapi/hidapi.h>
+
+using tessel::sim::PedalSimulator;
+using tessel::sim::SimulatedUsbBus;
+
+/** One open hidapi device: a reader of the pedal's reports with a queue of
+    its own, which also hears when the pedal is pulled out. */
+struct hid_device_ : public tessel::sim::ReportSink,
+                     public SimulatedUsbBus::Listener
+{
+    hid_device_ (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus* b) : pedal (std::move (p)), bus (b) {}
+
+    void deliverReport (const HidPacket& report) override
+    {
+        {
+            const std::lock_guard<std::mutex> guard (lock);
+
+            // hidapi keeps a bounded queue and drops the oldest report.
+            if (queue.size() >= maxQueued)
+                queue.pop_front();
+
+            queue.push_back (report);
+        }
+        arrived.notify_all();
+    }
+
+    void deviceAttached (std::shared_ptr<PedalSimulator>) override {}
+
+    void deviceRemoved (std::shared_ptr<PedalSimulator> device) override
+    {
+        if (device == pedal)
+            markUnplugged();
+    }
+
+    void markUnplugged()
+    {
+        {
+            const std::lock_guard<std::mutex> guard (lock);
+            unplugged = true;
+        }
+        arrived.notify_all();
+    }
+
+    bool isUnplugged()
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+        return unplugged;
+    }
+
+    /** Leaves the bus and the pedal; nothing reaches this handle afterwards. */
+    void detach()
+    {
+        if (bus != nullptr)
+            bus->removeListener (this);
+
+        pedal->detachSink (this);
+        bus = nullptr;
+        markUnplugged();
+    }
+
+    static constexpr size_t maxQueued = 30;
+
+    const std::shared_ptr<PedalSimulator> pedal;
+    SimulatedUsbBus* bus;
+
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::deque<HidPacket> queue;
+    bool unplugged = false;
+};
+
+namespace
+{
+// Lock order: this one, then the bus's, then a handle's. A handle's own
+// callbacks (reports, unplugging) never take this one.
+std::mutex fakeLock;
+SimulatedUsbBus* currentBus = nullptr;
+bool initialised = false;
+tessel::sim::FakeHidapiCounts counts;
+std::vector<hid_device*> openDevices;
+
+bool sameIds (const PedalSimulator& pedal, unsigned short vendorId, unsigned short productId)
+{
+    return pedal.identity().vendorId == vendorId && pedal.identity().productId == productId;
+}
+} // namespace
+
+namespace tessel::sim
+{
+void setFakeHidapiBus (SimulatedUsbBus* bus)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+
+    if (bus != currentBus)
+        for (auto* device : openDevices)
+            device->detach();
+
+    currentBus = bus;
+}
+
+FakeHidapiCounts fakeHidapiCounts()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    return counts;
+}
+
+void resetFakeHidapiCounts()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    counts = {};
+}
+
+int fakeHidapiOpenHandles()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    return (int) openDevices.size();
+}
+} // namespace tessel::sim
+
+//==============================================================================
+int hid_init()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    initialised = true;
+    ++counts.inits;
+    return 0;
+}
+
+int hid_exit()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    initialised = false;
+    ++counts.exits;
+    return 0;
+}
+
+hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+
+    // As hidapi does: the first call after start or hid_exit initialises it.
+    if (! initialised)
+    {
+        initialised = true;
+        ++counts.inits;
+    }
+
+    if (currentBus == nullptr)
+        return nullptr;
+
+    const auto plugged = currentBus->pluggedDevices();
+    const auto found = std::find_if (plugged.begin(), plugged.end(),
+                                     [&] (auto& pedal) { return sameIds (*pedal, vendor_id, product_id); });
+    if (found == plugged.end())
+        return nullptr;
+
+    auto* device = new hid_device_ (*found, currentBus);
+    currentBus->addListener (device);
+    device->pedal->attachSink (device);
+
+    // Pulled out while we were attaching: the handle is dead from the start.
+    if (! currentBus->isPlugged (device->pedal))
+        device->markUnplugged();
+
+    openDevices.push_back (device);
+    ++counts.opens;
+    return device;
+}
+
+void hid_close (hid_device* device)
+{
+    if (device == nullptr)
+        return;
+
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    device->detach();
+    openDevices.erase (std::remove (openDevices.begin(), openDevices.end(), device), openDevices.end());
+    ++counts.closes;
+    delete device;
+}
+
+int hid_write (hid_device* device, const unsigned char* data, size_t length)
+{
+    if (device == nullptr || data == nullptr || length < 1 || device->isUnplugged())
+        return -1;
+
+    // Our pedals have no numbered reports: the leading byte is report ID 0,
+    // which the system takes off; a non-zero one would reach the pedal as data.
+    if (data[0] != 0)
+        return -1;
+
+    uint8_t report[HidPacket::size] {};
+    std::memcpy (report, data + 1, std::min (length - 1, (size_t) HidPacket::size));
+
+    {
+        const std::lock_guard<std::mutex> guard (fakeLock);
+        ++counts.writes;
+    }
+
+    // The pedal answers at once, into this handle's queue among others.
+    device->pedal->receive (report, HidPacket::size);
+    return (int) length;
+}
+
+int hid_read_timeout (hid_device* device, unsigned char* data, size_t length, int milliseconds)
+{
+    if (device == nullptr || data == nullptr)
+        return -1;
+
+    std::unique_lock<std::mutex> guard (device->lock);
+    const auto ready = [device] { return device->unplugged || ! device->queue.empty(); };
+
+    if (milliseconds < 0)
+        device->arrived.wait (guard, ready);
+    else
+        device->arrived.wait_for (guard, std::chrono::milliseconds (milliseconds), ready);
+
+    if (device->unplugged)
+        return -1;
+
+    if (device->queue.empty())
+        return 0;
+
+    const auto count = std::min (length, (size_t) HidPacket::size);
+    std::memcpy (data, device->queue.front().data(), count);
+    device->queue.pop_front();
+    return (int) count;
+}
+
+int hid_read (hid_device* device, unsigned char* data, size_t length)
+{
+    return hid_read_timeout (device, data, length, -1);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "support/SimulatedUsbBus.h"
+
+// A stand-in for hidapi, linked into the tests, tools and benchmarks in place
+// of Debian's library: hid_open finds a device on a simulated USB bus, and
+// every open handle gets its own queue of the device's reports, as hidraw
+// gives each open file its own.
+
+namespace tessel::sim
+{
+/** How often the transfer link has called into hidapi. */
+struct FakeHidapiCounts
+{
+    int inits = 0;    // explicit hid_init calls and the implicit one in hid_open
+    int exits = 0;
+    int opens = 0;    // hid_open calls that gave a device
+    int closes = 0;
+    int writes = 0;   // reports handed to a device
+};
+
+/** The bus hid_open looks at; null for none. Handles still open on the old
+    bus are cut off from it (their device counts as unplugged). */
+void setFakeHidapiBus (SimulatedUsbBus* bus);
+
+FakeHidapiCounts fakeHidapiCounts();
+void resetFakeHidapiCounts();
+
+/** Handles opened and not yet closed. */
+int fakeHidapiOpenHandles();
+} // namespace tessel::sim
