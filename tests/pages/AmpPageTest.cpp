@@ -7,6 +7,7 @@
 
 using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
+using tessel::test::click;
 using tessel::test::pumpPending;
 
 namespace
@@ -23,15 +24,7 @@ struct ConnectedAmp
     std::vector<HidPacket> sent()
     {
         pumpPending();
-        auto frames = pedal->receivedFrames();
-        pedal->clearReceivedFrames();
-        return frames;
-    }
-
-    void click (juce::Button& button)
-    {
-        button.triggerClick();
-        pumpPending();
+        return pedal->takeReceivedFrames();
     }
 
     KVAMPView& page() { return h.ampPage(); }
@@ -131,11 +124,11 @@ TEST (AmpPage, TheCabSimulationSwitchFlipsAndFollowsThePedal)
     ASSERT_EQ (amp.pedal->recordOf (0)[8], 1);
     EXPECT_FALSE (page.switchButton.getToggleState());
 
-    amp.click (page.switchButton);
+    click (page.switchButton);
     EXPECT_TRUE (page.switchButton.getToggleState());
     expectFrame (amp.sent(), Command::setCabSimulation, { 1 });
 
-    amp.click (page.switchButton);
+    click (page.switchButton);
     EXPECT_FALSE (page.switchButton.getToggleState());
     expectFrame (amp.sent(), Command::setCabSimulation, { 0 });
 
@@ -154,7 +147,7 @@ TEST (AmpPage, BypassDisablesTheEditingControlsButNotSetOrTheSwitchItself)
     auto& page = amp.page();
     ASSERT_TRUE (page.bypassswitchButton.getToggleState());
 
-    amp.click (page.bypassswitchButton);
+    click (page.bypassswitchButton);
     expectFrame (amp.sent(), Command::setBypass, { 0 });
     EXPECT_FALSE (page.bypassswitchButton.getToggleState());
 
@@ -185,7 +178,7 @@ TEST (AmpPage, SaveStoresThePatchAndThePedalsAnswerIsShown)
 {
     ConnectedAmp amp;
 
-    amp.click (amp.page().saveButton);
+    click (amp.page().saveButton);
     expectFrame (amp.sent(), Command::save, {});
 
     ASSERT_EQ (amp.h.messages().size(), 1u);

@@ -8,6 +8,7 @@
 
 using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
+using tessel::test::click;
 using tessel::test::pumpPending;
 using tessel::test::pumpUntil;
 
@@ -52,15 +53,7 @@ struct ConnectedEffect
     std::vector<HidPacket> sent()
     {
         pumpPending();
-        auto frames = pedal->receivedFrames();
-        pedal->clearReceivedFrames();
-        return frames;
-    }
-
-    void click (juce::Button& button)
-    {
-        button.triggerClick();
-        pumpPending();
+        return pedal->takeReceivedFrames();
     }
 
     DeviceKind kind;
@@ -293,7 +286,7 @@ TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
     ConnectedEffect dly (kindDLY, true);
     auto& page = dly.dly();
 
-    dly.click (page.bypassswitchButton);
+    click (page.bypassswitchButton);
     expectFrame (dly.sent(), Command::setBypass, { 0 });
     for (auto& knob : page.knobSliders)
         EXPECT_FALSE (knob.isEnabled());
@@ -313,7 +306,7 @@ TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
 
     dly.pedal->setTapTempoSyncOnPedal (true);
     pumpPending();
-    dly.click (page.bypassswitchButton);
+    click (page.bypassswitchButton);
     EXPECT_FALSE (page.knobSliders[4].isEnabled());
     EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
     EXPECT_TRUE (page.divideCombo.isEnabled());
@@ -404,9 +397,9 @@ TEST (EffectPages, TheTrailSwitchFlipsAndFollowsThePedal)
         auto& page = dly.dly();
         page.trailSwitchButton.setToggleState (false, juce::dontSendNotification);
 
-        dly.click (page.trailSwitchButton);
+        click (page.trailSwitchButton);
         expectFrame (dly.sent(), Command::setTrail, { 1 });
-        dly.click (page.trailSwitchButton);
+        click (page.trailSwitchButton);
         expectFrame (dly.sent(), Command::setTrail, { 0 });
     }
     {

@@ -31,9 +31,7 @@ struct PatchFileBench
     std::vector<HidPacket> sent()
     {
         pumpPending();
-        auto frames = pedal->receivedFrames();
-        pedal->clearReceivedFrames();
-        return frames;
+        return pedal->takeReceivedFrames();
     }
 
     juce::MemoryBlock bytesOf (const juce::File& f) const

@@ -20,6 +20,12 @@ bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
+void click (juce::Button& button)
+{
+    button.triggerClick();
+    pumpPending();
+}
+
 void pumpPending (int rounds)
 {
     // Posted messages are handled in order, so once a marker posted now has

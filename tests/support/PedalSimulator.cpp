@@ -567,6 +567,14 @@ std::vector<HidPacket> PedalSimulator::receivedFrames() const
     return received;
 }
 
+std::vector<HidPacket> PedalSimulator::takeReceivedFrames()
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    std::vector<HidPacket> frames;
+    frames.swap (received);
+    return frames;
+}
+
 void PedalSimulator::clearReceivedFrames()
 {
     const std::lock_guard<std::mutex> guard (stateLock);

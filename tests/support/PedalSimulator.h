@@ -70,6 +70,9 @@ public:
     std::vector<HidPacket> receivedFrames() const;
     void clearReceivedFrames();
 
+    /** The frames received since the last call, clearing them. */
+    std::vector<HidPacket> takeReceivedFrames();
+
     // ---- pedal to host
     /** Sends a report of the pedal's own (a knob turned on the pedal). */
     void sendReport (const HidPacket& report);
