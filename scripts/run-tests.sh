@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs every test: once in a
-# plain Release build, once under AddressSanitizer and UBSan. Ends with a
-# pass/fail count.
+# Installs what is missing, builds everything and runs every test twice: once
+# over the plain Release build of the editor's code, once over the same code
+# built with AddressSanitizer and UBSan (tests named "sanitized.*"). Ends
+# with a pass/fail count.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,8 +51,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
 
-run_suite build "Release"
-run_suite build-sanitize "AddressSanitizer + UBSan" -DTESSEL_SANITIZE=ON
+run_suite build "Release, plain and sanitized"
 
 echo
 echo "tests: $passed passed, $failed failed"
