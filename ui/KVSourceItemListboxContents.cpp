@@ -119,6 +119,14 @@ void KVSourceItemListboxContents::selectedRowsChanged (int lastRowSelected)
 
     const bool patchList = listMode == patchListMode;
 
+    // A CAB patch is only selected on the pedal: its controls follow when
+    // the pedal reports the patch's values.
+    if (deviceKind == kindCAB && patchList)
+    {
+        DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+        return;
+    }
+
     withEffectPage ([patchList, lastRowSelected] (auto& page)
     {
         if (patchList)

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <poll.h>
@@ -23,6 +23,8 @@
 #include "support/MessagePump.h"
 
 using namespace tessel::linuxhid;
+using tessel::test::pumpPending;
+using tessel::test::pumpUntil;
 
 namespace
 {
@@ -34,137 +36,19 @@ bool isWatched (int fd)
     return std::find (fds.begin(), fds.end(), fd) != fds.end();
 }
 
-//==============================================================================
-// Text as udev and sysfs show it for devices seen on real desktops.
+// Text as udev and sysfs show it for an AMP pedal on a real desktop: the sysfs
+// attributes idVendor, idProduct, manufacturer, product, then udev's
+// ID_VENDOR_ID, ID_MODEL_ID, ID_VENDOR_ENC, ID_MODEL_ENC.
+const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP",
+                                "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
 
-UsbParentText korvelAmp()
-{
-    UsbParentText text;
-    text.idVendor = "7c5a";
-    text.idProduct = "0003";
-    text.manufacturer = "KORVEL-TESSEL";
-    text.product = "KORVEL TESSEL AMP";
-    text.vendorIdProperty = "7c5a";
-    text.modelIdProperty = "0003";
-    text.vendorEncProperty = "KORVEL-TESSEL";
-    text.modelEncProperty = "KORVEL\\x20TESSEL\\x20AMP";
-    return text;
-}
-
-struct RecordedDevice
-{
-    std::string name;
-    UsbParentText parent;
-    HidProperties expected;
-    bool matchesKorvel;
-};
-
-std::ostream& operator<< (std::ostream& stream, const RecordedDevice& device)
-{
-    return stream << device.name;
-}
-
-std::vector<RecordedDevice> recordedDevices()
-{
-    std::vector<RecordedDevice> devices;
-
-    devices.push_back ({ "KorvelAmp", korvelAmp(),
-                         { 0x7c5a, 0x0003, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true });
-
-    {
-        // A pedal in firmware update mode: a different USB ID, same maker string.
-        UsbParentText text;
-        text.idVendor = "0483";
-        text.idProduct = "5730";
-        text.manufacturer = "KORVEL-TESSEL";
-        text.product = "KORVEL UPDATE";
-        devices.push_back ({ "UpdateMode", text, { 0x0483, 0x5730, "KORVEL-TESSEL", "KORVEL UPDATE" }, true });
-    }
-
-    {
-        UsbParentText text;
-        text.idVendor = "046d";
-        text.idProduct = "c31c";
-        text.manufacturer = "Logitech";
-        text.product = "USB Keyboard";
-        text.vendorIdProperty = "046d";
-        text.modelIdProperty = "c31c";
-        text.vendorEncProperty = "Logitech";
-        text.modelEncProperty = "USB\\x20Keyboard";
-        devices.push_back ({ "Keyboard", text, { 0x046d, 0xc31c, "Logitech", "USB Keyboard" }, false });
-    }
-
-    // A hidraw node with no USB parent (Bluetooth, uhid): nothing is known.
-    devices.push_back ({ "NoUsbParent", {}, {}, false });
-
-    {
-        // A device without string descriptors; udev then puts the hex IDs
-        // where the names would be.
-        UsbParentText text;
-        text.idVendor = "7c5a";
-        text.idProduct = "0004";
-        text.vendorIdProperty = "7c5a";
-        text.modelIdProperty = "0004";
-        text.vendorEncProperty = "7c5a";
-        text.modelEncProperty = "0004";
-        devices.push_back ({ "NoStrings", text, { 0x7c5a, 0x0004, std::nullopt, std::nullopt }, false });
-    }
-
-    {
-        UsbParentText text = korvelAmp();
-        text.idVendor = "7C5A";
-        text.idProduct = "0005\n";
-        text.manufacturer = "KORVEL-TESSEL\n";
-        devices.push_back ({ "UppercaseHexAndRawNewlines", text,
-                             { 0x7c5a, 0x0005, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true });
-    }
-
-    {
-        UsbParentText text;
-        text.idVendor = "zz!?";
-        text.idProduct = "";
-        text.manufacturer = "KORVEL-TESSEL";
-        devices.push_back ({ "GarbageIds", text, { std::nullopt, std::nullopt, "KORVEL-TESSEL", std::nullopt }, true });
-    }
-
-    {
-        // sysfs not readable (a sandbox), but udev's database is.
-        UsbParentText text;
-        text.vendorIdProperty = "7c5a";
-        text.modelIdProperty = "0006";
-        text.vendorEncProperty = "KORVEL-TESSEL";
-        text.modelEncProperty = "KORVEL\\x20TESSEL\\x20DRIVE";
-        devices.push_back ({ "OnlyUdevDatabase", text,
-                             { 0x7c5a, 0x0006, "KORVEL-TESSEL", "KORVEL TESSEL DRIVE" }, true });
-    }
-
-    for (auto [name, manufacturer] : { std::pair { "TrailingSpace", "KORVEL-TESSEL " },
-                                       std::pair { "LowerCase", "korvel-tessel" },
-                                       std::pair { "Prefix", "KORVEL" },
-                                       std::pair { "Empty", "" } })
-    {
-        UsbParentText text = korvelAmp();
-        text.manufacturer = manufacturer;
-        devices.push_back ({ std::string ("NearMiss") + name, text,
-                             { 0x7c5a, 0x0003, manufacturer, "KORVEL TESSEL AMP" }, false });
-    }
-
-    return devices;
-}
-
-class RecordedDeviceTest : public ::testing::TestWithParam<RecordedDevice>
-{
-};
-
-//==============================================================================
-// A stand-in for a hidraw node: a datagram socket pair also hands over one
-// whole report per read and write.
+/** Stands in for a hidraw node: a datagram socket pair also hands over one
+    whole report per read and write. */
 struct FakeNode
 {
     FakeNode()
     {
         int fds[2];
-
         if (::socketpair (AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) == 0)
         {
             deviceEnd = fds[0];
@@ -172,17 +56,12 @@ struct FakeNode
         }
     }
 
-    ~FakeNode()
-    {
-        closePedalEnd();
-    }
+    ~FakeNode() { closePedalEnd(); }
 
     void closePedalEnd()
     {
         if (pedalEnd >= 0)
-            ::close (pedalEnd);
-
-        pedalEnd = -1;
+            ::close (std::exchange (pedalEnd, -1));
     }
 
     bool pedalSends (const std::vector<uint8_t>& report) const
@@ -193,198 +72,166 @@ struct FakeNode
     std::vector<uint8_t> pedalReceives() const
     {
         std::vector<uint8_t> frame (256);
-        const auto got = ::read (pedalEnd, frame.data(), frame.size());
-        frame.resize (got > 0 ? (size_t) got : 0);
+        frame.resize ((size_t) std::max<ssize_t> (0, ::read (pedalEnd, frame.data(), frame.size())));
         return frame;
     }
 
-    bool deviceEndClosed() const
-    {
-        pollfd pfd { pedalEnd, POLLIN, 0 };
-        return ::poll (&pfd, 1, 0) == 1 && (pfd.revents & POLLHUP) != 0;
-    }
-
-    int deviceEnd = -1; // handed to the device, which closes it
+    int deviceEnd = -1;  // handed to the device, which closes it
     int pedalEnd = -1;
 };
 
-std::vector<uint8_t> reportFilledWith (uint8_t first, size_t size = 64)
+std::vector<uint8_t> reportFrom (uint8_t first, size_t size = 64)
 {
     std::vector<uint8_t> report (size);
-
     for (size_t i = 0; i < size; ++i)
         report[i] = (uint8_t) (first + i);
-
     return report;
 }
 
-struct ReceivedReport
-{
-    HidResult result;
-    void* sender;
-    HidReportType type;
-    uint32_t reportID;
-    std::vector<uint8_t> bytes;
-    bool onMessageThread;
-};
-
-struct ReportSink
-{
-    std::vector<ReceivedReport> received;
-    std::function<void()> afterEachReport;
-
-    static void callback (void* context, HidResult result, void* sender, HidReportType type,
-                          uint32_t reportID, uint8_t* report, long length)
-    {
-        auto& sink = *static_cast<ReportSink*> (context);
-        sink.received.push_back ({ result, sender, type, reportID,
-                                   std::vector<uint8_t> (report, report + length),
-                                   juce::MessageManager::existsAndIsCurrentThread() });
-
-        if (sink.afterEachReport)
-            sink.afterEachReport();
-    }
-};
-
 std::unique_ptr<LinuxHidDevice> ampDevice()
 {
-    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp()),
-                                             "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/0003:7C5A:0003.0004/hidraw/hidraw3",
+    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/devices/virtual/hidraw/hidraw3",
                                              "/dev/hidraw3");
 }
 
-std::optional<int32_t> intProperty (const HidDevice& device, const char* key)
+/** An AMP pedal's device on a fake node, with somebody listening to its reports. */
+struct ListenedDevice
 {
-    int32_t value = -1;
-
-    if (! device.getIntProperty (key, value))
-        return std::nullopt;
-
-    return value;
-}
-
-std::optional<std::string> stringProperty (const HidDevice& device, const char* key)
-{
-    juce::String value;
-
-    if (! device.getStringProperty (key, value))
-        return std::nullopt;
-
-    return value.toStdString();
-}
-
-struct DeviceCounter
-{
-    int matched = 0;
-    int removed = 0;
-
-    static void onMatch (void* context, HidResult, void*, HidDeviceRef)
+    ListenedDevice()
     {
-        ++static_cast<DeviceCounter*> (context)->matched;
+        device->adoptFd (node.deviceEnd);
+        listen (buffer.data(), (long) buffer.size());
     }
 
-    static void onRemove (void* context, HidResult, void*, HidDeviceRef)
+    void listen (uint8_t* into, long length)
     {
-        ++static_cast<DeviceCounter*> (context)->removed;
+        device->registerInputReportCallback (into, length, &ListenedDevice::callback, this);
     }
+
+    static void callback (void* context, HidResult result, void* sender, HidReportType type, uint32_t reportID,
+                          uint8_t* report, long length)
+    {
+        // Ours are unnumbered input reports: ID 0, on the message thread.
+        auto& self = *static_cast<ListenedDevice*> (context);
+        EXPECT_EQ (result, kHidSuccess);
+        EXPECT_EQ (sender, static_cast<void*> (static_cast<HidDevice*> (self.device.get())));
+        EXPECT_EQ (type, HidReportType::input);
+        EXPECT_EQ (reportID, 0u);
+        EXPECT_TRUE (juce::MessageManager::existsAndIsCurrentThread());
+        self.received.emplace_back (report, report + length);
+
+        if (self.afterEachReport)
+            self.afterEachReport();
+    }
+
+    FakeNode node;
+    const int fd = node.deviceEnd;
+    std::unique_ptr<LinuxHidDevice> device = ampDevice();
+    std::array<uint8_t, 64> buffer {};
+    std::vector<std::vector<uint8_t>> received;
+    std::function<void()> afterEachReport;
 };
 } // namespace
 
 //==============================================================================
-TEST (LinuxHidText, UsbIdsAreReadAsSysfsWritesThemAndAnythingElseIsRejected)
+TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 {
-    EXPECT_EQ (parseUsbId ("7c5a"), 0x7c5a);
-    EXPECT_EQ (parseUsbId ("0003"), 0x0003);
-    EXPECT_EQ (parseUsbId ("0483"), 0x0483);
-    EXPECT_EQ (parseUsbId ("5730"), 0x5730);
-    EXPECT_EQ (parseUsbId ("7C5A"), 0x7c5a);
-    EXPECT_EQ (parseUsbId ("ffff"), 0xffff);
-    EXPECT_EQ (parseUsbId ("7c5a\n"), 0x7c5a) << "the raw file ends in a newline";
-    EXPECT_EQ (parseUsbId ("3"), 3);
+    const std::pair<const char*, int> ids[] = { { "7c5a", 0x7c5a }, { "7C5A", 0x7c5a }, { "7c5a\n", 0x7c5a },
+                                                { "ffff", 0xffff }, { "0003", 3 }, { "3", 3 } };
+    for (auto [text, id] : ids)
+        EXPECT_EQ (parseUsbId (text), id) << text;
 
     for (const auto* garbage : { "", "\n", "   ", "zz12", "7c5g", "0x7c5a", "7c5a9", "-1", "7c 5a", "7c5a,0003" })
         EXPECT_EQ (parseUsbId (garbage), std::nullopt) << "'" << garbage << "'";
+
+    // Escaped UTF-8 comes back as UTF-8; malformed escapes are kept as text rather than guessed at.
+    const std::pair<const char*, const char*> escapes[] = {
+        { "KORVEL\\x20TESSEL\\x20AMP", "KORVEL TESSEL AMP" }, { "AC\\x2fDC\\x2FBox", "AC/DC/Box" },
+        { "back\\x5cslash", "back\\slash" }, { "Gr\\xc3\\xbcn", "Gr\xc3\xbcn" }, { "Gr\xc3\xbcn", "Gr\xc3\xbcn" },
+        { "end\\x2", "end\\x2" }, { "end\\x", "end\\x" }, { "end\\", "end\\" }, { "\\xZZ\\x20", "\\xZZ " },
+        { "\\n\\t", "\\n\\t" },
+    };
+    for (auto [encoded, decoded] : escapes)
+        EXPECT_EQ (decodeUdevEscapes (encoded), decoded) << encoded;
 }
 
-TEST (LinuxHidText, UdevEscapedNamesDecodeToTheDeviceStrings)
+TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMatches)
 {
-    EXPECT_EQ (decodeUdevEscapes ("KORVEL\\x20TESSEL\\x20AMP"), "KORVEL TESSEL AMP");
-    EXPECT_EQ (decodeUdevEscapes ("KORVEL-TESSEL"), "KORVEL-TESSEL");
-    EXPECT_EQ (decodeUdevEscapes ("AC\\x2fDC\\x2FBox"), "AC/DC/Box") << "either case of hex";
-    EXPECT_EQ (decodeUdevEscapes ("back\\x5cslash"), "back\\slash");
-    EXPECT_EQ (decodeUdevEscapes ("Gr\\xc3\\xbcn"), "Gr\xc3\xbcn") << "escaped UTF-8 bytes come back as UTF-8";
-    EXPECT_EQ (decodeUdevEscapes ("Gr\xc3\xbcn"), "Gr\xc3\xbcn") << "UTF-8 udev left alone stays";
-    EXPECT_EQ (decodeUdevEscapes (""), "");
+    const struct
+    {
+        const char* name;
+        UsbParentText parent;
+        HidProperties expected;
+        bool matches;
+    } devices[] = {
+        { "AMP pedal", korvelAmp, { 0x7c5a, 0x0003, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
+        { "pedal in update mode", { "0483", "5730", "KORVEL-TESSEL", "KORVEL UPDATE", {}, {}, {}, {} },
+          { 0x0483, 0x5730, "KORVEL-TESSEL", "KORVEL UPDATE" }, true },
+        { "keyboard", { "046d", "c31c", "Logitech", "USB Keyboard", "046d", "c31c", "Logitech", "USB\\x20Keyboard" },
+          { 0x046d, 0xc31c, "Logitech", "USB Keyboard" }, false },
+        { "no USB parent (Bluetooth, uhid)", {}, {}, false },
+        { "no string descriptors: udev puts the IDs where the names would be",
+          { "7c5a", "0004", {}, {}, "7c5a", "0004", "7c5a", "0004" }, { 0x7c5a, 0x0004, {}, {} }, false },
+        { "upper-case hex and raw newlines",
+          { "7C5A", "0005\n", "KORVEL-TESSEL\n", "KORVEL TESSEL AMP", {}, {}, {}, {} },
+          { 0x7c5a, 0x0005, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
+        { "garbage IDs", { "zz!?", "", "KORVEL-TESSEL", {}, {}, {}, {}, {} }, { {}, {}, "KORVEL-TESSEL", {} }, true },
+        { "sysfs unreadable, udev's database not",
+          { {}, {}, {}, {}, "7c5a", "0006", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20DRIVE" },
+          { 0x7c5a, 0x0006, "KORVEL-TESSEL", "KORVEL TESSEL DRIVE" }, true },
+    };
 
-    // Malformed escapes are kept as text rather than guessed at.
-    EXPECT_EQ (decodeUdevEscapes ("end\\x2"), "end\\x2");
-    EXPECT_EQ (decodeUdevEscapes ("end\\x"), "end\\x");
-    EXPECT_EQ (decodeUdevEscapes ("end\\"), "end\\");
-    EXPECT_EQ (decodeUdevEscapes ("\\xZZ\\x20"), "\\xZZ ");
-    EXPECT_EQ (decodeUdevEscapes ("\\n\\t"), "\\n\\t");
-}
+    for (const auto& d : devices)
+    {
+        SCOPED_TRACE (d.name);
+        const auto properties = propertiesOf (d.parent);
+        EXPECT_EQ (properties.vendorId, d.expected.vendorId);
+        EXPECT_EQ (properties.productId, d.expected.productId);
+        EXPECT_EQ (properties.manufacturer, d.expected.manufacturer);
+        EXPECT_EQ (properties.product, d.expected.product);
+        EXPECT_EQ (matchesManufacturer (properties, korvel), d.matches);
+    }
 
-TEST_P (RecordedDeviceTest, PropertiesAndMatchComeFromTheUsbParent)
-{
-    const auto& device = GetParam();
-    const auto properties = propertiesOf (device.parent);
+    for (const auto* nearMiss : { "KORVEL-TESSEL ", "korvel-tessel", "KORVEL", "" })
+    {
+        auto text = korvelAmp;
+        text.manufacturer = nearMiss;
+        EXPECT_EQ (propertiesOf (text).manufacturer, nearMiss);
+        EXPECT_FALSE (matchesManufacturer (propertiesOf (text), korvel)) << '"' << nearMiss << '"';
+    }
 
-    EXPECT_EQ (properties.vendorId, device.expected.vendorId);
-    EXPECT_EQ (properties.productId, device.expected.productId);
-    EXPECT_EQ (properties.manufacturer, device.expected.manufacturer);
-    EXPECT_EQ (properties.product, device.expected.product);
-    EXPECT_EQ (matchesManufacturer (properties, korvel), device.matchesKorvel);
-
-    // What a device shows through HidDevice is exactly that.
-    const LinuxHidDevice hidDevice (properties, "/sys/devices/virtual/hidraw/hidraw9", "/dev/hidraw9");
-
-    EXPECT_EQ (intProperty (hidDevice, HidDevice::vendorIdKey), device.expected.vendorId);
-    EXPECT_EQ (intProperty (hidDevice, HidDevice::productIdKey), device.expected.productId);
-    EXPECT_EQ (stringProperty (hidDevice, HidDevice::manufacturerKey), device.expected.manufacturer);
-    EXPECT_EQ (stringProperty (hidDevice, HidDevice::productKey), device.expected.product);
-
-    int32_t number = -1;
-    juce::String text;
-
-    // Numbers aren't text and text isn't a number; unknown keys are absent.
-    EXPECT_FALSE (hidDevice.getStringProperty (HidDevice::vendorIdKey, text));
-    EXPECT_FALSE (hidDevice.getIntProperty (HidDevice::manufacturerKey, number));
-    EXPECT_FALSE (hidDevice.getIntProperty ("SerialNumber", number));
-    EXPECT_FALSE (hidDevice.getStringProperty ("SerialNumber", text));
-}
-
-INSTANTIATE_TEST_SUITE_P (LinuxHidText, RecordedDeviceTest, ::testing::ValuesIn (recordedDevices()),
-                          [] (const auto& info) { return info.param.name; });
-
-TEST (LinuxHidText, NonUtf8DeviceStringsStillReachTheEditor)
-{
-    auto text = korvelAmp();
-    text.product = std::string ("AMP \xff\xfe");
+    // The live link reads them through HidDevice's keys. A broken descriptor's
+    // bytes that are not UTF-8 still arrive, one character each.
+    auto text = korvelAmp;
+    text.product = "AMP \xff\xfe";
     const LinuxHidDevice device (propertiesOf (text), "/sys/x", "/dev/hidraw0");
-
-    juce::String product;
-    ASSERT_TRUE (device.getStringProperty (HidDevice::productKey, product));
+    int32_t vendorId = 0, productId = 0;
+    juce::String manufacturer, product;
+    ASSERT_TRUE (device.getIntProperty (HidDevice::vendorIdKey, vendorId)
+                 && device.getIntProperty (HidDevice::productIdKey, productId)
+                 && device.getStringProperty (HidDevice::manufacturerKey, manufacturer)
+                 && device.getStringProperty (HidDevice::productKey, product));
+    EXPECT_EQ (std::make_pair (vendorId, productId), std::make_pair (0x7c5a, 3));
+    EXPECT_EQ (manufacturer, "KORVEL-TESSEL");
     EXPECT_TRUE (product.startsWith ("AMP "));
     EXPECT_EQ (product.length(), 6);
+    EXPECT_FALSE (device.getIntProperty (HidDevice::manufacturerKey, vendorId));
+    const LinuxHidDevice noStrings (propertiesOf ({}), "/sys/x", "/dev/hidraw1");
+    EXPECT_FALSE (noStrings.getStringProperty (HidDevice::manufacturerKey, product));
 }
 
 TEST (LinuxHidOpening, PermissionErrorsRightAfterPlugInAreRetriedForAboutASecond)
 {
     for (auto error : { EACCES, EPERM })
     {
-        int totalWaitMs = 0;
-        int attempts = 0;
-
+        int totalWaitMs = 0, attempts = 0;
         while (auto delay = delayBeforeOpenRetryMs (error, ++attempts))
         {
-            EXPECT_GT (*delay, 0);
-            EXPECT_LE (*delay, 250) << "retries come often enough to catch udev's ACL quickly";
+            EXPECT_TRUE (*delay > 0 && *delay <= 250) << "retries come often enough to catch udev's ACL quickly";
             totalWaitMs += *delay;
             ASSERT_LT (attempts, 100);
         }
-
-        EXPECT_GE (totalWaitMs, 500);
-        EXPECT_LE (totalWaitMs, 2000);
+        EXPECT_TRUE (totalWaitMs >= 500 && totalWaitMs <= 2000) << totalWaitMs;
     }
 
     for (auto error : { EIO, ENXIO, ENODEV, EBUSY, EINVAL })
@@ -394,167 +241,107 @@ TEST (LinuxHidOpening, PermissionErrorsRightAfterPlugInAreRetriedForAboutASecond
 //==============================================================================
 TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
 {
-    FakeNode node;
-    ASSERT_GE (node.deviceEnd, 0);
+    ListenedDevice pedal;
+    ASSERT_GE (pedal.fd, 0);
+    EXPECT_TRUE (isWatched (pedal.fd));
 
-    auto device = ampDevice();
-    device->adoptFd (node.deviceEnd);
-    EXPECT_FALSE (isWatched (node.deviceEnd)) << "nothing is read before somebody listens";
-
-    std::array<uint8_t, 64> buffer {};
-    ReportSink sink;
-    device->registerInputReportCallback (buffer.data(), (long) buffer.size(), &ReportSink::callback, &sink);
-    EXPECT_TRUE (isWatched (node.deviceEnd));
-
-    // A burst, as when the pedal answers a bulk request.
     for (uint8_t first : { 0x10, 0x50, 0x90 })
-        ASSERT_TRUE (node.pedalSends (reportFilledWith (first)));
+        ASSERT_TRUE (pedal.node.pedalSends (reportFrom (first)));
 
-    ASSERT_TRUE (tessel::test::pumpUntil ([&] { return sink.received.size() >= 3; }));
-    tessel::test::pumpPending();
-    ASSERT_EQ (sink.received.size(), 3u);
-
-    for (size_t i = 0; i < 3; ++i)
-    {
-        const auto& report = sink.received[i];
-        EXPECT_EQ (report.result, kHidSuccess);
-        EXPECT_EQ (report.sender, static_cast<void*> (static_cast<HidDevice*> (device.get())));
-        EXPECT_EQ (report.type, HidReportType::input);
-        EXPECT_EQ (report.reportID, 0u);
-        EXPECT_EQ (report.bytes, reportFilledWith ((uint8_t) (0x10 + 0x40 * i)));
-        EXPECT_TRUE (report.onMessageThread);
-    }
+    ASSERT_TRUE (pumpUntil ([&] { return pedal.received.size() >= 3; }));
+    pumpPending();
+    EXPECT_EQ (pedal.received,
+               (std::vector<std::vector<uint8_t>> { reportFrom (0x10), reportFrom (0x50), reportFrom (0x90) }));
 
     // A report longer than the buffer is cut to it, and nothing past it is touched.
     std::array<uint8_t, 24> guarded {};
     guarded.fill (0xee);
-    device->registerInputReportCallback (guarded.data(), 16, &ReportSink::callback, &sink);
-    ASSERT_TRUE (node.pedalSends (reportFilledWith (0x01)));
-    ASSERT_TRUE (tessel::test::pumpUntil ([&] { return sink.received.size() >= 4; }));
+    pedal.listen (guarded.data(), 16);
+    ASSERT_TRUE (pedal.node.pedalSends (reportFrom (0x01)));
+    ASSERT_TRUE (pumpUntil ([&] { return pedal.received.size() >= 4; }));
+    EXPECT_EQ (pedal.received[3], reportFrom (0x01, 16));
+    EXPECT_TRUE (std::all_of (guarded.begin() + 16, guarded.end(), [] (uint8_t b) { return b == 0xee; }));
 
-    EXPECT_EQ (sink.received[3].bytes, reportFilledWith (0x01, 16));
+    // A null callback, as the OS layer takes it, stops the reading.
+    pedal.device->registerInputReportCallback (guarded.data(), 16, nullptr, nullptr);
+    EXPECT_FALSE (isWatched (pedal.fd));
 
-    for (size_t i = 16; i < guarded.size(); ++i)
-        EXPECT_EQ (guarded[i], 0xee);
-
-    // Unregistering (a null callback, as the OS layer takes it) stops the reading.
-    device->registerInputReportCallback (guarded.data(), 16, nullptr, nullptr);
+    // Nothing is read before somebody listens.
+    FakeNode node;
+    auto device = ampDevice();
+    device->adoptFd (node.deviceEnd);
     EXPECT_FALSE (isWatched (node.deviceEnd));
 }
 
-TEST (LinuxHidDeviceIo, OutputReportsTravelWithTheReportIdInFront)
+TEST (LinuxHidDeviceIo, OutputReportsTravelAs65BytesWithTheReportIdFirst)
 {
     FakeNode node;
     ASSERT_GE (node.deviceEnd, 0);
-
     auto device = ampDevice();
-    const auto report = reportFilledWith (0x20);
+    const auto report = reportFrom (0x20);
 
-    EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), (long) report.size()), kHidError)
-        << "a device whose node couldn't be opened can't be written to";
-
+    EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidError) << "no node, nothing to write to";
     device->adoptFd (node.deviceEnd);
 
-    ASSERT_EQ (device->setReport (HidReportType::output, 0, report.data(), (long) report.size()), kHidSuccess);
-    auto frame = node.pedalReceives();
-    ASSERT_EQ (frame.size(), 65u);
-    EXPECT_EQ (frame[0], 0);
-    EXPECT_EQ (std::vector<uint8_t> (frame.begin() + 1, frame.end()), report);
+    ASSERT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidSuccess);
+    auto expected = report;
+    expected.insert (expected.begin(), 0);
+    EXPECT_EQ (node.pedalReceives(), expected);
 
     const uint8_t shortReport[] = { 0xaa, 0xbb, 0xcc };
     ASSERT_EQ (device->setReport (HidReportType::output, 7, shortReport, 3), kHidSuccess);
     EXPECT_EQ (node.pedalReceives(), (std::vector<uint8_t> { 7, 0xaa, 0xbb, 0xcc }));
 
     // Nothing is sent for requests hidraw can't carry.
-    EXPECT_EQ (device->setReport (HidReportType::input, 0, report.data(), (long) report.size()), kHidError);
-    EXPECT_EQ (device->setReport (HidReportType::output, 256, report.data(), (long) report.size()), kHidError);
+    EXPECT_EQ (device->setReport (HidReportType::input, 0, report.data(), 64), kHidError);
+    EXPECT_EQ (device->setReport (HidReportType::output, 256, report.data(), 64), kHidError);
     EXPECT_EQ (device->setReport (HidReportType::output, 0, nullptr, 64), kHidError);
     EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), -1), kHidError);
     EXPECT_TRUE (node.pedalReceives().empty());
 
     // A device that takes nothing more makes setReport fail rather than wait.
     int sent = 0;
-
-    while (device->setReport (HidReportType::output, 0, report.data(), (long) report.size()) == kHidSuccess)
+    while (device->setReport (HidReportType::output, 0, report.data(), 64) == kHidSuccess)
         ASSERT_LT (++sent, 1000000);
-
     EXPECT_GT (sent, 0);
 }
 
-TEST (LinuxHidDeviceIo, AnUnpluggedNodeIsNoLongerWatchedAndTheDeviceCanStillBeDeleted)
+TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideItsCallback)
 {
-    FakeNode node;
-    ASSERT_GE (node.deviceEnd, 0);
-
-    auto device = ampDevice();
-    device->adoptFd (node.deviceEnd);
-
-    std::array<uint8_t, 64> buffer {};
-    ReportSink sink;
-    device->registerInputReportCallback (buffer.data(), (long) buffer.size(), &ReportSink::callback, &sink);
-    ASSERT_TRUE (isWatched (node.deviceEnd));
-
-    node.closePedalEnd();
-    EXPECT_TRUE (tessel::test::pumpUntil ([&] { return ! isWatched (node.deviceEnd); }));
-    EXPECT_TRUE (sink.received.empty());
-
-    // Listening again doesn't bring a dead node back into the loop.
-    device->registerInputReportCallback (buffer.data(), (long) buffer.size(), &ReportSink::callback, &sink);
-    EXPECT_FALSE (isWatched (node.deviceEnd));
-
-    device.reset();
-    tessel::test::pumpPending();
-}
-
-TEST (LinuxHidDeviceIo, DeletingTheDeviceStopsReportsEvenFromInsideItsOwnCallback)
-{
-    // Deleted with reports waiting: the node is closed and nothing more arrives.
     {
-        FakeNode node;
-        ASSERT_GE (node.deviceEnd, 0);
+        ListenedDevice unplugged;
+        unplugged.node.closePedalEnd();
+        EXPECT_TRUE (pumpUntil ([&] { return ! isWatched (unplugged.fd); }));
+        EXPECT_TRUE (unplugged.received.empty());
 
-        auto device = ampDevice();
-        device->adoptFd (node.deviceEnd);
-
-        std::array<uint8_t, 64> buffer {};
-        ReportSink sink;
-        device->registerInputReportCallback (buffer.data(), (long) buffer.size(), &ReportSink::callback, &sink);
-        ASSERT_TRUE (node.pedalSends (reportFilledWith (0x30)));
-
-        const auto fd = node.deviceEnd;
-        device.reset();
-
-        EXPECT_FALSE (isWatched (fd));
-        tessel::test::pumpUntil ([] { return false; }, 50);
-        EXPECT_TRUE (sink.received.empty());
-
-        EXPECT_TRUE (node.deviceEndClosed());
+        unplugged.listen (unplugged.buffer.data(), 64);
+        EXPECT_FALSE (isWatched (unplugged.fd)) << "listening again doesn't bring a dead node back";
+        unplugged.device.reset();
+        pumpPending();
     }
 
-    // Deleted by the callback itself (as when a removal is handled inside a
-    // modal loop the callback runs): the rest of the burst is dropped.
     {
-        FakeNode node;
-        ASSERT_GE (node.deviceEnd, 0);
-
-        auto device = ampDevice();
-        device->adoptFd (node.deviceEnd);
-
-        std::array<uint8_t, 64> buffer {};
-        ReportSink sink;
-        sink.afterEachReport = [&device] { device.reset(); };
-        device->registerInputReportCallback (buffer.data(), (long) buffer.size(), &ReportSink::callback, &sink);
-
-        for (uint8_t first : { 0x10, 0x20, 0x30 })
-            ASSERT_TRUE (node.pedalSends (reportFilledWith (first)));
-
-        const auto fd = node.deviceEnd;
-        ASSERT_TRUE (tessel::test::pumpUntil ([&] { return device == nullptr; }));
-        tessel::test::pumpUntil ([] { return false; }, 50);
-
-        EXPECT_EQ (sink.received.size(), 1u);
-        EXPECT_FALSE (isWatched (fd));
+        ListenedDevice deleted;
+        ASSERT_TRUE (deleted.node.pedalSends (reportFrom (0x30)));
+        deleted.device.reset();
+        EXPECT_FALSE (isWatched (deleted.fd));
+        pumpUntil ([] { return false; }, 50);
+        EXPECT_TRUE (deleted.received.empty());
+        pollfd pedalEnd { deleted.node.pedalEnd, POLLIN, 0 };
+        EXPECT_TRUE (::poll (&pedalEnd, 1, 0) == 1 && (pedalEnd.revents & POLLHUP) != 0) << "the node is closed";
     }
+
+    // As when a removal is handled inside a modal loop the callback runs: the
+    // rest of the burst is dropped.
+    ListenedDevice deletedByItsCallback;
+    deletedByItsCallback.afterEachReport = [&] { deletedByItsCallback.device.reset(); };
+    for (uint8_t first : { 0x10, 0x20, 0x30 })
+        ASSERT_TRUE (deletedByItsCallback.node.pedalSends (reportFrom (first)));
+
+    ASSERT_TRUE (pumpUntil ([&] { return deletedByItsCallback.device == nullptr; }));
+    pumpUntil ([] { return false; }, 50);
+    EXPECT_EQ (deletedByItsCallback.received.size(), 1u);
+    EXPECT_FALSE (isWatched (deletedByItsCallback.fd));
 }
 
 //==============================================================================
@@ -563,41 +350,31 @@ TEST (LinuxHidDeviceIo, DeletingTheDeviceStopsReportsEvenFromInsideItsOwnCallbac
 TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroyed)
 {
     const auto watchedBefore = juce::LinuxEventLoopInternal::getRegisteredFds();
-
     auto manager = createPlatformHidManager();
     ASSERT_NE (dynamic_cast<LinuxHidManager*> (manager.get()), nullptr);
 
-    DeviceCounter counter;
+    int notices = 0;
+    const auto count = [] (void* context, HidResult, void*, HidDeviceRef) { ++*static_cast<int*> (context); };
     manager->setDeviceMatching (korvel);
-    manager->registerDeviceMatchingCallback (&DeviceCounter::onMatch, &counter);
-    manager->registerDeviceRemovalCallback (&DeviceCounter::onRemove, &counter);
+    manager->registerDeviceMatchingCallback (count, &notices);
+    manager->registerDeviceRemovalCallback (count, &notices);
 
-    const auto result = manager->open();
-    EXPECT_TRUE (result == kHidSuccess || result == kHidError);
+    // Without a udev daemon it may not start; then it must watch nothing.
+    const auto started = manager->open() == kHidSuccess;
+    const auto watching = watchedBefore.size() + (started ? 1 : 0);
+    EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds().size(), watching) << "the udev monitor is watched";
 
-    if (result == kHidSuccess)
+    if (started)
     {
-        EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds().size(), watchedBefore.size() + 1)
-            << "the udev monitor is watched from the message loop";
-
         EXPECT_EQ (manager->open(), kHidSuccess) << "opening twice is harmless";
-        EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds().size(), watchedBefore.size() + 1);
-    }
-    else
-    {
-        std::printf ("udev couldn't start here; only checking that nothing is reported\n");
-        EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds(), watchedBefore);
+        EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds().size(), watching);
     }
 
-    tessel::test::pumpPending();
-    tessel::test::pumpUntil ([] { return false; }, 200);
-
-    EXPECT_EQ (counter.matched, 0);
-    EXPECT_EQ (counter.removed, 0);
-
+    pumpPending();
+    pumpUntil ([] { return false; }, 200);
     manager.reset();
-    tessel::test::pumpPending();
+    pumpPending();
 
+    EXPECT_EQ (notices, 0) << "nothing found, and tearing down isn't an unplug";
     EXPECT_EQ (juce::LinuxEventLoopInternal::getRegisteredFds(), watchedBefore);
-    EXPECT_EQ (counter.removed, 0) << "tearing down isn't an unplug";
 }

@@ -147,9 +147,10 @@ TEST (SetMenu, TheSetButtonOpensTheMenuAndDismissingItChoosesNothing)
     h.connect (kindAMP, 2);
     auto& page = h.ampPage();
 
+    auto* modal = juce::ModalComponentManager::getInstance();
+    const auto before = modal->getNumModalComponents();
     page.setButton.triggerClick();
-    EXPECT_TRUE (tessel::test::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; }))
-        << "no menu opened";
+    EXPECT_TRUE (tessel::test::pumpUntil ([&] { return modal->getNumModalComponents() > before; })) << "no menu opened";
     EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
     pumpPending();
     EXPECT_TRUE (h.dialogs().openPatterns.isEmpty());

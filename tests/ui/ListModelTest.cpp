@@ -57,6 +57,23 @@ TEST (ListModel, DraggedRowsAreDescribedCountingFromOne)
     EXPECT_EQ (model.getDragSourceDescription (rows).toString(), "1, 3, 4");
 }
 
+TEST (ListModel, SelectingACabPatchOnlySelectsItOnThePedal)
+{
+    EditorHarness h;
+    auto pedal = h.plugIn (kindCAB);
+    pedal->clearReceivedFrames();
+
+    KVSourceItemListboxContents model;
+    model.deviceKind = kindCAB;
+    model.listMode = KVSourceItemListboxContents::patchListMode;
+    model.selectedRowsChanged (11);
+
+    const auto frames = pedal->takeReceivedFrames();
+    ASSERT_EQ (frames.size(), 1u);
+    EXPECT_EQ (frames[0].code(), 0x21);
+    EXPECT_EQ (frames[0][2], 11);
+}
+
 TEST (ListModel, AModelWithNoKindHasNoRowsAndIgnoresSelections)
 {
     EditorHarness h;
