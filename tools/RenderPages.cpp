@@ -26,6 +26,14 @@ bool save (juce::Component& component, const juce::File& file)
     return ok;
 }
 
+/** The newest window on the desktop, such as a menu or a progress window. */
+juce::Component* newestDesktopWindow()
+{
+    auto& desktop = juce::Desktop::getInstance();
+    const int count = desktop.getNumComponents();
+    return count > 0 ? desktop.getComponent (count - 1) : nullptr;
+}
+
 bool renderPages (const juce::File& directory)
 {
     bool ok = true;
@@ -49,6 +57,27 @@ bool renderPages (const juce::File& directory)
         pedal->setBypassOnPedal (0);
         tessel::test::pumpPending();
         ok &= save (editor.hub(), directory.getChildFile ("amp_page_bypassed.png"));
+
+        // The Set menu, as the page's look draws it.
+        editor.ampPage().setButton.triggerClick();
+        tessel::test::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; });
+        if (auto* menu = newestDesktopWindow())
+            ok &= save (*menu, directory.getChildFile ("set_menu.png"));
+        juce::PopupMenu::dismissAllActiveMenus();
+        tessel::test::pumpPending();
+    }
+
+    {
+        // The loading window, caught while a pedal that stops answering holds the dump up.
+        tessel::test::EditorHarness editor;
+        auto pedal = tessel::sim::PedalSimulator::create (kindAMP);
+        pedal->injectFault (tessel::sim::Fault::noAnswer, 0x15, 2);
+        editor.bus.plug (pedal);
+        tessel::test::pumpUntil ([&] { return editor.hub().loadingWindow != nullptr; });
+        tessel::test::pumpPending();
+        if (auto* window = newestDesktopWindow())
+            ok &= save (*window, directory.getChildFile ("loading_window.png"));
+        editor.unplug (pedal);
     }
 
     {
