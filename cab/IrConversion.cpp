@@ -1,0 +1,284 @@
+#include "cab/IrConversion.h"
+
+#include <soxr.h>
+
+#include <algorithm>
+
+namespace IrConversion
+{
+namespace
+{
+// A "fmt " chunk is 16 to 40 bytes; anything far larger is not a WAV header.
+constexpr uint32_t largestFormatChunk = 1024;
+
+// Far beyond any IR (about six minutes at 48 kHz), and small enough that an
+// odd rate in a header (a few hertz, say) cannot make the output length
+// overflow or the memory for it run out.
+constexpr double longestOutput = 1 << 24;
+
+bool sameId (const char* id, const char* name)
+{
+    return juce::String (id, 4).equalsIgnoreCase (name);
+}
+
+bool readSize (juce::InputStream& in, uint32_t& size)
+{
+    uint8_t bytes[4];
+    if (in.read (bytes, 4) != 4)
+        return false;
+
+    size = juce::ByteOrder::littleEndianInt (bytes);
+    return true;
+}
+
+bool writeHeader (juce::OutputStream& out, const char* id, uint32_t size)
+{
+    return out.write (id, 4) && out.writeInt ((int) size);
+}
+
+bool fitsIn (juce::InputStream& in, uint64_t bytes)
+{
+    return bytes <= (uint64_t) in.getNumBytesRemaining();
+}
+
+/** The sample bytes, in blocks of copyBlockBytes, each full block but the last
+    followed by a flush. */
+bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t size)
+{
+    juce::HeapBlock<char> block ((size_t) std::min<uint32_t> (size, (uint32_t) copyBlockBytes));
+
+    for (uint32_t done = 0; done < size;)
+    {
+        const auto count = (int) std::min<uint32_t> (size - done, (uint32_t) copyBlockBytes);
+
+        if (in.read (block.get(), count) != count || ! out.write (block.get(), (size_t) count))
+            return false;
+
+        done += (uint32_t) count;
+
+        if (done < size)
+            out.flush();
+    }
+
+    return true;
+}
+
+bool readFirstChannel (const juce::File& source, std::vector<float>& samples, double& sampleRate)
+{
+    auto stream = std::make_unique<juce::FileInputStream> (source);
+    if (stream->failedToOpen())
+        return false;
+
+    const auto fileSize = stream->getTotalLength();
+    std::unique_ptr<juce::AudioFormatReader> reader (
+        juce::WavAudioFormat().createReaderFor (stream.get(), false));
+    if (reader == nullptr)
+        return false;
+    stream.release();
+
+    if (reader->sampleRate <= 0.0 || reader->numChannels == 0 || reader->lengthInSamples < 0)
+        return false;
+
+    // A header may claim more samples than its file holds (a recorder that
+    // never finished its header): only what the file can hold is read, and
+    // nothing is allocated for the rest.
+    const auto bytesPerFrame = std::max<int64_t> (1, (int64_t) reader->numChannels * reader->bitsPerSample / 8);
+    const auto length = std::min<int64_t> (reader->lengthInSamples, fileSize / bytesPerFrame);
+
+    if ((double) length * targetSampleRate / reader->sampleRate > longestOutput)
+        return false;
+
+    samples.assign ((size_t) length, 0.0f);
+    sampleRate = reader->sampleRate;
+
+    if (samples.empty())
+        return true;
+
+    // Only the first channel: the pedal's IRs are mono and the others are
+    // dropped, not mixed in.
+    float* channels[] = { samples.data() };
+    juce::AudioBuffer<float> buffer (channels, 1, (int) samples.size());
+    return reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, false);
+}
+
+bool writeTemporary (const juce::File& file, const std::vector<float>& samples)
+{
+    auto stream = std::make_unique<juce::FileOutputStream> (file, temporaryBufferBytes);
+    if (stream->failedToOpen())
+        return false;
+
+    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+        stream.get(), targetSampleRate, juce::AudioChannelSet::mono(), targetBitsPerSample, {}, 0));
+    if (writer == nullptr)
+        return false;
+    stream.release();
+
+    // The writer keeps the top 16 bits of 32-bit samples, which truncates: a
+    // bias of half a step and twice the noise of rounding. Rounded to 16 bits
+    // here, what it keeps is exact.
+    std::vector<int> block (4096);
+    const int* channels[] = { block.data(), nullptr };
+
+    for (size_t done = 0; done < samples.size();)
+    {
+        const auto count = std::min (block.size(), samples.size() - done);
+        for (size_t i = 0; i < count; ++i)
+            block[i] = juce::jlimit (-32768, 32767, juce::roundToInt (samples[done + i] * 32768.0f)) * 65536;
+
+        if (! writer->write (channels, (int) count))
+            return false;
+        done += count;
+    }
+
+    // Closing the writer completes the header.
+    writer.reset();
+    return true;
+}
+
+bool writeDestination (const juce::File& temporary, const juce::File& destination)
+{
+    if (destination.isDirectory() || (destination.existsAsFile() && ! destination.deleteFile()))
+        return false;
+
+    juce::FileInputStream in (temporary);
+    if (in.failedToOpen())
+        return false;
+
+    bool copied = false;
+    {
+        juce::FileOutputStream out (destination, destinationBufferBytes);
+        copied = ! out.failedToOpen() && copyChunks (in, out);
+        if (copied)
+        {
+            out.flush();
+            copied = out.getStatus().wasOk();
+        }
+    }
+
+    // A half-written IR must not stay on the volume: it would look imported.
+    if (! copied)
+        destination.deleteFile();
+
+    return copied;
+}
+} // namespace
+
+int outputLength (int inputLength, double sourceRate)
+{
+    return (int) ((float) inputLength * (float) targetSampleRate / (float) sourceRate);
+}
+
+bool resample (const std::vector<float>& input, double sourceRate, std::vector<float>& output)
+{
+    if (sourceRate == (double) targetSampleRate)
+    {
+        output = input;
+        return true;
+    }
+
+    output.assign ((size_t) std::max (0, outputLength ((int) input.size(), sourceRate)), 0.0f);
+    if (input.empty() || output.empty())
+        return true;
+
+    const auto io = soxr_io_spec (SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    auto quality = soxr_quality_spec (SOXR_VHQ, SOXR_LINEAR_PHASE);
+    quality.passband_end = 0.98;
+    const auto runtime = soxr_runtime_spec (1);
+
+    // The whole IR in one call: soxr flushes its filter at the end of the
+    // input, and whatever falls short of the output length stays silent.
+    size_t produced = 0;
+    const auto error = soxr_oneshot (sourceRate, targetSampleRate, 1, input.data(), input.size(), nullptr,
+                                     output.data(), output.size(), &produced, &io, &quality, &runtime);
+    return error == nullptr;
+}
+
+bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
+{
+    const auto start = out.getPosition();
+    bool sawRiff = false, sawWave = false, sawFormat = false;
+
+    for (;;)
+    {
+        char id[4];
+        if (in.read (id, 4) != 4)
+            return false;
+
+        if (! sawRiff)
+        {
+            uint32_t size = 0;
+            if (! sameId (id, "RIFF") || ! readSize (in, size) || ! writeHeader (out, id, size))
+                return false;
+            sawRiff = true;
+        }
+        else if (! sawWave)
+        {
+            if (! sameId (id, "WAVE") || ! out.write (id, 4))
+                return false;
+            sawWave = true;
+        }
+        else if (sameId (id, "fmt "))
+        {
+            uint32_t size = 0;
+            if (sawFormat || ! readSize (in, size) || size > largestFormatChunk || ! fitsIn (in, size))
+                return false;
+
+            juce::HeapBlock<char> format ((size_t) size);
+            if (in.read (format.get(), (int) size) != (int) size || ! writeHeader (out, id, size)
+                || ! out.write (format.get(), size))
+                return false;
+            sawFormat = true;
+        }
+        else if (sameId (id, "data"))
+        {
+            uint32_t size = 0;
+            if (! sawFormat || ! readSize (in, size) || ! fitsIn (in, size))
+                return false;
+
+            out.flush();
+            if (! writeHeader (out, id, size) || ! copySampleData (in, out, size))
+                return false;
+
+            // The copy drops chunks the source counted in its RIFF size.
+            const auto end = out.getPosition();
+            if (! out.setPosition (start + 4) || ! out.writeInt ((int) (end - start - 8)) || ! out.setPosition (end))
+                return false;
+
+            out.flush();
+            return true;
+        }
+        else
+        {
+            // Chunks are padded to an even length.
+            uint32_t size = 0;
+            if (! readSize (in, size) || ! fitsIn (in, (uint64_t) size + (size & 1)))
+                return false;
+            in.skipNextBytes ((int64_t) size + (size & 1));
+        }
+    }
+}
+
+bool convertToVolume (const juce::File& source, const juce::String& volumeRoot, const juce::File& workFolder)
+{
+    if (! juce::File::isAbsolutePath (volumeRoot))
+        return false;
+
+    std::vector<float> input;
+    double sourceRate = 0.0;
+    if (! readFirstChannel (source, input, sourceRate))
+        return false;
+
+    std::vector<float> output;
+    if (! resample (input, sourceRate, output))
+        return false;
+    input = {};
+
+    // Our own file in our own place, gone when this returns, whatever happens.
+    juce::TemporaryFile temporary (workFolder.getChildFile ("tessel-ir.wav"));
+    if (! writeTemporary (temporary.getFile(), output))
+        return false;
+    output = {};
+
+    return writeDestination (temporary.getFile(), juce::File (volumeRoot + source.getFileName()));
+}
+} // namespace IrConversion
