@@ -38,7 +38,8 @@ void writeSine (const juce::File& file, double frequency)
 }
 
 /** Error against the ideal sine, relative to the sine, in dB, leaving out
-    the first and last millisecond. */
+    the first and last 10 ms, which ring from the sine's abrupt start and
+    stop through any band-limited resampler. */
 double sineErrorDb (const juce::File& file, double frequency)
 {
     std::unique_ptr<juce::AudioFormatReader> reader (
@@ -50,7 +51,7 @@ double sineErrorDb (const juce::File& file, double frequency)
     reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, false);
 
     double error = 0.0, signal = 0.0;
-    for (int m = 48; m + 48 < buffer.getNumSamples(); ++m)
+    for (int m = 480; m + 480 < buffer.getNumSamples(); ++m)
     {
         const double ideal = amplitude * std::sin (twoPi * frequency * m / 48000.0);
         error += std::pow (buffer.getSample (0, m) - ideal, 2.0);

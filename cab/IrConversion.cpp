@@ -16,6 +16,9 @@ constexpr uint32_t largestFormatChunk = 1024;
 // overflow or the memory for it run out.
 constexpr double longestOutput = 1 << 24;
 
+// How much of the input the resampler is handed at a time.
+constexpr size_t resampleStep = 8192;
+
 bool sameId (const char* id, const char* name)
 {
     return juce::String (id, 4).equalsIgnoreCase (name);
@@ -41,8 +44,7 @@ bool fitsIn (juce::InputStream& in, uint64_t bytes)
     return bytes <= (uint64_t) in.getNumBytesRemaining();
 }
 
-/** The sample bytes, in blocks of copyBlockBytes, each full block but the last
-    followed by a flush. */
+/** The sample bytes, in blocks of copyBlockBytes. */
 bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t size)
 {
     juce::HeapBlock<char> block ((size_t) std::min<uint32_t> (size, (uint32_t) copyBlockBytes));
@@ -55,9 +57,6 @@ bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t si
             return false;
 
         done += (uint32_t) count;
-
-        if (done < size)
-            out.flush();
     }
 
     return true;
@@ -147,12 +146,7 @@ bool writeDestination (const juce::File& temporary, const juce::File& destinatio
     bool copied = false;
     {
         juce::FileOutputStream out (destination, destinationBufferBytes);
-        copied = ! out.failedToOpen() && copyChunks (in, out);
-        if (copied)
-        {
-            out.flush();
-            copied = out.getStatus().wasOk();
-        }
+        copied = ! out.failedToOpen() && copyChunks (in, out) && out.getStatus().wasOk();
     }
 
     // A half-written IR must not stay on the volume: it would look imported.
@@ -185,12 +179,31 @@ bool resample (const std::vector<float>& input, double sourceRate, std::vector<f
     quality.passband_end = 0.98;
     const auto runtime = soxr_runtime_spec (1);
 
-    // The whole IR in one call: soxr flushes its filter at the end of the
-    // input, and whatever falls short of the output length stays silent.
-    size_t produced = 0;
-    const auto error = soxr_oneshot (sourceRate, targetSampleRate, 1, input.data(), input.size(), nullptr,
-                                     output.data(), output.size(), &produced, &io, &quality, &runtime);
-    return error == nullptr;
+    soxr_error_t error = nullptr;
+    std::unique_ptr<soxr, decltype (&soxr_delete)> resampler (
+        soxr_create (sourceRate, targetSampleRate, 1, &error, &io, &quality, &runtime), &soxr_delete);
+    if (error != nullptr || resampler == nullptr)
+        return false;
+
+    // One resampler over the whole IR, handed it piece by piece: the result is
+    // the same as in a single call, but soxr then keeps a few pieces instead
+    // of copies of the whole signal. A null input flushes its filter at the
+    // end; whatever still falls short of the output length stays silent.
+    size_t read = 0, written = 0;
+    for (;;)
+    {
+        const auto count = std::min (resampleStep, input.size() - read);
+        size_t used = 0, made = 0;
+        error = soxr_process (resampler.get(), count > 0 ? input.data() + read : nullptr, count, &used,
+                              output.data() + written, output.size() - written, &made);
+        if (error != nullptr)
+            return false;
+
+        read += used;
+        written += made;
+        if (written == output.size() || (count == 0 && made == 0))
+            return true;
+    }
 }
 
 bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
@@ -235,7 +248,6 @@ bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
             if (! sawFormat || ! readSize (in, size) || ! fitsIn (in, size))
                 return false;
 
-            out.flush();
             if (! writeHeader (out, id, size) || ! copySampleData (in, out, size))
                 return false;
 
@@ -244,6 +256,8 @@ bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
             if (! out.setPosition (start + 4) || ! out.writeInt ((int) (end - start - 8)) || ! out.setPosition (end))
                 return false;
 
+            // One flush, when the file is whole: on the volume a flush is a
+            // sync to the device, which is what the pedal reads.
             out.flush();
             return true;
         }

@@ -17,8 +17,7 @@ namespace IrConversion
 constexpr int targetSampleRate = 48000;
 constexpr int targetBitsPerSample = 16;
 
-/** The sample data reaches the volume in blocks of this size, each full block
-    flushed, so a slow USB volume never holds much unwritten data. */
+/** The sample data goes to the volume in blocks of this size. */
 constexpr int copyBlockBytes = 15000;
 
 constexpr int temporaryBufferBytes = 32768;
@@ -41,8 +40,8 @@ bool convertToVolume (const juce::File& source, const juce::String& volumeRoot,
     44.1 kHz give 48000, 1000 samples at 96 kHz give 500. */
 int outputLength (int inputLength, double sourceRate);
 
-/** Resamples the whole of `input` from `sourceRate` to 48 kHz in one pass
-    (linear phase, very high quality, 2 % transition band) into exactly
+/** Resamples the whole of `input` from `sourceRate` to 48 kHz with one
+    resampler (linear phase, very high quality, 2 % transition band) into exactly
     outputLength (input.size(), sourceRate) samples; the tail beyond what
     the resampler gives is silence. A 48 kHz input is copied unchanged.
     False when the resampler fails. */
@@ -51,7 +50,8 @@ bool resample (const std::vector<float>& input, double sourceRate, std::vector<f
 /** Copies a WAV file from `temporary` to `destination`, keeping only its
     "RIFF", "WAVE", "fmt " and "data" chunks and nothing after "data". The
     RIFF size written is the copy's own. Sample data goes in copyBlockBytes
-    blocks, each full one followed by a flush. False on a failed write, or
-    when the file ends (or is malformed) before its "data" chunk is whole. */
+    blocks; the destination is flushed once, when the copy is whole. False on
+    a failed write, or when the file ends (or is malformed) before its "data"
+    chunk is whole. */
 bool copyChunks (juce::InputStream& temporary, juce::OutputStream& destination);
 } // namespace IrConversion
