@@ -62,29 +62,42 @@ bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t si
     return true;
 }
 
-bool readFirstChannel (const juce::File& source, std::vector<float>& samples, double& sampleRate)
+/** The source's reader and the number of its samples worth reading, or
+    nullptr when it is not a WAV file that can be converted. */
+std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, int& length)
 {
     auto stream = std::make_unique<juce::FileInputStream> (source);
     if (stream->failedToOpen())
-        return false;
+        return {};
 
     const auto fileSize = stream->getTotalLength();
     std::unique_ptr<juce::AudioFormatReader> reader (
         juce::WavAudioFormat().createReaderFor (stream.get(), false));
     if (reader == nullptr)
-        return false;
+        return {};
     stream.release();
 
     if (reader->sampleRate <= 0.0 || reader->numChannels == 0 || reader->lengthInSamples < 0)
-        return false;
+        return {};
 
     // A header may claim more samples than its file holds (a recorder that
     // never finished its header): only what the file can hold is read, and
     // nothing is allocated for the rest.
     const auto bytesPerFrame = std::max<int64_t> (1, (int64_t) reader->numChannels * reader->bitsPerSample / 8);
-    const auto length = std::min<int64_t> (reader->lengthInSamples, fileSize / bytesPerFrame);
+    const auto available = std::min<int64_t> (reader->lengthInSamples, fileSize / bytesPerFrame);
 
-    if ((double) length * targetSampleRate / reader->sampleRate > longestOutput)
+    if ((double) available * targetSampleRate / reader->sampleRate > longestOutput)
+        return {};
+
+    length = (int) available;
+    return reader;
+}
+
+bool readFirstChannel (const juce::File& source, std::vector<float>& samples, double& sampleRate)
+{
+    int length = 0;
+    const auto reader = openSource (source, length);
+    if (reader == nullptr)
         return false;
 
     samples.assign ((size_t) length, 0.0f);
@@ -156,6 +169,19 @@ bool writeDestination (const juce::File& temporary, const juce::File& destinatio
     return copied;
 }
 } // namespace
+
+juce::int64 convertedSize (const juce::File& source)
+{
+    int length = 0;
+    const auto reader = openSource (source, length);
+    if (reader == nullptr)
+        return 0;
+
+    // RIFF, WAVE, a 16-byte "fmt " chunk and the data header.
+    constexpr juce::int64 headerBytes = 44;
+    const auto samples = reader->sampleRate == targetSampleRate ? length : outputLength (length, reader->sampleRate);
+    return headerBytes + (juce::int64) std::max (0, samples) * (targetBitsPerSample / 8);
+}
 
 int outputLength (int inputLength, double sourceRate)
 {

@@ -34,6 +34,10 @@ bool convertToVolume (const juce::File& source, const juce::String& volumeRoot,
                       const juce::File& workFolder
                       = juce::File::getSpecialLocation (juce::File::tempDirectory));
 
+/** The size of the file convertToVolume would write for `source`, or 0
+    when it is not a WAV file that can be converted. Reads the header only. */
+juce::int64 convertedSize (const juce::File& source);
+
 /** The number of 48 kHz samples a source of `inputLength` samples at
     `sourceRate` gives. Computed in single precision and truncated, which is
     how the pedal's IR files have always been sized: 44100 samples at

@@ -222,6 +222,7 @@ TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannel)
 
         ASSERT_TRUE (folders.convert (file));
         const auto out = folders.onVolume ("ir.wav");
+        EXPECT_EQ (IrConversion::convertedSize (file), (juce::int64) out.fileSize);
 
         EXPECT_EQ (out.chunks, fourChunks);
         EXPECT_EQ (out.riffSize, out.fileSize - 8);
