@@ -26,15 +26,7 @@ TEST (IrLibraryChecks, SizeIsCheckedBeforeSpaceAndSpaceCountsTheConvertedCopy)
 
 TEST (IrLibraryChecks, MessagesListTheNamesEachFollowedByACommaAndABlank)
 {
-    const std::pair<uint32_t, juce::String> rows[] = {
-        { success, "" },
-        { fileTooLarge, "The IR file you selected is too large." },
-        { storageFull, "Internal storage is almost full." },
-        { alreadyLoaded, "This file has already been loaded:a.wav, b.wav, " },
-        { filesMissing, "The listed IR files do not exist:a.wav, b.wav, " },
-        { conversionFailed, "IR file conversion failed. Please try again." },
-        { 10006, "" },
-    };
-    for (auto& [code, text] : rows)
-        EXPECT_EQ (messageFor (code, listOfNames ({ "a.wav", "b.wav" })), text) << code;
+    EXPECT_EQ (messageFor (alreadyLoaded, listOfNames ({ "a.wav", "b.wav" })),
+               "This file has already been loaded:a.wav, b.wav, ");
+    EXPECT_EQ (messageFor (success, "a.wav, "), "");
 }
