@@ -65,7 +65,7 @@ struct Volume
     }
 
     juce::File root = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getNonexistentChildFile ("tessel-filelist", {}, false);
+                          .getNonexistentChildFile ("tessel-filelist-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
 };
 } // namespace
 
