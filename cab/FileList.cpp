@@ -112,10 +112,13 @@ std::optional<ListInfor> readFileListFrom (const juce::File& volumeRoot)
     if (! file.existsAsFile())
         return std::nullopt;
 
-    juce::MemoryBlock data;
+    juce::FileInputStream in (file);
 
-    if (! file.loadFileAsData (data))
+    if (! in.openedOk())
         return std::nullopt;
+
+    juce::MemoryBlock data;
+    in.readIntoMemoryBlock (data, IrIndex::largestFileSize);
 
     return readFileList (data.getData(), data.getSize());
 }

@@ -22,6 +22,7 @@ constexpr int maxEntries = 300;
 constexpr int slotSize = 8;
 constexpr int headerSize = 4 + maxEntries * slotSize;  // 2404
 constexpr int maxNameLength = 300;                     // with the NUL
+constexpr int largestFileSize = headerSize + maxEntries * maxNameLength;
 } // namespace IrIndex
 
 /** One IR of the index. */
@@ -56,7 +57,8 @@ std::optional<juce::MemoryBlock> fileListBytes (const ListInfor& info);
 ListInfor readFileList (const void* data, size_t size);
 
 /** Reads FileList from a volume root; nothing when the file isn't there (or
-    is a directory, or can't be read). */
+    is a directory, or can't be read). Bytes past the largest sound index are
+    not read: no name of a sound index lies there. */
 std::optional<ListInfor> readFileListFrom (const juce::File& volumeRoot);
 
 /** Writes FileList at a volume root. The bytes go to a temporary file beside
