@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -141,20 +142,88 @@ TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
     EXPECT_EQ (heard.events.size(), 3u);
 }
 
-TEST (LinuxDiskSession, StartsOnThisMachineAndStopsWatchingWhenDeleted)
+namespace
 {
-    const auto watched = []
+/** A small ext2 file system on a loop device, which the test mounts and
+    unmounts as a desktop would the pedal's volume. Needs root; on a machine
+    without loop devices it says so and the test is skipped. */
+struct LoopVolume
+{
+    LoopVolume()
     {
-        const auto fds = juce::LinuxEventLoopInternal::getRegisteredFds();
-        return fds.size();
-    };
+        image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
+        mountPoint.createDirectory();
 
-    const auto before = watched();
-    {
-        LinuxDiskSession session;
-        ASSERT_TRUE (session.open());
-        EXPECT_EQ (watched(), before + 2);
-        pumpPending();
+        if (run ("mkfs.ext2 -q -F " + quoted (image) + " >/dev/null 2>&1") != 0)
+            return;
+
+        juce::ChildProcess losetup;
+        if (losetup.start ("losetup -f --show " + image.getFullPathName()))
+            device = losetup.readAllProcessOutput().trim();
     }
+
+    ~LoopVolume()
+    {
+        unmount();
+        if (device.isNotEmpty())
+            run ("losetup -d " + device);
+        image.deleteFile();
+        mountPoint.deleteRecursively();
+    }
+
+    bool mount() { return run ("mount " + device + " " + quoted (mountPoint) + " 2>/dev/null") == 0; }
+    void unmount() { run ("umount " + quoted (mountPoint) + " 2>/dev/null"); }
+
+    static int run (const juce::String& command) { return std::system (command.toRawUTF8()); }
+    static juce::String quoted (const juce::File& f) { return "'" + f.getFullPathName() + "'"; }
+
+    const juce::File temp = juce::File::getSpecialLocation (juce::File::tempDirectory);
+    const juce::File image = temp.getNonexistentChildFile ("tessel-loop", ".img", false);
+    const juce::File mountPoint = temp.getNonexistentChildFile ("tessel loop volume", {}, false);
+    juce::String device;
+};
+
+struct Recorded : DiskSession::Listener
+{
+    void diskAppeared (const DiskDescription& d) override { events.push_back ("appeared " + d.bsdName + " " + d.mountPath); }
+    void diskDisappeared (const DiskDescription& d) override { events.push_back ("gone " + d.bsdName + " " + d.mountPath); }
+
+    std::vector<juce::String> events;
+};
+} // namespace
+
+TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
+{
+    const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
+    const auto before = watched();
+
+    LoopVolume volume;
+    if (! volume.device.startsWith ("/dev/loop"))
+        GTEST_SKIP() << "no loop device on this machine";
+
+    {
+        Recorded heard;
+        LinuxDiskSession session;
+        session.setListener (&heard);
+        ASSERT_TRUE (session.open());
+        pumpPending();
+        EXPECT_EQ (watched(), before + 2);
+
+        const auto ours = volume.device.fromLastOccurrenceOf ("/", false, false) + " "
+                        + volume.mountPoint.getFullPathName();
+        const auto heardOf = [&] (const juce::String& event)
+        {
+            return std::find (heard.events.begin(), heard.events.end(), event) != heard.events.end();
+        };
+
+        if (! volume.mount())
+            GTEST_SKIP() << "cannot mount here";
+
+        // The mount table's change wakes the session; its blank-bearing path arrives whole.
+        EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("appeared " + ours); }));
+        volume.unmount();
+        EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("gone " + ours); }));
+    }
+
     EXPECT_EQ (watched(), before);
 }
