@@ -178,8 +178,9 @@ struct LoopVolume
     static juce::String quoted (const juce::File& f) { return "'" + f.getFullPathName() + "'"; }
 
     const juce::File temp = juce::File::getSpecialLocation (juce::File::tempDirectory);
-    const juce::File image = temp.getNonexistentChildFile ("tessel-loop", ".img", false);
-    const juce::File mountPoint = temp.getNonexistentChildFile ("tessel loop volume", {}, false);
+    const juce::String unique = juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
+    const juce::File image = temp.getChildFile ("tessel-loop-" + unique + ".img");
+    const juce::File mountPoint = temp.getChildFile ("tessel loop volume " + unique);
     juce::String device;
 };
 
