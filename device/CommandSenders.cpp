@@ -44,6 +44,7 @@ void DEVICEHID_DEBUG_SAVE()                  { send (Command::save); }
 void DEVICEHID_DEBUG_GET_ALGOR_NAME (int index) { send (Command::getAlgorithmName, { index }); }
 void DEVICEHID_DEBUG_SET_INPUTMOD (int mode) { send (Command::setInputMode, { mode }); }
 void DEVICEHID_DEBUG_TRANS_STATE (int state) { send (Command::transferState, { state }); }
+void sendIrIndexRead()                       { send (Command::irIndexRead); }
 
 void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f,
                                 uint8_t g, uint8_t h, uint8_t i, uint8_t j, uint8_t k, uint8_t l)

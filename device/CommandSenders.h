@@ -29,3 +29,6 @@ void DEVICEHID_DEBUG_SAVE();
 void DEVICEHID_DEBUG_GET_ALGOR_NAME (int index);
 void DEVICEHID_DEBUG_SET_INPUTMOD (int mode);
 void DEVICEHID_DEBUG_TRANS_STATE (int state);
+
+/** Sent after every attempt to read the IR index from the pedal's volume. */
+void sendIrIndexRead();

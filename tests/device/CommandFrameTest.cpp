@@ -110,6 +110,7 @@ TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWire)
         { "algorithm name", [] { DEVICEHID_DEBUG_GET_ALGOR_NAME (9); }, { 0x54, 1, 9 } },
         { "input mode", [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
         { "transfer state", [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },
+        { "IR index read", [] { sendIrIndexRead(); }, { 0x40, 0 } },
     };
 
     LinkedPedal link (kindMOD);

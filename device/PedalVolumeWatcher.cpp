@@ -1,0 +1,139 @@
+#include "device/PedalVolumeWatcher.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include <juce_events/juce_events.h>
+
+namespace
+{
+// The IR library job asks for the path from its worker thread while the
+// message thread may be taking it away, so both go through this lock.
+struct RecognisedVolume
+{
+    std::mutex lock;
+    juce::String name;
+    juce::String mountPath;
+};
+
+RecognisedVolume& recognised()
+{
+    static RecognisedVolume volume;
+    return volume;
+}
+
+void remember (const juce::String& name, const juce::String& mountPath)
+{
+    auto& volume = recognised();
+    const std::lock_guard<std::mutex> hold (volume.lock);
+    volume.name = name;
+    volume.mountPath = mountPath;
+}
+
+void forgetMountPath()
+{
+    auto& volume = recognised();
+    const std::lock_guard<std::mutex> hold (volume.lock);
+    volume.mountPath.clear();
+}
+
+// Each value shown in the diagnostics is followed by an empty line.
+void show (const juce::String& text)
+{
+    printf ("%s\n\n", text.toRawUTF8());
+}
+
+bool sameDisk (const DiskDescription& a, const DiskDescription& b)
+{
+    return a.bsdName == b.bsdName && a.mountPath == b.mountPath;
+}
+} // namespace
+
+bool isPedalVolume (const DiskDescription& disk)
+{
+    return disk.deviceVendor == PedalVolume::deviceVendor
+        && disk.deviceModel == PedalVolume::deviceModel
+        && disk.volumeName.isNotEmpty()
+        && disk.mountPath.isNotEmpty();
+}
+
+juce::String disk_Name()
+{
+    auto& volume = recognised();
+    const std::lock_guard<std::mutex> hold (volume.lock);
+
+    if (volume.mountPath.isEmpty())
+        return {};
+
+    return volume.mountPath.endsWithChar ('/') ? volume.mountPath : volume.mountPath + "/";
+}
+
+juce::String diskName()
+{
+    auto& volume = recognised();
+    const std::lock_guard<std::mutex> hold (volume.lock);
+    return volume.name;
+}
+
+PedalVolumeWatcher::PedalVolumeWatcher (std::unique_ptr<DiskSession> sessionToUse, Listener& listenerToTell)
+    : session (std::move (sessionToUse)),
+      listener (listenerToTell)
+{
+    if (session != nullptr)
+        session->setListener (this);
+}
+
+PedalVolumeWatcher::~PedalVolumeWatcher()
+{
+    if (session != nullptr)
+        session->setListener (nullptr);
+
+    if (pedalVolume.has_value())
+        forgetMountPath();
+}
+
+bool PedalVolumeWatcher::open()
+{
+    return session != nullptr && session->open();
+}
+
+void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    printf ("disk %s appeared\n", disk.bsdName.toRawUTF8());
+
+    if (disk.deviceVendor.isEmpty() || disk.volumeName.isEmpty())
+        return;
+
+    show (disk.deviceModel);
+    show (disk.deviceVendor);
+
+    if (! isPedalVolume (disk))
+        return;
+
+    show (disk.volumeName);
+
+    pedalVolume = disk;
+    remember (disk.volumeName, disk.mountPath);
+    listener.pedalVolumeAppeared();
+}
+
+void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    printf ("disk %s 磁盘消失\n", disk.bsdName.toRawUTF8());
+
+    // A USB stick pulled out has nothing to do with the pedal: only its own
+    // volume going away takes the CAB page down.
+    if (! pedalVolume.has_value() || ! sameDisk (*pedalVolume, disk))
+        return;
+
+    pedalVolume.reset();
+
+    // The empty mount point can outlive the volume on the user's own disk;
+    // nothing may be written there in the volume's name.
+    forgetMountPath();
+    listener.pedalVolumeGone();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "device/platform/DiskSession.h"
+
+// Watches the machine's disks for the CAB pedal's own USB volume, which holds
+// its impulse responses and their index. Whoever owns the watcher (the hub)
+// hears when the volume has come and when it has gone; every other disk only
+// leaves a line in the diagnostics.
+
+namespace PedalVolume
+{
+constexpr const char* deviceVendor = "KORVEL";
+constexpr const char* deviceModel = "TESSEL";
+} // namespace PedalVolume
+
+/** True for the pedal's volume: vendor and model exactly ours (whole,
+    case-sensitive) and a volume name to go by. */
+bool isPedalVolume (const DiskDescription& disk);
+
+/** Where the pedal's volume is mounted, with a closing "/"; empty while no
+    pedal volume is mounted. Safe to call from any thread. */
+juce::String disk_Name();
+
+/** The volume name of the last pedal volume recognised; empty before the first. */
+juce::String diskName();
+
+class PedalVolumeWatcher : private DiskSession::Listener
+{
+public:
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+
+        /** The pedal's volume is mounted; disk_Name() now gives its path. */
+        virtual void pedalVolumeAppeared() = 0;
+
+        /** The pedal's own volume was unmounted or pulled out. Other disks
+            coming and going never cause this. */
+        virtual void pedalVolumeGone() = 0;
+    };
+
+    PedalVolumeWatcher (std::unique_ptr<DiskSession> session, Listener& listener);
+
+    /** Stops listening; disk_Name() is empty afterwards. No further notices. */
+    ~PedalVolumeWatcher() override;
+
+    /** Starts the session; see DiskSession::open. */
+    bool open();
+
+    bool hasPedalVolume() const { return pedalVolume.has_value(); }
+
+private:
+    void diskAppeared (const DiskDescription& disk) override { hello_disk (disk); }
+    void diskDisappeared (const DiskDescription& disk) override { goodbye_disk (disk); }
+
+    void hello_disk (const DiskDescription& disk);
+    void goodbye_disk (const DiskDescription& disk);
+
+    std::unique_ptr<DiskSession> session;
+    Listener& listener;
+    std::optional<DiskDescription> pedalVolume;
+
+    JUCE_DECLARE_NON_COPYABLE (PedalVolumeWatcher)
+};

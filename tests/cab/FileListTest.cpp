@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include <sys/resource.h>
+
+#include "cab/FileList.h"
+#include "support/MessagePump.h"
+
+using tessel::test::pumpPending;
+
+namespace
+{
+std::vector<uint8_t> bytesOf (const ListInfor& info)
+{
+    const auto block = fileListBytes (info);
+    if (! block.has_value())
+        return {};
+    const auto* data = static_cast<const uint8_t*> (block->getData());
+    return { data, data + block->getSize() };
+}
+
+ListInfor indexOf (std::initializer_list<const char*> fileNames)
+{
+    ListInfor info;
+    for (auto* name : fileNames)
+        appendEntry (info, juce::String::fromUTF8 (name));
+    return info;
+}
+
+std::vector<uint32_t> offsetsOf (const ListInfor& info)
+{
+    std::vector<uint32_t> offsets;
+    for (uint32_t i = 0; i < info.irCount; ++i)
+        offsets.push_back (info.entries[i].nameOffset);
+    return offsets;
+}
+
+void putU32 (std::vector<uint8_t>& bytes, size_t at, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + (size_t) i] = (uint8_t) (value >> (8 * i));
+}
+
+ListInfor read (const std::vector<uint8_t>& bytes)
+{
+    return readFileList (bytes.data(), bytes.size());
+}
+
+/** A folder standing for the pedal's volume. */
+struct Volume
+{
+    Volume() { root.createDirectory(); }
+    ~Volume() { root.deleteRecursively(); }
+
+    juce::MemoryBlock fileList() const
+    {
+        juce::MemoryBlock data;
+        root.getChildFile ("FileList").loadFileAsData (data);
+        return data;
+    }
+
+    juce::File root = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getNonexistentChildFile ("tessel-filelist-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
+};
+} // namespace
+
+TEST (FileList, WrittenByteForByte)
+{
+    const auto empty = bytesOf ({});
+    ASSERT_EQ (empty.size(), 2404u);
+    EXPECT_TRUE (std::all_of (empty.begin(), empty.end(), [] (uint8_t b) { return b == 0; }));
+
+    // One IR, a.wav: count 1, offset 2404 (0x964), length 7, little-endian.
+    const auto one = bytesOf (indexOf ({ "a.wav" }));
+    ASSERT_EQ (one.size(), 2411u);
+    EXPECT_EQ (std::vector<uint8_t> (one.begin(), one.begin() + 12),
+               (std::vector<uint8_t> { 1, 0, 0, 0, 0x64, 0x09, 0, 0, 7, 0, 0, 0 }));
+    EXPECT_EQ (std::vector<uint8_t> (one.end() - 7, one.end()),
+               (std::vector<uint8_t> { '/', 'a', '.', 'w', 'a', 'v', 0 }));
+
+    EXPECT_EQ (indexOf ({ "\xc3\xa9.wav" }).entries[0].nameLength, 8u);
+
+    // Lengths 7, 9, 8: the names follow one another in entry order.
+    auto three = indexOf ({ "a.wav", "abc.wav", "ab.wav" });
+    EXPECT_EQ (offsetsOf (three), (std::vector<uint32_t> { 2404, 2411, 2420 }));
+    EXPECT_EQ (bytesOf (three).size(), 2404u + 7 + 9 + 8);
+
+    auto deleted = three;
+    removeEntry (deleted, 0);
+    EXPECT_EQ (offsetsOf (deleted), (std::vector<uint32_t> { 2404, 2413 }));
+    EXPECT_EQ (deleted.entries[0].name, "/abc.wav");
+
+    auto renamed = three;
+    renameEntry (renamed, 0, "abcd.wav");
+    EXPECT_EQ (offsetsOf (renamed), (std::vector<uint32_t> { 2404, 2414, 2423 }));
+
+    // What is written reads back as it was.
+    const auto back = read (bytesOf (renamed));
+    ASSERT_EQ (back.irCount, 3u);
+    for (int i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ (back.entries[(size_t) i].name, renamed.entries[(size_t) i].name);
+        EXPECT_EQ (back.entries[(size_t) i].nameOffset, renamed.entries[(size_t) i].nameOffset);
+    }
+}
+
+TEST (FileList, ReaderStaysInsideTheDataAndListsBadSlotsWithoutAName)
+{
+    const auto good = bytesOf (indexOf ({ "a.wav", "abc.wav" }));
+
+    struct Case
+    {
+        const char* what;
+        std::function<void (std::vector<uint8_t>&)> damage;
+        uint32_t count;
+        const char* firstName;
+        const char* secondName;
+    };
+
+    // Slot 1 has its offset at byte 12 and its length at byte 16.
+    const std::vector<Case> cases = {
+        { "intact", [] (auto&) {}, 2, "/a.wav", "/abc.wav" },
+        { "count 301", [] (auto& b) { putU32 (b, 0, 301); }, 0, "", "" },
+        { "shorter than a count", [] (auto& b) { b.resize (3); }, 0, "", "" },
+        { "count beyond the slots present", [] (auto& b) { putU32 (b, 0, 300); b.resize (4 + 8 * 2); }, 2, "", "" },
+        { "length 0", [] (auto& b) { putU32 (b, 16, 0); }, 2, "/a.wav", "" },
+        { "length 301", [] (auto& b) { putU32 (b, 16, 301); }, 2, "/a.wav", "" },
+        { "offset that wraps past the end", [] (auto& b) { putU32 (b, 12, 0xFFFFFFF8u); }, 2, "/a.wav", "" },
+        { "name running past the end", [] (auto& b) { b.resize (b.size() - 2); }, 2, "/a.wav", "" },
+        { "not UTF-8", [] (auto& b) { b[2412] = 0xFF; }, 2, "/a.wav", "" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        auto bytes = good;
+        c.damage (bytes);
+
+        const auto info = read (bytes);
+        EXPECT_EQ (info.irCount, c.count);
+        EXPECT_EQ (info.entries[0].name, juce::String (c.firstName));
+        EXPECT_EQ (info.entries[1].name, juce::String (c.secondName));
+    }
+
+    EXPECT_EQ (read (good).entries[1].nameLength, 9u);
+    auto longOne = good;
+    putU32 (longOne, 16, 5000);
+    EXPECT_EQ (read (longOne).entries[1].nameLength, 5000u);  // kept as read
+}
+
+TEST (FileList, OnlyPlainFileNamesBecomePaths)
+{
+    const juce::File root ("/media/anna/TESSEL");
+
+    const auto entry = [] (const char* name, int lengthChange = 0)
+    {
+        IrListEntry e;
+        e.name = juce::String::fromUTF8 (name);
+        e.nameLength = (uint32_t) (e.name.getNumBytesAsUTF8() + 1 + (size_t) lengthChange);
+        return e;
+    };
+
+    EXPECT_EQ (irFileFor (root, entry ("/Vintage 4x12.wav")), root.getChildFile ("Vintage 4x12.wav"));
+
+    for (const auto& bad : { entry (""), entry ("/"), entry ("a.wav"), entry ("/.."), entry ("/."),
+                             entry ("/../a.wav"), entry ("/sub/a.wav"), entry ("/a\\b.wav"),
+                             entry ("/a", 5) /* cut short by a NUL */ })
+        EXPECT_FALSE (irFileFor (root, bad).has_value()) << bad.name;
+}
+
+TEST (FileList, RewriteLeavesTheOldIndexWhenTheWriteFails)
+{
+    Volume volume;
+    const auto oldIndex = indexOf ({ "a.wav" });
+    ASSERT_TRUE (writeFileListTo (volume.root, oldIndex));
+    const auto oldBytes = volume.fileList();
+
+    // The volume fills up part-way: files may grow no larger than 3000 bytes.
+    auto bigger = oldIndex;
+    for (int i = 0; i < 20; ++i)
+        appendEntry (bigger, "a rather long impulse response name " + juce::String (i) + ".wav");
+
+    rlimit saved {};
+    ASSERT_EQ (getrlimit (RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 3000;
+    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &small), 0);
+
+    const auto written = writeFileListTo (volume.root, bigger);
+
+    setrlimit (RLIMIT_FSIZE, &saved);
+    std::signal (SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE (written);
+    EXPECT_EQ (volume.fileList(), oldBytes);
+    EXPECT_EQ (volume.root.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+
+    // A table no reader would accept is refused, not written.
+    auto broken = oldIndex;
+    broken.entries[0].nameLength = 70000;
+    EXPECT_FALSE (writeFileListTo (volume.root, broken));
+    EXPECT_EQ (volume.fileList(), oldBytes);
+
+    // With room, the new index replaces the old.
+    ASSERT_TRUE (writeFileListTo (volume.root, bigger));
+    EXPECT_EQ (readFileListFrom (volume.root)->irCount, 21u);
+}
+
+TEST (FileList, ATableFromTheWorkerIsSwappedInWholeOnTheMessageThread)
+{
+    SharedIrTable shared;
+    int changes = 0;
+    shared.onChange = [&] { ++changes; };
+
+    const auto before = shared.current();
+
+    std::thread worker ([&] { shared.handOver (indexOf ({ "a.wav", "b.wav" })); });
+    worker.join();
+
+    // Nothing changes under the painting list until the message thread swaps.
+    EXPECT_EQ (shared.current(), before);
+    pumpPending();
+    EXPECT_EQ (changes, 1);
+    EXPECT_EQ (shared.current()->irCount, 2u);
+    EXPECT_EQ (before->irCount, 0u);
+}

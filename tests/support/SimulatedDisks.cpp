@@ -1,0 +1,133 @@
+#include "support/SimulatedDisks.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <juce_events/juce_events.h>
+
+#include "device/PedalVolumeWatcher.h"
+
+namespace tessel::sim
+{
+struct SimulatedDisks::State
+{
+    struct Disk
+    {
+        DiskDescription description;
+        juce::File root;
+        bool mounted = false;
+    };
+
+    std::vector<Disk> disks;
+    std::vector<std::weak_ptr<DiskSession::Listener*>> sessions;
+
+    void tellSessions (const DiskDescription& disk, bool appeared)
+    {
+        for (const auto& session : sessions)
+        {
+            juce::MessageManager::callAsync ([session, disk, appeared]
+            {
+                if (auto cell = session.lock())
+                    if (auto* listener = *cell)
+                        appeared ? listener->diskAppeared (disk) : listener->diskDisappeared (disk);
+            });
+        }
+    }
+};
+
+namespace
+{
+class SimulatedDiskSession final : public DiskSession
+{
+public:
+    explicit SimulatedDiskSession (std::shared_ptr<SimulatedDisks::State> s)
+        : state (std::move (s)),
+          listenerCell (std::make_shared<Listener*> (nullptr))
+    {
+    }
+
+    void setListener (Listener* listener) override { *listenerCell = listener; }
+
+    bool open() override
+    {
+        state->sessions.push_back (listenerCell);
+
+        std::weak_ptr<Listener*> cell = listenerCell;
+
+        for (const auto& disk : state->disks)
+        {
+            if (! disk.mounted)
+                continue;
+
+            juce::MessageManager::callAsync ([cell, description = disk.description]
+            {
+                if (auto owner = cell.lock())
+                    if (auto* listener = *owner)
+                        listener->diskAppeared (description);
+            });
+        }
+
+        return true;
+    }
+
+private:
+    std::shared_ptr<SimulatedDisks::State> state;
+    std::shared_ptr<Listener*> listenerCell;
+};
+} // namespace
+
+SimulatedDisks::SimulatedDisks() : state (std::make_shared<State>()) {}
+
+SimulatedDisks::~SimulatedDisks()
+{
+    for (auto& disk : state->disks)
+        disk.root.deleteRecursively();
+}
+
+int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName)
+{
+    const auto number = (int) state->disks.size();
+
+    State::Disk disk;
+    disk.root = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                    .getNonexistentChildFile ("tessel-volume-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
+    disk.root.createDirectory();
+    disk.description = { "sd" + juce::String::charToString ((juce::juce_wchar) ('b' + number)) + "1",
+                         vendor, model, volumeName, disk.root.getFullPathName() };
+    state->disks.push_back (disk);
+
+    mount (number);
+    return number;
+}
+
+int SimulatedDisks::addPedalVolume (const juce::String& volumeName)
+{
+    return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName);
+}
+
+void SimulatedDisks::unmount (int number)
+{
+    auto& disk = state->disks.at ((size_t) number);
+
+    if (std::exchange (disk.mounted, false))
+        state->tellSessions (disk.description, false);
+}
+
+void SimulatedDisks::mount (int number)
+{
+    auto& disk = state->disks.at ((size_t) number);
+
+    if (! std::exchange (disk.mounted, true))
+        state->tellSessions (disk.description, true);
+}
+
+juce::File SimulatedDisks::volumeRoot (int number) const
+{
+    return state->disks.at ((size_t) number).root;
+}
+
+std::unique_ptr<DiskSession> SimulatedDisks::createSession()
+{
+    return std::make_unique<SimulatedDiskSession> (state);
+}
+} // namespace tessel::sim
