@@ -34,7 +34,8 @@ juce::String FactoryReset::blockStatus (int block)
 //==============================================================================
 WriteIRWindow::WriteIRWindow()
     : ThreadWithProgressWindow (FactoryReset::title, true, false, 10000, {}, nullptr),
-      pedal (Device == kindCAB ? deviceRef.load() : nullptr)
+      pedal (Device == kindCAB ? deviceRef.load() : nullptr),
+      pedalLinkNumber (linkedPedalCount.load())
 {
     ++liveJobs;
     setStatusMessage (FactoryReset::status);
@@ -62,7 +63,7 @@ bool WriteIRWindow::samePedalLinked() const
     // The pedal kind is the message thread's; the job's thread compares the
     // device alone.
     const auto kindStillCab = ! juce::MessageManager::getInstance()->isThisTheMessageThread() || Device == kindCAB;
-    return pedal != nullptr && deviceRef.load() == pedal && kindStillCab;
+    return pedal != nullptr && deviceRef.load() == pedal && linkedPedalCount.load() == pedalLinkNumber && kindStillCab;
 }
 
 void WriteIRWindow::setStatus (const juce::String& text)

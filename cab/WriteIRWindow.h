@@ -81,6 +81,7 @@ private:
     bool samePedalLinked() const;
 
     const HidDeviceRef pedal;
+    const uint32_t pedalLinkNumber;
 
     std::vector<uint8_t> image;
 

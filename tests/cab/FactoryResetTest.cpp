@@ -217,3 +217,22 @@ TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
 
     }
 }
+
+TEST_F (FactoryResetTest, APedalPluggedInWhileTheResetFailsKeepsItsSettings)
+{
+    auto amp = PedalSimulator::create (kindAMP);
+    onStatus = [this, amp] (int count)
+    {
+        if (count == 300)
+        {
+            editor->bus.unplug (pedal);
+            editor->bus.plug (amp);
+        }
+    };
+
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (FactoryReset::failedMessage)));
+
+    for (auto& frame : amp->receivedFrames())
+        EXPECT_NE (frame.code(), Command::factoryReset);
+}
