@@ -9,6 +9,7 @@
 #include "device/ReplyDecoder.h"
 
 std::atomic<HidDeviceRef> deviceRef { nullptr };
+std::atomic<uint32_t> linkedPedalCount { 0 };
 HidManager* managerRef = nullptr;
 std::function<std::unique_ptr<HidManager>()> hidManagerFactory = [] { return createPlatformHidManager(); };
 
@@ -124,6 +125,7 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
 
     showOnNoDevicePage (context, trimProductName (productNameOf (device)), false);
 
+    ++linkedPedalCount;
     deviceRef = device;
 
     auto& buffer = inputBuffers[device];

@@ -17,6 +17,11 @@ class MainContentComponent;
 /** The live pedal, or null while none is linked. */
 extern std::atomic<HidDeviceRef> deviceRef;
 
+/** Counts the pedals the live link has taken. A job that spans a removal
+    compares it to tell the pedal it started with from one plugged in since
+    (which may even get the same device reference). */
+extern std::atomic<uint32_t> linkedPedalCount;
+
 /** The HID manager of the live link, created once at start-up. */
 extern HidManager* managerRef;
 

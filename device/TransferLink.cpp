@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 
 #include "device/ProtocolCodes.h"
@@ -50,6 +51,33 @@ int readTransferFrame (HidPacket& answer, int timeoutMs)
     return hid_read_timeout (device, answer.data(), HidPacket::size, timeoutMs);
 }
 
+bool isLiveLinkReport (uint8_t code)
+{
+    static constexpr uint8_t liveCodes[] = {
+        Reply::factoryReset, Reply::presetRecord, Reply::knob, Reply::identity, Reply::patch,
+        Reply::algorithm, Reply::bypass, Reply::cabSimulation, Reply::tapTempo, Reply::expressionTarget,
+        Reply::division, Reply::expressionRange, Reply::powerAmp, Reply::cabLevel, Reply::powerAmpLevel,
+        Reply::microphone, Reply::trail, Reply::saveComplete, Reply::algorithmName, Reply::inputMode,
+        Reply::transferState, Reply::maxDelay
+    };
+    return std::find (std::begin (liveCodes), std::end (liveCodes), code) != std::end (liveCodes);
+}
+
+int readTransferAnswer (HidPacket& answer, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds (std::max (0, timeoutMs));
+
+    for (;;)
+    {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - std::chrono::steady_clock::now());
+        const auto got = readTransferFrame (answer, (int) std::max<long long> (0, left.count()));
+
+        // A damaged report is not passed over: it may be the answer.
+        if (got != HidPacket::size || ! answer.hasValidChecksum() || ! isLiveLinkReport (answer.code()))
+            return got;
+    }
+}
+
 void HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (int state)
 {
     writeTransferFrame (HidPacket::command (Command::transferState, { state }));
@@ -85,7 +113,7 @@ int DEVICE_EXTERN_FLASH_WRITE (const uint8_t* image, int block, unsigned count)
     writeTransferFrame (frame);
 
     HidPacket answer;
-    if (readTransferFrame (answer, TransferTimeouts::flashWriteMs) != HidPacket::size)
+    if (readTransferAnswer (answer, TransferTimeouts::flashWriteMs) != HidPacket::size)
         return FlashWrite::failed;
 
     if (! answer.hasValidChecksum())

@@ -52,6 +52,17 @@ int writeTransferFrame (const HidPacket& frame);
     bytes read, 0 when the time ran out, negative on error (an unplugged device). */
 int readTransferFrame (HidPacket& answer, int timeoutMs);
 
+/** Whether a report is one the pedal sends the live link: a reply to a
+    live-link command or a change made on the pedal. Every open handle of the
+    pedal receives every report, so a job reading its answers meets these too. */
+bool isLiveLinkReport (uint8_t code);
+
+/** Reads the answer to the frame just written: passes over the live link's
+    reports until another one arrives or timeoutMs has passed in all. Returns
+    as readTransferFrame. For answers the live link never gets as its own
+    (the external flash's erase and writes). */
+int readTransferAnswer (HidPacket& answer, int timeoutMs);
+
 /** Tells the pedal a transfer begins (1) or ends (0), and waits a bounded time
     for its answer, which it does not examine. */
 void HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (int state);

@@ -556,6 +556,15 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             writeExternalFlash (command, answers);
             break;
 
+        case Command::flashErase:
+            // The whole external flash reads 0xFF afterwards.
+            if (pedalKind == kindCAB)
+            {
+                external.clear();
+                answers.push_back (HidPacket::command (Reply::flashErased));
+            }
+            break;
+
         default:
             break;
     }
@@ -756,6 +765,12 @@ std::vector<uint8_t> PedalSimulator::externalFlash() const
 {
     const std::lock_guard<std::mutex> guard (stateLock);
     return external;
+}
+
+void PedalSimulator::setExternalFlash (std::vector<uint8_t> contents)
+{
+    const std::lock_guard<std::mutex> guard (stateLock);
+    external = std::move (contents);
 }
 
 int PedalSimulator::externalFlashWriteCount() const

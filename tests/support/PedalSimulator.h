@@ -157,6 +157,9 @@ public:
     std::vector<uint8_t> externalFlash() const;
     int externalFlashWriteCount() const;
 
+    /** What the external flash holds before the host erases it. */
+    void setExternalFlash (std::vector<uint8_t> contents);
+
 protected:
     /** Handles one well-formed command; appends the answers it gives. */
     virtual void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
