@@ -65,6 +65,8 @@ long windowPid (Display* display, Window window)
 }
 
 // _NET_WM_ICON: width, height, then one ARGB pixel per long, row by row.
+// Xlib hands 32-bit items over as signed longs, so a pixel's alpha may come
+// back sign-extended: only the low 32 bits count.
 std::vector<unsigned long> windowIcon (Display* display, Window window)
 {
     Atom type;
@@ -219,7 +221,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     int differing = 0;
     for (int y = 0; y < 128; ++y)
         for (int x = 0; x < 128; ++x)
-            differing += icon[2 + (size_t) (y * 128 + x)] != expected.getPixelAt (x, y).getARGB() ? 1 : 0;
+            differing += (juce::uint32) icon[2 + (size_t) (y * 128 + x)] != expected.getPixelAt (x, y).getARGB() ? 1 : 0;
     EXPECT_EQ (differing, 0);
 
     // Let the editor settle its message loop before asking it to close.
