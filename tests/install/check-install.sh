@@ -12,6 +12,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 cmake --install "${1:?usage: check-install.sh <build-dir>}" --prefix "$prefix" >"$prefix/log" 2>&1 \
     || { cat "$prefix/log"; echo "FAIL: cmake --install"; exit 1; }
 
+[ -x "$prefix/bin/TesselEditor" ] || fail "bin/TesselEditor is missing"
 [ -f "$prefix/lib/udev/rules.d/60-tessel-editor.rules" ] || fail "the udev rule is missing"
 
 # The entry must pass the validator and lead to what was installed beside it.
@@ -20,8 +21,7 @@ desktop-file-validate "$entry" || fail "desktop-file-validate refuses $entry"
 value() { sed -n "s/^$1=//p" "$entry" 2>/dev/null | head -n 1; }
 [ "$(value Name)" = "Tessel Editor" ] || fail "Name is '$(value Name)'"
 [ "$(value Categories)" = "AudioVideo;Audio;Music;" ] || fail "Categories is '$(value Categories)'"
-exec_name=$(value Exec | cut -d ' ' -f 1)
-[ -n "$exec_name" ] && [ -x "$prefix/bin/$exec_name" ] || fail "Exec names '$exec_name', not an executable in bin/"
+[ "$(value Exec)" = TesselEditor ] || fail "Exec is '$(value Exec)'"
 icon=tessel-editor
 [ "$(value Icon)" = "$icon" ] || fail "Icon is '$(value Icon)'"
 
