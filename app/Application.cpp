@@ -2,6 +2,8 @@
 
 #include "app/MainContentComponent.h"
 
+#include "TesselImages.h"
+
 namespace
 {
 const char* const applicationName = "Tessel Editor";
@@ -63,6 +65,17 @@ JUCE_USBApplication::MainWindow::MainWindow (const juce::String& name)
 }
 
 JUCE_USBApplication::MainWindow::~MainWindow() = default;
+
+juce::ComponentPeer* JUCE_USBApplication::MainWindow::createNewPeer (int styleFlags, void* nativeWindowToAttachTo)
+{
+    auto* peer = DocumentWindow::createNewPeer (styleFlags, nativeWindowToAttachTo);
+
+    if (peer != nullptr)
+        peer->setIcon (
+            juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png, TesselImages::app_icon_128_pngSize));
+
+    return peer;
+}
 
 void JUCE_USBApplication::MainWindow::closeButtonPressed()
 {

@@ -25,6 +25,12 @@ public:
 
         void closeButtonPressed() override;
 
+    protected:
+        // The native title bar and the taskbar take their icon from the
+        // window the system makes, which is made again whenever the title
+        // bar changes, so the icon goes on each one as it is made.
+        juce::ComponentPeer* createNewPeer (int styleFlags, void* nativeWindowToAttachTo) override;
+
     private:
         JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
     };

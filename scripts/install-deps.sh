@@ -10,6 +10,7 @@ PACKAGES=(
     libhidapi-dev libudev-dev libsoxr-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick sox mtools dosfstools
+    desktop-file-utils libxml2-utils
 )
 
 missing=()

@@ -7,6 +7,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "TesselImages.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -16,6 +20,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -57,6 +62,28 @@ long windowPid (Display* display, Window window)
         XFree (data);
     }
     return pid;
+}
+
+// _NET_WM_ICON: width, height, then one ARGB pixel per long, row by row.
+// Xlib hands 32-bit items over as signed longs, so a pixel's alpha may come
+// back sign-extended: only the low 32 bits count.
+std::vector<unsigned long> windowIcon (Display* display, Window window)
+{
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> icon;
+
+    const Atom iconAtom = XInternAtom (display, "_NET_WM_ICON", False);
+    if (XGetWindowProperty (display, window, iconAtom, 0, 1 << 20, False, XA_CARDINAL,
+                            &type, &format, &count, &after, &data) == Success && data != nullptr)
+    {
+        if (format == 32)
+            icon.assign ((const unsigned long*) data, (const unsigned long*) data + count);
+        XFree (data);
+    }
+    return icon;
 }
 
 // Other tests may have windows of the same title on this display, so the
@@ -183,6 +210,19 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     }, std::chrono::seconds (10));
     EXPECT_EQ (attributes.width, 780);
     EXPECT_EQ (attributes.height, 408);
+
+    // The title bar and the taskbar show the icon the desktop menu shows.
+    const auto icon = windowIcon (display, window);
+    const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png,
+                                                           TesselImages::app_icon_128_pngSize);
+    ASSERT_EQ (icon.size(), 2u + 128u * 128u);
+    EXPECT_EQ (icon[0], 128u);
+    EXPECT_EQ (icon[1], 128u);
+    int differing = 0;
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            differing += (juce::uint32) icon[2 + (size_t) (y * 128 + x)] != expected.getPixelAt (x, y).getARGB() ? 1 : 0;
+    EXPECT_EQ (differing, 0);
 
     // Let the editor settle its message loop before asking it to close.
     std::this_thread::sleep_for (std::chrono::milliseconds (300));

@@ -561,6 +561,103 @@ void drawTrailSwitchOn (juce::Graphics& g, juce::Rectangle<float> area)
 }
 
 //==============================================================================
+// The application icon: the maker's mark (drawTesselMark) on a rounded tile of
+// the panel, for the desktop's menus and the window's title bar and taskbar
+// button. It is written once, as SVG, because the desktop wants the scalable
+// file too; the PNGs are that same SVG drawn at each size, so the two can
+// never drift apart.
+juce::String svgColour (juce::Colour colour)
+{
+    return "#" + colour.toDisplayString (false).toLowerCase();
+}
+
+juce::String svgNumber (float value)
+{
+    return juce::String (value, 2).trimCharactersAtEnd ("0").trimCharactersAtEnd (".");
+}
+
+juce::String svgDiamond (juce::Point<float> centre, float halfDiagonal)
+{
+    juce::String points;
+    const juce::Point<float> corners[] = {{0.0f, -1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 0.0f}};
+
+    for (auto corner : corners)
+    {
+        auto p = centre + corner * halfDiagonal;
+        points << svgNumber (p.x) << "," << svgNumber (p.y) << " ";
+    }
+
+    return points.trimEnd();
+}
+
+juce::String appIconSvg()
+{
+    // Laid out on a 256 grid with a margin, as desktop icons are, so the tile
+    // does not look larger than its neighbours in a menu.
+    const auto size = 256.0f;
+    const juce::Rectangle<float> tile (16.0f, 16.0f, 224.0f, 224.0f);
+    const auto centre = tile.getCentre();
+
+    // The mark's proportions, as drawTesselMark draws it on the pages.
+    const auto half = 92.0f;
+    const auto gap = half * 0.07f;
+    const auto tileHalf = half * 0.5f - gap;
+    const auto lit = centre + juce::Point<float> (0.0f, -half * 0.5f);
+    const juce::Point<float> dark[] = {{half * 0.5f, 0.0f}, {0.0f, half * 0.5f}, {-half * 0.5f, 0.0f}};
+
+    juce::String svg;
+    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << svgNumber (size) << "\" height=\""
+        << svgNumber (size) << "\" viewBox=\"0 0 " << svgNumber (size) << " " << svgNumber (size) << "\">\n"
+        << "  <defs>\n"
+        << "    <linearGradient id=\"panel\" gradientUnits=\"userSpaceOnUse\" x1=\"0\" y1=\"" << svgNumber (tile.getY())
+        << "\" x2=\"0\" y2=\"" << svgNumber (tile.getBottom()) << "\">\n"
+        << "      <stop offset=\"0\" stop-color=\"" << svgColour (Shades::deckTop) << "\"/>\n"
+        << "      <stop offset=\"1\" stop-color=\"" << svgColour (Shades::panelBottom) << "\"/>\n"
+        << "    </linearGradient>\n"
+        << "    <linearGradient id=\"lit\" gradientUnits=\"userSpaceOnUse\" x1=\"0\" y1=\""
+        << svgNumber (lit.y - tileHalf) << "\" x2=\"0\" y2=\"" << svgNumber (lit.y + tileHalf) << "\">\n"
+        << "      <stop offset=\"0\" stop-color=\"" << svgColour (Shades::litTop) << "\"/>\n"
+        << "      <stop offset=\"1\" stop-color=\"" << svgColour (Palette::knobFill) << "\"/>\n"
+        << "    </linearGradient>\n"
+        << "    <radialGradient id=\"glow\" gradientUnits=\"userSpaceOnUse\" cx=\"" << svgNumber (lit.x) << "\" cy=\""
+        << svgNumber (lit.y) << "\" r=\"" << svgNumber (half * 0.75f) << "\">\n"
+        << "      <stop offset=\"0\" stop-color=\"" << svgColour (Palette::progressBar)
+        << "\" stop-opacity=\"0.45\"/>\n"
+        << "      <stop offset=\"1\" stop-color=\"" << svgColour (Palette::progressBar) << "\" stop-opacity=\"0\"/>\n"
+        << "    </radialGradient>\n"
+        << "  </defs>\n"
+        << "  <rect x=\"" << svgNumber (tile.getX()) << "\" y=\"" << svgNumber (tile.getY()) << "\" width=\""
+        << svgNumber (tile.getWidth()) << "\" height=\"" << svgNumber (tile.getHeight()) << "\" rx=\"44\" ry=\"44\""
+        << " fill=\"url(#panel)\" stroke=\"" << svgColour (Palette::comboOutline) << "\" stroke-width=\"6\"/>\n"
+        << "  <circle cx=\"" << svgNumber (lit.x) << "\" cy=\"" << svgNumber (lit.y) << "\" r=\""
+        << svgNumber (half * 0.75f) << "\" fill=\"url(#glow)\"/>\n";
+
+    for (auto offset : dark)
+        svg << "  <polygon points=\"" << svgDiamond (centre + offset, tileHalf) << "\" fill=\""
+            << svgColour (Palette::knobTrack) << "\" stroke=\"" << svgColour (Palette::accent) << "\" stroke-width=\""
+            << svgNumber (half * 0.06f) << "\" stroke-linejoin=\"miter\"/>\n";
+
+    svg << "  <polygon points=\"" << svgDiamond (lit, tileHalf) << "\" fill=\"url(#lit)\"/>\n"
+        << "</svg>\n";
+    return svg;
+}
+
+void drawAppIcon (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    auto xml = juce::XmlDocument::parse (appIconSvg());
+    auto drawable = xml != nullptr ? juce::Drawable::createFromSVG (*xml) : nullptr;
+
+    if (drawable == nullptr)
+    {
+        reportProblem ("the icon's SVG does not parse");
+        return;
+    }
+
+    drawable->drawWithin (g, area, juce::RectanglePlacement::stretchToFit, 1.0f);
+}
+
+//==============================================================================
 struct Picture
 {
     const char* fileName;
@@ -587,9 +684,46 @@ const Picture pictures[] = {
     {"dly_page_background.png", 1482, 1072, false, drawDlyPageBackground},
     {"trail_switch_off.png", 38, 78, true, drawTrailSwitchOff},
     {"trail_switch_on.png", 38, 78, true, drawTrailSwitchOn},
+    {"app_icon_16.png", 16, 16, true, drawAppIcon},
+    {"app_icon_32.png", 32, 32, true, drawAppIcon},
+    {"app_icon_48.png", 48, 48, true, drawAppIcon},
+    {"app_icon_64.png", 64, 64, true, drawAppIcon},
+    {"app_icon_128.png", 128, 128, true, drawAppIcon},
+    {"app_icon_256.png", 256, 256, true, drawAppIcon},
 };
 
+// Written as text beside the pictures.
+const char* const scalableIconName = "app_icon.svg";
+
 //==============================================================================
+// Written beside the target and moved into place, so an interrupted build
+// never leaves a truncated file that a later build would take as current.
+juce::Result writeThroughTemporary (const juce::File& target, const std::function<bool (juce::OutputStream&)>& write)
+{
+    juce::TemporaryFile temporary (target);
+
+    {
+        juce::FileOutputStream stream (temporary.getFile());
+
+        if (!stream.openedOk())
+            return juce::Result::fail ("cannot open " + temporary.getFile().getFullPathName() + ": " +
+                                       stream.getStatus().getErrorMessage());
+
+        if (!write (stream))
+            return juce::Result::fail ("encoding failed");
+
+        stream.flush();
+
+        if (stream.getStatus().failed())
+            return juce::Result::fail (stream.getStatus().getErrorMessage());
+    }
+
+    if (!temporary.overwriteTargetFileWithTemporary())
+        return juce::Result::fail ("cannot move the file into " + target.getFullPathName());
+
+    return juce::Result::ok();
+}
+
 juce::Result writePicture (const Picture& picture, const juce::File& directory)
 {
     juce::Image image (picture.hasTransparency ? juce::Image::ARGB : juce::Image::RGB, picture.width, picture.height,
@@ -605,33 +739,8 @@ juce::Result writePicture (const Picture& picture, const juce::File& directory)
     if (!problems.isEmpty())
         return juce::Result::fail (problems.joinIntoString ("; "));
 
-    // Written beside the target and moved into place, so an interrupted build
-    // never leaves a truncated PNG that a later build would take as current.
-    auto target = directory.getChildFile (picture.fileName);
-    juce::TemporaryFile temporary (target);
-
-    {
-        juce::FileOutputStream stream (temporary.getFile());
-
-        if (!stream.openedOk())
-            return juce::Result::fail ("cannot open " + temporary.getFile().getFullPathName() + ": " +
-                                       stream.getStatus().getErrorMessage());
-
-        juce::PNGImageFormat png;
-
-        if (!png.writeImageToStream (image, stream))
-            return juce::Result::fail ("PNG encoding failed");
-
-        stream.flush();
-
-        if (stream.getStatus().failed())
-            return juce::Result::fail (stream.getStatus().getErrorMessage());
-    }
-
-    if (!temporary.overwriteTargetFileWithTemporary())
-        return juce::Result::fail ("cannot move the picture into " + target.getFullPathName());
-
-    return juce::Result::ok();
+    return writeThroughTemporary (directory.getChildFile (picture.fileName), [&image] (juce::OutputStream& stream)
+                                  { return juce::PNGImageFormat().writeImageToStream (image, stream); });
 }
 
 juce::Result checkAgainstExpectedNames (const juce::StringArray& expected)
@@ -640,6 +749,8 @@ juce::Result checkAgainstExpectedNames (const juce::StringArray& expected)
 
     for (auto& picture : pictures)
         drawn.add (picture.fileName);
+
+    drawn.add (scalableIconName);
 
     juce::StringArray missing, extra;
 
@@ -706,6 +817,11 @@ int main (int argc, char* argv[])
     for (auto& picture : pictures)
         if (auto result = writePicture (picture, directory); result.failed())
             return fail (juce::String (picture.fileName) + ": " + result.getErrorMessage());
+
+    if (auto result = writeThroughTemporary (directory.getChildFile (scalableIconName), [] (juce::OutputStream& stream)
+                                             { return stream.writeText (appIconSvg(), false, false, nullptr); });
+        result.failed())
+        return fail (juce::String (scalableIconName) + ": " + result.getErrorMessage());
 
     return 0;
 }
