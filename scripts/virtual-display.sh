@@ -13,7 +13,7 @@ tessel_start_virtual_display()
     fi
 
     local n
-    for n in $(seq 90 130); do
+    for n in $(seq 90 400); do
         if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
             break
         fi
