@@ -2,7 +2,6 @@
 
 #include <tuple>
 
-#include "cab/CABPatchFiles.h"
 #include "cab/ImportAllPatchWindow.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
@@ -11,24 +10,20 @@
 #include "support/FakeHidapi.h"
 
 using tessel::sim::Fault;
-using tessel::sim::PedalSimulator;
-using tessel::test::pumpPending;
-using tessel::test::pumpUntil;
+using Frames = std::vector<std::string>;   // hex, so that a difference reads at a glance
 
 namespace
 {
-/** The part of the CAB page the patch files use. */
 struct TestPage : public CABPatchPage
 {
     juce::OwnedArray<CABShape>& getPatchRecords() override { return records; }
     int getSelectedPatchRow() override { return selectedRow; }
-
     juce::OwnedArray<CABShape> records;
     int selectedRow = 7;
 };
 
-/** File record i writes patch 37 i mod 100 with values the pedal does not
-    hold; bytes 0 and 1 carry junk that must never travel. */
+/** File record i targets patch 37 i mod 100 with values the pedal does not
+    hold; bytes 0 and 1 are junk that must never travel. */
 CABShape fileRecord (int i)
 {
     CABShape r;
@@ -38,37 +33,41 @@ CABShape fileRecord (int i)
     return r;
 }
 
-/** Frames as hex, one string each, so that a difference reads at a glance. */
-using Frames = std::vector<std::string>;
+std::string hexOf (const HidPacket& f) { return juce::String::toHexString (f.data(), HidPacket::size, 0).toStdString(); }
 
-std::string hexOf (const HidPacket& frame)
+Frames hexOf (const std::vector<HidPacket>& frames, int onlyCode = -1)
 {
-    return juce::String::toHexString (frame.data(), HidPacket::size, 0).toStdString();
+    Frames hex;
+    for (auto& f : frames)
+        if (onlyCode < 0 || f.code() == onlyCode)
+            hex.push_back (hexOf (f));
+    return hex;
 }
+std::string command (int code, int value) { return hexOf (HidPacket::command (code, { value })); }
 
-std::string writeFrame (const CABShape& r, int target)
+std::string writeFrame (int i, int target)
 {
+    const auto record = fileRecord (i);
     HidPacket f;
     f.bytes = { Command::writePreset, 10, (uint8_t) target };
-    std::copy (r.bytes.begin() + 3, r.bytes.end(), f.bytes.begin() + 3);
+    std::copy (record.bytes.begin() + 3, record.bytes.end(), f.bytes.begin() + 3);
     f.seal();
     return hexOf (f);
 }
 
-/** The transfer link's frames when `written` records went out; `ended` when
-    the transfer state could still be ended. */
+/** The transfer link's frames with `written` records sent; `ended` when the pedal was there to end it. */
 Frames transferOf (int written, bool ended = true)
 {
-    Frames frames { hexOf (HidPacket::command (Command::transferState, { 1 })) };
+    Frames frames { command (Command::transferState, 1) };
     for (int i = 0; i < written; ++i)
-        frames.push_back (writeFrame (fileRecord (i), fileRecord (i).bytes[2]));
+        frames.push_back (writeFrame (i, fileRecord (i).bytes[2]));
     if (ended)
-        frames.push_back (hexOf (HidPacket::command (Command::transferState, { 0 })));
+        frames.push_back (command (Command::transferState, 0));
     return frames;
 }
 
-/** A CAB pedal of 100 patches on the live link (its current patch 33), the
-    page's copy of them with row 7 selected, and short waits. */
+/** A CAB pedal of 100 patches on the live link, its current patch 33; the
+    page's copy of them, row 7 selected; short waits. */
 class CABPatchFilesTest : public ::testing::Test
 {
 protected:
@@ -81,17 +80,12 @@ protected:
         editor = std::make_unique<tessel::test::EditorHarness>();
         pedal = editor->connect (kindCAB, 100);
         pedal->selectPatchOnPedal (33);
-
         page.records.clear();
-        page.selectedRow = 7;
         for (int p = 0; p < 100; ++p)
-        {
-            auto* r = page.records.add (new CABShape());
-            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, r->bytes.begin());
-        }
+            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, page.records.add (new CABShape())->bytes.begin());
 
         folder.createDirectory();
-        pumpPending();
+        tessel::test::pumpPending();
         pedal->clearReceivedFrames();
         editor->messages().clear();
         tessel::sim::resetFakeHidapiCounts();
@@ -109,36 +103,23 @@ protected:
         return file;
     }
 
-    /** The box that tells the import's outcome, once it is shown. */
     juce::String outcome()
     {
-        juce::String text;
-        pumpUntil ([&]
-        {
-            for (auto& m : editor->messages())
-                if (m.text == ImportAllPatchWindow::successMessage || m.text == ImportAllPatchWindow::failedMessage)
-                    text = m.text;
-            return text.isNotEmpty();
-        }, 10000);
-        return text;
+        const auto shown = [this] (const char* text)
+        { return std::any_of (editor->messages().begin(), editor->messages().end(), [&] (auto& m) { return m.text == text; }); };
+        tessel::test::pumpUntil ([&] { return shown (ImportAllPatchWindow::successMessage) || shown (ImportAllPatchWindow::failedMessage); }, 10000);
+        return shown (ImportAllPatchWindow::successMessage) ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage;
     }
 
+    /** What the pedal received on either link, all or of one command. */
+    Frames received (int code = -1) { return hexOf (pedal->takeReceivedFrames(), code); }
+
+    /** What went out on the transfer link alone, which must be closed after one open. */
     static Frames transferFrames()
     {
-        Frames frames;
-        for (auto& f : tessel::sim::takeFakeHidapiWrites())
-            frames.push_back (hexOf (f));
-        return frames;
-    }
-
-    /** The frames the pedal received on either link, all or of one command. */
-    Frames received (int code = -1)
-    {
-        Frames frames;
-        for (auto& f : pedal->takeReceivedFrames())
-            if (code < 0 || f.code() == code)
-                frames.push_back (hexOf (f));
-        return frames;
+        const auto c = tessel::sim::fakeHidapiCounts();
+        EXPECT_EQ (std::make_tuple (c.opens, c.closes, handle.load()), std::make_tuple (1, 1, nullptr));
+        return hexOf (tessel::sim::takeFakeHidapiWrites());
     }
 
     /** Whether the page holds file record i as the pedal confirmed it. */
@@ -150,141 +131,100 @@ protected:
         return page.records[expected.bytes[2]]->bytes == expected.bytes;
     }
 
-    void expectLinkClosed()
-    {
-        const auto c = tessel::sim::fakeHidapiCounts();
-        EXPECT_EQ (handle.load(), nullptr);
-        EXPECT_EQ (std::tie (c.opens, c.closes), std::make_tuple (1, 1));
-    }
-
     std::unique_ptr<tessel::test::EditorHarness> editor;
-    std::shared_ptr<PedalSimulator> pedal;
+    std::shared_ptr<tessel::sim::PedalSimulator> pedal;
     TestPage page;
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                                   .getChildFile ("tessel-cab-patches-" + juce::Uuid().toString());
-
-    const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 };
-    const juce::ScopedValueSetter<int> noStartDelay { ImportAllPatchWindow::startDelayMs, 0 };
-    const juce::ScopedValueSetter<int> shortAnswers { ImportAllPatchWindow::answerTimeoutMs, 200 };
-    const juce::ScopedValueSetter<int> shortStateAnswer { TransferTimeouts::transferStateMs, 200 };
+    const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 },
+        noStartDelay { ImportAllPatchWindow::startDelayMs, 0 }, shortAnswers { ImportAllPatchWindow::answerTimeoutMs, 200 },
+        shortStateAnswer { TransferTimeouts::transferStateMs, 200 };
 };
 } // namespace
 
 TEST_F (CABPatchFilesTest, OnePatchGoesOutAsTwelveBytesAndComesBackIntoTheSelectedRow)
 {
-    const auto one = folder.getChildFile ("one.tessel"), all = folder.getChildFile ("all.tessel");
-    editor->dialogs().fileAnswers = { one, all };
-    CABPatchFiles::exportPatches (PatchFiles::onePatch, &page);
-    CABPatchFiles::exportPatches (PatchFiles::allPatches, &page);
-
-    juce::MemoryBlock oneBytes, allBytes;
-    one.loadFileAsData (oneBytes);
-    all.loadFileAsData (allBytes);
-    EXPECT_EQ (oneBytes, juce::MemoryBlock (page.records[7]->bytes.data(), 12));
-    ASSERT_EQ (allBytes.getSize(), 1200u);
-    EXPECT_EQ (juce::MemoryBlock (allBytes.begin() + 12 * 99, 12), juce::MemoryBlock (page.records[99]->bytes.data(), 12));
-
-    // File record 1 names patch 37; the selected row 5 takes it, on the live link.
-    page.selectedRow = 5;
-    editor->dialogs().fileAnswers = { write (1, 0, 1) };
-    CABPatchFiles::importPatches (PatchFiles::onePatch, &page);
-    pumpPending();
-    EXPECT_EQ (received(), (Frames { writeFrame (fileRecord (1), 5), hexOf (HidPacket::command (Command::selectPatch, { 5 })) }));
-    EXPECT_EQ (pedal->currentPatch(), 5);
-    EXPECT_EQ (editor->dialogs().openPatterns, juce::StringArray ("*.Tessel"));
-
-    // Files of the wrong size for the item chosen are refused before anything is sent.
-    for (auto [item, file] : { std::pair (PatchFiles::onePatch, write (1, 1)),
-                               std::pair (PatchFiles::allPatches, write (99)),
-                               std::pair (PatchFiles::onePatch, folder.getChildFile ("missing.tessel")) })
-    {
-        editor->messages().clear();
-        editor->dialogs().fileAnswers = { file };
-        CABPatchFiles::importPatches (item, &page);
-        EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage);
-    }
-    pumpPending();
-    EXPECT_EQ (received(), Frames {});
-    EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
-}
-
-TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchWhateverElseArrives)
-{
-    const std::tuple<const char*, int> cases[] = {
-        { "every record answered at once", -1 },
-        { "patch 0 as it was, ahead of the first answer", 0 },
-        { "patch 0 ahead of the third answer", 2 },
-    };
-
-    for (auto [why, strayBefore] : cases)
-    {
-        SCOPED_TRACE (why);
-        connectAnew();
-        if (strayBefore >= 0)
-            pedal->injectFault (Fault::strayRecord, Command::writePreset, strayBefore);
-
-        editor->dialogs().fileAnswers = { write (100) };
-        CABPatchFiles::importPatches (PatchFiles::allPatches, &page);
-        ASSERT_EQ (outcome(), ImportAllPatchWindow::successMessage);
-        EXPECT_EQ (transferFrames(), transferOf (100));
-
-        // Then the page's row 7 is selected again, and the pedal's current patch 33.
-        const auto selections = received (Command::selectPatch);
-        EXPECT_EQ (Frames (selections.end() - std::min<size_t> (2, selections.size()), selections.end()),
-                   (Frames { hexOf (HidPacket::command (Command::selectPatch, { 7 })),
-                             hexOf (HidPacket::command (Command::selectPatch, { 33 })) }));
-
-        for (int i = 0; i < 100; ++i)
-            EXPECT_TRUE (pageHolds (i)) << "file record " << i;
-        expectLinkClosed();
-    }
-}
-
-TEST_F (CABPatchFilesTest, AnImportThatCannotFinishFailsEndsTheTransferAndClosesTheLink)
-{
-    // { why, fault at this write (-1: none), records confirmed, the pedal still there }
-    const std::tuple<const char*, Fault, int, int, bool> cases[] = {
-        { "a wrong answer to the third record", Fault::wrongCode, 2, 2, true },
-        { "no answer to the second record", Fault::noAnswer, 1, 1, true },
-        { "the file cut short in the third record", Fault::noAnswer, -1, 2, true },
-        { "unplugged during the fifth record", Fault::unplug, 4, 4, false },
-    };
-
-    for (auto [why, fault, at, confirmed, present] : cases)
-    {
-        SCOPED_TRACE (why);
-        connectAnew();
-        if (at >= 0)
-        {
-            pedal->injectFault (fault, Command::writePreset, at);
-            editor->dialogs().fileAnswers = { write (100) };
-            CABPatchFiles::importPatches (PatchFiles::allPatches, &page);
-        }
-        else
-        {
-            // Shortened after its size was checked.
-            ImportAllPatchWindow::start (write (2, 6), page);
-        }
-
-        EXPECT_EQ (outcome(), ImportAllPatchWindow::failedMessage);
-        EXPECT_EQ (transferFrames(), transferOf (at >= 0 ? at + 1 : confirmed, present));
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ (pageHolds (i), i < confirmed) << "file record " << i;
-        expectLinkClosed();
-    }
-}
-
-TEST_F (CABPatchFilesTest, CancellingTheChooserWritesAndSendsNothing)
-{
+    // Cancelling a chooser writes and sends nothing.
     for (int item : { PatchFiles::onePatch, PatchFiles::allPatches })
     {
         CABPatchFiles::importPatches (item, &page);
         CABPatchFiles::exportPatches (item, &page);
     }
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFiles), 0);
 
-    pumpPending();
-    EXPECT_EQ (editor->messages().size(), 4u);
+    const auto one = folder.getChildFile ("one.tessel"), all = folder.getChildFile ("all.tessel");
+    editor->dialogs().fileAnswers = { one, all };
+    CABPatchFiles::exportPatches (PatchFiles::onePatch, &page);
+    CABPatchFiles::exportPatches (PatchFiles::allPatches, &page);
+
+    juce::MemoryBlock held, oneBytes, allBytes;
+    for (auto* r : page.records)
+        held.append (r->bytes.data(), CABShape::size);
+    one.loadFileAsData (oneBytes);
+    all.loadFileAsData (allBytes);
+    EXPECT_EQ (oneBytes, juce::MemoryBlock (held.begin() + 7 * CABShape::size, CABShape::size));
+    EXPECT_EQ (allBytes, held);
+
+    // Files of the wrong size for the item chosen are refused before anything is sent.
+    for (auto [item, file] : { std::pair (PatchFiles::onePatch, write (1, 1)), std::pair (PatchFiles::allPatches, write (99)),
+                               std::pair (PatchFiles::onePatch, folder.getChildFile ("missing.tessel")) })
+    {
+        editor->dialogs().fileAnswers = { file };
+        CABPatchFiles::importPatches (item, &page);
+        EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage);
+    }
+    tessel::test::pumpPending();
     EXPECT_EQ (received(), Frames {});
     EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
-    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFiles), 0);
+
+    // File record 1 targets patch 37; the selected row 5 takes it, on the live link.
+    page.selectedRow = 5;
+    editor->dialogs().fileAnswers = { write (1, 0, 1) };
+    CABPatchFiles::importPatches (PatchFiles::onePatch, &page);
+    tessel::test::pumpPending();
+    EXPECT_EQ (received(), (Frames { writeFrame (1, 5), command (Command::selectPatch, 5) }));
+}
+
+TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImportFailsAndLetsGo)
+{
+    // { why, fault at this write (-1: none), records in the file, records confirmed, the pedal still there }
+    const std::tuple<const char*, Fault, int, int, int, bool> cases[] = {
+        { "every record answered at once", Fault::noAnswer, -1, 100, 100, true },
+        { "patch 0 as it was, ahead of the first answer", Fault::strayRecord, 0, 100, 100, true },
+        { "patch 0 ahead of the third answer", Fault::strayRecord, 2, 100, 100, true },
+        { "a wrong answer to the third record", Fault::wrongCode, 2, 100, 2, true },
+        { "no answer to the second record", Fault::noAnswer, 1, 100, 1, true },
+        { "the file cut short in the third record", Fault::noAnswer, -1, 2, 2, true },
+        { "unplugged during the fifth record", Fault::unplug, 4, 100, 4, false },
+    };
+
+    for (auto [why, fault, at, records, confirmed, present] : cases)
+    {
+        SCOPED_TRACE (why);
+        connectAnew();
+        if (at >= 0)
+            pedal->injectFault (fault, Command::writePreset, at);
+
+        if (records < 100)
+        {
+            ImportAllPatchWindow::start (write (records, 6), page);   // as if cut short after its size was checked
+        }
+        else
+        {
+            editor->dialogs().fileAnswers = { write (100) };
+            CABPatchFiles::importPatches (PatchFiles::allPatches, &page);
+        }
+
+        const bool completes = confirmed == 100;
+        EXPECT_EQ (outcome(), completes ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage);
+        EXPECT_EQ (transferFrames(), transferOf (completes || at < 0 ? confirmed : at + 1, present));
+        for (int i = 0; i < 100; ++i)
+            EXPECT_EQ (pageHolds (i), i < confirmed) << "file record " << i;
+
+        // Once complete, the page's row 7 is selected again, then the pedal's current patch 33.
+        auto selections = received (Command::selectPatch);
+        selections.erase (selections.begin(), selections.end() - std::min<long> (2, (long) selections.size()));
+        const auto selected = completes ? Frames { command (Command::selectPatch, 7), command (Command::selectPatch, 33) } : Frames {};
+        EXPECT_EQ (selections, selected);
+    }
 }
