@@ -52,7 +52,7 @@ void showLater (const juce::String& message)
 
 //==============================================================================
 ImportAllPatchWindow::ImportAllPatchWindow (const juce::String& file, CABPatchPage& page)
-    : ThreadWithProgressWindow (title, true, false, 10000, {}, nullptr),
+    : ThreadWithProgressWindow (title, true, false, stopTimeoutMs, {}, nullptr),
       patchFile (file),
       view (&page),
       count (page.getPatchRecords().size())
@@ -62,7 +62,7 @@ ImportAllPatchWindow::ImportAllPatchWindow (const juce::String& file, CABPatchPa
 
 ImportAllPatchWindow::~ImportAllPatchWindow()
 {
-    stopThread (10000);
+    stopThread (stopTimeoutMs);
 }
 
 void ImportAllPatchWindow::start (const juce::File& file, CABPatchPage& page)

@@ -39,6 +39,9 @@ public:
     /** How long the job waits for the pedal to confirm one record. */
     static inline int answerTimeoutMs = 2000;
 
+    /** How long the window gives the job to stop when it is closed early. */
+    static constexpr int stopTimeoutMs = 10000;
+
 private:
     /** Writes one record and waits for the pedal's copy of that patch. */
     bool sendRecord (const CABShape& record);
