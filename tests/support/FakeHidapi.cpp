@@ -5,6 +5,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include <hidapi/hidapi.h>
 
@@ -85,6 +86,7 @@ std::mutex fakeLock;
 SimulatedUsbBus* currentBus = nullptr;
 bool initialised = false;
 tessel::sim::FakeHidapiCounts counts;
+std::vector<HidPacket> writtenFrames;
 std::vector<hid_device*> openDevices;
 
 bool sameIds (const PedalSimulator& pedal, unsigned short vendorId, unsigned short productId)
@@ -116,6 +118,12 @@ void resetFakeHidapiCounts()
 {
     const std::lock_guard<std::mutex> guard (fakeLock);
     counts = {};
+}
+
+std::vector<HidPacket> takeFakeHidapiWrites()
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    return std::exchange (writtenFrames, {});
 }
 
 int fakeHidapiOpenHandles()
@@ -203,6 +211,7 @@ int hid_write (hid_device* device, const unsigned char* data, size_t length)
     {
         const std::lock_guard<std::mutex> guard (fakeLock);
         ++counts.writes;
+        writtenFrames.push_back (HidPacket::fromBytes (report));
     }
 
     // The pedal answers at once, into this handle's queue among others.

@@ -26,6 +26,10 @@ void setFakeHidapiBus (SimulatedUsbBus* bus);
 FakeHidapiCounts fakeHidapiCounts();
 void resetFakeHidapiCounts();
 
+/** The frames written through hid_write since the last call, which clears
+    them: what the transfer link sent, apart from the live link's traffic. */
+std::vector<HidPacket> takeFakeHidapiWrites();
+
 /** Handles opened and not yet closed. */
 int fakeHidapiOpenHandles();
 } // namespace tessel::sim

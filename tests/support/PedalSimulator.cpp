@@ -345,8 +345,9 @@ void PedalSimulator::receive (const uint8_t* data, long length)
         if (! frame.hasValidChecksum())
             return;
 
+        const auto strayRecord = presetReport (0);
         handleCommand (frame, answers);
-        unplugNow = applyFault (frame.code(), answers);
+        unplugNow = applyFault (frame.code(), answers, strayRecord);
     }
 
     if (unplugNow)
@@ -360,7 +361,7 @@ void PedalSimulator::receive (const uint8_t* data, long length)
         deliver (answer);
 }
 
-bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answers)
+bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord)
 {
     auto it = std::find_if (faults.begin(), faults.end(), [command] (const PendingFault& f)
                             { return f.command < 0 || f.command == command; });
@@ -395,6 +396,9 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
         case Fault::unplug:
             answers.clear();
             return true;
+        case Fault::strayRecord:
+            answers.insert (answers.begin(), strayRecord);
+            break;
     }
     return false;
 }
@@ -443,25 +447,16 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 
         case Command::transferState:
             if (pedalKind != kindNone)
+            {
+                inTransfer = arg0 == 1;
                 answers.push_back (HidPacket::command (Reply::transferState, { arg0 }));
+            }
             break;
 
         case Command::requestPreset:
-        {
-            if (! patchIsValid (arg0))
-                break;
-
-            HidPacket reply;
-            reply.bytes[0] = Reply::presetRecord;
-            reply.bytes[1] = (uint8_t) recordSizeFor (pedalKind);
-            reply.bytes[2] = (uint8_t) patches.size();
-            reply.bytes[3] = (uint8_t) current;
-            reply.bytes[4] = (uint8_t) arg0;
-            std::copy (patches[(size_t) arg0].begin(), patches[(size_t) arg0].end(), reply.bytes.begin() + 5);
-            reply.seal();
-            answers.push_back (reply);
+            if (patchIsValid (arg0))
+                answers.push_back (presetReport (arg0));
             break;
-        }
 
         case Command::setKnob:
             if (patchIsValid (current) && arg0 >= 0 && arg0 < 5)
@@ -496,9 +491,15 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
         {
             const int target = arg0;
             const int count = command.length() - 1;
-            if (patchIsValid (target) && count == recordSizeFor (pedalKind) - 3)
-                for (int i = 0; i < count; ++i)
-                    patches[(size_t) target][(size_t) i] = command[3 + i];
+            if (! patchIsValid (target) || count != recordSizeFor (pedalKind) - 3)
+                break;
+
+            for (int i = 0; i < count; ++i)
+                patches[(size_t) target][(size_t) i] = command[3 + i];
+
+            // During a transfer the pedal confirms each written patch with its record.
+            if (inTransfer)
+                answers.push_back (presetReport (target));
             break;
         }
 
@@ -568,6 +569,23 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
         default:
             break;
     }
+}
+
+HidPacket PedalSimulator::presetReport (int patch) const
+{
+    // Callers hold the state lock.
+    HidPacket reply;
+    if (patch < 0 || patch >= (int) patches.size())
+        return reply;
+
+    reply.bytes[0] = Reply::presetRecord;
+    reply.bytes[1] = (uint8_t) recordSizeFor (pedalKind);
+    reply.bytes[2] = (uint8_t) patches.size();
+    reply.bytes[3] = (uint8_t) current;
+    reply.bytes[4] = (uint8_t) patch;
+    std::copy (patches[(size_t) patch].begin(), patches[(size_t) patch].end(), reply.bytes.begin() + 5);
+    reply.seal();
+    return reply;
 }
 
 std::vector<HidPacket> PedalSimulator::receivedFrames() const

@@ -38,7 +38,9 @@ enum class Fault
     noAnswer,     // the answer is never sent
     badChecksum,  // the answer's checksum is off by one
     wrongCode,    // the answer carries a code the host doesn't expect
-    unplug        // the device disappears instead of answering
+    unplug,       // the device disappears instead of answering
+    strayRecord   // the record of patch 0, as it stood before the command,
+                  // goes out ahead of the answer (as one the live link asked for)
 };
 
 /** A pedal of one kind, speaking the pedal's side of the protocol. It is
@@ -168,7 +170,8 @@ protected:
 
 private:
     void deliver (HidPacket report);
-    bool applyFault (uint8_t command, std::vector<HidPacket>& answers);
+    bool applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord);
+    HidPacket presetReport (int patch) const;
 
     const DeviceKind pedalKind;
     const UsbIdentity usb;
@@ -183,6 +186,7 @@ private:
     std::vector<Parameters> patches;
     int current = 0;
     int bypass = 1;
+    bool inTransfer = false;
     juce::StringArray names;
     int reportedNameCount = -1;
     bool sync = false;

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include "app/PatchRecord.h"
+
+// The CAB page's patch files: the same raw ".tessel" files as the effect
+// pages', holding 12-byte CAB records. One patch goes through the live link
+// into the selected row's patch; all patches go through the transfer link in
+// a job (ImportAllPatchWindow), each record into its own patch.
+
+/** What the patch files need of the page that holds the CAB patches. The
+    page's menu callbacks hand themselves over as one of these. */
+class CABPatchPage
+{
+public:
+    virtual ~CABPatchPage() = default;
+
+    /** The page's records in patch order, as the patch dump filled them. */
+    virtual juce::OwnedArray<CABShape>& getPatchRecords() = 0;
+
+    /** The first selected row of the patch list, -1 when none is selected. */
+    virtual int getSelectedPatchRow() = 0;
+
+private:
+    JUCE_DECLARE_WEAK_REFERENCEABLE (CABPatchPage)
+};
+
+namespace CABPatchFiles
+{
+/** The Import menu's result: 1 one patch, 2 all patches; anything else, or a
+    null page, does nothing. Returns at once when it has started the
+    all-patches job. */
+void importPatches (int result, CABPatchPage* page);
+
+/** The Export menu's result, as for importPatches. */
+void exportPatches (int result, CABPatchPage* page);
+} // namespace CABPatchFiles

@@ -1,0 +1,189 @@
+#include "cab/ImportAllPatchWindow.h"
+
+#include <algorithm>
+
+#include "device/CommandSenders.h"
+#include "device/ProtocolCodes.h"
+#include "device/TransferLink.h"
+#include "pages/PatchFiles.h"
+#include "ui/Dialogs.h"
+
+namespace
+{
+// A confirmation carries the record from its byte 2: count, current patch,
+// patch number, then the parameters.
+constexpr int answerRecordOffset = 2;
+constexpr int answerCurrentByte = answerRecordOffset + PatchRecord::currentByte;
+constexpr int answerPatchByte = answerRecordOffset + PatchRecord::indexByte;
+
+/** The preset-write command for one record: its own patch number as the
+    target, then its parameters. */
+HidPacket writeFrameFor (const CABShape& record)
+{
+    HidPacket frame;
+    frame.bytes[0] = Command::writePreset;
+    frame.bytes[1] = CABShape::size - PatchRecord::indexByte;
+    std::copy (record.bytes.begin() + PatchRecord::indexByte, record.bytes.end(),
+               frame.bytes.begin() + HidPacket::payloadOffset);
+    frame.seal();
+    return frame;
+}
+
+/** Whether a report is the pedal's copy of what `sent` wrote: the live link
+    keeps its own handle on the pedal, so its answers arrive here as well. A
+    record of the same patch with other values is an older copy, sent before
+    this write reached the pedal. */
+bool confirms (const HidPacket& answer, const HidPacket& sent)
+{
+    constexpr int parameters = CABShape::size - PatchRecord::firstKnobByte;
+    const auto* sentRecord = sent.data() + HidPacket::payloadOffset;
+
+    return answer.hasValidChecksum()
+        && answer.code() == Reply::presetRecord
+        && answer[answerPatchByte] == sentRecord[0]
+        && std::equal (sentRecord + 1, sentRecord + 1 + parameters, answer.data() + answerPatchByte + 1);
+}
+
+void showLater (const juce::String& message)
+{
+    juce::MessageManager::callAsync ([message] { Dialogs::showMessage ({}, message); });
+}
+} // namespace
+
+//==============================================================================
+ImportAllPatchWindow::ImportAllPatchWindow (const juce::String& file, CABPatchPage& page)
+    : ThreadWithProgressWindow (title, true, false, stopTimeoutMs, {}, nullptr),
+      patchFile (file),
+      view (&page),
+      count (page.getPatchRecords().size())
+{
+    setStatusMessage (status);
+}
+
+ImportAllPatchWindow::~ImportAllPatchWindow()
+{
+    stopThread (stopTimeoutMs);
+}
+
+void ImportAllPatchWindow::start (const juce::File& file, CABPatchPage& page)
+{
+    // Normal priority is what older JUCE called priority 5.
+    auto* job = new ImportAllPatchWindow (file.getFullPathName(), page);
+    job->launchThread (juce::Thread::Priority::normal);
+}
+
+bool ImportAllPatchWindow::awaitConfirmation (const HidPacket& sent, HidPacket& answer)
+{
+    // Taken in short slices so that the job can still be stopped meanwhile.
+    constexpr int slice = 100;
+    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerTimeoutMs);
+
+    while (! threadShouldExit())
+    {
+        const auto now = juce::Time::getMillisecondCounter();
+        if (now >= deadline)
+            return false;
+
+        const auto got = readTransferFrame (answer, std::min ((int) (deadline - now), slice));
+        if (got < 0)
+            return false;   // the pedal has gone
+
+        if (got == HidPacket::size && confirms (answer, sent))
+            return true;
+    }
+
+    return false;
+}
+
+void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
+{
+    CABShape record;
+    std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
+
+    // The page's records belong to the message thread, where the patch list reads them.
+    juce::MessageManager::callAsync ([page = view, record]
+    {
+        if (auto* p = page.get())
+        {
+            auto& records = p->getPatchRecords();
+            const int index = record.bytes[PatchRecord::indexByte];
+
+            if (juce::isPositiveAndBelow (index, records.size()))
+                records.set (index, new CABShape (record), true);
+        }
+    });
+}
+
+bool ImportAllPatchWindow::sendRecord (const CABShape& record)
+{
+    const auto frame = writeFrameFor (record);
+    writeTransferFrame (frame);
+
+    HidPacket answer;
+    if (! awaitConfirmation (frame, answer))
+        return false;
+
+    storeInPage (answer);
+    currentPatch = answer[answerCurrentByte];
+    return true;
+}
+
+void ImportAllPatchWindow::run()
+{
+    wait (startDelayMs);
+    if (threadShouldExit() || OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId) != 1)
+        return;
+
+    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
+
+    {
+        juce::FileInputStream in { juce::File (patchFile) };
+
+        for (int i = 0; in.openedOk() && i < count; ++i)
+        {
+            // A file cut short since its size was checked ends the import:
+            // the pedal is never sent a record that was not read.
+            CABShape record;
+            if (in.read (record.bytes.data(), CABShape::size) != CABShape::size || ! sendRecord (record))
+                break;
+
+            if (i == completingRecord)
+                completed = true;
+
+            setProgress ((double) i / (double) count);
+        }
+    }
+
+    // However the loop ended, the pedal leaves the transfer state and the
+    // link is free for the next job.
+    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
+    CloseUsbHid();
+}
+
+void ImportAllPatchWindow::threadComplete (bool)
+{
+    // Posted, so that the records the job has posted are in the page first.
+    if (completed)
+    {
+        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch]
+        {
+            if (auto* p = page.get())
+                if (p->getSelectedPatchRow() >= 0)
+                    DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
+
+            // The pedal needs a moment to store what it was sent before it
+            // switches to the patch it reported last.
+            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current]
+            {
+                DEVICEHID_DEBUG_SET_PATCH (current);
+                Dialogs::showMessage ({}, successMessage);
+            });
+        });
+    }
+    else
+    {
+        showLater (failedMessage);
+    }
+
+    delete this;
+}
