@@ -125,6 +125,15 @@ bool CopyWavThread::importFile (const juce::File& chosen)
     return reloadList;
 }
 
+bool CopyWavThread::isIndexed (const juce::File& file) const
+{
+    for (uint32_t i = 0; i < table.irCount; ++i)
+        if (irFileFor (volume, table.entries[i]) == std::optional<juce::File> (file))
+            return true;
+
+    return false;
+}
+
 bool CopyWavThread::writeIndex()
 {
     if (! writeFileListTo (volume, table))
@@ -226,7 +235,7 @@ void CopyWavThread::replaceRows (const std::vector<int>& rows)
             return;
         }
 
-        if (old.has_value() && *old != copy)
+        if (old.has_value() && ! isIndexed (*old))
             old->deleteFile();
 
         setProgress ((double) k / files.size());
@@ -252,18 +261,13 @@ void CopyWavThread::deleteRows (const std::vector<int>& rows)
     for (size_t k = 0; k < rows.size(); ++k)
         removeEntry (table, rows[k] - (int) k);
 
-    // The files go only once the index no longer names them; one another
-    // entry still names stays.
+    // The files go only once the index no longer names them.
     if (! writeIndex())
         table = before;
     else
         for (int k = 0; k < doomed.size(); ++k)
         {
-            bool stillNamed = false;
-            for (uint32_t i = 0; i < table.irCount && ! stillNamed; ++i)
-                stillNamed = irFileFor (volume, table.entries[i]) == std::optional<juce::File> (doomed[k]);
-
-            if (! stillNamed)
+            if (! isIndexed (doomed[k]))
                 doomed[k].deleteFile();
 
             setProgress ((double) k / doomed.size());

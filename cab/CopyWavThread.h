@@ -86,6 +86,10 @@ private:
     /** The size and space checks, then the conversion onto the volume. */
     bool importFile (const juce::File& chosen);
 
+    /** Whether an entry of the job's table names this file: an entry may
+        share its file with another, and such a file must stay. */
+    bool isIndexed (const juce::File& file) const;
+
     /** Writes the job's table to FileList; false leaves the old index. */
     bool writeIndex();
 
