@@ -163,7 +163,7 @@ void CopyWavThread::addFiles (bool intoEmptyTable)
 
     juce::StringArray duplicates;
 
-    for (int i = 0; i < files.size(); ++i)
+    for (int i = 0; i < files.size() && ! threadShouldExit(); ++i)
     {
         const auto name = files[i].getFileName();
         const auto copy = volume.getChildFile (name);
@@ -207,7 +207,7 @@ void CopyWavThread::replaceRows (const std::vector<int>& rows)
     const auto pairs = std::min ((int) rows.size(), files.size());
     juce::StringArray duplicates;
 
-    for (int k = 0; k < pairs; ++k)
+    for (int k = 0; k < pairs && ! threadShouldExit(); ++k)
     {
         const auto row = rows[(size_t) k];
         const auto name = files[k].getFileName();
