@@ -28,19 +28,17 @@ protected:
     void TearDown() override
     {
         Dialogs::setHandler (std::move (previous));
-        for (auto& folder : { volume, chosen, outside })
-            folder.deleteRecursively();
+        root.deleteRecursively();
     }
 
     void fresh()
     {
-        for (auto* folder : { &volume, &chosen, &outside })
-        {
-            folder->deleteRecursively();
-            *folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getChildFile ("tessel-irjob-" + juce::Uuid().toString());
-            folder->createDirectory();
-        }
+        root.deleteRecursively();
+        root = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-irjob-" + juce::Uuid().toString());
+        std::tie (volume, chosen, outside) = std::tuple (root.getChildFile ("volume"), root.getChildFile ("chosen"),
+                                                         root.getChildFile ("outside"));
+        for (auto& folder : { volume, chosen, outside })
+            folder.createDirectory();
         shared.handOver ({});
         dialogs->messages.clear();
         reloads = 0;
@@ -121,7 +119,7 @@ protected:
 
     juce::String shown() const { return dialogs->messages.empty() ? juce::String() : dialogs->messages.back().text; }
 
-    juce::File volume, chosen, outside;
+    juce::File root, volume, chosen, outside;
     SharedIrTable shared;
     tessel::test::RecordingDialogs* dialogs = nullptr;
     std::unique_ptr<DialogHandler> previous;
