@@ -13,6 +13,7 @@ juce::String messageFor (uint32_t resultCode, const juce::String& failedNames)
         case alreadyLoaded: return "This file has already been loaded:" + failedNames;
         case filesMissing: return "The listed IR files do not exist:" + failedNames;
         case conversionFailed: return "IR file conversion failed. Please try again.";
+        case listFull: return "The Cab Models list is full. Tessel IR Cab is able to store 300 IR cab files.";
         default: return {};
     }
 }

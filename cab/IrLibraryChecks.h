@@ -16,7 +16,8 @@ enum ResultCode : uint32_t
     storageFull = 10002,
     alreadyLoaded = 10003,
     filesMissing = 10004,
-    conversionFailed = 10005
+    conversionFailed = 10005,
+    listFull = 10006  // the chosen files would take the list past its 300 IRs
 };
 
 /** The largest WAV file the user may add (exactly this size passes). */

@@ -33,16 +33,34 @@ public:
                                     | juce::FileBrowserComponent::warnAboutOverwriting);
     }
 
+    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
+    {
+        auto chooser = makeChooser (pattern);
+        const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles
+                         | juce::FileBrowserComponent::canSelectMultipleItems;
+        return chooser.showDialog (flags, nullptr) ? chooser.getResults() : juce::Array<juce::File>();
+    }
+
+    juce::File chooseFolder (const juce::String& pattern) override
+    {
+        return choose (pattern, juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectDirectories);
+    }
+
     void openLink (const juce::URL& link) override
     {
         link.launchInDefaultBrowser();
     }
 
 private:
+    static juce::FileChooser makeChooser (const juce::String& pattern)
+    {
+        return juce::FileChooser ({}, juce::File::getSpecialLocation (juce::File::userHomeDirectory), pattern,
+                                  true, false);
+    }
+
     static juce::File choose (const juce::String& pattern, int flags)
     {
-        juce::FileChooser chooser ({}, juce::File::getSpecialLocation (juce::File::userHomeDirectory), pattern,
-                                   true, false);
+        auto chooser = makeChooser (pattern);
         return chooser.showDialog (flags, nullptr) ? chooser.getResult() : juce::File();
     }
 };
@@ -79,6 +97,16 @@ juce::File chooseFileToOpen (const juce::String& pattern)
 juce::File chooseFileToSave (const juce::String& pattern)
 {
     return currentHandler()->chooseFileToSave (pattern);
+}
+
+juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern)
+{
+    return currentHandler()->chooseFilesToOpen (pattern);
+}
+
+juce::File chooseFolder (const juce::String& pattern)
+{
+    return currentHandler()->chooseFolder (pattern);
 }
 
 void openLink (const juce::URL& link)

@@ -30,6 +30,12 @@ public:
     /** A file to save to (the chooser warns before overwriting); the empty File on cancel. */
     virtual juce::File chooseFileToSave (const juce::String& pattern) = 0;
 
+    /** One or more files to open, starting in the home folder; none on cancel. */
+    virtual juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) = 0;
+
+    /** A folder, starting in the home folder; the empty File on cancel. */
+    virtual juce::File chooseFolder (const juce::String& pattern) = 0;
+
     /** Opens a web page or a new mail in the desktop's own program. */
     virtual void openLink (const juce::URL& link) = 0;
 };
@@ -41,6 +47,8 @@ bool askOkCancel (const juce::String& title, const juce::String& message);
 void showOkCancelBoxAsync (const juce::String& title, const juce::String& message, std::function<void (int)> callback);
 juce::File chooseFileToOpen (const juce::String& pattern);
 juce::File chooseFileToSave (const juce::String& pattern);
+juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern);
+juce::File chooseFolder (const juce::String& pattern);
 void openLink (const juce::URL& link);
 
 /** Replaces the handler; null restores the native one. Returns the old one. */

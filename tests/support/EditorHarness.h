@@ -55,6 +55,22 @@ public:
         return nextFile();
     }
 
+    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
+    {
+        openPatterns.add (pattern);
+        if (fileListAnswers.empty())
+            return {};
+        auto files = fileListAnswers.front();
+        fileListAnswers.pop_front();
+        return files;
+    }
+
+    juce::File chooseFolder (const juce::String& pattern) override
+    {
+        folderPatterns.add (pattern);
+        return nextFile();
+    }
+
     void openLink (const juce::URL& link) override
     {
         links.add (link.toString (true));
@@ -63,9 +79,10 @@ public:
     std::vector<Message> messages;
     std::vector<Message> questions;
     juce::StringArray links;
-    juce::StringArray openPatterns, savePatterns;
+    juce::StringArray openPatterns, savePatterns, folderPatterns;
     std::deque<bool> okAnswers;
-    std::deque<juce::File> fileAnswers;
+    std::deque<juce::File> fileAnswers;  // also the folders chosen
+    std::deque<juce::Array<juce::File>> fileListAnswers;
 
 private:
     bool nextOk()

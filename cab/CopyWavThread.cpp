@@ -1,0 +1,377 @@
+#include "cab/CopyWavThread.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "cab/IrConversion.h"
+#include "cab/IrLibraryChecks.h"
+#include "ui/Dialogs.h"
+
+namespace
+{
+std::atomic<int> liveJobs { 0 };
+
+constexpr int stopTimeoutMs = 10000;
+constexpr int exportBufferBytes = 16384;
+constexpr const char* selectFirstMessage = "Please select at least one IR file.";
+constexpr const char* deleteQuestion = "Are you sure to delete?";
+constexpr const char* wavPattern = "*.wav";
+
+/** The selected rows that name entries, in ascending order, each once. */
+std::vector<int> rowsOf (std::vector<int> selected, uint32_t irCount)
+{
+    selected.erase (std::remove_if (selected.begin(), selected.end(),
+                                    [irCount] (int row) { return row < 0 || (uint32_t) row >= irCount; }),
+                    selected.end());
+    std::sort (selected.begin(), selected.end());
+    selected.erase (std::unique (selected.begin(), selected.end()), selected.end());
+    return selected;
+}
+
+/** Copies an IR file into `target`, replacing any file of that name only once
+    the copy is whole beside it. */
+bool exportFile (const juce::File& source, const juce::File& target)
+{
+    if (target.isDirectory())
+        return false;
+
+    juce::MemoryBlock bytes;
+    if (! source.loadFileAsData (bytes) || (juce::int64) bytes.getSize() != source.getSize())
+        return false;
+
+    juce::TemporaryFile beside (target);
+    bool written = false;
+    {
+        juce::FileOutputStream out (beside.getFile(), exportBufferBytes);
+        written = out.openedOk() && out.write (bytes.getData(), bytes.getSize());
+        out.flush();
+        written = written && out.getStatus().wasOk();
+    }
+
+    return written && beside.getFile().getSize() == (juce::int64) bytes.getSize()
+        && beside.overwriteTargetFileWithTemporary();
+}
+} // namespace
+
+//==============================================================================
+CopyWavThread::CopyWavThread()
+    : ThreadWithProgressWindow (title, true, false, stopTimeoutMs, {}, nullptr)
+{
+    ++liveJobs;
+}
+
+CopyWavThread::~CopyWavThread()
+{
+    --liveJobs;
+}
+
+int CopyWavThread::jobsInProgress() noexcept
+{
+    return liveJobs;
+}
+
+void CopyWavThread::run()
+{
+    resultCode = IrLibrary::success;
+    failedNames.clear();
+    indexWritten = false;
+
+    if (! juce::File::isAbsolutePath (view.volumeRoot) || view.irTable == nullptr)
+        return;
+
+    volume = juce::File (view.volumeRoot);
+    table = *view.irTable->current();
+    const auto rows = rowsOf (view.selectedRows, table.irCount);
+
+    if (importing && table.irCount == 0)
+        addFiles (true);
+    else if (importing && mode == addMode)
+        addFiles (false);
+    else if (importing && mode == replaceMode)
+        replaceRows (rows);
+    else if (! importing && mode == deleteMode)
+        deleteRows (rows);
+    else if (! importing)
+        exportRows (rows);
+
+    // The list changes only now, and all at once, on the message thread.
+    if (indexWritten)
+        view.irTable->handOver (table);
+}
+
+void CopyWavThread::threadComplete (bool windowClosedWhileRunning)
+{
+    const auto message = IrLibrary::messageFor (resultCode, failedNames);
+
+    if (message.isNotEmpty())
+        Dialogs::showMessage ({}, message);
+
+    if (! windowClosedWhileRunning && reloadList && view.startLoadDisk != nullptr)
+        view.startLoadDisk();
+
+    delete this;
+}
+
+bool CopyWavThread::importFile (const juce::File& chosen)
+{
+    resultCode = IrLibrary::checkSizeAndSpace (chosen, view.volumeRoot);
+    if (resultCode != IrLibrary::success)
+        return false;
+
+    reloadList = IrConversion::convertToVolume (chosen, view.volumeRoot);
+    if (! reloadList)
+        resultCode = IrLibrary::conversionFailed;
+
+    return reloadList;
+}
+
+bool CopyWavThread::isIndexed (const juce::File& file) const
+{
+    for (uint32_t i = 0; i < table.irCount; ++i)
+        if (irFileFor (volume, table.entries[i]) == std::optional<juce::File> (file))
+            return true;
+
+    return false;
+}
+
+bool CopyWavThread::writeIndex()
+{
+    if (! writeFileListTo (volume, table))
+        return false;
+
+    indexWritten = true;
+    return true;
+}
+
+void CopyWavThread::addFiles (bool intoEmptyTable)
+{
+    if (! intoEmptyTable)
+        setStatusMessage ("Importing IR files, please wait...");
+
+    // The whole choice is refused before anything is copied, so that the
+    // list is never left holding only part of it.
+    juce::StringArray newNames;
+    for (auto& file : files)
+        if (! volume.getChildFile (file.getFileName()).existsAsFile())
+            newNames.addIfNotAlreadyThere (file.getFileName(), true);
+
+    if (table.irCount + (uint32_t) newNames.size() > (uint32_t) IrIndex::maxEntries)
+    {
+        resultCode = IrLibrary::listFull;
+        return;
+    }
+
+    juce::StringArray duplicates;
+
+    for (int i = 0; i < files.size() && ! threadShouldExit(); ++i)
+    {
+        const auto name = files[i].getFileName();
+        const auto copy = volume.getChildFile (name);
+
+        if (copy.existsAsFile())
+        {
+            if (! intoEmptyTable)
+                duplicates.add (name);
+            continue;
+        }
+
+        if (! importFile (files[i]))
+            return;
+
+        const auto before = table;
+
+        if (! appendEntry (table, name) || ! writeIndex())
+        {
+            // A file FileList doesn't name would block its own name later.
+            table = before;
+            copy.deleteFile();
+            resultCode = IrLibrary::conversionFailed;
+            return;
+        }
+
+        setProgress ((double) i / files.size());
+    }
+
+    if (! duplicates.isEmpty())
+    {
+        failedNames = IrLibrary::listOfNames (duplicates);
+        resultCode = IrLibrary::alreadyLoaded;
+    }
+}
+
+void CopyWavThread::replaceRows (const std::vector<int>& rows)
+{
+    setStatusMessage ("Replacing IR files, please wait...");
+
+    // Rows without a chosen file keep their IRs; surplus files are ignored.
+    const auto pairs = std::min ((int) rows.size(), files.size());
+    juce::StringArray duplicates;
+
+    for (int k = 0; k < pairs && ! threadShouldExit(); ++k)
+    {
+        const auto row = rows[(size_t) k];
+        const auto name = files[k].getFileName();
+        const auto copy = volume.getChildFile (name);
+
+        if (copy.existsAsFile())
+        {
+            duplicates.add (name);
+            continue;
+        }
+
+        // The old IR stays until the new one is on the volume and indexed.
+        if (! importFile (files[k]))
+            return;
+
+        const auto before = table;
+        const auto old = irFileFor (volume, table.entries[(size_t) row]);
+        renameEntry (table, row, name);
+
+        if (! writeIndex())
+        {
+            table = before;
+            copy.deleteFile();
+            resultCode = IrLibrary::conversionFailed;
+            return;
+        }
+
+        if (old.has_value() && ! isIndexed (*old))
+            old->deleteFile();
+
+        setProgress ((double) k / files.size());
+    }
+
+    if (! duplicates.isEmpty())
+    {
+        failedNames = IrLibrary::listOfNames (duplicates);
+        resultCode = IrLibrary::alreadyLoaded;
+    }
+}
+
+void CopyWavThread::deleteRows (const std::vector<int>& rows)
+{
+    setStatusMessage ("Deleting IR files, please wait...");
+
+    juce::Array<juce::File> doomed;
+    for (auto row : rows)
+        if (auto file = irFileFor (volume, table.entries[(size_t) row]))
+            doomed.add (*file);
+
+    const auto before = table;
+    for (size_t k = 0; k < rows.size(); ++k)
+        removeEntry (table, rows[k] - (int) k);
+
+    // The files go only once the index no longer names them.
+    if (! writeIndex())
+        table = before;
+    else
+        for (int k = 0; k < doomed.size(); ++k)
+        {
+            if (! isIndexed (doomed[k]))
+                doomed[k].deleteFile();
+
+            setProgress ((double) k / doomed.size());
+        }
+
+    reloadList = true;
+}
+
+void CopyWavThread::exportRows (const std::vector<int>& rows)
+{
+    setStatusMessage ("Exporting IR files, please wait...");
+
+    const auto folder = juce::File::isAbsolutePath (view.irExportPath) ? juce::File (view.irExportPath) : juce::File();
+    juce::StringArray missing;
+
+    for (size_t k = 0; k < rows.size(); ++k)
+    {
+        const auto& entry = table.entries[(size_t) rows[k]];
+        const auto source = irFileFor (volume, entry);
+
+        if (! source.has_value() || ! source->existsAsFile())
+            missing.add (entry.name);
+        else
+            reloadList = folder != juce::File() && exportFile (*source, *irFileFor (folder, entry));
+
+        setProgress ((double) k / rows.size());
+    }
+
+    if (! missing.isEmpty())
+    {
+        failedNames = IrLibrary::listOfNames (missing);
+        resultCode = IrLibrary::filesMissing;
+    }
+}
+
+//==============================================================================
+void startCopyWavThread (bool importing, const juce::String& mode, const juce::Array<juce::File>& files,
+                         IrLibraryPage page)
+{
+    // The volume may have gone while a chooser was open.
+    if (! juce::File::isAbsolutePath (page.volumeRoot) || page.irTable == nullptr)
+        return;
+
+    // The job deletes itself when it has finished. Normal priority is what
+    // older JUCE called priority 5.
+    auto* job = new CopyWavThread();
+    job->importing = importing;
+    job->mode = mode;
+    job->files = files;
+    job->view = std::move (page);
+    job->launchThread (juce::Thread::Priority::normal);
+}
+
+namespace IrLibraryButtons
+{
+namespace
+{
+void chooseAndImport (const juce::String& mode, const PageReader& page)
+{
+    const auto chosen = Dialogs::chooseFilesToOpen (wavPattern);
+
+    if (! chosen.isEmpty())
+        startCopyWavThread (true, mode, chosen, page());
+}
+
+bool anySelected (const PageReader& page)
+{
+    if (! page().selectedRows.empty())
+        return true;
+
+    Dialogs::showMessage ({}, selectFirstMessage);
+    return false;
+}
+} // namespace
+
+void addClicked (const PageReader& page)
+{
+    chooseAndImport (CopyWavThread::addMode, page);
+}
+
+void loadIrFileClicked (const PageReader& page)
+{
+    if (anySelected (page))
+        chooseAndImport (CopyWavThread::replaceMode, page);
+}
+
+void deleteClicked (const PageReader& page)
+{
+    if (Dialogs::askOkCancel ({}, deleteQuestion))
+        startCopyWavThread (false, CopyWavThread::deleteMode, {}, page());
+}
+
+void saveIrFileClicked (const PageReader& page, juce::String& irExportPath)
+{
+    if (! anySelected (page))
+        return;
+
+    const auto folder = Dialogs::chooseFolder (wavPattern);
+    if (folder == juce::File())
+        return;
+
+    irExportPath = folder.getFullPathName();
+    auto current = page();
+    current.irExportPath = irExportPath;
+    startCopyWavThread (false, CopyWavThread::exportMode, {}, std::move (current));
+}
+} // namespace IrLibraryButtons

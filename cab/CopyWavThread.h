@@ -1,0 +1,126 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "cab/FileList.h"
+
+// The IR library: the job behind the CAB page's four IR buttons, which adds,
+// replaces, deletes and exports the impulse responses on the pedal's volume,
+// and the buttons' own steps (choosers, confirmation) that start it.
+//
+// The volume and FileList are kept in step: a file is only indexed once it
+// is whole on the volume, an old file only goes once the index no longer
+// names it, and a failure part-way leaves the volume and the index as they
+// were before the file at hand.
+
+/** What the job takes from the CAB page, read on the message thread when the
+    job is started. */
+struct IrLibraryPage
+{
+    /** Where the pedal's volume is mounted, with a closing "/" (disk_Name()). */
+    juce::String volumeRoot;
+
+    /** The page's IR table. The job works on its own copy and hands the
+        finished table over; it never writes into the one the list paints. */
+    SharedIrTable* irTable = nullptr;
+
+    /** The IR list's selected rows. */
+    std::vector<int> selectedRows;
+
+    /** The folder chosen with "Save IR File". */
+    juce::String irExportPath;
+
+    /** Starts the page's LoadDisk, which reads FileList back into the list. */
+    std::function<void()> startLoadDisk;
+};
+
+/** One run of the IR library behind the "Operating" progress window. Created
+    on the message thread; deletes itself at the end of threadComplete. */
+class CopyWavThread : public juce::ThreadWithProgressWindow
+{
+public:
+    static constexpr const char* title = "Operating";
+    static constexpr const char* addMode = "Add";
+    static constexpr const char* replaceMode = "Replace";
+    static constexpr const char* deleteMode = "Delete";
+    static constexpr const char* exportMode = "";
+
+    CopyWavThread();
+    ~CopyWavThread() override;
+
+    void run() override;
+    void threadComplete (bool windowClosedWhileRunning) override;
+
+    /** True for Add and Replace (files were chosen). */
+    bool importing = false;
+
+    /** Set at the end when the page should read FileList back. */
+    bool reloadList = false;
+
+    /** The chosen WAV files (Add, Replace). */
+    juce::Array<juce::File> files;
+
+    /** addMode, replaceMode, deleteMode or exportMode. */
+    juce::String mode;
+
+    IrLibraryPage view;
+
+    /** The outcome shown by threadComplete (IrLibrary::ResultCode). */
+    uint32_t resultCode = 0;
+
+    /** The names the "already loaded" and "do not exist" messages list. */
+    juce::String failedNames;
+
+    /** Jobs created and not yet deleted. */
+    static int jobsInProgress() noexcept;
+
+private:
+    void addFiles (bool intoEmptyTable);
+    void replaceRows (const std::vector<int>& rows);
+    void deleteRows (const std::vector<int>& rows);
+    void exportRows (const std::vector<int>& rows);
+
+    /** The size and space checks, then the conversion onto the volume. */
+    bool importFile (const juce::File& chosen);
+
+    /** Whether an entry of the job's table names this file: an entry may
+        share its file with another, and such a file must stay. */
+    bool isIndexed (const juce::File& file) const;
+
+    /** Writes the job's table to FileList; false leaves the old index. */
+    bool writeIndex();
+
+    juce::File volume;
+    IrTable table;
+    bool indexWritten = false;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CopyWavThread)
+};
+
+/** Starts the job on a page with its volume mounted; returns at once. */
+void startCopyWavThread (bool importing, const juce::String& mode, const juce::Array<juce::File>& files,
+                         IrLibraryPage page);
+
+// The four IR buttons. Each reads the page through `page` after its chooser
+// or question has closed: a modal wait runs the message loop, and the volume,
+// the table or the selection may have changed meanwhile.
+namespace IrLibraryButtons
+{
+using PageReader = std::function<IrLibraryPage()>;
+
+/** "Add": chooses WAV files and adds them as new IRs. */
+void addClicked (const PageReader& page);
+
+/** "Load IR File": chooses WAV files that replace the selected IRs in order. */
+void loadIrFileClicked (const PageReader& page);
+
+/** "Delete": asks "Are you sure to delete?", then deletes the selected IRs. */
+void deleteClicked (const PageReader& page);
+
+/** "Save IR File": chooses a folder, keeps it in irExportPath and copies the
+    selected IR files into it. */
+void saveIrFileClicked (const PageReader& page, juce::String& irExportPath);
+} // namespace IrLibraryButtons
