@@ -6,6 +6,7 @@
 #include "app/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
+#include "app/ReplyDecoder.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -71,6 +72,49 @@ MainContentComponent::~MainContentComponent()
     ampView = nullptr;
     noDevice = nullptr;
     modView = nullptr;
+}
+
+void MainContentComponent::pedalMatched (const juce::String& name)
+{
+    showConnectedDevice (name, false);
+}
+
+void MainContentComponent::updateModeDeviceFound (const juce::String& name)
+{
+    // No link, but the page offers the firmware button and remembers the
+    // name to check firmware against.
+    showConnectedDevice (name, true);
+}
+
+void MainContentComponent::showConnectedDevice (const juce::String& name, bool showFirmwareButton)
+{
+    SafePointer<MainContentComponent> hub (this);
+
+    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
+    {
+        if (hub == nullptr)
+            return;
+
+        auto* page = hub->noDevice.get();
+        page->firmwareButton.setVisible (showFirmwareButton);
+        page->deviceName = name;
+        page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);
+    });
+}
+
+void MainContentComponent::reportArrived (uint8_t* report, long reportLength)
+{
+    MyInputCallback (this, kHidSuccess, nullptr, HidReportType::input, 0, report, reportLength);
+}
+
+void MainContentComponent::pedalRemoved()
+{
+    SafePointer<MainContentComponent> hub (this);
+    juce::MessageManager::callAsync ([hub]
+    {
+        if (hub != nullptr)
+            hub->disconnect();
+    });
 }
 
 void MainContentComponent::paint (juce::Graphics&)

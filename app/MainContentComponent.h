@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "app/PatchRecord.h"
+#include "device/LiveLink.h"
 
 class KVNoDevice;
 class KVAMPView;
@@ -18,6 +19,7 @@ class PromptWindow;
     to the no-device page when the pedal goes away. It keeps no current page:
     it acts on the first visible page in the order AMP, DLY, MOD, CAB. */
 class MainContentComponent : public juce::Component,
+                             private LiveLinkListener,
                              private juce::Timer
 {
 public:
@@ -67,6 +69,16 @@ public:
     static constexpr int recordRequestRetries = 3;
 
 private:
+    // What the live link reports; the notices reach the window later, from the message loop.
+    void pedalMatched (const juce::String& name) override;
+    void updateModeDeviceFound (const juce::String& name) override;
+    void reportArrived (uint8_t* report, long reportLength) override;
+    void pedalRemoved() override;
+
+    /** The no-device page tells that a device is connected; the firmware
+        button shows only for a pedal in its update mode. */
+    void showConnectedDevice (const juce::String& name, bool showFirmwareButton);
+
     template <typename Page>
     void storeRecord (Page& page, const std::array<uint8_t, PatchRecord::maxSize>& record);
 

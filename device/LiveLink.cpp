@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <map>
 
-#include "app/KVNoDevice.h"
-#include "app/MainContentComponent.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+
+uint32_t Device = kindNone;
 
 std::atomic<HidDeviceRef> deviceRef { nullptr };
 HidManager* managerRef = nullptr;
@@ -37,24 +36,18 @@ juce::String productNameOf (HidDeviceRef device)
     return returnCFString (product);
 }
 
-void showOnNoDevicePage (void* context, const juce::String& name, bool showFirmwareButton)
+LiveLinkListener& listenerOf (void* context)
 {
-    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
+    return *static_cast<LiveLinkListener*> (context);
+}
 
-    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
-    {
-        if (hub == nullptr)
-            return;
-
-        auto* page = hub->noDevice.get();
-        page->firmwareButton.setVisible (showFirmwareButton);
-        page->deviceName = name;
-        page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);
-    });
+void deliverReport (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
+{
+    listenerOf (context).reportArrived (report, reportLength);
 }
 } // namespace
 
-void startLiveLink (MainContentComponent& hub)
+void startLiveLink (LiveLinkListener& listener)
 {
     stopLiveLink();
 
@@ -65,8 +58,8 @@ void startLiveLink (MainContentComponent& hub)
         return;
 
     managerRef->setDeviceMatching (Usb::manufacturer);
-    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &hub);
-    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &hub);
+    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &listener);
+    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &listener);
 
     if (managerRef->open() != kHidSuccess)
         printf ("The USB device watcher could not start; no pedal will be found.\n");
@@ -113,22 +106,21 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
 
     if (vendorId == Usb::updateModeVendorId && productId == Usb::updateModeProductId)
     {
-        // A pedal in its update mode: no link, but the page offers the
-        // firmware button and remembers the name to check firmware against.
-        showOnNoDevicePage (context, productNameOf (device), true);
+        // A pedal in its update mode is told about but never linked.
+        listenerOf (context).updateModeDeviceFound (productNameOf (device));
         return;
     }
 
     if (vendorId != Usb::korvelVendorId || productId < Usb::firstPedalProductId || productId > Usb::lastPedalProductId)
         return;
 
-    showOnNoDevicePage (context, trimProductName (productNameOf (device)), false);
+    listenerOf (context).pedalMatched (trimProductName (productNameOf (device)));
 
     deviceRef = device;
 
     auto& buffer = inputBuffers[device];
     buffer.reset (new uint8_t[HidPacket::size]());
-    device->registerInputReportCallback (buffer.get(), HidPacket::size, MyInputCallback, context);
+    device->registerInputReportCallback (buffer.get(), HidPacket::size, deliverReport, context);
 
     sendLiveFrame (HidPacket::command (Command::identify));
 }
@@ -141,10 +133,5 @@ void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef
     // reports from it can no longer arrive, so its buffer can go now.
     inputBuffers.erase (device);
 
-    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
-    juce::MessageManager::callAsync ([hub]
-    {
-        if (hub != nullptr)
-            hub->disconnect();
-    });
+    listenerOf (context).pedalRemoved();
 }

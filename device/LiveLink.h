@@ -7,7 +7,27 @@
 #include "device/HidPacket.h"
 #include "device/platform/HidManager.h"
 
-class MainContentComponent;
+/** What the live link tells the window above it. The link only finds and
+    follows the pedal; what a pedal or a report means for the window is
+    decided up there. Every call comes on the message thread. */
+class LiveLinkListener
+{
+public:
+    virtual ~LiveLinkListener() = default;
+
+    /** A pedal in its normal mode has been matched and linked; `name` is its
+        product name without the manufacturer's prefix. */
+    virtual void pedalMatched (const juce::String& name) = 0;
+
+    /** A pedal waiting in its update mode has been found; it is not linked. */
+    virtual void updateModeDeviceFound (const juce::String& name) = 0;
+
+    /** One input report from the linked pedal, checksum not yet checked. */
+    virtual void reportArrived (uint8_t* report, long reportLength) = 0;
+
+    /** A pedal has been removed. */
+    virtual void pedalRemoved() = 0;
+};
 
 // The live link: the one pedal the editor works with, followed through the
 // platform's HID manager. Everything here runs on the message thread; the
@@ -17,6 +37,10 @@ class MainContentComponent;
 /** The live pedal, or null while none is linked. */
 extern std::atomic<HidDeviceRef> deviceRef;
 
+/** The kind of the identified pedal (a DeviceKind). Only the identity reply
+    writes it; after a removal it keeps the last kind until the next one. */
+extern uint32_t Device;
+
 /** The HID manager of the live link, created once at start-up. */
 extern HidManager* managerRef;
 
@@ -24,9 +48,9 @@ extern HidManager* managerRef;
 extern std::function<std::unique_ptr<HidManager>()> hidManagerFactory;
 
 /** Creates the HID manager, filters it to our manufacturer and registers the
-    matching and removal callbacks with the hub as their context. A pedal that
-    is already plugged in is reported once the message loop runs. */
-void startLiveLink (MainContentComponent& hub);
+    matching and removal callbacks with the listener as their context. A pedal
+    that is already plugged in is reported once the message loop runs. */
+void startLiveLink (LiveLinkListener& listener);
 
 /** Drops the HID manager (and with it every device it reported). */
 void stopLiveLink();

@@ -2,7 +2,7 @@
 
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "support/EditorHarness.h"
 
 using tessel::sim::PedalSimulator;

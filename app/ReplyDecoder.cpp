@@ -1,4 +1,4 @@
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 
 #include <array>
 #include <cstdio>
@@ -13,7 +13,6 @@
 #include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
-uint32_t Device = kindNone;
 uint32_t AlgorithmNumber = 0;
 
 namespace
