@@ -11,3 +11,9 @@ extern uint32_t AlgorithmNumber;
     context is the hub. It decides which page a reply reaches. */
 void MyInputCallback (void* context, HidResult result, void* sender, HidReportType type,
                       uint32_t reportID, uint8_t* report, long reportLength);
+
+/** Ends a patch dump on the pedal: leaves the transfer state and asks for the
+    switch states the pages show (bypass; tap tempo and, on DLY, the longest
+    delay). Sent before the last record is stored, and when a stalled dump is
+    given up. */
+void sendEndOfDumpCommands();

@@ -15,6 +15,10 @@ namespace
 {
 std::unique_ptr<HidManager> liveManager;
 
+// Moves on whenever the link changes hands or a frame fails to reach the
+// pedal, which ends every LinkSession begun before.
+std::atomic<uint32_t> linkGeneration { 0 };
+
 // Each pedal's input buffer belongs to the link for as long as the device is
 // attached; a newer pedal gets its own.
 std::map<HidDeviceRef, std::unique_ptr<uint8_t[]>> inputBuffers;
@@ -47,6 +51,16 @@ void deliverReport (void* context, HidResult, void*, HidReportType, uint32_t, ui
 }
 } // namespace
 
+LinkSession::LinkSession()
+    : device (deviceRef.load()), generation (linkGeneration.load())
+{
+}
+
+bool LinkSession::isIntact() const
+{
+    return device != nullptr && deviceRef.load() == device && linkGeneration.load() == generation;
+}
+
 void startLiveLink (LiveLinkListener& listener)
 {
     stopLiveLink();
@@ -68,6 +82,7 @@ void startLiveLink (LiveLinkListener& listener)
 void stopLiveLink()
 {
     deviceRef = nullptr;
+    ++linkGeneration;
     managerRef = nullptr;
     liveManager.reset();
     inputBuffers.clear();
@@ -80,7 +95,10 @@ void sendLiveFrame (const HidPacket& packet)
         return;
 
     if (device->setReport (HidReportType::output, 0, packet.data(), HidPacket::size) != kHidSuccess)
+    {
         printf ("error");
+        ++linkGeneration;
+    }
 }
 
 juce::String returnCFString (const juce::String& text)
@@ -114,9 +132,18 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
     if (vendorId != Usb::korvelVendorId || productId < Usb::firstPedalProductId || productId > Usb::lastPedalProductId)
         return;
 
-    listenerOf (context).pedalMatched (trimProductName (productNameOf (device)));
+    const auto name = trimProductName (productNameOf (device));
+
+    if (! device->isAccessible())
+    {
+        listenerOf (context).pedalInaccessible (name);
+        return;
+    }
+
+    listenerOf (context).pedalMatched (name);
 
     deviceRef = device;
+    ++linkGeneration;
 
     auto& buffer = inputBuffers[device];
     buffer.reset (new uint8_t[HidPacket::size]());
@@ -127,11 +154,16 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
 
 void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef device)
 {
-    deviceRef = nullptr;
-
     // The manager keeps the device alive until this callback returns, and
     // reports from it can no longer arrive, so its buffer can go now.
     inputBuffers.erase (device);
 
+    // A pedal that a newer one replaced goes quietly: the newer stays linked.
+    const auto* linked = deviceRef.load();
+    if (linked != nullptr && linked != device)
+        return;
+
+    deviceRef = nullptr;
+    ++linkGeneration;
     listenerOf (context).pedalRemoved();
 }

@@ -25,8 +25,31 @@ public:
     /** One input report from the linked pedal, checksum not yet checked. */
     virtual void reportArrived (uint8_t* report, long reportLength) = 0;
 
-    /** A pedal has been removed. */
+    /** A pedal has been found that this user may not open; it is not linked. */
+    virtual void pedalInaccessible (const juce::String& name) = 0;
+
+    /** The linked pedal has been removed, or, with none linked, any device
+        that was told about. The removal of a pedal that a newer one has
+        replaced is not told: the newer stays linked. */
     virtual void pedalRemoved() = 0;
+};
+
+/** Which pedal was linked when an operation began. An operation that waits
+    for the user (a prompt, a chooser) or sends a run of frames asks it
+    afterwards whether that pedal is still linked and has taken every frame
+    sent since; the message loop runs during a modal wait, so the pedal may
+    have gone or been replaced meanwhile. */
+class LinkSession
+{
+public:
+    LinkSession();
+
+    /** True while the same pedal is linked and no send to it has failed. */
+    bool isIntact() const;
+
+private:
+    HidDeviceRef device;
+    uint32_t generation;
 };
 
 // The live link: the one pedal the editor works with, followed through the
@@ -56,7 +79,8 @@ void startLiveLink (LiveLinkListener& listener);
 void stopLiveLink();
 
 /** The live sending path: sends the frame as output report 0 on deviceRef.
-    With no pedal nothing is sent; a failed send prints "error". */
+    With no pedal nothing is sent; a failed send prints "error" and ends
+    every LinkSession open at the time. */
 void sendLiveFrame (const HidPacket& packet);
 
 void Handle_DeviceMatchingCallback (void* context, HidResult result, void* sender, HidDeviceRef device);
