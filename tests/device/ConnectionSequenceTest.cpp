@@ -199,8 +199,8 @@ TEST (ConnectionSequence, LateNamesAndRecordsNoPageCanTakeChangeNothing)
     // answer, so it is not asked for again and again.
     h.hub().disconnect();
     pedal->sendReport (HidPacket::command (Reply::presetRecord, { 1, 0, 0, 1, 2, 3, 4, 5, 1, 0 }));
-    pumpPending();
-    EXPECT_TRUE (pedal->receivedFrames().empty());
+    EXPECT_FALSE (pumpUntil ([&] { return ! pedal->receivedFrames().empty(); }, 300)) << "the dump's end was sent";
+    h.bus.unplug (pedal);
 }
 
 TEST (ConnectionSequence, APedalThatNeverAnswersIsAskedAgainThenTheUserIsTold)
