@@ -91,8 +91,11 @@ bool FirmwareHeader::namesDevice (const juce::String& name) const
     const auto end = std::find (deviceName.begin(), deviceName.end(), 0);
     const auto length = (size_t) (end - deviceName.begin());
 
+    // As bytes, both sides unsigned: a name byte of 0x80 or above must match itself.
     const auto utf8 = name.toStdString();
-    return utf8.size() == length && std::equal (deviceName.begin(), end, utf8.begin());
+    return utf8.size() == length
+        && std::equal (deviceName.begin(), end, utf8.begin(),
+                       [] (uint8_t ours, char theirs) { return ours == (uint8_t) theirs; });
 }
 
 uint16_t FirmwareHeader::checksumOf (const uint8_t* payload, size_t length)
@@ -131,6 +134,10 @@ FirmwareCheck checkFirmwareFile (const juce::File& file, const juce::String& dev
 
     if ((size_t) header.payloadLength != payloadSize)
         return FirmwareCheck::wrongLength;
+
+    // Written, it would erase the pedal's program and put nothing in its place.
+    if (payloadSize == 0)
+        return FirmwareCheck::emptyPayload;
 
     if (header.payloadChecksum != FirmwareHeader::checksumOf (bytes + FirmwareHeader::size, payloadSize))
         return FirmwareCheck::wrongChecksum;

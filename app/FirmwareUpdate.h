@@ -73,11 +73,13 @@ enum class FirmwareCheck
     tooLarge,       // more than the program flash could hold; not read
     otherDevice,    // made for a different device
     wrongLength,    // payload length field disagrees with the file size
+    emptyPayload,   // no program at all
     wrongChecksum   // payload sum disagrees with the checksum field
 };
 
 /** Checks a firmware file against the name of the device in update mode, in
-    the order: readable, size, device name, payload length, payload checksum.
+    the order: readable, size, device name, payload length (not 0), payload
+    checksum.
     On success the payload is copied into `payload`. */
 FirmwareCheck checkFirmwareFile (const juce::File& file, const juce::String& deviceName,
                                  juce::MemoryBlock& payload);

@@ -7,6 +7,8 @@
 
 namespace
 {
+constexpr float hintFontHeight = 14.0f;
+
 juce::Image loadImage (const char* data, int size)
 {
     return juce::ImageCache::getFromMemory (data, size);
@@ -24,6 +26,12 @@ KVNoDevice::KVNoDevice()
     statusLabel.setJustificationType (juce::Justification::centred);
     statusLabel.setColour (juce::Label::textColourId, Palette::accent);
     statusLabel.setEditable (false);
+
+    addAndMakeVisible (hintLabel);
+    hintLabel.setFont (juce::Font (hintFontHeight, juce::Font::plain));
+    hintLabel.setJustificationType (juce::Justification::centred);
+    hintLabel.setColour (juce::Label::textColourId, Palette::accent);
+    hintLabel.setEditable (false);
 
     const auto buttonImage = loadImage (TesselImages::firmware_button_png, TesselImages::firmware_button_pngSize);
     firmwareButton.setImages (true, true, true,
@@ -51,6 +59,7 @@ void KVNoDevice::resized()
 {
     background.setBounds (0, 0, getWidth(), getHeight());
     statusLabel.setBounds (100, 300, 580, 50);
+    hintLabel.setBounds (40, 348, 700, 40);
     firmwareButton.setBounds (270, 215, 238, 58);
 }
 

@@ -27,6 +27,10 @@ public:
 
     juce::Label statusLabel;
 
+    /** Under the status line: what the user can do when a pedal is found but
+        cannot be used; empty otherwise. */
+    juce::Label hintLabel;
+
     /** Product name of the device last matched; firmware files are checked against it. */
     juce::String deviceName;
 

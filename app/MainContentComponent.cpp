@@ -6,6 +6,7 @@
 #include "app/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
+#include "app/ReplyDecoder.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -26,6 +27,14 @@ struct PageSize
 constexpr PageSize ampPageSize { 741, 517 };
 constexpr PageSize modPageSize { 741, 536 };
 constexpr PageSize dlyPageSize { 741, 536 };
+
+const juce::String pedalSilentMessage { "The pedal does not answer." };
+const juce::String reconnectHint { "Please disconnect it and connect it again." };
+const juce::String pedalInaccessibleMessage { "Pedal found, but it cannot be opened." };
+const juce::String udevRuleHint {
+    "Allow access with the udev rule that \"cmake --install\" installs, then run\n"
+    "sudo udevadm control --reload-rules && sudo udevadm trigger and connect the pedal again."
+};
 
 } // namespace
 
@@ -57,6 +66,8 @@ MainContentComponent::MainContentComponent()
     look.setColour (juce::ProgressBar::backgroundColourId, Palette::progressBarBackground);
     look.setColour (juce::ScrollBar::thumbColourId, Palette::scrollBarThumb);
 
+    identityWatch.onTimeout = [this] { identityTimedOut(); };
+
     startLiveLink (*this);
 }
 
@@ -65,12 +76,99 @@ MainContentComponent::~MainContentComponent()
     // The link's callbacks carry this hub as their context.
     stopLiveLink();
     stopTimer();
+    identityWatch.stopTimer();
     closeLoadingWindow();
 
     dlyView = nullptr;
     ampView = nullptr;
     noDevice = nullptr;
     modView = nullptr;
+}
+
+void MainContentComponent::pedalMatched (const juce::String& name)
+{
+    showConnectedDevice (name, false);
+
+    // A pedal that never answers would leave "Device Connected." up for ever.
+    identityWatch.requestsLeft = identityRequestRetries;
+    identityWatch.startTimer (identityTimeoutMs);
+}
+
+void MainContentComponent::identityArrived()
+{
+    identityWatch.stopTimer();
+}
+
+void MainContentComponent::identityTimedOut()
+{
+    if (identityWatch.requestsLeft > 0)
+    {
+        --identityWatch.requestsLeft;
+        sendLiveFrame (HidPacket::command (Command::identify));
+        return;
+    }
+
+    disconnect();
+    showProblem (pedalSilentMessage, reconnectHint);
+}
+
+void MainContentComponent::pedalInaccessible (const juce::String& name)
+{
+    SafePointer<MainContentComponent> hub (this);
+    juce::MessageManager::callAsync ([hub, name]
+    {
+        if (hub != nullptr)
+        {
+            hub->noDevice->deviceName = name;
+            hub->showProblem (pedalInaccessibleMessage, udevRuleHint);
+        }
+    });
+}
+
+void MainContentComponent::showProblem (const juce::String& status, const juce::String& hint)
+{
+    noDevice->firmwareButton.setVisible (false);
+    noDevice->statusLabel.setText (status, juce::dontSendNotification);
+    noDevice->hintLabel.setText (hint, juce::dontSendNotification);
+}
+
+void MainContentComponent::updateModeDeviceFound (const juce::String& name)
+{
+    // No link, but the page offers the firmware button and remembers the
+    // name to check firmware against.
+    showConnectedDevice (name, true);
+}
+
+void MainContentComponent::showConnectedDevice (const juce::String& name, bool showFirmwareButton)
+{
+    SafePointer<MainContentComponent> hub (this);
+
+    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
+    {
+        if (hub == nullptr)
+            return;
+
+        auto* page = hub->noDevice.get();
+        page->firmwareButton.setVisible (showFirmwareButton);
+        page->deviceName = name;
+        page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);
+        page->hintLabel.setText ({}, juce::dontSendNotification);
+    });
+}
+
+void MainContentComponent::reportArrived (uint8_t* report, long reportLength)
+{
+    MyInputCallback (this, kHidSuccess, nullptr, HidReportType::input, 0, report, reportLength);
+}
+
+void MainContentComponent::pedalRemoved()
+{
+    SafePointer<MainContentComponent> hub (this);
+    juce::MessageManager::callAsync ([hub]
+    {
+        if (hub != nullptr)
+            hub->disconnect();
+    });
 }
 
 void MainContentComponent::paint (juce::Graphics&)
@@ -198,6 +296,10 @@ void MainContentComponent::timerCallback()
     stopTimer();
     printf ("The pedal stopped sending patches after %d; keeping those.\n", awaitedRecord);
 
+    // The pedal is left in its transfer state otherwise, and bypass and tap
+    // tempo are never read.
+    sendEndOfDumpCommands();
+
     withVisibleEffectPage (*this, [] (auto& page)
     {
         page.patchList.updateContent();
@@ -258,26 +360,26 @@ void MainContentComponent::disconnect()
 {
     resetFirmwareWriter();
     stopTimer();
+    identityWatch.stopTimer();
 
     setSize (KVNoDevice::pageWidth, KVNoDevice::pageHeight);
     noDevice->setBounds (0, 0, KVNoDevice::pageWidth, KVNoDevice::pageHeight);
 
     noDevice->firmwareButton.setVisible (false);
     noDevice->statusLabel.setText ("No Device Connected.", juce::dontSendNotification);
+    noDevice->hintLabel.setText ({}, juce::dontSendNotification);
 
-    withVisibleEffectPage (*this, [] (auto& page)
+    // Every page, not only the visible one: a page hidden when a newer
+    // pedal replaced its own must not show that pedal's patches to the next.
+    forEachEffectPage (*this, [] (auto& page)
     {
         page.patchRecords.clear (true);
         page.patchRecords.minimiseStorageOverheads();
     });
 
-    switch (firstVisiblePage())
-    {
-        case kindAMP: ampView->algorithmListModel.ampNames.clear(); break;
-        case kindDLY: dlyView->algorithmListModel.dlyNames.clear(); break;
-        case kindMOD: modView->algorithmListModel.modNames.clear(); break;
-        default: break;
-    }
+    ampView->algorithmListModel.ampNames.clear();
+    dlyView->algorithmListModel.dlyNames.clear();
+    modView->algorithmListModel.modNames.clear();
 
     for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), modView.get() })
         page->setVisible (false);

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "app/PatchRecord.h"
+#include "device/LiveLink.h"
 
 class KVNoDevice;
 class KVAMPView;
@@ -18,6 +19,7 @@ class PromptWindow;
     to the no-device page when the pedal goes away. It keeps no current page:
     it acts on the first visible page in the order AMP, DLY, MOD, CAB. */
 class MainContentComponent : public juce::Component,
+                             private LiveLinkListener,
                              private juce::Timer
 {
 public:
@@ -44,6 +46,9 @@ public:
         call more than once in a row. */
     void disconnect();
 
+    /** The reply decoder has the pedal's identity: it answers. */
+    void identityArrived();
+
     /** Whether the first visible page already holds a record with this index. */
     bool holdsRecord (int index) const;
 
@@ -66,7 +71,23 @@ public:
     static inline int recordTimeoutMs = 2000;
     static constexpr int recordRequestRetries = 3;
 
+    /** How long a newly linked pedal has to answer the identify command, and
+        how often it is asked again before the user is told it doesn't answer. */
+    static inline int identityTimeoutMs = 2000;
+    static constexpr int identityRequestRetries = 3;
+
 private:
+    // What the live link reports; the notices reach the window later, from the message loop.
+    void pedalMatched (const juce::String& name) override;
+    void updateModeDeviceFound (const juce::String& name) override;
+    void reportArrived (uint8_t* report, long reportLength) override;
+    void pedalInaccessible (const juce::String& name) override;
+    void pedalRemoved() override;
+
+    /** The no-device page tells that a device is connected; the firmware
+        button shows only for a pedal in its update mode. */
+    void showConnectedDevice (const juce::String& name, bool showFirmwareButton);
+
     template <typename Page>
     void storeRecord (Page& page, const std::array<uint8_t, PatchRecord::maxSize>& record);
 
@@ -74,8 +95,22 @@ private:
     void waitForRecord (int index);
     void timerCallback() override;
 
+    void identityTimedOut();
+
+    /** Tells on the no-device page what stands between the user and the pedal. */
+    void showProblem (const juce::String& status, const juce::String& hint);
+
     int awaitedRecord = -1;
     int requestsLeft = 0;
+
+    struct IdentityWatch : juce::Timer
+    {
+        std::function<void()> onTimeout;
+        int requestsLeft = 0;
+        void timerCallback() override { onTimeout(); }
+    };
+
+    IdentityWatch identityWatch;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainContentComponent)
 };

@@ -22,6 +22,15 @@ bool withVisibleEffectPage (MainContentComponent& hub, Action&& action)
     }
 }
 
+/** Runs `action` with each of the AMP, DLY and MOD pages, visible or not. */
+template <typename Action>
+void forEachEffectPage (MainContentComponent& hub, Action&& action)
+{
+    action (*hub.ampView);
+    action (*hub.dlyView);
+    action (*hub.modView);
+}
+
 /** The DLY page if it is visible, else the MOD page if that is, else null:
     where the tap-tempo and expression-pedal reports go. */
 inline KVEffectPage* visibleTempoPage (MainContentComponent& hub)

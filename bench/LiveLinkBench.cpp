@@ -3,7 +3,7 @@
 #include "app/MainContentComponent.h"
 #include "device/ProtocolCodes.h"
 #include "device/LiveLink.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 

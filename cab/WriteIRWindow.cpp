@@ -7,7 +7,6 @@
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
 #include "device/TransferLink.h"
 #include "ui/Dialogs.h"
 
@@ -34,8 +33,7 @@ juce::String FactoryReset::blockStatus (int block)
 //==============================================================================
 WriteIRWindow::WriteIRWindow()
     : ThreadWithProgressWindow (FactoryReset::title, true, false, 10000, {}, nullptr),
-      pedal (Device == kindCAB ? deviceRef.load() : nullptr),
-      pedalLinkNumber (linkedPedalCount.load())
+      askedOfCab (Device == kindCAB)
 {
     ++liveJobs;
     setStatusMessage (FactoryReset::status);
@@ -63,7 +61,7 @@ bool WriteIRWindow::samePedalLinked() const
     // The pedal kind is the message thread's; the job's thread compares the
     // device alone.
     const auto kindStillCab = ! juce::MessageManager::getInstance()->isThisTheMessageThread() || Device == kindCAB;
-    return pedal != nullptr && deviceRef.load() == pedal && linkedPedalCount.load() == pedalLinkNumber && kindStillCab;
+    return askedOfCab && session.isIntact() && kindStillCab;
 }
 
 void WriteIRWindow::setStatus (const juce::String& text)

@@ -8,6 +8,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/HidPacket.h"
+#include "device/LiveLink.h"
 #include "device/platform/HidManager.h"
 
 // The CAB pedal's factory reset: the whole of the pedal's external flash (its
@@ -80,8 +81,8 @@ private:
         other: a pedal plugged in meanwhile must not lose its settings. */
     bool samePedalLinked() const;
 
-    const HidDeviceRef pedal;
-    const uint32_t pedalLinkNumber;
+    const LinkSession session;
+    const bool askedOfCab;
 
     std::vector<uint8_t> image;
 

@@ -2,7 +2,6 @@
 
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
 
 namespace
 {

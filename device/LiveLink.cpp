@@ -3,19 +3,21 @@
 #include <cstdio>
 #include <map>
 
-#include "app/KVNoDevice.h"
-#include "app/MainContentComponent.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+
+uint32_t Device = kindNone;
 
 std::atomic<HidDeviceRef> deviceRef { nullptr };
-std::atomic<uint32_t> linkedPedalCount { 0 };
 HidManager* managerRef = nullptr;
 std::function<std::unique_ptr<HidManager>()> hidManagerFactory = [] { return createPlatformHidManager(); };
 
 namespace
 {
 std::unique_ptr<HidManager> liveManager;
+
+// Moves on whenever the link changes hands or a frame fails to reach the
+// pedal, which ends every LinkSession begun before.
+std::atomic<uint32_t> linkGeneration { 0 };
 
 // Each pedal's input buffer belongs to the link for as long as the device is
 // attached; a newer pedal gets its own.
@@ -38,24 +40,28 @@ juce::String productNameOf (HidDeviceRef device)
     return returnCFString (product);
 }
 
-void showOnNoDevicePage (void* context, const juce::String& name, bool showFirmwareButton)
+LiveLinkListener& listenerOf (void* context)
 {
-    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
+    return *static_cast<LiveLinkListener*> (context);
+}
 
-    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
-    {
-        if (hub == nullptr)
-            return;
-
-        auto* page = hub->noDevice.get();
-        page->firmwareButton.setVisible (showFirmwareButton);
-        page->deviceName = name;
-        page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);
-    });
+void deliverReport (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
+{
+    listenerOf (context).reportArrived (report, reportLength);
 }
 } // namespace
 
-void startLiveLink (MainContentComponent& hub)
+LinkSession::LinkSession()
+    : device (deviceRef.load()), generation (linkGeneration.load())
+{
+}
+
+bool LinkSession::isIntact() const
+{
+    return device != nullptr && deviceRef.load() == device && linkGeneration.load() == generation;
+}
+
+void startLiveLink (LiveLinkListener& listener)
 {
     stopLiveLink();
 
@@ -66,8 +72,8 @@ void startLiveLink (MainContentComponent& hub)
         return;
 
     managerRef->setDeviceMatching (Usb::manufacturer);
-    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &hub);
-    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &hub);
+    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &listener);
+    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &listener);
 
     if (managerRef->open() != kHidSuccess)
         printf ("The USB device watcher could not start; no pedal will be found.\n");
@@ -76,6 +82,7 @@ void startLiveLink (MainContentComponent& hub)
 void stopLiveLink()
 {
     deviceRef = nullptr;
+    ++linkGeneration;
     managerRef = nullptr;
     liveManager.reset();
     inputBuffers.clear();
@@ -88,7 +95,10 @@ void sendLiveFrame (const HidPacket& packet)
         return;
 
     if (device->setReport (HidReportType::output, 0, packet.data(), HidPacket::size) != kHidSuccess)
+    {
         printf ("error");
+        ++linkGeneration;
+    }
 }
 
 juce::String returnCFString (const juce::String& text)
@@ -114,39 +124,46 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
 
     if (vendorId == Usb::updateModeVendorId && productId == Usb::updateModeProductId)
     {
-        // A pedal in its update mode: no link, but the page offers the
-        // firmware button and remembers the name to check firmware against.
-        showOnNoDevicePage (context, productNameOf (device), true);
+        // A pedal in its update mode is told about but never linked.
+        listenerOf (context).updateModeDeviceFound (productNameOf (device));
         return;
     }
 
     if (vendorId != Usb::korvelVendorId || productId < Usb::firstPedalProductId || productId > Usb::lastPedalProductId)
         return;
 
-    showOnNoDevicePage (context, trimProductName (productNameOf (device)), false);
+    const auto name = trimProductName (productNameOf (device));
 
-    ++linkedPedalCount;
+    if (! device->isAccessible())
+    {
+        listenerOf (context).pedalInaccessible (name);
+        return;
+    }
+
+    listenerOf (context).pedalMatched (name);
+
     deviceRef = device;
+    ++linkGeneration;
 
     auto& buffer = inputBuffers[device];
     buffer.reset (new uint8_t[HidPacket::size]());
-    device->registerInputReportCallback (buffer.get(), HidPacket::size, MyInputCallback, context);
+    device->registerInputReportCallback (buffer.get(), HidPacket::size, deliverReport, context);
 
     sendLiveFrame (HidPacket::command (Command::identify));
 }
 
 void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef device)
 {
-    deviceRef = nullptr;
-
     // The manager keeps the device alive until this callback returns, and
     // reports from it can no longer arrive, so its buffer can go now.
     inputBuffers.erase (device);
 
-    juce::Component::SafePointer<MainContentComponent> hub (static_cast<MainContentComponent*> (context));
-    juce::MessageManager::callAsync ([hub]
-    {
-        if (hub != nullptr)
-            hub->disconnect();
-    });
+    // A pedal that a newer one replaced goes quietly: the newer stays linked.
+    const auto* linked = deviceRef.load();
+    if (linked != nullptr && linked != device)
+        return;
+
+    deviceRef = nullptr;
+    ++linkGeneration;
+    listenerOf (context).pedalRemoved();
 }

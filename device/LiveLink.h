@@ -7,7 +7,50 @@
 #include "device/HidPacket.h"
 #include "device/platform/HidManager.h"
 
-class MainContentComponent;
+/** What the live link tells the window above it. The link only finds and
+    follows the pedal; what a pedal or a report means for the window is
+    decided up there. Every call comes on the message thread. */
+class LiveLinkListener
+{
+public:
+    virtual ~LiveLinkListener() = default;
+
+    /** A pedal in its normal mode has been matched and linked; `name` is its
+        product name without the manufacturer's prefix. */
+    virtual void pedalMatched (const juce::String& name) = 0;
+
+    /** A pedal waiting in its update mode has been found; it is not linked. */
+    virtual void updateModeDeviceFound (const juce::String& name) = 0;
+
+    /** One input report from the linked pedal, checksum not yet checked. */
+    virtual void reportArrived (uint8_t* report, long reportLength) = 0;
+
+    /** A pedal has been found that this user may not open; it is not linked. */
+    virtual void pedalInaccessible (const juce::String& name) = 0;
+
+    /** The linked pedal has been removed, or, with none linked, any device
+        that was told about. The removal of a pedal that a newer one has
+        replaced is not told: the newer stays linked. */
+    virtual void pedalRemoved() = 0;
+};
+
+/** Which pedal was linked when an operation began. An operation that waits
+    for the user (a prompt, a chooser) or sends a run of frames asks it
+    afterwards whether that pedal is still linked and has taken every frame
+    sent since; the message loop runs during a modal wait, so the pedal may
+    have gone or been replaced meanwhile. */
+class LinkSession
+{
+public:
+    LinkSession();
+
+    /** True while the same pedal is linked and no send to it has failed. */
+    bool isIntact() const;
+
+private:
+    HidDeviceRef device;
+    uint32_t generation;
+};
 
 // The live link: the one pedal the editor works with, followed through the
 // platform's HID manager. Everything here runs on the message thread; the
@@ -17,10 +60,9 @@ class MainContentComponent;
 /** The live pedal, or null while none is linked. */
 extern std::atomic<HidDeviceRef> deviceRef;
 
-/** Counts the pedals the live link has taken. A job that spans a removal
-    compares it to tell the pedal it started with from one plugged in since
-    (which may even get the same device reference). */
-extern std::atomic<uint32_t> linkedPedalCount;
+/** The kind of the identified pedal (a DeviceKind). Only the identity reply
+    writes it; after a removal it keeps the last kind until the next one. */
+extern uint32_t Device;
 
 /** The HID manager of the live link, created once at start-up. */
 extern HidManager* managerRef;
@@ -29,15 +71,16 @@ extern HidManager* managerRef;
 extern std::function<std::unique_ptr<HidManager>()> hidManagerFactory;
 
 /** Creates the HID manager, filters it to our manufacturer and registers the
-    matching and removal callbacks with the hub as their context. A pedal that
-    is already plugged in is reported once the message loop runs. */
-void startLiveLink (MainContentComponent& hub);
+    matching and removal callbacks with the listener as their context. A pedal
+    that is already plugged in is reported once the message loop runs. */
+void startLiveLink (LiveLinkListener& listener);
 
 /** Drops the HID manager (and with it every device it reported). */
 void stopLiveLink();
 
 /** The live sending path: sends the frame as output report 0 on deviceRef.
-    With no pedal nothing is sent; a failed send prints "error". */
+    With no pedal nothing is sent; a failed send prints "error" and ends
+    every LinkSession open at the time. */
 void sendLiveFrame (const HidPacket& packet);
 
 void Handle_DeviceMatchingCallback (void* context, HidResult result, void* sender, HidDeviceRef device);

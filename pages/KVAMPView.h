@@ -6,7 +6,7 @@
 
 #include "app/PatchRecord.h"
 #include "ui/KVLookAndFeel.h"
-#include "ui/KVSourceItemListboxContents.h"
+#include "pages/KVSourceItemListboxContents.h"
 
 class KVNoDevice;
 

@@ -9,7 +9,28 @@ namespace
 constexpr int knobTextBoxWidth = 50;
 constexpr int knobTextBoxHeight = 20;
 constexpr int knobMaximum = 99;
+constexpr float descriptionFontHeight = 12.0f;
 } // namespace
+
+juce::Font slantedFont (float height)
+{
+    juce::Font font (height, juce::Font::italic);
+
+   #if JUCE_LINUX
+    // JUCE asks for a style named "Italic" and draws upright when there is
+    // none; Debian's default sans face names its slanted style "Oblique".
+    if (auto typeface = font.getTypefacePtr())
+    {
+        const auto family = typeface->getName();
+        const auto styles = juce::Font::findAllTypefaceStyles (family);
+
+        if (! styles.contains ("Italic") && styles.contains ("Oblique"))
+            return juce::Font (family, "Oblique", height);
+    }
+   #endif
+
+    return font;
+}
 
 juce::Image picture (const char* data, int size)
 {
@@ -63,7 +84,7 @@ void setUpDescriptionBox (juce::TextEditor& box)
     box.setScrollbarsShown (true);
     box.setCaretVisible (false);
     box.setPopupMenuEnabled (false);
-    box.setFont (juce::Font (12.0f, juce::Font::italic));
+    box.setFont (slantedFont (descriptionFontHeight));
     box.applyColourToAllText (Palette::lightText);
     box.setColour (juce::TextEditor::textColourId, Palette::lightText);
     box.setColour (juce::TextEditor::backgroundColourId, Palette::transparent);
@@ -94,8 +115,16 @@ void setUpList (juce::ListBox& list, juce::ListBoxModel& model, int rowHeight)
 void selectRowQuietly (juce::ListBox& list, int row, bool scrollIntoView)
 {
     auto* model = list.getModel();
-    if (model == nullptr || row < 0 || row >= model->getNumRows())
+    if (model == nullptr)
         return;
+
+    // A row the list doesn't have leaves none selected, rather than an old
+    // selection that no longer matches what the page shows.
+    if (row < 0 || row >= model->getNumRows())
+    {
+        list.setSelectedRows ({}, juce::dontSendNotification);
+        return;
+    }
 
     juce::SparseSet<int> rows;
     rows.addRange ({ row, row + 1 });

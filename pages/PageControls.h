@@ -23,6 +23,9 @@ void setUpSwitch (juce::ImageButton& button, const juce::Image& normal, const ju
 /** A rotary knob 0 .. 99 with its value box below. */
 void setUpKnob (juce::Slider& knob, juce::LookAndFeel& look, juce::Slider::Listener& listener);
 
+/** The italic face of the default font, slanted on every platform. */
+juce::Font slantedFont (float height);
+
 /** The read-only description box. */
 void setUpDescriptionBox (juce::TextEditor& box);
 
@@ -32,7 +35,7 @@ void setUpVersionLabel (juce::Label& label);
 void setUpList (juce::ListBox& list, juce::ListBoxModel& model, int rowHeight);
 
 /** Selects one row without telling the list's model, so nothing is sent to
-    the pedal; rows outside the list are ignored. */
+    the pedal; a row outside the list leaves no row selected. */
 void selectRowQuietly (juce::ListBox& list, int row, bool scrollIntoView);
 
 /** The menus the Set, Import and Export buttons open; the chosen id (0 when
@@ -41,6 +44,10 @@ template <typename Page>
 void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page);
 
 juce::PopupMenu buildMenu (const juce::StringArray& items, juce::LookAndFeel& look);
+
+/** Told when the pedal an operation began with has gone by the time the user
+    has answered its prompt or chooser. */
+const juce::String pedalMissingMessage { "The pedal is not connected. Please connect it and try again." };
 
 const juce::StringArray setMenuItems { "Firmware Update", "About KORVEL", "Feedback", "Factory Reset" };
 const juce::StringArray importMenuItems { "Import One Patch", "Import All Patches" };

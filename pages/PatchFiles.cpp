@@ -3,9 +3,11 @@
 #include <cstdio>
 
 #include "device/CommandSenders.h"
+#include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
+#include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
 namespace PatchFiles
@@ -84,8 +86,16 @@ void exportPatches (int result, Page& page)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
 
+    const LinkSession session;
+    const int count = page.patchRecords.size();
     const int selected = page.patchList.getSelectedRow (0);
-    if (result == onePatch && ! juce::isPositiveAndBelow (selected, page.patchRecords.size()))
+    const auto hasRecords = [&]
+    {
+        return result == onePatch ? juce::isPositiveAndBelow (selected, page.patchRecords.size())
+                                  : page.patchRecords.size() == count;
+    };
+
+    if (! hasRecords())
     {
         tell (noPatchSelectedMessage);
         return;
@@ -93,8 +103,25 @@ void exportPatches (int result, Page& page)
 
     tell (exportPrompt);
 
+    // The prompt and the chooser run the message loop: the pedal may have
+    // gone, taking the page's records with it.
+    const auto stillThere = [&]
+    {
+        if (! session.isIntact())
+            tell (PageControls::pedalMissingMessage);
+        else if (! hasRecords())
+            tell (noPatchSelectedMessage);
+        else
+            return true;
+
+        return false;
+    };
+
+    if (! stillThere())
+        return;
+
     const auto file = Dialogs::chooseFileToSave (filePattern);
-    if (file == juce::File())
+    if (file == juce::File() || ! stillThere())
         return;
 
     juce::MemoryBlock data;
@@ -113,11 +140,15 @@ void exportPatches (int result, Page& page)
 }
 
 template <typename Page>
+void importAll (Page& page, const uint8_t* bytes, int selected);
+
+template <typename Page>
 void importPatches (int result, Page& page)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
     const auto& format = formatOf (&page);
 
+    const LinkSession session;
     const int selected = page.patchList.getSelectedRow (0);
     if (result == onePatch && selected < 0)
     {
@@ -127,24 +158,35 @@ void importPatches (int result, Page& page)
 
     tell (format.importPrompt);
 
+    if (! session.isIntact())
+    {
+        tell (PageControls::pedalMissingMessage);
+        return;
+    }
+
     const auto file = Dialogs::chooseFileToOpen (filePattern);
     if (file == juce::File())
         return;
+
+    if (! session.isIntact())
+    {
+        tell (PageControls::pedalMissingMessage);
+        return;
+    }
 
     const auto count = page.patchRecords.size();
     const auto expectedSize = (juce::int64) (result == onePatch ? 1 : count) * Shape::size;
     const auto size = file.existsAsFile() ? file.getSize() : 0;
 
-    if (size != expectedSize)
+    // A file that can't be read whole is refused as well: read as zeros, it
+    // would overwrite the pedal's patches.
+    juce::MemoryBlock data;
+    if (size != expectedSize
+        || (size > 0 && (! file.loadFileAsData (data) || (juce::int64) data.getSize() != size)))
     {
         tell (wrongFileMessage);
         return;
     }
-
-    juce::MemoryBlock data;
-    if (size > 0 && ! file.loadFileAsData (data))
-        data.setSize ((size_t) size, true);   // unreadable bytes count as 0
-    data.ensureSize ((size_t) size, true);
 
     const auto* bytes = static_cast<const uint8_t*> (data.getData());
 
@@ -152,8 +194,23 @@ void importPatches (int result, Page& page)
     {
         writeRecord (selected, bytes, Shape::size);
         DEVICEHID_DEBUG_SET_PATCH (selected);
-        return;
     }
+    else
+    {
+        importAll (page, bytes, selected);
+    }
+
+    // A pedal pulled out part-way has taken only some of what was sent.
+    if (! session.isIntact())
+        tell (importIncompleteMessage);
+}
+
+template <typename Page>
+void importAll (Page& page, const uint8_t* bytes, int selected)
+{
+    using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
+    const auto& format = formatOf (&page);
+    const auto count = page.patchRecords.size();
 
     for (int i = 0; i < count; ++i)
     {

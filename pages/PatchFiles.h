@@ -15,7 +15,10 @@ enum MenuItem
     allPatches = 2
 };
 
-const juce::String filePattern { "*.Tessel" };
+// The Linux choosers (zenity, kdialog) match patterns case-sensitively; the
+// bracket form lets them show the suffix in any letter case, the plain ones
+// serve JUCE's own chooser, which knows no brackets.
+const juce::String filePattern { "*.tessel;*.Tessel;*.TESSEL;*.[tT][eE][sS][sS][eE][lL]" };
 
 const juce::String exportPrompt {
     "All exported patches will be stored as a \".tessel\" file. Click \"OK\" to enter a file name and select an "
@@ -28,6 +31,9 @@ const juce::String wrongFileMessage {
 const juce::String ampImportPrompt { "Please select a patch file (must have a \".tessel\" extension)." };
 const juce::String effectImportPrompt { "Please select a patch file (with a \".tessel\" suffix)." };
 const juce::String noPatchSelectedMessage { "Please select a patch in the patch list first." };
+const juce::String importIncompleteMessage {
+    "The import did not complete. Please reconnect the pedal and import the patches again."
+};
 const juce::String exportFailedMessage {
     "The patch file could not be written. Please check that the folder can be written to and has free space, then "
     "try again."

@@ -2,9 +2,11 @@
 
 #include "app/KVNoDevice.h"
 #include "device/CommandSenders.h"
+#include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
+#include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
 namespace
@@ -15,11 +17,24 @@ void confirmUpdate (int result)
         usbInsertHidUpdate();
 }
 
+/** After a modal wait: whether the pedal the menu was opened for is still
+    the one linked; if not, the user is told and nothing is sent. */
+bool stillLinked (const LinkSession& session)
+{
+    if (session.isIntact())
+        return true;
+
+    Dialogs::showMessage ({}, PageControls::pedalMissingMessage);
+    return false;
+}
+
 template <typename Page>
 void chooseSetMenuItem (int result, Page* page)
 {
     if (page == nullptr)
         return;
+
+    const LinkSession session;
 
     switch (result)
     {
@@ -35,8 +50,11 @@ void chooseSetMenuItem (int result, Page* page)
                 return;
 
             juce::Component::SafePointer<Page> safePage (page);
-            Dialogs::showOkCancelBoxAsync ("Update?", {}, [safePage] (int answer)
+            Dialogs::showOkCancelBoxAsync ("Update?", {}, [safePage, session] (int answer)
             {
+                if (answer == 1 && ! stillLinked (session))
+                    return;
+
                 if (auto* p = safePage.getComponent())
                     alertBoxResultChosen (answer, p);
             });
@@ -47,7 +65,9 @@ void chooseSetMenuItem (int result, Page* page)
         case SetMenu::feedback: Dialogs::openLink (juce::URL (SetMenu::feedbackMail)); break;
 
         case SetMenu::factoryReset:
-            if (Dialogs::askOkCancel ({}, "Are you sure you want to execute a factory reset?"))
+            // The answer may come from the next pedal's owner: the reset
+            // goes only to the pedal the question was asked about.
+            if (Dialogs::askOkCancel ({}, "Are you sure you want to execute a factory reset?") && stillLinked (session))
                 DEVICEHID_DEBUG_FACTORY();
             break;
 

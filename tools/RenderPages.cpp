@@ -48,6 +48,15 @@ bool renderPages (const juce::File& directory)
     }
 
     {
+        // A pedal this user may not open: the page says how to allow it.
+        tessel::test::EditorHarness editor;
+        auto usb = tessel::sim::PedalSimulator::create (kindAMP)->identity();
+        usb.accessible = false;
+        editor.plugIn (std::make_shared<tessel::sim::PedalSimulator> (kindAMP, usb));
+        ok &= save (editor.hub(), directory.getChildFile ("no_device_no_access.png"));
+    }
+
+    {
         tessel::test::EditorHarness editor;
         auto pedal = editor.connect (kindAMP);
         pedal->selectPatchOnPedal (6);

@@ -57,6 +57,11 @@ public:
     /** From now on each input report of this device is copied into buffer
         (up to length bytes) and the callback runs, on the message thread. */
     virtual void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) = 0;
+
+    /** False when the system shows the device but won't let this user open
+        it (on Linux: no udev rule grants access to its node). Such a device
+        is still reported, so the user can be told; every send to it fails. */
+    virtual bool isAccessible() const { return true; }
 };
 
 /** Finds the devices of one manufacturer and follows them while the program runs. */

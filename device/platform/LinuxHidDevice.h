@@ -26,6 +26,7 @@ public:
     bool getStringProperty (const char* key, juce::String& value) const override;
     HidResult setReport (HidReportType type, uint32_t reportID, const uint8_t* data, long length) override;
     void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) override;
+    bool isAccessible() const override { return isOpen(); }
 
     /** Takes over an open, non-blocking descriptor of the device node. */
     void adoptFd (int fileDescriptor);

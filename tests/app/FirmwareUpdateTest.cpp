@@ -167,6 +167,7 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
         { "length and sum wrong", edited (lengthAndSum), FirmwareCheck::wrongLength },
         { "checksum off by one", edited ([] (uint8_t* b) { ++b[14]; }), FirmwareCheck::wrongChecksum },
         { "checksum with a high byte", edited ([] (uint8_t* b) { b[15] = 1; }), FirmwareCheck::wrongChecksum },
+        { "no program at all", write (firmware ({})), FirmwareCheck::emptyPayload },
         { "shorter than a header", write (juce::MemoryBlock (47, true)), FirmwareCheck::tooShort },
         { "a byte too large, and for another pedal", write (firmware (payloadOf (UpdateMode::maxProgramSize + 1), "OTHER")),
           FirmwareCheck::tooLarge },
@@ -194,9 +195,12 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
         EXPECT_EQ (messages().size(), 2u);
     }
 
-    // Names match byte for byte up to their end. One filling all 16 bytes has
-    // no NUL: it is compared whole, never read on into the reserved bytes.
-    const std::tuple<const char*, const char*, bool> names[] = {
+    // Names match byte for byte up to their end, bytes of 0x80 and above
+    // included. One filling all 16 bytes has no NUL: it is compared whole,
+    // never read on into the reserved bytes.
+    const juce::String accented (juce::CharPointer_UTF8 ("TESSEL \xc3\x89" "CHO"));
+    const std::tuple<juce::String, juce::String, bool> names[] = {
+        { accented, accented, true }, { accented, "TESSEL ECHO", false },
         { "TESSEL AMP MK 2", "TESSEL AMP MK 2", true }, { "TESSEL AMP MK 2", "TESSEL AMP MK 2 ", false },
         { "TESSEL AMP MK 2", "TESSEL AMP MK", false }, { "TESSEL AMP MK II", "TESSEL AMP MK II", true },
         { "TESSEL AMP MK II", "TESSEL AMP MK IIxxxx", false }, { "TESSEL AMP MK II", "TESSEL AMP MK I", false },
@@ -273,7 +277,7 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
 //==============================================================================
 TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLastFillTheProgramFlash)
 {
-    for (size_t size : { 0, 1, 20, 41, 60, 4099 })
+    for (size_t size : { 1, 20, 41, 60, 4099 })
     {
         SCOPED_TRACE ((int) size);
         const auto blocks = (size + 19) / 20;

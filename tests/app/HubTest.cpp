@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
+#include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 
+using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
 
@@ -67,6 +69,41 @@ TEST (Hub, KnobReportsOutsideThePagesKnobsAreIgnored)
     // Values beyond a knob's range are held to it.
     h.hub().SetSliderValue (0, 200);
     EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
+}
+
+TEST (Hub, APedalReplacedByAnotherLeavesNothingBehindForTheNextOfItsKind)
+{
+    EditorHarness h;
+    auto amp = h.connect (kindAMP, 12);
+    auto dly = h.connect (kindDLY, 3);
+    h.unplug (amp);
+    h.unplug (dly);
+
+    auto& page = h.ampPage();
+    EXPECT_EQ (page.patchRecords.size(), 0);
+    EXPECT_TRUE (page.algorithmListModel.ampNames.isEmpty());
+
+    auto next = h.connect (kindAMP, 4);
+    EXPECT_EQ (page.patchRecords.size(), 4);
+    EXPECT_EQ (page.algorithmListModel.ampNames, next->algorithmNames());
+}
+
+TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
+{
+    EditorHarness h;
+    auto usb = PedalSimulator::create (kindAMP)->identity();
+    usb.accessible = false;
+    auto pedal = std::make_shared<PedalSimulator> (kindAMP, usb);
+
+    h.plugIn (pedal);
+    EXPECT_EQ (deviceRef.load(), nullptr);
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "Pedal found, but it cannot be opened.");
+    const auto hint = h.noDevicePage().hintLabel.getText();
+    EXPECT_TRUE (hint.contains ("cmake --install") && hint.contains ("udevadm trigger")) << hint;
+
+    h.unplug (pedal);
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
+    EXPECT_TRUE (h.noDevicePage().hintLabel.getText().isEmpty());
 }
 
 TEST (Hub, DisconnectingTwiceIsHarmless)

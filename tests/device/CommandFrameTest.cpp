@@ -6,7 +6,7 @@
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "support/EditorHarness.h"
 
 using tessel::test::EditorHarness;

@@ -1,9 +1,11 @@
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
 #include "app/PromptWindow.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 
@@ -167,6 +169,54 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
     // What arrived stays on the page.
     EXPECT_EQ (h.ampPage().patchRecords.size(), 3);
     EXPECT_EQ (h.ampPage().patchList.getModel()->getNumRows(), 3);
+
+    // And the dump is ended on the pedal as a completed one is.
+    const auto sent = wire (*pedal);
+    const auto was = [&] (int code, int arg)
+    { return std::any_of (sent.begin(), sent.end(), [=] (Sent s) { return s.code == code && s.arg == arg; }); };
+    EXPECT_TRUE (was (Command::transferState, 0)) << "left in the transfer state";
+    EXPECT_TRUE (was (Command::getBypass, -1)) << "bypass never read";
+}
+
+TEST (ConnectionSequence, LateNamesAndRecordsNoPageCanTakeChangeNothing)
+{
+    EditorHarness h;
+    auto pedal = h.connect (kindAMP, 1);
+    auto& page = h.ampPage();
+    const auto names = page.algorithmListModel.ampNames;
+    pedal->clearReceivedFrames();
+
+    // A name after the name loop, and a record far outside the pedal's patches.
+    pedal->sendReport (HidPacket::command (Reply::algorithmName, { names.size(), 0, 'X' }));
+    pedal->sendReport (HidPacket::command (Reply::presetRecord, { 1, 0, 200, 1, 2, 3, 4, 5, 1, 0 }));
+    pumpPending();
+
+    EXPECT_EQ (page.algorithmListModel.ampNames, names);
+    EXPECT_EQ (page.patchRecords.size(), 1);
+    EXPECT_EQ (h.hub().loadingWindow, nullptr);
+
+    // The pedal's only record while no page is shown: no end of the dump to
+    // answer, so it is not asked for again and again.
+    h.hub().disconnect();
+    pedal->sendReport (HidPacket::command (Reply::presetRecord, { 1, 0, 0, 1, 2, 3, 4, 5, 1, 0 }));
+    EXPECT_FALSE (pumpUntil ([&] { return ! pedal->receivedFrames().empty(); }, 300)) << "the dump's end was sent";
+    h.bus.unplug (pedal);
+}
+
+TEST (ConnectionSequence, APedalThatNeverAnswersIsAskedAgainThenTheUserIsTold)
+{
+    EditorHarness h;
+    const juce::ScopedValueSetter<int> quickly (MainContentComponent::identityTimeoutMs, 50);
+
+    auto pedal = PedalSimulator::create (kindAMP);
+    for (int i = 0; i <= MainContentComponent::identityRequestRetries; ++i)
+        pedal->injectFault (Fault::noAnswer, Command::identify);
+
+    h.plugIn (pedal);
+    auto& status = h.noDevicePage().statusLabel;
+    EXPECT_TRUE (pumpUntil ([&] { return status.getText() == "The pedal does not answer."; }, 5000));
+    EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
+    EXPECT_EQ ((int) wire (*pedal).size(), 1 + MainContentComponent::identityRequestRetries);
 }
 
 TEST (ConnectionSequence, DamagedAndUnknownReportsAreDroppedWithoutHarm)

@@ -2,7 +2,7 @@
 
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "support/EditorHarness.h"
 
 using tessel::sim::PedalSimulator;
@@ -153,7 +153,7 @@ TEST (LiveLink, UnpluggingALinkedPedalReturnsToTheNoDevicePage)
     EXPECT_EQ (Device, (uint32_t) kindAMP);
 }
 
-TEST (LiveLink, ANewerPedalReplacesTheOlderAndEitherRemovalUnlinks)
+TEST (LiveLink, ANewerPedalReplacesTheOlderAndOnlyItsOwnRemovalUnlinksIt)
 {
     EditorHarness h;
     auto first = h.plugIn (kindAMP);
@@ -167,8 +167,15 @@ TEST (LiveLink, ANewerPedalReplacesTheOlderAndEitherRemovalUnlinks)
     EXPECT_TRUE (first->receivedFrames().empty());
     EXPECT_EQ (second->receivedFrames().size(), 1u);
 
-    // Removing any matching device drops the link, as the pedal can't be told apart.
+    // Pulling out the older one leaves the newer linked, and it still answers.
+    const auto* linked = deviceRef.load();
     h.unplug (first);
+    EXPECT_EQ (deviceRef.load(), linked);
+    EXPECT_EQ (h.hub().firstVisiblePage(), (uint32_t) kindMOD);
+    sendLiveFrame (HidPacket::command (Command::save));
+    EXPECT_EQ (second->receivedFrames().size(), 2u);
+
+    h.unplug (second);
     EXPECT_EQ (deviceRef.load(), nullptr);
     EXPECT_EQ (status (h), "No Device Connected.");
 }

@@ -111,6 +111,16 @@ TEST (AmpPage, AlgorithmsChosenOnScreenOrOnThePedalShowTheirDescription)
     // An algorithm the page has no name for empties the box.
     page.UpdateDiagnosticsBox (names.size());
     EXPECT_EQ (page.diagnosticsBox.getText(), "");
+
+    // A patch whose algorithm is beyond the list leaves no row highlighted.
+    page.patchRecords[5]->bytes[AMPShape::algorithmByte] = (uint8_t) names.size();
+    page.updateAmpInformation (5);
+    EXPECT_EQ (page.algorithmList.getSelectedRow(), -1);
+    EXPECT_EQ (page.diagnosticsBox.getText(), "");
+
+    // The description is drawn slanted; Debian's sans face calls that "Oblique".
+    const auto style = page.diagnosticsBox.getFont().getTypefacePtr()->getStyle();
+    EXPECT_TRUE (style.contains ("Italic") || style.contains ("Oblique")) << style;
 }
 
 TEST (AmpPage, TheCabSimulationSwitchFlipsAndFollowsThePedal)

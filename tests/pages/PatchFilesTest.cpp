@@ -1,3 +1,8 @@
+#include <fnmatch.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
@@ -5,9 +10,11 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
+#include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "support/EditorHarness.h"
 
+using tessel::sim::Fault;
 using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
@@ -72,7 +79,7 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
 
     ASSERT_EQ (bench.h.messages().size(), 1u);
     EXPECT_EQ (bench.h.messages()[0].text, PatchFiles::exportPrompt);
-    EXPECT_EQ (bench.h.dialogs().savePatterns[0], "*.Tessel");
+    EXPECT_EQ (bench.h.dialogs().savePatterns[0], PatchFiles::filePattern);
     EXPECT_EQ (bench.bytesOf (target).getSize(), 120u);
     EXPECT_EQ (bench.bytesOf (target),
                recordsOf (*bench.pedal, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 }));
@@ -169,6 +176,14 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
     fourteen.replaceWithData (juce::MemoryBlock (14, true).getData(), 14);
     const auto elevenRecords = bench.file ("eleven.tessel");
     elevenRecords.replaceWithData (juce::MemoryBlock (110, true).getData(), 110);
+    const auto locked = bench.file ("locked.tessel");
+    locked.replaceWithData (bench.pedal->recordOf (1).data(), 10);
+    ASSERT_EQ (::chmod (locked.getFullPathName().toRawUTF8(), 0), 0);
+
+    // Root may read any file: the imports run with an ordinary user's rights.
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ::setfsuid (65534);
 
     struct Case
     {
@@ -179,7 +194,8 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
 
     for (const auto& c : { Case { "a MOD or DLY record on the AMP page", PatchFiles::onePatch, fourteen },
                            Case { "a file of another patch count", PatchFiles::allPatches, elevenRecords },
-                           Case { "a file that isn't there", PatchFiles::onePatch, bench.file ("gone.tessel") } })
+                           Case { "a file that isn't there", PatchFiles::onePatch, bench.file ("gone.tessel") },
+                           Case { "a file that can't be read", PatchFiles::onePatch, locked } })
     {
         SCOPED_TRACE (c.why);
         bench.h.messages().clear();
@@ -191,6 +207,79 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
         EXPECT_EQ (bench.h.messages()[1].title, "");
         EXPECT_TRUE (bench.sent().empty());
     }
+
+    if (root)
+        ::setfsuid (0);
+}
+
+TEST (PatchFiles, APedalPulledOutWhileAPromptOrChooserIsOpenStopsTheOperation)
+{
+    struct Case
+    {
+        const char* why;
+        bool imports;
+        int item;
+        int modalsBefore;   // 0: pulled during the prompt, 1: during the chooser
+    };
+
+    for (const auto& c : { Case { "export one, prompt", false, PatchFiles::onePatch, 0 },
+                           Case { "export one, chooser", false, PatchFiles::onePatch, 1 },
+                           Case { "export all, chooser", false, PatchFiles::allPatches, 1 },
+                           Case { "import one, chooser", true, PatchFiles::onePatch, 1 },
+                           Case { "import all, prompt", true, PatchFiles::allPatches, 0 } })
+    {
+        SCOPED_TRACE (c.why);
+        PatchFileBench bench (kindAMP, 12);
+        auto& page = bench.h.ampPage();
+        page.patchList.selectRow (2);
+
+        const auto target = bench.file ("patches.tessel");
+        if (c.imports)
+            target.replaceWithData (recordsOf (*bench.pedal, { 2 }).getData(), 10);
+
+        bench.sent();
+        bench.h.dialogs().fileAnswers.push_back (target);
+        bench.h.dialogs().duringModal (c.modalsBefore, [&] { bench.h.unplug (bench.pedal); });
+        if (c.imports)
+            ImportMenuItemChosenCallback (c.item, &page);
+        else
+            ExportMenuItemChosenCallback (c.item, &page);
+
+        EXPECT_EQ (bench.h.messages().back().text, PageControls::pedalMissingMessage);
+        EXPECT_EQ (target.existsAsFile(), c.imports) << "nothing is written";
+        EXPECT_TRUE (bench.sent().empty());
+    }
+}
+
+TEST (PatchFiles, AnImportThePedalLeavesPartWaySaysItDidNotComplete)
+{
+    PatchFileBench bench (kindAMP, 12);
+    auto& page = bench.h.ampPage();
+    const auto all = bench.file ("all.tessel");
+    const auto data = recordsOf (*bench.pedal, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 });
+    all.replaceWithData (data.getData(), data.getSize());
+
+    bench.pedal->injectFault (Fault::unplug, Command::writePreset, 4);
+    bench.h.dialogs().fileAnswers.push_back (all);
+    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
+
+    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::importIncompleteMessage);
+}
+
+TEST (PatchFiles, TheChoosersShowTheSuffixInAnyLetterCase)
+{
+    // zenity and kdialog take each pattern as a glob that minds letter case.
+    juce::StringArray patterns;
+    patterns.addTokens (PatchFiles::filePattern, ";", {});
+    const auto shown = [&] (const char* name)
+    {
+        return std::any_of (patterns.begin(), patterns.end(),
+                            [=] (const juce::String& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; });
+    };
+
+    for (auto* name : { "a.tessel", "a.Tessel", "a.TESSEL", "a.tesSEL" })
+        EXPECT_TRUE (shown (name)) << name;
+    EXPECT_FALSE (shown ("a.tessel.bin"));
 }
 
 TEST (PatchFiles, AnEffectPatchFitsEitherEffectPedal)

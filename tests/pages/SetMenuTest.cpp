@@ -6,6 +6,7 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
+#include "pages/PageControls.h"
 #include "pages/SetMenu.h"
 #include "support/EditorHarness.h"
 
@@ -118,6 +119,16 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     ASSERT_EQ (h.messages().size(), 1u);
     EXPECT_EQ (h.messages()[0].title, "Factory reset successful.");
     EXPECT_EQ (h.messages()[0].text, "Please disconnect both USB and power jacks and reconnect.");
+
+    // Answered OK after the pedal was swapped while the question was open:
+    // the other pedal is not reset.
+    auto other = tessel::sim::PedalSimulator::create (kindDLY);
+    h.dialogs().okAnswers.push_back (true);
+    h.dialogs().duringModal (0, [&] { h.unplug (pedal); h.plugIn (other); });
+    menuItemChosenCallback (SetMenu::factoryReset, &page);
+    EXPECT_EQ (h.messages().back().text, PageControls::pedalMissingMessage);
+    for (auto code : codesSent (*other))
+        EXPECT_NE (code, Command::factoryReset);
 }
 
 TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndADismissedMenuDoesNothing)

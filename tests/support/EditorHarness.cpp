@@ -4,7 +4,7 @@
 #include "device/LiveLink.h"
 #include "device/TransferLink.h"
 #include "pages/KVAMPView.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "support/FakeHidapi.h"
 
 namespace tessel::test

@@ -27,11 +27,13 @@ public:
     void showMessageBox (const juce::String& title, const juce::String& message) override
     {
         messages.push_back ({ title, message });
+        whileOpen();
     }
 
     bool askOkCancel (const juce::String& title, const juce::String& message) override
     {
         questions.push_back ({ title, message });
+        whileOpen();
         return nextOk();
     }
 
@@ -46,12 +48,14 @@ public:
     juce::File chooseFileToOpen (const juce::String& pattern) override
     {
         openPatterns.add (pattern);
+        whileOpen();
         return nextFile();
     }
 
     juce::File chooseFileToSave (const juce::String& pattern) override
     {
         savePatterns.add (pattern);
+        whileOpen();
         return nextFile();
     }
 
@@ -84,7 +88,28 @@ public:
     std::deque<juce::File> fileAnswers;  // also the folders chosen
     std::deque<juce::Array<juce::File>> fileListAnswers;
 
+    /** Runs `action` once, while the modal box or chooser after the next
+        `skip` ones is open, as the message loop would run then. */
+    void duringModal (int skip, std::function<void()> action)
+    {
+        modalsToSkip = skip;
+        modalAction = std::move (action);
+    }
+
 private:
+    void whileOpen()
+    {
+        if (modalAction == nullptr || modalsToSkip-- > 0)
+            return;
+
+        auto action = std::move (modalAction);
+        modalAction = nullptr;
+        action();
+    }
+
+    int modalsToSkip = 0;
+    std::function<void()> modalAction;
+
     bool nextOk()
     {
         if (okAnswers.empty())

@@ -20,6 +20,7 @@ struct UsbIdentity
     int productId = 0;
     juce::String manufacturer;
     juce::String product;
+    bool accessible = true;   // false: seen, but this user may not open it (no udev rule)
 };
 
 /** Something the device's reports go to: the live link's simulated device,

@@ -16,7 +16,9 @@ class SimulatedHidDevice : public HidDevice,
                            public std::enable_shared_from_this<SimulatedHidDevice>
 {
 public:
-    explicit SimulatedHidDevice (std::shared_ptr<PedalSimulator> p) : pedal (std::move (p)) {}
+    SimulatedHidDevice (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus& b) : pedal (std::move (p)), bus (b) {}
+
+    bool isAccessible() const override { return pedal->identity().accessible; }
 
     bool getIntProperty (const char* key, int32_t& value) const override
     {
@@ -36,7 +38,10 @@ public:
 
     HidResult setReport (HidReportType type, uint32_t, const uint8_t* data, long length) override
     {
-        if (! attached || type != HidReportType::output || length != HidPacket::size)
+        // Pulled out is gone at once, as for hidraw, even before the removal
+        // notice has been handled.
+        if (! attached || ! isAccessible() || ! bus.isPlugged (pedal)
+            || type != HidReportType::output || length != HidPacket::size)
             return kHidError;
 
         pedal->receive (data, length);
@@ -73,6 +78,7 @@ public:
     }
 
     std::shared_ptr<PedalSimulator> pedal;
+    SimulatedUsbBus& bus;
     std::atomic<bool> attached { true };
 
 private:
@@ -86,6 +92,9 @@ private:
     runs after the manager has gone does nothing. */
 struct ManagerCore
 {
+    explicit ManagerCore (SimulatedUsbBus& b) : bus (b) {}
+
+    SimulatedUsbBus& bus;
     juce::String manufacturer;
     HidDeviceCallback matchingCallback = nullptr;
     void* matchingContext = nullptr;
@@ -103,7 +112,7 @@ struct ManagerCore
             if (d->pedal == pedal)
                 return;
 
-        auto device = std::make_shared<SimulatedHidDevice> (pedal);
+        auto device = std::make_shared<SimulatedHidDevice> (pedal, bus);
         devices.push_back (device);
         pedal->attachSink (device.get());
 
@@ -193,7 +202,7 @@ private:
     }
 
     SimulatedUsbBus& bus;
-    std::shared_ptr<ManagerCore> core = std::make_shared<ManagerCore>();
+    std::shared_ptr<ManagerCore> core = std::make_shared<ManagerCore> (bus);
 };
 } // namespace
 

@@ -1,4 +1,4 @@
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 
 #include <array>
 #include <cstdio>
@@ -13,11 +13,14 @@
 #include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
-uint32_t Device = kindNone;
 uint32_t AlgorithmNumber = 0;
 
 namespace
 {
+// Set by the identity of a pedal with algorithm names, cleared once the list
+// is complete: a name reply at any other time must not add to the list.
+bool nameLoopRunning = false;
+
 using Report = std::array<uint8_t, HidPacket::size>;
 using Hub = juce::Component::SafePointer<MainContentComponent>;
 
@@ -78,6 +81,11 @@ void handleIdentity (MainContentComponent* hub, const uint8_t* report)
 
     Device = kind;
 
+    if (hub != nullptr)
+        hub->identityArrived();
+
+    nameLoopRunning = kind != kindCAB;
+
     if (kind == kindCAB)
     {
         // The CAB pedal has no algorithm names: show its page and fetch its patches.
@@ -124,6 +132,9 @@ void appendNamesToPage (MainContentComponent& hub)
 
 void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
 {
+    if (! nameLoopRunning)
+        return;
+
     const auto name = nameFrom (report);
     post (hub, [name] (MainContentComponent& h) { h.names.add (name); });
 
@@ -133,6 +144,7 @@ void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
     const uint32_t count = report[2];
     if (AlgorithmNumber >= count)
     {
+        nameLoopRunning = false;
         DEVICEHID_DEBUG_TRANS_STATE (1);
         post (hub, [] (MainContentComponent& h)
         {
@@ -146,17 +158,6 @@ void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
     ++AlgorithmNumber;
 }
 
-void sendEndOfDumpCommands()
-{
-    DEVICEHID_DEBUG_TRANS_STATE (0);
-    DEVICEHID_DEBUG_GET_BYPASS();
-
-    if (Device == kindDLY)
-        sendLiveFrame (HidPacket::command (Command::getMaxDelay));
-
-    if (Device == kindMOD || Device == kindDLY)
-        DEVICEHID_DEBUG_GET_TAPTEMP();
-}
 
 void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
 {
@@ -164,12 +165,18 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     if (size == 0 || hub == nullptr)
         return;
 
+    // A record outside the pedal's patches, or one no page can take, is
+    // dropped: kept, it would pass for one more patch; answered with the end
+    // of the dump, it would make the pedal send it again for ever.
+    const int count = report[2];
+    const int index = report[4];
+    if (index >= count || hub->firstVisiblePage() == kindNone)
+        return;
+
     // Ending the transfer state makes the pedal answer 0x65, which asks for
     // record 0 again. For a pedal with one patch that record is the last one
     // once more, so the end of the dump is only taken from a record the page
     // doesn't hold yet; a re-reported record just replaces its copy.
-    const int count = report[2];
-    const int index = report[4];
     if (index + 1 == count && hub->holdsRecord (index) == false)
         sendEndOfDumpCommands();
 
@@ -377,4 +384,16 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
         default:
             break;
     }
+}
+
+void sendEndOfDumpCommands()
+{
+    DEVICEHID_DEBUG_TRANS_STATE (0);
+    DEVICEHID_DEBUG_GET_BYPASS();
+
+    if (Device == kindDLY)
+        sendLiveFrame (HidPacket::command (Command::getMaxDelay));
+
+    if (Device == kindMOD || Device == kindDLY)
+        DEVICEHID_DEBUG_GET_TAPTEMP();
 }

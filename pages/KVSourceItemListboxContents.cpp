@@ -1,4 +1,4 @@
-#include "ui/KVSourceItemListboxContents.h"
+#include "pages/KVSourceItemListboxContents.h"
 
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"

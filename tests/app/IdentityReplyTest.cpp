@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "device/ProtocolCodes.h"
-#include "device/ReplyDecoder.h"
+#include "app/ReplyDecoder.h"
 #include "support/EditorHarness.h"
 
 using tessel::test::EditorHarness;

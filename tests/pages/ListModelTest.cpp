@@ -3,7 +3,7 @@
 #include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
-#include "ui/KVSourceItemListboxContents.h"
+#include "pages/KVSourceItemListboxContents.h"
 
 using tessel::test::EditorHarness;
 
