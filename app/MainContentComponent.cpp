@@ -6,6 +6,7 @@
 #include "app/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
+#include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -26,6 +27,7 @@ struct PageSize
 constexpr PageSize ampPageSize { 741, 517 };
 constexpr PageSize modPageSize { 741, 536 };
 constexpr PageSize dlyPageSize { 741, 536 };
+constexpr PageSize cabPageSize { 741, 518 };
 
 } // namespace
 
@@ -51,6 +53,10 @@ MainContentComponent::MainContentComponent()
     modView->noDevice = noDevice.get();
     addAndMakeVisible (*modView);
 
+    cabView = std::make_unique<KVCABView>();
+    cabView->noDevice = noDevice.get();
+    addAndMakeVisible (*cabView);
+
     // Every progress window and list of the editor takes these from the default look.
     auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
     look.setColour (juce::ProgressBar::foregroundColourId, Palette::progressBar);
@@ -69,6 +75,7 @@ MainContentComponent::~MainContentComponent()
 
     dlyView = nullptr;
     ampView = nullptr;
+    cabView = nullptr;
     noDevice = nullptr;
     modView = nullptr;
 }
@@ -89,6 +96,8 @@ uint32_t MainContentComponent::firstVisiblePage() const
         return kindDLY;
     if (modView->isVisible())
         return kindMOD;
+    if (cabView->isVisible())
+        return kindCAB;
 
     return kindNone;
 }
@@ -111,10 +120,12 @@ void MainContentComponent::UpdateMainView (int kind)
         case kindAMP: page = ampView.get(); size = ampPageSize; break;
         case kindMOD: page = modView.get(); size = modPageSize; break;
         case kindDLY: page = dlyView.get(); size = dlyPageSize; break;
+        case kindCAB: page = cabView.get(); size = cabPageSize; break;
         default: return;
     }
 
-    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(), modView.get() })
+    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(),
+                                                                 modView.get(), cabView.get() })
         if (other != page)
             other->setVisible (false);
 
@@ -158,11 +169,27 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
         page.patchList.updateContent();
         page.updateAmpInformation (current);
         closeLoadingWindow();
+
+        if constexpr (std::is_same_v<Page, KVCABView>)
+            finishCabDump (page, current);
+
         return;
     }
 
     DEVICEHID_DEBUG_OUT_PRESET (index + 1);
     waitForRecord (index + 1);
+}
+
+void MainContentComponent::finishCabDump (KVCABView& page, int current)
+{
+    // The IR index is read once both the dump has ended and the pedal's
+    // volume is mounted, whichever comes last.
+    // TODO(lead): with page.diskPresent set, start LoadDisk for the page here;
+    // otherwise leave it to the volume watcher.
+    if (! page.diskPresent)
+        page.irLoadPending = true;
+
+    DEVICEHID_DEBUG_SET_PATCH (current);
 }
 
 void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
@@ -241,6 +268,10 @@ void MainContentComponent::SetSliderValue (int knob, int value)
             break;
         }
 
+        case kindCAB:
+            cabView->showReportedKnob (knob, value);
+            break;
+
         default:
             break;
     }
@@ -271,6 +302,14 @@ void MainContentComponent::disconnect()
         page.patchRecords.minimiseStorageOverheads();
     });
 
+    if (firstVisiblePage() == kindCAB)
+    {
+        // The IR table stays: the next index read replaces it.
+        cabView->diskPresent = false;
+        cabView->irLoadPending = false;
+        cabView->algorithmList.updateContent();
+    }
+
     switch (firstVisiblePage())
     {
         case kindAMP: ampView->algorithmListModel.ampNames.clear(); break;
@@ -279,7 +318,7 @@ void MainContentComponent::disconnect()
         default: break;
     }
 
-    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), modView.get() })
+    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), cabView.get(), modView.get() })
         page->setVisible (false);
 
     noDevice->setVisible (true);
