@@ -144,7 +144,6 @@ void drawKnobSection (juce::Graphics& g, LayoutCheck& layout, juce::Rectangle<fl
     const auto footY = bypass.frame.getCentreY();
     const auto colour = Palette::comboOutline.withAlpha (0.45f);
     drawAccentLine (g, deck.getX() + 14.0f, mute.frame.getX() - 10.0f, footY, colour);
-    drawAccentLine (g, mute.frame.getRight() + 10.0f, bypass.frame.getX() - 10.0f, footY, colour);
     drawAccentLine (g, bypass.frame.getRight() + 10.0f, ruleX - 8.0f, footY, colour);
 }
 
