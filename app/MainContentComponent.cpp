@@ -225,11 +225,16 @@ void MainContentComponent::timerCallback()
     stopTimer();
     printf ("The pedal stopped sending patches after %d; keeping those.\n", awaitedRecord);
 
-    withVisibleEffectPage (*this, [] (auto& page)
+    withVisibleEffectPage (*this, [this] (auto& page)
     {
         page.patchList.updateContent();
         if (auto* last = page.patchRecords.getLast())
+        {
             page.updateAmpInformation (last->bytes[PatchRecord::currentByte]);
+
+            if constexpr (std::is_same_v<std::decay_t<decltype (page)>, KVCABView>)
+                finishCabDump (page, last->bytes[PatchRecord::currentByte]);
+        }
     });
 
     closeLoadingWindow();

@@ -483,7 +483,11 @@ void KVCABView::setIrTable (IrTable table)
 
     algorithmList.setMinimumContentWidth (widest);
     algorithmList.updateContent();
-    selectRowQuietly (algorithmList, shownIrRow, true);
+
+    // The pedal's IR may have been shown before there were rows to select.
+    if (algorithmList.getNumSelectedRows() == 0)
+        selectRowQuietly (algorithmList, shownIrRow, true);
+
     UpdateDiagnosticsBox (algorithmList.getSelectedRow());
     algorithmList.repaint();
 }

@@ -132,6 +132,19 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
     h.unplug (pedal);
     EXPECT_EQ (page.patchRecords.size(), 0);
     EXPECT_FALSE (page.irLoadPending);
+
+    // A dump the pedal gives up on half-way still ends as a CAB dump ends.
+    const juce::ScopedValueSetter<int> quickly (MainContentComponent::recordTimeoutMs, 50);
+    for (int attempt = 0; attempt <= MainContentComponent::recordRequestRetries; ++attempt)
+        pedal->injectFault (Fault::noAnswer, Command::requestPreset, attempt == 0 ? 1 : 0);
+    pedal->clearReceivedFrames();
+    h.bus.plug (pedal);
+    ASSERT_TRUE (pumpUntil ([&] { return page.irLoadPending; }));
+    EXPECT_EQ (page.patchRecords.size(), 1);
+    EXPECT_EQ (framesOf (pedal->receivedFrames()).back(), (std::vector<int> { Command::selectPatch, 0 }));
+
+    h.unplug (pedal);
+    EXPECT_FALSE (page.irLoadPending);
     EXPECT_FALSE (page.isVisible());
 }
 
