@@ -76,12 +76,12 @@ IrTable irTableOf (std::initializer_list<const char*> names)
     return table;
 }
 
-juce::int64 pixelHash (const juce::Image& image)
+juce::uint64 pixelHash (const juce::Image& image)
 {
-    juce::int64 hash = 17;
+    juce::uint64 hash = 17;
     for (int y = 0; y < image.getHeight(); ++y)
         for (int x = 0; x < image.getWidth(); ++x)
-            hash = hash * 31 + (juce::int64) image.getPixelAt (x, y).getARGB();
+            hash = hash * 31 + (juce::uint64) image.getPixelAt (x, y).getARGB();
     return hash;
 }
 } // namespace
@@ -317,7 +317,7 @@ TEST (CabPage, ZPicksOneOfTwentyMicrophonePictures)
     for (const auto& b : { Band { 4, 0 }, Band { -3, 0 }, Band { 9, 5 }, Band { 99, 95 } })
         EXPECT_EQ (pixelHash (KVCABView::getMicImage (b.value)), pixelHash (KVCABView::getMicImage (b.sameAs))) << b.value;
 
-    juce::SortedSet<juce::int64> distinct;
+    juce::SortedSet<juce::uint64> distinct;
     for (int value = 0; value < 100; value += 5)
     {
         const auto image = KVCABView::getMicImage (value);
