@@ -7,6 +7,7 @@
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
 #include "app/ReplyDecoder.h"
+#include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -27,6 +28,7 @@ struct PageSize
 constexpr PageSize ampPageSize { 741, 517 };
 constexpr PageSize modPageSize { 741, 536 };
 constexpr PageSize dlyPageSize { 741, 536 };
+constexpr PageSize cabPageSize { 741, 518 };
 
 const juce::String pedalSilentMessage { "The pedal does not answer." };
 const juce::String reconnectHint { "Please disconnect it and connect it again." };
@@ -60,6 +62,10 @@ MainContentComponent::MainContentComponent()
     modView->noDevice = noDevice.get();
     addAndMakeVisible (*modView);
 
+    cabView = std::make_unique<KVCABView>();
+    cabView->noDevice = noDevice.get();
+    addAndMakeVisible (*cabView);
+
     // Every progress window and list of the editor takes these from the default look.
     auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
     look.setColour (juce::ProgressBar::foregroundColourId, Palette::progressBar);
@@ -81,6 +87,7 @@ MainContentComponent::~MainContentComponent()
 
     dlyView = nullptr;
     ampView = nullptr;
+    cabView = nullptr;
     noDevice = nullptr;
     modView = nullptr;
 }
@@ -187,6 +194,8 @@ uint32_t MainContentComponent::firstVisiblePage() const
         return kindDLY;
     if (modView->isVisible())
         return kindMOD;
+    if (cabView->isVisible())
+        return kindCAB;
 
     return kindNone;
 }
@@ -209,10 +218,12 @@ void MainContentComponent::UpdateMainView (int kind)
         case kindAMP: page = ampView.get(); size = ampPageSize; break;
         case kindMOD: page = modView.get(); size = modPageSize; break;
         case kindDLY: page = dlyView.get(); size = dlyPageSize; break;
+        case kindCAB: page = cabView.get(); size = cabPageSize; break;
         default: return;
     }
 
-    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(), modView.get() })
+    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(),
+                                                                 modView.get(), cabView.get() })
         if (other != page)
             other->setVisible (false);
 
@@ -256,11 +267,27 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
         page.patchList.updateContent();
         page.updateAmpInformation (current);
         closeLoadingWindow();
+
+        if constexpr (std::is_same_v<Page, KVCABView>)
+            finishCabDump (page, current);
+
         return;
     }
 
     DEVICEHID_DEBUG_OUT_PRESET (index + 1);
     waitForRecord (index + 1);
+}
+
+void MainContentComponent::finishCabDump (KVCABView& page, int current)
+{
+    // The IR index is read once both the dump has ended and the pedal's
+    // volume is mounted, whichever comes last.
+    // TODO(lead): with page.diskPresent set, start LoadDisk for the page here;
+    // otherwise leave it to the volume watcher.
+    if (! page.diskPresent)
+        page.irLoadPending = true;
+
+    DEVICEHID_DEBUG_SET_PATCH (current);
 }
 
 void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
@@ -300,11 +327,16 @@ void MainContentComponent::timerCallback()
     // tempo are never read.
     sendEndOfDumpCommands();
 
-    withVisibleEffectPage (*this, [] (auto& page)
+    withVisibleEffectPage (*this, [this] (auto& page)
     {
         page.patchList.updateContent();
         if (auto* last = page.patchRecords.getLast())
+        {
             page.updateAmpInformation (last->bytes[PatchRecord::currentByte]);
+
+            if constexpr (std::is_same_v<std::decay_t<decltype (page)>, KVCABView>)
+                finishCabDump (page, last->bytes[PatchRecord::currentByte]);
+        }
     });
 
     closeLoadingWindow();
@@ -343,6 +375,10 @@ void MainContentComponent::SetSliderValue (int knob, int value)
             break;
         }
 
+        case kindCAB:
+            cabView->showReportedKnob (knob, value);
+            break;
+
         default:
             break;
     }
@@ -377,11 +413,18 @@ void MainContentComponent::disconnect()
         page.patchRecords.minimiseStorageOverheads();
     });
 
+    // Every page forgets its pedal: with two pedals plugged in one after the
+    // other, a page other than the visible one may hold the older pedal's data.
     ampView->algorithmListModel.ampNames.clear();
     dlyView->algorithmListModel.dlyNames.clear();
     modView->algorithmListModel.modNames.clear();
 
-    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), modView.get() })
+    // The IR table stays: the next index read replaces it.
+    cabView->diskPresent = false;
+    cabView->irLoadPending = false;
+    cabView->algorithmList.updateContent();
+
+    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), cabView.get(), modView.get() })
         page->setVisible (false);
 
     noDevice->setVisible (true);

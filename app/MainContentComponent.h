@@ -12,6 +12,7 @@ class KVNoDevice;
 class KVAMPView;
 class KVDLYView;
 class KVMODView;
+class KVCABView;
 class PromptWindow;
 
 /** The window's content and the hub between the device link and the pages:
@@ -62,6 +63,7 @@ public:
     std::unique_ptr<KVAMPView> ampView;
     std::unique_ptr<KVDLYView> dlyView;
     std::unique_ptr<KVMODView> modView;
+    std::unique_ptr<KVCABView> cabView;
 
     /** The loading window of the dump in progress; it deletes itself. */
     PromptWindow* loadingWindow = nullptr;
@@ -90,6 +92,9 @@ private:
 
     template <typename Page>
     void storeRecord (Page& page, const std::array<uint8_t, PatchRecord::maxSize>& record);
+
+    /** The end of a CAB dump: the IR index read, and the current patch selected on the pedal. */
+    void finishCabDump (KVCABView& page, int current);
 
     void closeLoadingWindow();
     void waitForRecord (int index);

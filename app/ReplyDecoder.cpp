@@ -208,9 +208,30 @@ void handleBypassReport (MainContentComponent& hub, int state)
     // Any value but 0 means the effect is on; 2 has a meaning of its own on the CAB pedal only.
     withVisibleEffectPage (hub, [state] (auto& page)
     {
-        page.bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
-        page.setAllViewEnabled (state != 0);
+        if constexpr (std::is_same_v<std::decay_t<decltype (page)>, KVCABView>)
+        {
+            page.showEffectState (state);
+        }
+        else
+        {
+            page.bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
+            page.setAllViewEnabled (state != 0);
+        }
     });
+}
+
+/** Posts a CAB report with the one byte it reads. */
+template <typename Action>
+void postToCabPage (MainContentComponent* hub, const uint8_t* report, Action action)
+{
+    const int value = report[2];
+    post (hub, [action, value] (MainContentComponent& h) { action (h, value); });
+}
+
+/** The room and presence reports reach the CAB page only while it is the page on show. */
+bool cabPageOnShow (MainContentComponent& hub)
+{
+    return hub.firstVisiblePage() == kindCAB;
 }
 
 void handleTapTempoReport (MainContentComponent& hub, int sync)
@@ -367,6 +388,32 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
         case Reply::cabSimulation:
             if (hub != nullptr)
                 hub->SetCABSIMButton (report[2]);
+            break;
+
+        // The CAB pedal's own reports. The power amp reaches its page even while hidden.
+        case Reply::powerAmp:
+            postToCabPage (hub, report, [] (MainContentComponent& h, int type) { h.cabView->showPowerAmp (type); });
+            break;
+
+        case Reply::cabLevel:
+            postToCabPage (hub, report, [] (MainContentComponent& h, int level)
+            {
+                if (cabPageOnShow (h))
+                    h.cabView->showRoomLevel (level);
+            });
+            break;
+
+        case Reply::powerAmpLevel:
+            postToCabPage (hub, report, [] (MainContentComponent& h, int level)
+            {
+                if (cabPageOnShow (h))
+                    h.cabView->powerAmpParamSlider.setValue (level, juce::dontSendNotification);
+            });
+            break;
+
+        case Reply::microphone:
+            postToCabPage (hub, report, [] (MainContentComponent& h, int microphone)
+                           { h.SetSliderValue (KVCABView::microphoneKnob, microphone); });
             break;
 
         case Reply::saveComplete:

@@ -1,5 +1,6 @@
 #include "pages/KVSourceItemListboxContents.h"
 
+#include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
@@ -56,6 +57,10 @@ bool KVSourceItemListboxContents::withEffectPage (Action&& action) const
 
 int KVSourceItemListboxContents::getNumRows()
 {
+    if (deviceKind == kindCAB)
+        return cabPage == nullptr ? 0 : (listMode == patchListMode ? cabPage->patchRecords.size()
+                                                                   : (int) cabPage->irTable.size());
+
     if (listMode != patchListMode)
     {
         const auto* names = namesOfKind();
@@ -87,7 +92,7 @@ juce::String KVSourceItemListboxContents::rowText (int row) const
         case kindCAB:
             if (patchList)
                 return "Patch - " + juce::String (row).paddedLeft ('0', 2);
-            return {};
+            return cabPage != nullptr ? cabPage->irRowText (row) : juce::String();
 
         default:
             return {};
@@ -107,6 +112,19 @@ void KVSourceItemListboxContents::paintListBoxItem (int rowNumber, juce::Graphic
     if (text.isEmpty())
         return;
 
+    if (deviceKind == kindCAB && listMode != patchListMode)
+    {
+        // An IR row is laid out as attributed text, with no inset.
+        juce::AttributedString row;
+        row.setJustification (juce::Justification::centredLeft);
+        row.append (text, juce::Font (rowFontHeight, juce::Font::plain), Palette::lightText);
+
+        juce::TextLayout layout;
+        layout.createLayout (row, (float) width);
+        layout.draw (g, juce::Rectangle<float> (0.0f, 0.0f, (float) width, (float) height));
+        return;
+    }
+
     // The rectangle keeps the row's full width although it starts 5 pixels in.
     g.drawText (text, juce::Rectangle<float> (rowTextInset, 0.0f, (float) width, (float) height),
                 juce::Justification::centredLeft, true);
@@ -124,6 +142,15 @@ void KVSourceItemListboxContents::selectedRowsChanged (int lastRowSelected)
     if (deviceKind == kindCAB && patchList)
     {
         DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+        return;
+    }
+
+    // Several IRs may be selected (for the IR buttons); the pedal gets the
+    // first of them, and the description is the one clicked last.
+    if (deviceKind == kindCAB && cabPage != nullptr)
+    {
+        cabPage->UpdateDiagnosticsBox (lastRowSelected);
+        DEVICEHID_DEBUG_SET_ALOGR (cabPage->algorithmList.getSelectedRow (0));
         return;
     }
 

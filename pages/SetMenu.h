@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 class KVAMPView;
+class KVCABView;
 class KVDLYView;
 class KVMODView;
 
@@ -31,3 +32,4 @@ const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel
 void alertBoxResultChosen (int result, KVAMPView* page);
 void alertBoxResultChosen (int result, KVMODView* page);
 void alertBoxResultChosen (int result, KVDLYView* page);
+void alertBoxResultChosen (int result, KVCABView* page);

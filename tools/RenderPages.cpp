@@ -9,6 +9,8 @@
 
 #include "app/KVNoDevice.h"
 #include "app/MainContentComponent.h"
+#include "cab/KVCABView.h"
+#include "pages/AlgorithmCatalog.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 
@@ -32,6 +34,61 @@ juce::Component* newestDesktopWindow()
     auto& desktop = juce::Desktop::getInstance();
     const int count = desktop.getNumComponents();
     return count > 0 ? desktop.getComponent (count - 1) : nullptr;
+}
+
+/** The factory IRs, as the IR index lists them. */
+IrTable factoryIrs()
+{
+    IrTable table;
+    for (const auto& name : algorithmNames ("CAB"))
+        table.push_back ({ "/" + name + ".wav", true });
+    return table;
+}
+
+bool renderCabPage (const juce::File& directory)
+{
+    bool ok = true;
+    tessel::test::EditorHarness editor;
+    auto pedal = editor.connect (kindCAB);
+    auto& page = *editor.hub().cabView;
+    page.setIrTable (factoryIrs());
+    pedal->selectPatchOnPedal (7);
+    tessel::test::pumpPending();
+    ok &= save (editor.hub(), directory.getChildFile ("cab_page.png"));
+
+    pedal->setRoomLevelOnPedal (0);
+    pedal->setPowerAmpOnPedal (0);
+    pedal->setBypassOnPedal (0);
+    tessel::test::pumpPending();
+    ok &= save (editor.hub(), directory.getChildFile ("cab_page_bypassed_room_0.png"));
+
+    pedal->setBypassOnPedal (2);
+    tessel::test::pumpPending();
+    ok &= save (editor.hub(), directory.getChildFile ("cab_page_muted.png"));
+
+    // Every microphone picture Z can choose, on the pad as the page shows it.
+    constexpr int pictures = 20, perRow = 10;
+    page.ballGeneratorImage.setVisible (false);
+    const auto pad = page.micPadImage.createComponentSnapshot (page.micPadImage.getLocalBounds(), false, 2.0f);
+    page.ballGeneratorImage.setVisible (true);
+    juce::Image sheet (juce::Image::ARGB, pad.getWidth() * perRow, pad.getHeight() * (pictures / perRow), true);
+    {
+        juce::Graphics g (sheet);
+        for (int i = 0; i < pictures; ++i)
+        {
+            const auto cell = juce::Rectangle<int> (pad.getWidth(), pad.getHeight())
+                                  .withPosition ((i % perRow) * pad.getWidth(), (i / perRow) * pad.getHeight());
+            g.drawImageAt (pad, cell.getX(), cell.getY());
+            g.drawImageWithin (KVCABView::getMicImage (i * 5), cell.getX() + 136, cell.getY() + 96, 82, 160,
+                               juce::RectanglePlacement::centred);
+        }
+    }
+    const auto file = directory.getChildFile ("cab_microphones.png");
+    file.deleteFile();
+    juce::FileOutputStream out (file);
+    const bool written = out.openedOk() && juce::PNGImageFormat().writeImageToStream (sheet, out);
+    printf ("%s %s\n", written ? "wrote" : "FAILED", file.getFullPathName().toRawUTF8());
+    return ok && written;
 }
 
 bool renderPages (const juce::File& directory)
@@ -111,6 +168,7 @@ bool renderPages (const juce::File& directory)
         ok &= save (editor.hub(), directory.getChildFile ("dly_page.png"));
     }
 
+    ok &= renderCabPage (directory);
     return ok;
 }
 

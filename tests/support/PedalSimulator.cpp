@@ -9,6 +9,18 @@ namespace tessel::sim
 {
 namespace
 {
+int cabRecordByteOf (uint8_t command)
+{
+    switch (command)
+    {
+        case Command::setMicrophone:    return 8;
+        case Command::setPowerAmp:      return 9;
+        case Command::setPowerAmpLevel: return 10;
+        case Command::setCabLevel:      return 11;
+        default:                        return -1;
+    }
+}
+
 juce::String productNameFor (DeviceKind kind)
 {
     switch (kind)
@@ -90,6 +102,12 @@ int PedalSimulator::recordSizeFor (DeviceKind kind)
 int PedalSimulator::algorithmByte() const
 {
     return pedalKind == kindCAB ? 7 : 9;
+}
+
+int PedalSimulator::knobCount() const
+{
+    // The CAB pedal's byte after its four knobs is the IR.
+    return pedalKind == kindCAB ? 4 : 5;
 }
 
 int PedalSimulator::cabSimulationByte() const
@@ -199,7 +217,7 @@ void PedalSimulator::turnKnob (int knob, int value)
 {
     {
         const std::lock_guard<std::mutex> guard (stateLock);
-        if (current < (int) patches.size() && knob >= 0 && knob < 5)
+        if (current < (int) patches.size() && knob >= 0 && knob < knobCount())
             patches[(size_t) current][(size_t) knob] = (uint8_t) value;
     }
     sendReport (HidPacket::command (Reply::knob, { knob, value }));
@@ -258,6 +276,12 @@ void PedalSimulator::changeOnPedal (int recordByte, int value, uint8_t reply)
 void PedalSimulator::setTrailOnPedal (int state)          { changeOnPedal (8, state, Reply::trail); }
 void PedalSimulator::setInputModeOnPedal (int mode)       { changeOnPedal (10, mode, Reply::inputMode); }
 void PedalSimulator::setExpressionTargetOnPedal (int target) { changeOnPedal (11, target, Reply::expressionTarget); }
+
+// The CAB record: microphone in byte 8, power amp in 9, presence in 10, room in 11.
+void PedalSimulator::setMicrophoneOnPedal (int microphone) { changeOnPedal (8, microphone, Reply::microphone); }
+void PedalSimulator::setPowerAmpOnPedal (int type)        { changeOnPedal (9, type, Reply::powerAmp); }
+void PedalSimulator::setPresenceOnPedal (int level)       { changeOnPedal (10, level, Reply::powerAmpLevel); }
+void PedalSimulator::setRoomLevelOnPedal (int level)      { changeOnPedal (11, level, Reply::cabLevel); }
 
 void PedalSimulator::setExpressionRangeOnPedal (int minimum, int maximum)
 {
@@ -459,7 +483,7 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             break;
 
         case Command::setKnob:
-            if (patchIsValid (current) && arg0 >= 0 && arg0 < 5)
+            if (patchIsValid (current) && arg0 >= 0 && arg0 < knobCount())
                 patches[(size_t) current][(size_t) arg0] = (uint8_t) arg1;
             break;
 
@@ -547,6 +571,18 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
         case Command::setExpressionRange:
             setParameter (12, arg0);
             setParameter (13, arg1);
+            break;
+
+        case Command::setMicrophone:
+        case Command::setPowerAmp:
+        case Command::setPowerAmpLevel:
+        case Command::setCabLevel:
+            if (pedalKind == kindCAB)
+                setParameter (cabRecordByteOf (command.code()), arg0);
+            break;
+
+        case Command::irIndexRead:
+            // The pedal rereads its IR index from its volume; it answers nothing.
             break;
 
         case Command::factoryReset:

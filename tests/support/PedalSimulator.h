@@ -129,6 +129,12 @@ public:
     void setTrailOnPedal (int state);
     void setInputModeOnPedal (int mode);
 
+    // ---- the CAB pedal's own controls, reported with their own replies
+    void setPowerAmpOnPedal (int type);
+    void setRoomLevelOnPedal (int level);
+    void setPresenceOnPedal (int level);
+    void setMicrophoneOnPedal (int microphone);
+
     // ---- MOD and DLY state
     bool tapTempoSync() const;
     int division() const;
@@ -178,6 +184,7 @@ private:
     const UsbIdentity usb;
 
     int algorithmByte() const;
+    int knobCount() const;
     int cabSimulationByte() const;
     void setParameter (int recordByte, int value);
     void changeOnPedal (int recordByte, int value, uint8_t reply);

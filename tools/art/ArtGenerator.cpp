@@ -9,6 +9,7 @@
 */
 
 #include "tools/art/ArtKit.h"
+#include "tools/art/CabArt.h"
 
 #include <iostream>
 
@@ -520,6 +521,33 @@ void drawImportButton (juce::Graphics& g, juce::Rectangle<float> area)
     drawRoundedButton (g, area, "IMPORT", smallButtonStyle());
 }
 
+// The CAB page's IR buttons.
+void drawAddButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "ADD", smallButtonStyle());
+}
+
+void drawDeleteButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "DELETE", smallButtonStyle());
+}
+
+void drawLoadIrButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "LOAD IR FILE", smallButtonStyle());
+}
+
+void drawSaveIrButton (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawRoundedButton (g, area, "SAVE IR FILE", smallButtonStyle());
+}
+
+template <int index>
+void drawMicrophonePicture (juce::Graphics& g, juce::Rectangle<float> area)
+{
+    drawMicrophone (g, area, index);
+}
+
 void drawSetButton (juce::Graphics& g, juce::Rectangle<float> area)
 {
     drawRoundIconButton (g, area, makeGear (area.getCentre(), area.getWidth() * 0.26f, 8));
@@ -690,6 +718,33 @@ const Picture pictures[] = {
     {"app_icon_64.png", 64, 64, true, drawAppIcon},
     {"app_icon_128.png", 128, 128, true, drawAppIcon},
     {"app_icon_256.png", 256, 256, true, drawAppIcon},
+    {"cab_page_background.png", 1482, 1034, false, drawCabPageBackground},
+    {"mic_pad.png", 354, 354, false, drawMicPad},
+    {"room_label.png", 92, 34, true, drawRoomLabel},
+    {"add_button.png", 56, 33, true, drawAddButton},
+    {"delete_button.png", 78, 32, true, drawDeleteButton},
+    {"load_ir_button.png", 150, 32, true, drawLoadIrButton},
+    {"save_ir_button.png", 150, 32, true, drawSaveIrButton},
+    {"mic_00.png", 154, 300, true, drawMicrophonePicture<0>},
+    {"mic_01.png", 154, 300, true, drawMicrophonePicture<1>},
+    {"mic_02.png", 154, 300, true, drawMicrophonePicture<2>},
+    {"mic_03.png", 154, 300, true, drawMicrophonePicture<3>},
+    {"mic_04.png", 154, 300, true, drawMicrophonePicture<4>},
+    {"mic_05.png", 154, 300, true, drawMicrophonePicture<5>},
+    {"mic_06.png", 154, 300, true, drawMicrophonePicture<6>},
+    {"mic_07.png", 154, 300, true, drawMicrophonePicture<7>},
+    {"mic_08.png", 154, 300, true, drawMicrophonePicture<8>},
+    {"mic_09.png", 154, 300, true, drawMicrophonePicture<9>},
+    {"mic_10.png", 154, 300, true, drawMicrophonePicture<10>},
+    {"mic_11.png", 154, 300, true, drawMicrophonePicture<11>},
+    {"mic_12.png", 154, 300, true, drawMicrophonePicture<12>},
+    {"mic_13.png", 154, 300, true, drawMicrophonePicture<13>},
+    {"mic_14.png", 154, 300, true, drawMicrophonePicture<14>},
+    {"mic_15.png", 154, 300, true, drawMicrophonePicture<15>},
+    {"mic_16.png", 154, 300, true, drawMicrophonePicture<16>},
+    {"mic_17.png", 154, 300, true, drawMicrophonePicture<17>},
+    {"mic_18.png", 154, 300, true, drawMicrophonePicture<18>},
+    {"mic_19.png", 154, 300, true, drawMicrophonePicture<19>},
 };
 
 // Written as text beside the pictures.

@@ -1,0 +1,501 @@
+#include "cab/KVCABView.h"
+
+#include <cstdio>
+
+#include "TesselImages.h"
+#include "app/KVNoDevice.h"
+#include "device/CommandSenders.h"
+#include "device/HidPacket.h"
+#include "device/LiveLink.h"
+#include "device/ProtocolCodes.h"
+#include "pages/AlgorithmCatalog.h"
+#include "pages/PageControls.h"
+#include "ui/Dialogs.h"
+#include "ui/Palette.h"
+
+using namespace PageControls;
+
+namespace
+{
+constexpr int knobX[KVCABView::numKnobs] = { 25, 129, 232, 336 };
+constexpr int knobY = 122;
+constexpr int knobSize = 87;
+
+constexpr int micPictures = 20;
+constexpr int valuesPerMicPicture = 5;
+constexpr int micPictureWidth = 51;
+constexpr int micPictureHeight = 100;
+
+constexpr int irRowHeight = 20;
+constexpr int patchRowHeight = 17;
+
+// The pad's picture lies here until a knob places it.
+const juce::Rectangle<int> ballStartBounds { 25, 25, 41, 80 };
+
+constexpr float dimmedAlpha = 0.5f;
+constexpr float irNameMeasureFontHeight = 15.0f;
+
+const juce::String noIrSelected { "Please select at least one IR file." };
+
+void setUpCombo (juce::ComboBox& box, const juce::StringArray& items, juce::ComboBox::Listener& listener)
+{
+    box.setEditableText (false);
+    box.setJustificationType (juce::Justification::centred);
+    box.addItemList (items, 1);
+    box.setSelectedId (1, juce::dontSendNotification);
+    box.setColour (juce::ComboBox::backgroundColourId, juce::Colours::transparentBlack);
+    box.setColour (juce::ComboBox::arrowColourId, Palette::accent);
+    box.setColour (juce::ComboBox::textColourId, Palette::lightText);
+    box.setColour (juce::ComboBox::outlineColourId, Palette::comboOutline);
+    box.addListener (&listener);
+}
+
+void setUpLevelKnob (juce::Slider& knob, juce::LookAndFeel& look, juce::Slider::Listener& listener)
+{
+    setUpKnob (knob, look, listener);
+    knob.setRange (0.0, KVCABView::maxLevel, 1.0);
+}
+
+/** The room and presence levels go out as frames of their own. */
+void sendLevel (uint8_t code, int level)
+{
+    sendLiveFrame (HidPacket::command (code, { level }));
+}
+
+void showDimmedAtZero (juce::Component& picture, int level)
+{
+    const float alpha = level != 0 ? 1.0f : dimmedAlpha;
+    if (picture.getAlpha() != alpha)
+        picture.setAlpha (alpha);
+}
+} // namespace
+
+KVCABView::KVCABView()
+{
+    using namespace TesselImages;
+
+    patchListModel.cabPage = this;
+    patchListModel.deviceKind = kindCAB;
+    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
+    algorithmListModel.cabPage = this;
+    algorithmListModel.deviceKind = kindCAB;
+    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
+
+    background.setImage (picture (cab_page_background_png, cab_page_background_pngSize));
+    micPadImage.setImage (picture (mic_pad_png, mic_pad_pngSize));
+    cabParamImage.setImage (picture (room_label_png, room_label_pngSize));
+
+    setUpLevelKnob (cabParamSlider, customLookAndFeel, *this);
+    setUpLevelKnob (powerAmpParamSlider, customLookAndFeel, *this);
+    powerAmpParamSlider.setEnabled (false);
+
+    setUpCombo (powerAmpCombo, powerAmpTypes, *this);
+    setUpCombo (micCombo, microphoneTypes, *this);
+    micCombo.setLookAndFeel (&comboxLookAndFeel);
+
+    for (auto& knob : knobSliders)
+        setUpKnob (knob, customLookAndFeel, *this);
+    knobSliders[3].setValue (MicPad::maxValue, juce::dontSendNotification);
+
+    setUpKnob (micSlider, customLookAndFeel, *this);
+    micSlider.setTextBoxStyle (juce::Slider::NoTextBox, false, 0, 0);
+    micSlider.setRange (1.0, numMicrophones, 1.0);
+    micSlider.setValue (1.0, juce::dontSendNotification);
+
+    setUpDescriptionBox (diagnosticsBox);
+
+    setUpList (algorithmList, algorithmListModel, irRowHeight);
+    setUpList (patchList, patchListModel, patchRowHeight);
+    algorithmList.setMultipleSelectionEnabled (true);
+    patchList.setMultipleSelectionEnabled (true);
+
+    // The pad takes no clicks of its own: only the microphone on it can be dragged.
+    micPadImage.setInterceptsMouseClicks (false, true);
+    ballGeneratorImage.setImage (picture (mic_00_png, mic_00_pngSize));
+    ballGeneratorImage.setAlpha (1.0f);
+    ballGeneratorImage.ownerView = this;
+    micPadImage.addAndMakeVisible (ballGeneratorImage);
+
+    setUpButton (saveIrButton, picture (save_ir_button_png, save_ir_button_pngSize), "Save IR File", *this);
+    setUpButton (loadIrButton, picture (load_ir_button_png, load_ir_button_pngSize), "Load IR File", *this);
+    setUpButton (deleteButton, picture (delete_button_png, delete_button_pngSize), "Delete", *this);
+    setUpButton (addButton, picture (add_button_png, add_button_pngSize), "Add", *this);
+    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
+    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
+    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
+    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
+
+    saveIrButton.setTooltip ("For exporting selected IR cab file(s) to your computer.");
+    loadIrButton.setTooltip (" For importing new IR cab file(s) to change selected file(s) on Cab Models list.");
+    deleteButton.setTooltip ("Click to delete the selected IR cab file(s).");
+    addButton.setTooltip ("Click to add a new IR cab file to Cab Models list. "
+                          "Tessel IR Cab is able to store 300 IR cab files. ");
+
+    const auto switchOff = picture (bypass_switch_off_png, bypass_switch_off_pngSize);
+    const auto switchOn = picture (bypass_switch_on_png, bypass_switch_on_pngSize);
+    setUpSwitch (bypassswitchButton, switchOff, switchOn, "bypassswitchButton", *this);
+    setUpSwitch (mutewitchButton, switchOff, switchOn, "mutewitchButton", *this);
+
+    setUpVersionLabel (versionLabel);
+
+    // Later children lie on top.
+    for (juce::Component* child : { (juce::Component*) &background, (juce::Component*) &cabParamSlider,
+                                    (juce::Component*) &powerAmpParamSlider, (juce::Component*) &powerAmpCombo,
+                                    (juce::Component*) &cabParamImage, (juce::Component*) &micCombo })
+        addAndMakeVisible (child);
+
+    for (auto& knob : knobSliders)
+        addAndMakeVisible (knob);
+
+    for (juce::Component* child : { (juce::Component*) &micSlider, (juce::Component*) &diagnosticsBox,
+                                    (juce::Component*) &algorithmList, (juce::Component*) &micPadImage,
+                                    (juce::Component*) &saveIrButton, (juce::Component*) &loadIrButton,
+                                    (juce::Component*) &deleteButton, (juce::Component*) &addButton,
+                                    (juce::Component*) &setButton, (juce::Component*) &versionLabel,
+                                    (juce::Component*) &importButton, (juce::Component*) &exportButton,
+                                    (juce::Component*) &saveButton, (juce::Component*) &patchList,
+                                    (juce::Component*) &bypassswitchButton, (juce::Component*) &mutewitchButton })
+        addAndMakeVisible (child);
+}
+
+KVCABView::~KVCABView()
+{
+    irChooser = nullptr;
+
+    for (auto& knob : knobSliders)
+        knob.setLookAndFeel (nullptr);
+
+    for (auto* slider : { &micSlider, &cabParamSlider, &powerAmpParamSlider })
+        slider->setLookAndFeel (nullptr);
+
+    micCombo.setLookAndFeel (nullptr);
+    algorithmList.setModel (nullptr);
+    patchList.setModel (nullptr);
+}
+
+void KVCABView::paint (juce::Graphics&)
+{
+}
+
+void KVCABView::resized()
+{
+    background.setBounds (getLocalBounds());
+    patchList.setBounds (32, 300, 181, 185);
+    patchList.setRowHeight (patchRowHeight);
+    patchList.updateContent();
+    saveButton.setBounds (32, 275, 40, 20);
+    exportButton.setBounds (75, 275, 49, 20);
+    importButton.setBounds (128, 275, 49, 20);
+    setButton.setBounds (697, 10, 34, 34);
+    versionLabel.setBounds (544, 10, 149, 34);
+    addButton.setBounds (230, 276, 34, 20);
+    deleteButton.setBounds (268, 276, 49, 20);
+    loadIrButton.setBounds (325, 276, 94, 20);
+    saveIrButton.setBounds (425, 276, 94, 20);
+    algorithmList.setBounds (230, 300, 163, 185);
+    algorithmList.updateContent();
+    diagnosticsBox.setBounds (390, 300, 130, 158);
+    micPadImage.setBounds (548, 70, MicPad::padSize, MicPad::padSize);
+    ballGeneratorImage.setBounds (ballStartBounds);
+
+    for (int k = 0; k < numKnobs; ++k)
+        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
+
+    micSlider.setBounds (440, 122, 87, 67);
+    micCombo.setBounds (453, 190, 60, 17);
+    bypassswitchButton.setBounds (335, 217, 39, 19);
+    mutewitchButton.setBounds (190, 217, 39, 19);
+    cabParamImage.setBounds (564, 315, 46, 17);
+    powerAmpCombo.setBounds (640, 461, 80, 17);
+    cabParamSlider.setBounds (543, 340, 87, 87);
+    powerAmpParamSlider.setBounds (636, 338, 87, 87);
+}
+
+juce::Image KVCABView::getMicImage (int value)
+{
+    if (value > MicPad::maxValue)
+        return {};
+
+    const int index = juce::jlimit (0, micPictures - 1, value / valuesPerMicPicture);
+
+    int size = 0;
+    const auto name = "mic_" + juce::String (index).paddedLeft ('0', 2) + "_png";
+    const auto* data = TesselImages::getNamedResource (name.toRawUTF8(), size);
+    if (data == nullptr)
+        return {};
+
+    return picture (data, size).rescaled (micPictureWidth, micPictureHeight);
+}
+
+void KVCABView::sliderValueChanged (juce::Slider* slider)
+{
+    const auto value = slider->getValue();
+    const int v = (int) value;
+
+    if (slider == &knobSliders[0] || slider == &knobSliders[1] || slider == &knobSliders[2])
+    {
+        printf ("sasaasas ::::  %f", value);
+
+        if (slider == &knobSliders[1])
+            ballGeneratorImage.showX (v);
+        else if (slider == &knobSliders[2])
+            ballGeneratorImage.showY (v);
+
+        DEVICEHID_DEBUG_SET_KNOB (slider == &knobSliders[0] ? 0 : slider == &knobSliders[1] ? 1 : 2, v);
+    }
+    else if (slider == &knobSliders[3])
+    {
+        ballGeneratorImage.setImage (getMicImage (v));
+        DEVICEHID_DEBUG_SET_KNOB (3, v);
+    }
+    else if (slider == &micSlider)
+    {
+        // Each of the two microphone controls moves the other quietly, so
+        // one change sends one command.
+        micCombo.setSelectedId (v, juce::dontSendNotification);
+        DEVICEHID_DEBUG_SET_MICSTALL (v - 1);
+    }
+    else if (slider == &cabParamSlider)
+    {
+        sendLevel (Command::setCabLevel, v);
+        showDimmedAtZero (cabParamImage, v);
+    }
+    else if (slider == &powerAmpParamSlider)
+    {
+        sendLevel (Command::setPowerAmpLevel, v);
+    }
+}
+
+void KVCABView::comboBoxChanged (juce::ComboBox* box)
+{
+    const int id = box->getSelectedId();
+
+    if (box == &micCombo)
+    {
+        micSlider.setValue (id, juce::dontSendNotification);
+        DEVICEHID_DEBUG_SET_MICSTALL (id - 1);
+    }
+    else if (box == &powerAmpCombo)
+    {
+        DEVICEHID_DEBUG_SET_POWERAMP_NUM (id - 1);
+        updatePresenceEnabled();
+    }
+}
+
+void KVCABView::buttonClicked (juce::Button* button)
+{
+    const auto key = button->getButtonText();
+
+    if (key.equalsIgnoreCase ("Set"))
+    {
+        showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
+    }
+    else if (key.equalsIgnoreCase ("Import") || key.equalsIgnoreCase ("Export"))
+    {
+        // TODO(lead): the patch-file menus come with the CAB patch files
+        // (ImportMenuItemChosenCallback / ExportMenuItemChosenCallback).
+    }
+    else if (key.equalsIgnoreCase ("Save"))
+    {
+        DEVICEHID_DEBUG_SAVE();
+    }
+    else if (key.equalsIgnoreCase ("Add") || key.equalsIgnoreCase ("Delete"))
+    {
+        // TODO(lead): the WAV chooser and the delete confirmation start the IR library job.
+    }
+    else if (key.equalsIgnoreCase ("Load IR File") || key.equalsIgnoreCase ("Save IR File"))
+    {
+        if (algorithmList.getNumSelectedRows() == 0)
+            Dialogs::showMessage ({}, noIrSelected);
+
+        // TODO(lead): with IRs selected, the replace chooser or the export folder chooser.
+    }
+    else if (key.equalsIgnoreCase ("bypassswitchButton"))
+    {
+        const int state = bypassswitchButton.getToggleState() ? effectBypassed : effectOn;
+        showEffectState (state);
+        DEVICEHID_DEBUG_SET_BYPASS (state);
+    }
+    else if (key.equalsIgnoreCase ("mutewitchButton"))
+    {
+        const int state = mutewitchButton.getToggleState() ? effectMuted : effectOn;
+        showEffectState (state);
+        DEVICEHID_DEBUG_SET_BYPASS (state);
+    }
+}
+
+void KVCABView::showEffectState (int state)
+{
+    // Each switch is lit while it lets the sound through. Off, the other
+    // switch is locked lit, so the way back to "on" is always the switch
+    // that went off, whichever of the page or the pedal turned it.
+    const bool bypassed = state == effectBypassed;
+    const bool muted = state == effectMuted;
+
+    bypassswitchButton.setToggleState (! bypassed, juce::dontSendNotification);
+    mutewitchButton.setToggleState (! muted, juce::dontSendNotification);
+    bypassswitchButton.setEnabled (! muted);
+    mutewitchButton.setEnabled (! bypassed);
+    setAllViewEnabled (! bypassed && ! muted);
+}
+
+void KVCABView::setAllViewEnabled (bool on)
+{
+    for (auto& knob : knobSliders)
+        knob.setEnabled (on);
+
+    for (juce::Component* c : { (juce::Component*) &micSlider, (juce::Component*) &micCombo,
+                                (juce::Component*) &powerAmpCombo, (juce::Component*) &cabParamSlider,
+                                (juce::Component*) &ballGeneratorImage, (juce::Component*) &patchList,
+                                (juce::Component*) &saveButton, (juce::Component*) &exportButton,
+                                (juce::Component*) &importButton, (juce::Component*) &addButton,
+                                (juce::Component*) &deleteButton, (juce::Component*) &loadIrButton,
+                                (juce::Component*) &saveIrButton, (juce::Component*) &algorithmList })
+        c->setEnabled (on);
+
+    updatePresenceEnabled();
+}
+
+void KVCABView::updatePresenceEnabled()
+{
+    powerAmpParamSlider.setEnabled (powerAmpCombo.isEnabled() && powerAmpCombo.getSelectedId() != 1);
+}
+
+void KVCABView::updateAmpInformation (int patch)
+{
+    if (patch < 0 || patch >= patchRecords.size() || patchRecords[patch] == nullptr)
+        return;
+
+    const auto& r = patchRecords[patch]->bytes;
+
+    shownIrRow = r[CABShape::irByte];
+    selectRowQuietly (algorithmList, shownIrRow, true);
+    UpdateDiagnosticsBox (shownIrRow);
+
+    for (int k = 0; k < numKnobs; ++k)
+        knobSliders[(size_t) k].setValue (r[(size_t) (PatchRecord::firstKnobByte + k)], juce::dontSendNotification);
+
+    ballGeneratorImage.setImage (getMicImage ((int) knobSliders[3].getValue()));
+
+    const int microphone = r[CABShape::microphoneByte] + 1;
+    micSlider.setValue (microphone, juce::dontSendNotification);
+    micCombo.setSelectedId (microphone, juce::dontSendNotification);
+
+    powerAmpCombo.setSelectedId (r[CABShape::powerAmpByte] + 1, juce::dontSendNotification);
+    updatePresenceEnabled();
+
+    powerAmpParamSlider.setValue (r[CABShape::powerAmpLevelByte], juce::dontSendNotification);
+    cabParamSlider.setValue (r[CABShape::cabLevelByte], juce::dontSendNotification);
+    showDimmedAtZero (cabParamImage, r[CABShape::cabLevelByte]);
+
+    ballGeneratorImage.showX ((int) knobSliders[1].getValue());
+    ballGeneratorImage.showY ((int) knobSliders[2].getValue());
+}
+
+void KVCABView::UpdateDiagnosticsBox (int row)
+{
+    const auto stored = juce::isPositiveAndBelow (row, (int) irTable.size()) ? irTable[(size_t) row].name
+                                                                              : juce::String();
+
+    if (auto text = algorithmDescription ("CAB", irLookupName (stored)))
+        diagnosticsBox.setText (*text, true);
+}
+
+void KVCABView::showReportedKnob (int knob, int value)
+{
+    switch (knob)
+    {
+        case 0:
+            knobSliders[0].setValue (value, juce::dontSendNotification);
+            break;
+
+        // The slider keeps the value within 0 to 99, and the picture follows
+        // the slider, so a value out of range can't push it off the pad.
+        case 1:
+            knobSliders[1].setValue (value, juce::dontSendNotification);
+            ballGeneratorImage.showX ((int) knobSliders[1].getValue());
+            break;
+
+        case 2:
+            knobSliders[2].setValue (value, juce::dontSendNotification);
+            ballGeneratorImage.showY ((int) knobSliders[2].getValue());
+            break;
+
+        case 3:
+            ballGeneratorImage.setImage (getMicImage (value));
+            knobSliders[3].setValue (value, juce::dontSendNotification);
+            break;
+
+        case microphoneKnob:
+            micCombo.setSelectedId (value + 1, juce::dontSendNotification);
+            micSlider.setValue (value + 1, juce::dontSendNotification);
+            break;
+
+        case roomKnob:
+            showRoomLevel (value);
+            break;
+
+        case presenceKnob:
+            powerAmpParamSlider.setValue (value, juce::dontSendNotification);
+            break;
+
+        default:
+            break;
+    }
+}
+
+void KVCABView::showPowerAmp (int type)
+{
+    powerAmpCombo.setSelectedId (type + 1, juce::dontSendNotification);
+    updatePresenceEnabled();
+}
+
+void KVCABView::showRoomLevel (int level)
+{
+    cabParamSlider.setValue (level, juce::dontSendNotification);
+    showDimmedAtZero (cabParamImage, level);
+}
+
+void KVCABView::setIrTable (IrTable table)
+{
+    if (! juce::MessageManager::getInstance()->isThisTheMessageThread())
+    {
+        juce::Component::SafePointer<KVCABView> page (this);
+        auto shared = std::make_shared<IrTable> (std::move (table));
+        juce::MessageManager::callAsync ([page, shared]
+        {
+            if (auto* p = page.getComponent())
+                p->setIrTable (std::move (*shared));
+        });
+        return;
+    }
+
+    if ((int) table.size() > maxIrCount)
+        table.resize ((size_t) maxIrCount);
+
+    irTable = std::move (table);
+
+    // The list scrolls sideways rather than cutting off a long name.
+    const juce::Font font (irNameMeasureFontHeight);
+    int widest = 0;
+    for (const auto& entry : irTable)
+        widest = juce::jmax (widest, (int) std::ceil (font.getStringWidthFloat (entry.name)));
+
+    algorithmList.setMinimumContentWidth (widest);
+    algorithmList.updateContent();
+
+    // The pedal's IR may have been shown before there were rows to select.
+    if (algorithmList.getNumSelectedRows() == 0)
+        selectRowQuietly (algorithmList, shownIrRow, true);
+
+    UpdateDiagnosticsBox (algorithmList.getSelectedRow());
+    algorithmList.repaint();
+}
+
+juce::String KVCABView::irRowText (int row) const
+{
+    if (! juce::isPositiveAndBelow (row, (int) irTable.size()))
+        return {};
+
+    return juce::String (row) + "   " + irTable[(size_t) row].name.substring (1);
+}

@@ -1,0 +1,154 @@
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include "app/PatchRecord.h"
+#include "cab/IrTable.h"
+#include "cab/KVBallGeneratorImage.h"
+#include "ui/KVLookAndFeel.h"
+#include "pages/KVSourceItemListboxContents.h"
+
+class KVNoDevice;
+
+/** The CAB pedal's page: the level knob, the microphone position (X, Y and Z
+    on knobs and on the pad), the microphone type as a knob and a list kept
+    in step, the power amp with its presence, the room level, the patch list,
+    the IR list with the IR's description, the bypass and mute switches and
+    the Set, Import, Export, Save and IR buttons. Values from the pedal are
+    set without notification, so nothing the pedal reports is echoed back. */
+class KVCABView : public juce::Component,
+                  private juce::Slider::Listener,
+                  private juce::TextEditor::Listener,
+                  public juce::DragAndDropContainer,
+                  private juce::ComboBox::Listener,
+                  private juce::Button::Listener
+{
+public:
+    static constexpr int numKnobs = 4;
+    static constexpr int numMicrophones = 12;
+    static constexpr int maxLevel = 9;
+
+    /** The knob numbers the pedal's own reports use beyond knobs 0 to 3. */
+    static constexpr int microphoneKnob = 4;
+    static constexpr int roomKnob = 5;
+    static constexpr int presenceKnob = 6;
+
+    /** The effect's three states, as the pedal sends and takes them. */
+    enum EffectState
+    {
+        effectBypassed = 0,
+        effectOn = 1,
+        effectMuted = 2
+    };
+
+    KVCABView();
+    ~KVCABView() override;
+
+    void paint (juce::Graphics&) override;
+    void resized() override;
+
+    /** Enables or disables the editing controls; Set, the two switches and
+        the description box stay as they are. Presence is usable only while
+        a power amp is chosen. */
+    void setAllViewEnabled (bool on);
+
+    /** The effect state the pedal reports: both switches and the editing
+        controls follow, and whichever switch can lead back to "on" stays
+        usable. */
+    void showEffectState (int state);
+
+    /** Shows record `patch` of patchRecords in the controls, sending nothing. */
+    void updateAmpInformation (int patch);
+
+    /** Shows the catalogue's description of the IR in row `row`. */
+    void UpdateDiagnosticsBox (int row);
+
+    /** The microphone picture for a Z value: one of twenty, a band of five
+        values each; an empty image from 100 on. */
+    static juce::Image getMicImage (int value);
+
+    /** A knob the pedal reports (0-3 the knobs, then the microphone, room
+        and presence knobs), set without notification; others are ignored. */
+    void showReportedKnob (int knob, int value);
+
+    /** The power amp the pedal reports (0 = "OFF"). */
+    void showPowerAmp (int type);
+
+    /** The room level, and its picture dimmed while it is 0. */
+    void showRoomLevel (int level);
+
+    /** Swaps in a finished IR table. Callable from any thread: the swap
+        itself happens on the message thread, so the list never paints from
+        a table that is half written. */
+    void setIrTable (IrTable table);
+
+    /** The text of IR row `row`: its number, three blanks and the file name;
+        empty past the end of the table. */
+    juce::String irRowText (int row) const;
+
+    KVSourceItemListboxContents patchListModel;
+    KVSourceItemListboxContents algorithmListModel;
+    juce::ImageButton setButton;
+    juce::ImageButton saveButton;
+    juce::ImageButton importButton;
+    juce::ImageButton exportButton;
+    juce::ImageButton addButton;
+    juce::ImageButton deleteButton;
+    juce::ImageButton loadIrButton;
+    juce::ImageButton saveIrButton;
+    juce::ImageComponent micPadImage;
+    juce::TextEditor diagnosticsBox;
+    juce::ImageComponent background;
+    juce::Label versionLabel;
+    KVCustomLookAndFeel customLookAndFeel;
+    KVPopupMenuLookAndFeel popupMenuLookAndFeel;
+    KVComboxLookAndFeel comboxLookAndFeel;
+    int loadRetryCount = 0;
+    juce::ImageComponent cabParamImage;
+    juce::ComboBox powerAmpCombo;
+    KVBallGeneratorImage ballGeneratorImage;
+    juce::ListBox algorithmList;
+    juce::ListBox patchList;
+    std::array<juce::Slider, numKnobs> knobSliders;
+    juce::Slider micSlider;
+    juce::ComboBox micCombo;
+    juce::Slider cabParamSlider;
+    juce::Slider powerAmpParamSlider;
+    juce::OwnedArray<CABShape> patchRecords;
+    IrTable irTable;
+    juce::ImageButton bypassswitchButton;
+    juce::ImageButton mutewitchButton;
+    juce::String irExportPath;
+    KVNoDevice* noDevice = nullptr;
+    bool diskPresent = false;
+    bool irLoadPending = false;
+    std::unique_ptr<juce::FileChooser> irChooser;
+
+private:
+    void comboBoxChanged (juce::ComboBox*) override;
+    void buttonClicked (juce::Button*) override;
+    void sliderValueChanged (juce::Slider*) override;
+
+    /** Presence means nothing without a power amp, nor while the effect is
+        off (when the power-amp list is disabled too). */
+    void updatePresenceEnabled();
+
+    /** The IR row of the patch on show, kept so that an IR table arriving
+        after the patch still shows it selected. */
+    int shownIrRow = -1;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (KVCABView)
+};
+
+/** The power amps, in the order the pedal numbers them. */
+const juce::StringArray powerAmpTypes { "OFF", "EL84S", "EL84P", "6L6P", "EL34P", "KT88S", "KT88P", "EL34S", "6L6S" };
+
+/** The microphones, in the order the pedal numbers them. */
+const juce::StringArray microphoneTypes { "OFF", "DY57", "DY58", "D421", "RE16", "D112",
+                                          "E609", "B87A", "U87", "R121", "CO67", "INVE" };
+
+// The Set menu's result, with the page that opened it.
+void menuItemChosenCallback (int result, KVCABView* page);

@@ -1,0 +1,439 @@
+#include <algorithm>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/MainContentComponent.h"
+#include "cab/KVCABView.h"
+#include "device/ProtocolCodes.h"
+#include "pages/KVAMPView.h"
+#include "support/EditorHarness.h"
+
+using tessel::sim::Fault;
+using tessel::sim::PedalSimulator;
+using tessel::test::EditorHarness;
+using tessel::test::click;
+using tessel::test::pumpPending;
+using tessel::test::pumpUntil;
+
+namespace
+{
+/** A CAB pedal, connected and dumped, with its wire cleared for the test. */
+struct ConnectedCab
+{
+    explicit ConnectedCab (int patches = 12)
+    {
+        pedal = h.connect (kindCAB, patches);
+        pedal->clearReceivedFrames();
+    }
+
+    std::vector<HidPacket> sent()
+    {
+        pumpPending();
+        return pedal->takeReceivedFrames();
+    }
+
+    KVCABView& page() { return *h.hub().cabView; }
+    KVBallGeneratorImage& ball() { return page().ballGeneratorImage; }
+
+    EditorHarness h;
+    std::shared_ptr<PedalSimulator> pedal;
+};
+
+std::vector<std::vector<int>> framesOf (const std::vector<HidPacket>& frames)
+{
+    std::vector<std::vector<int>> out;
+    for (auto& f : frames)
+    {
+        std::vector<int> bytes { f.code() };
+        for (int i = 0; i < f.length(); ++i)
+            bytes.push_back (f[2 + i]);
+        out.push_back (bytes);
+    }
+    return out;
+}
+
+/** A press on the microphone picture and one drag event `by` away from it. */
+void dragBall (KVBallGeneratorImage& ball, juce::Point<float> by)
+{
+    const juce::Point<float> grip { 10.0f, 10.0f };
+    const auto now = juce::Time::getCurrentTime();
+    const auto event = [&] (juce::Point<float> at)
+    {
+        return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), at,
+                                 juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier), 1.0f, 0.0f, 0.0f, 0.0f,
+                                 0.0f, &ball, &ball, now, grip, now, 1, at != grip);
+    };
+
+    ball.mouseDown (event (grip));
+    ball.mouseDrag (event (grip + by));
+}
+
+IrTable irTableOf (std::initializer_list<const char*> names)
+{
+    IrTable table;
+    for (auto* name : names)
+        table.push_back ({ name, true });
+    return table;
+}
+
+juce::uint64 pixelHash (const juce::Image& image)
+{
+    juce::uint64 hash = 17;
+    for (int y = 0; y < image.getHeight(); ++y)
+        for (int x = 0; x < image.getWidth(); ++x)
+            hash = hash * 31 + (juce::uint64) image.getPixelAt (x, y).getARGB();
+    return hash;
+}
+} // namespace
+
+TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
+{
+    {
+        // The page comes with the identity, before any record: here none ever arrives.
+        EditorHarness h;
+        auto pedal = PedalSimulator::create (kindCAB);
+        pedal->injectFault (Fault::noAnswer, Command::requestPreset);
+        h.bus.plug (pedal);
+        ASSERT_TRUE (pumpUntil ([&] { return ! h.hub().ampView->isVisible(); }));
+        EXPECT_EQ (h.hub().getWidth(), 741);
+        EXPECT_EQ (h.hub().getHeight(), 518);
+        EXPECT_EQ (h.hub().cabView->getBounds(), juce::Rectangle<int> (0, 0, 741, 518));
+        EXPECT_FALSE (h.hub().ampView->isVisible());
+        EXPECT_FALSE (h.noDevicePage().isVisible());
+    }
+
+    EditorHarness h;
+    auto pedal = PedalSimulator::create (kindCAB);
+    pedal->setPatches (3);
+    h.connect (pedal);
+    auto& page = *h.hub().cabView;
+
+    // From the identity to the end of the dump, and the patch selection that follows it.
+    const std::vector<std::vector<int>> expected = {
+        { Command::identify },      { Command::transferState, 1 }, { Command::requestPreset, 0 },
+        { Command::requestPreset, 1 }, { Command::requestPreset, 2 }, { Command::transferState, 0 },
+        { Command::getBypass },     { Command::selectPatch, 0 },
+    };
+    auto frames = framesOf (pedal->receivedFrames());
+    frames.resize (expected.size());
+    EXPECT_EQ (frames, expected);
+
+    ASSERT_EQ (page.patchRecords.size(), 3);
+    EXPECT_EQ (page.patchListModel.getNumRows(), 3);
+    EXPECT_EQ (page.patchListModel.rowText (0), "Patch - 00");
+    EXPECT_EQ (page.patchListModel.rowText (2), "Patch - 02");
+    const auto record = pedal->recordOf (0);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ ((int) page.knobSliders[(size_t) k].getValue(), record[(size_t) (3 + k)]);
+
+    // The IR index is left for the volume to arrive.
+    EXPECT_TRUE (page.irLoadPending);
+
+    h.unplug (pedal);
+    EXPECT_EQ (page.patchRecords.size(), 0);
+    EXPECT_FALSE (page.irLoadPending);
+
+    // A dump the pedal gives up on half-way still ends as a CAB dump ends.
+    const juce::ScopedValueSetter<int> quickly (MainContentComponent::recordTimeoutMs, 50);
+    for (int attempt = 0; attempt <= MainContentComponent::recordRequestRetries; ++attempt)
+        pedal->injectFault (Fault::noAnswer, Command::requestPreset, attempt == 0 ? 1 : 0);
+    pedal->clearReceivedFrames();
+    h.bus.plug (pedal);
+    ASSERT_TRUE (pumpUntil ([&] { return page.irLoadPending; }));
+    EXPECT_EQ (page.patchRecords.size(), 1);
+    // The pedal is taken out of its transfer state, then told the current patch.
+    const auto stalled = framesOf (pedal->receivedFrames());
+    const auto endOfDump = std::find (stalled.begin(), stalled.end(), std::vector<int> { Command::transferState, 0 });
+    EXPECT_NE (std::find (endOfDump, stalled.end(), std::vector<int> { Command::selectPatch, 0 }), stalled.end());
+
+    h.unplug (pedal);
+    EXPECT_FALSE (page.irLoadPending);
+    EXPECT_FALSE (page.isVisible());
+}
+
+TEST (CabPage, ThePedalsOwnChangesShowWithoutAnEcho)
+{
+    ConnectedCab cab;
+    auto& page = cab.page();
+    auto& pedal = *cab.pedal;
+
+    struct Case
+    {
+        const char* what;
+        std::function<void()> onPedal;
+        std::function<bool()> shown;
+    };
+
+    const Case cases[] = {
+        { "VOL", [&] { pedal.turnKnob (0, 42); }, [&] { return page.knobSliders[0].getValue() == 42; } },
+        { "X", [&] { pedal.turnKnob (1, 99); }, [&] { return page.knobSliders[1].getValue() == 99 && cab.ball().getX() == 136; } },
+        { "Y", [&] { pedal.turnKnob (2, 0); }, [&] { return page.knobSliders[2].getValue() == 0 && cab.ball().getY() == 97; } },
+        { "X past the pad", [&] { pedal.turnKnob (1, 150); }, [&] { return cab.ball().getX() == 136; } },
+        { "Z", [&] { pedal.turnKnob (3, 7); }, [&] { return pixelHash (cab.ball().getImage()) == pixelHash (KVCABView::getMicImage (5)); } },
+        { "microphone", [&] { pedal.setMicrophoneOnPedal (3); }, [&] { return page.micSlider.getValue() == 4 && page.micCombo.getText() == "D421"; } },
+        { "room", [&] { pedal.setRoomLevelOnPedal (0); }, [&] { return page.cabParamSlider.getValue() == 0 && std::abs (page.cabParamImage.getAlpha() - 0.5f) < 0.01f; } },
+        { "room up", [&] { pedal.setRoomLevelOnPedal (6); }, [&] { return page.cabParamSlider.getValue() == 6 && page.cabParamImage.getAlpha() == 1.0f; } },
+        { "power amp off", [&] { pedal.setPowerAmpOnPedal (0); }, [&] { return page.powerAmpCombo.getText() == "OFF" && ! page.powerAmpParamSlider.isEnabled(); } },
+        { "power amp", [&] { pedal.setPowerAmpOnPedal (4); }, [&] { return page.powerAmpCombo.getText() == "EL34P" && page.powerAmpParamSlider.isEnabled(); } },
+        { "presence", [&] { pedal.setPresenceOnPedal (5); }, [&] { return page.powerAmpParamSlider.getValue() == 5; } },
+        { "patch", [&] { pedal.selectPatchOnPedal (9); }, [&] { return page.patchList.getSelectedRow() == 9 && page.knobSliders[0].getValue() == pedal.recordOf (9)[3]; } },
+    };
+
+    for (const auto& c : cases)
+    {
+        c.onPedal();
+        pumpPending();
+        EXPECT_TRUE (c.shown()) << c.what;
+    }
+    EXPECT_TRUE (cab.sent().empty());
+
+    // The power amp reaches the page even while another page is on show; the levels don't.
+    const auto room = page.cabParamSlider.getValue();
+    cab.h.hub().UpdateMainView (kindAMP);
+    pedal.setPowerAmpOnPedal (2);
+    pedal.setRoomLevelOnPedal (9);
+    pumpPending();
+    EXPECT_EQ (page.powerAmpCombo.getText(), "EL84P");
+    EXPECT_EQ (page.cabParamSlider.getValue(), room);
+}
+
+TEST (CabPage, EveryControlSendsItsOwnFrame)
+{
+    ConnectedCab cab;
+    auto& page = cab.page();
+
+    struct Case
+    {
+        const char* what;
+        std::function<void()> act;
+        std::vector<int> frame;
+    };
+
+    const Case cases[] = {
+        { "VOL", [&] { page.knobSliders[0].setValue (12, juce::sendNotificationSync); }, { 0x16, 0, 12 } },
+        { "X", [&] { page.knobSliders[1].setValue (50, juce::sendNotificationSync); }, { 0x16, 1, 50 } },
+        { "Y", [&] { page.knobSliders[2].setValue (99, juce::sendNotificationSync); }, { 0x16, 2, 99 } },
+        { "Z", [&] { page.knobSliders[3].setValue (33, juce::sendNotificationSync); }, { 0x16, 3, 33 } },
+        { "mic knob", [&] { page.micSlider.setValue (4, juce::sendNotificationSync); }, { 0x47, 3 } },
+        { "mic list", [&] { page.micCombo.setSelectedId (12, juce::sendNotificationSync); }, { 0x47, 11 } },
+        { "power amp", [&] { page.powerAmpCombo.setSelectedId (6, juce::sendNotificationSync); }, { 0x41, 5 } },
+        { "room", [&] { page.cabParamSlider.setValue (9, juce::sendNotificationSync); }, { 0x43, 9 } },
+        { "presence", [&] { page.powerAmpParamSlider.setValue (5, juce::sendNotificationSync); }, { 0x45, 5 } },
+        { "typed past the range", [&] { page.cabParamSlider.setValue (40, juce::sendNotificationSync); }, { 0x43, 9 } },
+        { "Save", [&] { click (page.saveButton); }, { 0x53 } },
+        { "IR row", [&] { page.setIrTable (irTableOf ({ "/A.wav", "/B.wav" })); page.algorithmList.selectRow (1); }, { 0x23, 1 } },
+        { "patch row", [&] { page.patchList.selectRow (4); }, { 0x21, 4 } },
+    };
+
+    for (const auto& c : cases)
+    {
+        page.cabParamSlider.setValue (0, juce::dontSendNotification);
+        c.act();
+        EXPECT_EQ (framesOf (cab.sent()), std::vector<std::vector<int>> { c.frame }) << c.what;
+    }
+
+    // The two microphone controls follow each other.
+    EXPECT_EQ (page.micSlider.getValue(), 12.0);
+    EXPECT_EQ (page.micCombo.getText(), "INVE");
+
+    // The level frames to the byte: zeros after the value, then the sum.
+    page.powerAmpParamSlider.setValue (0, juce::dontSendNotification);
+    page.cabParamSlider.setValue (9, juce::sendNotificationSync);
+    page.powerAmpParamSlider.setValue (5, juce::sendNotificationSync);
+    const auto frames = cab.sent();
+    ASSERT_EQ (frames.size(), 2u);
+    for (const auto& [frame, sum] : { std::pair { frames[0], 0x4D }, std::pair { frames[1], 0x4B } })
+    {
+        for (int i = 3; i < 62; ++i)
+            EXPECT_EQ (frame[i], 0) << i;
+        EXPECT_EQ (frame[62], sum);
+        EXPECT_EQ (frame[63], 0);
+    }
+}
+
+TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
+{
+    ConnectedCab cab;
+    auto& page = cab.page();
+    auto& ball = cab.ball();
+    ASSERT_EQ (ball.getWidth(), 41);
+    ASSERT_EQ (ball.getHeight(), 80);
+
+    struct Placement
+    {
+        int knob, value, position;
+    };
+
+    for (const auto& p : { Placement { 1, 99, 136 }, { 1, 0, 0 }, { 1, 50, 68 }, { 2, 99, 0 }, { 2, 0, 97 }, { 2, 50, 48 } })
+    {
+        page.knobSliders[(size_t) p.knob].setValue (p.value, juce::sendNotificationSync);
+        EXPECT_EQ (p.knob == 1 ? ball.getX() : ball.getY(), p.position) << p.knob << " at " << p.value;
+    }
+    cab.sent();
+
+    // Truncation both ways: knob 1 at 50 puts the picture at 68, and a drag
+    // that leaves it there reads 49; knob 2 at 50 comes back as 51.
+    page.knobSliders[1].setValue (50, juce::sendNotificationSync);
+    page.knobSliders[2].setValue (50, juce::sendNotificationSync);
+    cab.sent();
+    dragBall (ball, { 0.0f, 0.0f });
+    EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { 0x16, 1, 49 }, { 0x16, 2, 51 } }));
+
+    // Far past each corner, the picture stops at the pad's edge.
+    struct Corner
+    {
+        juce::Point<float> by;
+        juce::Point<int> at;
+        int x, y;
+    };
+
+    for (const auto& c : { Corner { { -500, -500 }, { 0, 0 }, 0, 99 }, Corner { { 500, 500 }, { 136, 97 }, 99, 0 } })
+    {
+        dragBall (ball, c.by);
+        EXPECT_EQ (ball.getPosition(), c.at);
+        EXPECT_EQ (page.knobSliders[1].getValue(), c.x);
+        EXPECT_EQ (page.knobSliders[2].getValue(), c.y);
+        EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { 0x16, 1, c.x }, { 0x16, 2, c.y } }));
+    }
+
+    // Bypassed, the picture neither moves nor sends.
+    click (page.bypassswitchButton);
+    cab.sent();
+    dragBall (ball, { -50.0f, -50.0f });
+    EXPECT_EQ (ball.getPosition(), juce::Point<int> (136, 97));
+    EXPECT_TRUE (cab.sent().empty());
+
+    // The pad itself takes no clicks.
+    bool padClicks = true, childClicks = false;
+    page.micPadImage.getInterceptsMouseClicks (padClicks, childClicks);
+    EXPECT_FALSE (padClicks);
+    EXPECT_TRUE (childClicks);
+}
+
+TEST (CabPage, ZPicksOneOfTwentyMicrophonePictures)
+{
+    struct Band
+    {
+        int value, sameAs;
+    };
+
+    for (const auto& b : { Band { 4, 0 }, Band { -3, 0 }, Band { 9, 5 }, Band { 99, 95 } })
+        EXPECT_EQ (pixelHash (KVCABView::getMicImage (b.value)), pixelHash (KVCABView::getMicImage (b.sameAs))) << b.value;
+
+    juce::SortedSet<juce::uint64> distinct;
+    for (int value = 0; value < 100; value += 5)
+    {
+        const auto image = KVCABView::getMicImage (value);
+        EXPECT_EQ (image.getBounds(), juce::Rectangle<int> (0, 0, 51, 100));
+        distinct.add (pixelHash (image));
+    }
+    EXPECT_EQ (distinct.size(), 20);
+    EXPECT_FALSE (KVCABView::getMicImage (100).isValid());
+}
+
+TEST (CabPage, BypassAndMuteMoveBetweenTheThreeEffectStates)
+{
+    ConnectedCab cab;
+    auto& page = cab.page();
+
+    struct Shown
+    {
+        bool bypassOn, bypassEnabled, muteOn, muteEnabled, controls;
+    };
+
+    const auto expectShown = [&] (const Shown& s, const char* when)
+    {
+        EXPECT_EQ (page.bypassswitchButton.getToggleState(), s.bypassOn) << when;
+        EXPECT_EQ (page.bypassswitchButton.isEnabled(), s.bypassEnabled) << when;
+        EXPECT_EQ (page.mutewitchButton.getToggleState(), s.muteOn) << when;
+        EXPECT_EQ (page.mutewitchButton.isEnabled(), s.muteEnabled) << when;
+        for (juce::Component* c : { (juce::Component*) &page.knobSliders[0], (juce::Component*) &page.micCombo,
+                                    (juce::Component*) &page.ballGeneratorImage, (juce::Component*) &page.algorithmList,
+                                    (juce::Component*) &page.saveIrButton, (juce::Component*) &page.patchList })
+            EXPECT_EQ (c->isEnabled(), s.controls) << when;
+        EXPECT_TRUE (page.setButton.isEnabled()) << when;
+    };
+
+    const Shown on { true, true, true, true, true };
+    const Shown bypassed { false, true, true, false, false };
+    const Shown muted { true, false, false, true, false };
+
+    expectShown (on, "after the dump");
+
+    struct Step
+    {
+        const char* what;
+        std::function<void()> act;
+        int sent;
+        Shown shown;
+    };
+
+    const Step steps[] = {
+        { "bypass clicked", [&] { click (page.bypassswitchButton); }, 0, bypassed },
+        { "bypass clicked again", [&] { click (page.bypassswitchButton); }, 1, on },
+        { "mute clicked", [&] { click (page.mutewitchButton); }, 2, muted },
+        { "mute clicked again", [&] { click (page.mutewitchButton); }, 1, on },
+        { "pedal mutes", [&] { cab.pedal->setBypassOnPedal (2); }, -1, muted },
+        // Muted and then bypassed on the pedal: the bypass switch must stay usable.
+        { "pedal bypasses", [&] { cab.pedal->setBypassOnPedal (0); }, -1, bypassed },
+        { "pedal on", [&] { cab.pedal->setBypassOnPedal (1); }, -1, on },
+    };
+
+    for (const auto& s : steps)
+    {
+        s.act();
+        pumpPending();
+        const auto frames = framesOf (cab.sent());
+        if (s.sent < 0)
+            EXPECT_TRUE (frames.empty()) << s.what;
+        else
+            EXPECT_EQ (frames, (std::vector<std::vector<int>> { { Command::setBypass, s.sent } })) << s.what;
+        expectShown (s.shown, s.what);
+    }
+
+    // Presence stays off with the power amp off, whatever the bypass does.
+    page.powerAmpCombo.setSelectedId (1, juce::sendNotificationSync);
+    EXPECT_FALSE (page.powerAmpParamSlider.isEnabled());
+    click (page.bypassswitchButton);
+    click (page.bypassswitchButton);
+    EXPECT_FALSE (page.powerAmpParamSlider.isEnabled());
+    page.powerAmpCombo.setSelectedId (2, juce::sendNotificationSync);
+    EXPECT_TRUE (page.powerAmpParamSlider.isEnabled());
+}
+
+TEST (CabPage, AnIrTableIsSwappedInWholeOnTheMessageThread)
+{
+    ConnectedCab cab;
+    auto& page = cab.page();
+    auto& list = page.algorithmListModel;
+
+    // Patch 0's IR is row 0: once the table arrives, that row shows selected.
+    std::thread worker ([&] { page.setIrTable (irTableOf ({ "/RADIO 1x5.wav", "/b.wav", "/c.wav", "/d.wav" })); });
+    worker.join();
+    EXPECT_EQ (list.getNumRows(), 0);
+    pumpPending();
+    EXPECT_EQ (list.getNumRows(), 4);
+    EXPECT_EQ (list.rowText (3), "3   d.wav");
+    EXPECT_EQ (list.rowText (4), "");
+    EXPECT_EQ (page.algorithmList.getSelectedRow(), 0);
+    EXPECT_TRUE (page.diagnosticsBox.getText().startsWith ("RADIO 1x5"));
+
+    // Several rows: the description is the one clicked last, the pedal gets the first.
+    page.algorithmList.selectRow (2);
+    page.algorithmList.selectRow (1, false, false);
+    page.algorithmList.flipRowSelection (3);
+    cab.sent();
+    page.algorithmList.flipRowSelection (1);
+    EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { Command::selectAlgorithm, 2 } }));
+    EXPECT_EQ (page.diagnosticsBox.getText(), "");
+
+    // With nothing selected, the IR file buttons only ask for a selection.
+    page.algorithmList.deselectAllRows();
+    cab.sent();
+    click (page.loadIrButton);
+    click (page.saveIrButton);
+    ASSERT_EQ (cab.h.messages().size(), 2u);
+    EXPECT_EQ (cab.h.messages()[1].text, "Please select at least one IR file.");
+    EXPECT_TRUE (cab.sent().empty());
+}
