@@ -290,10 +290,13 @@ void KVCABView::buttonClicked (juce::Button* button)
     {
         showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
     }
-    else if (key.equalsIgnoreCase ("Import") || key.equalsIgnoreCase ("Export"))
+    else if (key.equalsIgnoreCase ("Import"))
     {
-        // TODO(lead): the patch-file menus come with the CAB patch files
-        // (ImportMenuItemChosenCallback / ExportMenuItemChosenCallback).
+        showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
+    }
+    else if (key.equalsIgnoreCase ("Export"))
+    {
+        showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
     }
     else if (key.equalsIgnoreCase ("Save"))
     {
@@ -498,4 +501,14 @@ juce::String KVCABView::irRowText (int row) const
         return {};
 
     return juce::String (row) + "   " + irTable[(size_t) row].name.substring (1);
+}
+
+void ImportMenuItemChosenCallback (int result, KVCABView* page)
+{
+    CABPatchFiles::importPatches (result, page);
+}
+
+void ExportMenuItemChosenCallback (int result, KVCABView* page)
+{
+    CABPatchFiles::exportPatches (result, page);
 }

@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "app/PatchRecord.h"
+#include "cab/CABPatchFiles.h"
 #include "cab/IrTable.h"
 #include "cab/KVBallGeneratorImage.h"
 #include "ui/KVLookAndFeel.h"
@@ -24,7 +25,8 @@ class KVCABView : public juce::Component,
                   private juce::TextEditor::Listener,
                   public juce::DragAndDropContainer,
                   private juce::ComboBox::Listener,
-                  private juce::Button::Listener
+                  private juce::Button::Listener,
+                  public CABPatchPage
 {
 public:
     static constexpr int numKnobs = 4;
@@ -89,6 +91,9 @@ public:
         empty past the end of the table. */
     juce::String irRowText (int row) const;
 
+    juce::OwnedArray<CABShape>& getPatchRecords() override { return patchRecords; }
+    int getSelectedPatchRow() override { return patchList.getSelectedRow (0); }
+
     KVSourceItemListboxContents patchListModel;
     KVSourceItemListboxContents algorithmListModel;
     juce::ImageButton setButton;
@@ -150,5 +155,7 @@ const juce::StringArray powerAmpTypes { "OFF", "EL84S", "EL84P", "6L6P", "EL34P"
 const juce::StringArray microphoneTypes { "OFF", "DY57", "DY58", "D421", "RE16", "D112",
                                           "E609", "B87A", "U87", "R121", "CO67", "INVE" };
 
-// The Set menu's result, with the page that opened it.
+// The results of the Set, Import and Export menus, with the page that opened them.
 void menuItemChosenCallback (int result, KVCABView* page);
+void ImportMenuItemChosenCallback (int result, KVCABView* page);
+void ExportMenuItemChosenCallback (int result, KVCABView* page);

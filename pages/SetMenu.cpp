@@ -2,6 +2,7 @@
 
 #include "app/KVNoDevice.h"
 #include "cab/KVCABView.h"
+#include "cab/WriteIRWindow.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
@@ -87,10 +88,20 @@ void menuItemChosenCallback (int result, KVDLYView* page) { chooseSetMenuItem (r
 
 void menuItemChosenCallback (int result, KVCABView* page)
 {
-    // TODO(lead): the CAB pedal's factory reset first rewrites its volume
-    // image; until that job is in, the item does nothing here.
+    if (page == nullptr)
+        return;
+
     if (result != SetMenu::factoryReset)
+    {
         chooseSetMenuItem (result, page);
+        return;
+    }
+
+    // The CAB pedal's reset rewrites its whole IR volume first, and only the
+    // pedal the question was asked about may get it.
+    const LinkSession session;
+    if (Dialogs::askOkCancel ({}, SetMenu::cabFactoryResetQuestion) && stillLinked (session))
+        startFactoryReset();
 }
 
 void alertBoxResultChosen (int result, KVAMPView*) { confirmUpdate (result); }

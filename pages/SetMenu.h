@@ -26,6 +26,15 @@ const juce::String aboutPage { "https://www.korvel.example/" };
 const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel%20Editor" };
 const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
 const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
+/** The CAB pedal's reset takes long and rewrites its IR volume, so its
+    question says more. */
+const juce::String cabFactoryResetQuestion {
+    juce::CharPointer_UTF8 ("Are you sure you want to execute a factory reset? This process cannot be cancelled. "
+                            "DO NOT disconnect the USB cable or unplug the power jack while the reset is in progress. "
+                            "The factory reset may take several seconds depending on your device. "
+                            "If the Tessel Editor doesn\xe2\x80\x99t respond for a long time, please reconnect both USB "
+                            "and power jacks and try again.")
+};
 } // namespace SetMenu
 
 /** The answer to "Update?": OK (1) restarts the pedal in its update mode. */
