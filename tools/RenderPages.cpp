@@ -56,6 +56,27 @@ bool renderCabPage (const juce::File& directory)
     tessel::test::pumpPending();
     ok &= save (editor.hub(), directory.getChildFile ("cab_page.png"));
 
+    // The Set menu over the page, placed where the button opens it.
+    page.setButton.triggerClick();
+    tessel::test::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; });
+    if (auto* menu = newestDesktopWindow())
+    {
+        auto shot = editor.hub().createComponentSnapshot (editor.hub().getLocalBounds());
+        {
+            juce::Graphics g (shot);
+            const auto at = editor.hub().getLocalPoint (nullptr, menu->getScreenPosition());
+            g.drawImageAt (menu->createComponentSnapshot (menu->getLocalBounds()), at.x, at.y);
+        }
+        const auto file = directory.getChildFile ("cab_set_menu.png");
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        const bool written = out.openedOk() && juce::PNGImageFormat().writeImageToStream (shot, out);
+        printf ("%s %s\n", written ? "wrote" : "FAILED", file.getFullPathName().toRawUTF8());
+        ok &= written;
+    }
+    juce::PopupMenu::dismissAllActiveMenus();
+    tessel::test::pumpPending();
+
     pedal->setRoomLevelOnPedal (0);
     pedal->setPowerAmpOnPedal (0);
     pedal->setBypassOnPedal (0);
