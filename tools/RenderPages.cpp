@@ -56,7 +56,9 @@ bool renderCabPage (const juce::File& directory)
     tessel::test::pumpPending();
     ok &= save (editor.hub(), directory.getChildFile ("cab_page.png"));
 
-    // The Set menu over the page, placed where the button opens it.
+    // The Set menu over the page. The virtual screen is smaller than a real
+    // one, so the menu is drawn where a real screen puts it: under the
+    // button, moved left as far as it must to stay inside the window.
     page.setButton.triggerClick();
     tessel::test::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; });
     if (auto* menu = newestDesktopWindow())
@@ -64,7 +66,8 @@ bool renderCabPage (const juce::File& directory)
         auto shot = editor.hub().createComponentSnapshot (editor.hub().getLocalBounds());
         {
             juce::Graphics g (shot);
-            const auto at = editor.hub().getLocalPoint (nullptr, menu->getScreenPosition());
+            const auto button = editor.hub().getLocalArea (&page, page.setButton.getBounds());
+            const juce::Point<int> at (juce::jmin (button.getX(), shot.getWidth() - menu->getWidth()), button.getBottom());
             g.drawImageAt (menu->createComponentSnapshot (menu->getLocalBounds()), at.x, at.y);
         }
         const auto file = directory.getChildFile ("cab_set_menu.png");
