@@ -18,12 +18,14 @@ namespace
 /** Clicks the button and returns the menu it opened, or null. */
 juce::Component* openMenu (juce::Button& button)
 {
-    auto& desktop = juce::Desktop::getInstance();
-    const auto before = desktop.getNumComponents();
+    // Windows of earlier tests may still be leaving the desktop: the menu is
+    // the newest modal window, not the newest window.
+    auto* modal = juce::ModalComponentManager::getInstance();
+    auto* before = modal->getModalComponent (0);
     button.triggerClick();
-    if (! pumpUntil ([&] { return desktop.getNumComponents() > before; }))
-        return nullptr;
-    return desktop.getComponent (desktop.getNumComponents() - 1);
+    pumpUntil ([&] { return modal->getModalComponent (0) != before; });
+    auto* menu = modal->getModalComponent (0);
+    return menu != before && menu != nullptr && menu->isOnDesktop() ? menu : nullptr;
 }
 
 /** The open menu's items top to bottom as a reader of the screen hears
