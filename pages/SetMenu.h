@@ -26,6 +26,7 @@ const juce::String aboutPage { "https://www.korvel.example/" };
 const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel%20Editor" };
 const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
 const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
+
 /** The CAB pedal's reset takes long and rewrites its IR volume, so its
     question says more. */
 const juce::String cabFactoryResetQuestion {
