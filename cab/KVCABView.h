@@ -110,7 +110,6 @@ public:
     KVCustomLookAndFeel customLookAndFeel;
     KVPopupMenuLookAndFeel popupMenuLookAndFeel;
     KVComboxLookAndFeel comboxLookAndFeel;
-    int loadRetryCount = 0;
     juce::ImageComponent cabParamImage;
     juce::ComboBox powerAmpCombo;
     KVBallGeneratorImage ballGeneratorImage;

@@ -16,7 +16,6 @@ namespace
 {
 const juce::StringArray twoIrs { "RADIO 1x5.wav", "TINY 1x6.wav" };
 
-/** The codes of the frames the pedal has received, in order. */
 std::vector<int> codesSent (PedalSimulator& pedal)
 {
     std::vector<int> codes;
@@ -30,8 +29,6 @@ int indexReads (PedalSimulator& pedal)
     const auto codes = codesSent (pedal);
     return (int) std::count (codes.begin(), codes.end(), (int) Command::irIndexRead);
 }
-
-KVCABView& cabPage (EditorHarness& h) { return *h.hub().cabView; }
 } // namespace
 
 TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
@@ -42,7 +39,7 @@ TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
     {
         SCOPED_TRACE ((int) volume);
         EditorHarness h;
-        auto& page = cabPage (h);
+        auto& page = *h.hub().cabView;
         const int disk = tessel::sim::addCabVolume (h.disks, twoIrs, volume == Volume::beforeTheDumpEnds);
         pumpPending();
 
@@ -82,7 +79,7 @@ TEST (CabVolume, OnlyThePedalsOwnVolumeGoingAwayLeavesThePage)
     const int stick = h.disks.add ("SanDisk", "Cruzer", "STICK");
     pumpPending();
     auto pedal = h.connect (kindCAB);
-    auto& page = cabPage (h);
+    auto& page = *h.hub().cabView;
     ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
 
     const struct
@@ -113,7 +110,7 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
         const int disk = h.disks.addPedalVolume();
         pumpPending();
         auto pedal = h.connect (kindCAB);
-        auto& page = cabPage (h);
+        auto& page = *h.hub().cabView;
 
         // The pedal's knob reaches the page between two attempts.
         ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
@@ -142,7 +139,7 @@ TEST (CabVolume, AddThroughThePageListsTheNewIr)
     const int disk = tessel::sim::addCabVolume (h.disks, twoIrs);
     pumpPending();
     h.connect (kindCAB);
-    auto& page = cabPage (h);
+    auto& page = *h.hub().cabView;
     ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
 
     // The chosen file lies on a disk of its own, never mounted.
