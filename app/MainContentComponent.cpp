@@ -77,7 +77,8 @@ MainContentComponent::MainContentComponent()
     // The disks first, so that a CAB pedal plugged in before start finds its
     // volume already known. Without a disk layer the editor runs without
     // the IR library.
-    volumeWatcher = std::make_unique<PedalVolumeWatcher> (diskSessionFactory(), static_cast<PedalVolumeWatcher::Listener&> (*this));
+    PedalVolumeWatcher::Listener& volumeListener = *this;
+    volumeWatcher = std::make_unique<PedalVolumeWatcher> (diskSessionFactory(), volumeListener);
     if (! volumeWatcher->open())
         printf ("The disk watcher could not start; the CAB pedal's IRs will not be listed.\n");
 
