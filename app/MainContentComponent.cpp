@@ -74,6 +74,14 @@ MainContentComponent::MainContentComponent()
 
     identityWatch.onTimeout = [this] { identityTimedOut(); };
 
+    // The disks first, so that a CAB pedal plugged in before start finds its
+    // volume already known. Without a disk layer the editor runs without
+    // the IR library.
+    PedalVolumeWatcher::Listener& volumeListener = *this;
+    volumeWatcher = std::make_unique<PedalVolumeWatcher> (diskSessionFactory(), volumeListener);
+    if (! volumeWatcher->open())
+        printf ("The disk watcher could not start; the CAB pedal's IRs will not be listed.\n");
+
     startLiveLink (*this);
 }
 
@@ -81,6 +89,7 @@ MainContentComponent::~MainContentComponent()
 {
     // The link's callbacks carry this hub as their context.
     stopLiveLink();
+    volumeWatcher = nullptr;
     stopTimer();
     identityWatch.stopTimer();
     closeLoadingWindow();
@@ -281,13 +290,34 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
 void MainContentComponent::finishCabDump (KVCABView& page, int current)
 {
     // The IR index is read once both the dump has ended and the pedal's
-    // volume is mounted, whichever comes last.
-    // TODO(lead): with page.diskPresent set, start LoadDisk for the page here;
-    // otherwise leave it to the volume watcher.
-    if (! page.diskPresent)
+    // volume is mounted, whichever comes last. A volume still mounted from
+    // before a lost link counts too: it will not appear a second time.
+    if (page.diskPresent || volumeWatcher->hasPedalVolume())
+        page.loadDisk.start();
+    else
         page.irLoadPending = true;
 
     DEVICEHID_DEBUG_SET_PATCH (current);
+}
+
+void MainContentComponent::pedalVolumeAppeared()
+{
+    auto& page = *cabView;
+
+    if (page.irLoadPending)
+    {
+        page.irLoadPending = false;
+        page.loadDisk.start();
+    }
+    else
+    {
+        page.diskPresent = true;
+    }
+}
+
+void MainContentComponent::pedalVolumeGone()
+{
+    disconnect();
 }
 
 void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
@@ -419,9 +449,11 @@ void MainContentComponent::disconnect()
     dlyView->algorithmListModel.dlyNames.clear();
     modView->algorithmListModel.modNames.clear();
 
-    // The IR table stays: the next index read replaces it.
+    // The IR table stays: the next index read replaces it. A read under way
+    // stops, so that no other pedal gets its index-read command.
     cabView->diskPresent = false;
     cabView->irLoadPending = false;
+    cabView->loadDisk.cancel();
     cabView->algorithmList.updateContent();
 
     for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), cabView.get(), modView.get() })

@@ -7,6 +7,7 @@
 
 #include "app/PatchRecord.h"
 #include "device/LiveLink.h"
+#include "device/PedalVolumeWatcher.h"
 
 class KVNoDevice;
 class KVAMPView;
@@ -21,6 +22,7 @@ class PromptWindow;
     it acts on the first visible page in the order AMP, DLY, MOD, CAB. */
 class MainContentComponent : public juce::Component,
                              private LiveLinkListener,
+                             private PedalVolumeWatcher::Listener,
                              private juce::Timer
 {
 public:
@@ -86,6 +88,10 @@ private:
     void pedalInaccessible (const juce::String& name) override;
     void pedalRemoved() override;
 
+    // What the volume watcher reports, on the message thread.
+    void pedalVolumeAppeared() override;
+    void pedalVolumeGone() override;
+
     /** The no-device page tells that a device is connected; the firmware
         button shows only for a pedal in its update mode. */
     void showConnectedDevice (const juce::String& name, bool showFirmwareButton);
@@ -116,6 +122,9 @@ private:
     };
 
     IdentityWatch identityWatch;
+
+    /** Follows the CAB pedal's USB volume, where its IRs live. */
+    std::unique_ptr<PedalVolumeWatcher> volumeWatcher;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainContentComponent)
 };

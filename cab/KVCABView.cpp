@@ -7,6 +7,7 @@
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
+#include "device/PedalVolumeWatcher.h"
 #include "device/ProtocolCodes.h"
 #include "pages/AlgorithmCatalog.h"
 #include "pages/PageControls.h"
@@ -33,9 +34,6 @@ constexpr int patchRowHeight = 17;
 const juce::Rectangle<int> ballStartBounds { 25, 25, 41, 80 };
 
 constexpr float dimmedAlpha = 0.5f;
-constexpr float irNameMeasureFontHeight = 15.0f;
-
-const juce::String noIrSelected { "Please select at least one IR file." };
 
 void setUpCombo (juce::ComboBox& box, const juce::StringArray& items, juce::ComboBox::Listener& listener)
 {
@@ -108,6 +106,9 @@ KVCABView::KVCABView()
     setUpList (patchList, patchListModel, patchRowHeight);
     algorithmList.setMultipleSelectionEnabled (true);
     patchList.setMultipleSelectionEnabled (true);
+
+    loadDisk.onLoaded = [this] (ListInfor table) { irTable.handOver (std::move (table)); };
+    irTable.onChange = [this] { irTableChanged(); };
 
     // The pad takes no clicks of its own: only the microphone on it can be dragged.
     micPadImage.setInterceptsMouseClicks (false, true);
@@ -302,16 +303,21 @@ void KVCABView::buttonClicked (juce::Button* button)
     {
         DEVICEHID_DEBUG_SAVE();
     }
-    else if (key.equalsIgnoreCase ("Add") || key.equalsIgnoreCase ("Delete"))
+    else if (key.equalsIgnoreCase ("Add"))
     {
-        // TODO(lead): the WAV chooser and the delete confirmation start the IR library job.
+        IrLibraryButtons::addClicked ([this] { return irLibraryPage(); });
     }
-    else if (key.equalsIgnoreCase ("Load IR File") || key.equalsIgnoreCase ("Save IR File"))
+    else if (key.equalsIgnoreCase ("Delete"))
     {
-        if (algorithmList.getNumSelectedRows() == 0)
-            Dialogs::showMessage ({}, noIrSelected);
-
-        // TODO(lead): with IRs selected, the replace chooser or the export folder chooser.
+        IrLibraryButtons::deleteClicked ([this] { return irLibraryPage(); });
+    }
+    else if (key.equalsIgnoreCase ("Load IR File"))
+    {
+        IrLibraryButtons::loadIrFileClicked ([this] { return irLibraryPage(); });
+    }
+    else if (key.equalsIgnoreCase ("Save IR File"))
+    {
+        IrLibraryButtons::saveIrFileClicked ([this] { return irLibraryPage(); }, irExportPath);
     }
     else if (key.equalsIgnoreCase ("bypassswitchButton"))
     {
@@ -397,8 +403,9 @@ void KVCABView::updateAmpInformation (int patch)
 
 void KVCABView::UpdateDiagnosticsBox (int row)
 {
-    const auto stored = juce::isPositiveAndBelow (row, (int) irTable.size()) ? irTable[(size_t) row].name
-                                                                              : juce::String();
+    const auto table = irTable.current();
+    const auto stored = juce::isPositiveAndBelow (row, irRowCount()) ? table->entries[(size_t) row].name
+                                                                      : juce::String();
 
     if (auto text = algorithmDescription ("CAB", irLookupName (stored)))
         diagnosticsBox.setText (*text, true);
@@ -459,32 +466,13 @@ void KVCABView::showRoomLevel (int level)
     showDimmedAtZero (cabParamImage, level);
 }
 
-void KVCABView::setIrTable (IrTable table)
+void KVCABView::irTableChanged()
 {
-    if (! juce::MessageManager::getInstance()->isThisTheMessageThread())
-    {
-        juce::Component::SafePointer<KVCABView> page (this);
-        auto shared = std::make_shared<IrTable> (std::move (table));
-        juce::MessageManager::callAsync ([page, shared]
-        {
-            if (auto* p = page.getComponent())
-                p->setIrTable (std::move (*shared));
-        });
-        return;
-    }
-
-    if ((int) table.size() > maxIrCount)
-        table.resize ((size_t) maxIrCount);
-
-    irTable = std::move (table);
+    const auto table = irTable.current();
 
     // The list scrolls sideways rather than cutting off a long name.
-    const juce::Font font (irNameMeasureFontHeight);
-    int widest = 0;
-    for (const auto& entry : irTable)
-        widest = juce::jmax (widest, (int) std::ceil (font.getStringWidthFloat (entry.name)));
-
-    algorithmList.setMinimumContentWidth (widest);
+    algorithmList.setMinimumContentWidth (irListRowWidth (*table));
+    algorithmList.updateContent();
     algorithmList.updateContent();
 
     // The pedal's IR may have been shown before there were rows to select.
@@ -492,15 +480,38 @@ void KVCABView::setIrTable (IrTable table)
         selectRowQuietly (algorithmList, shownIrRow, true);
 
     UpdateDiagnosticsBox (algorithmList.getSelectedRow());
-    algorithmList.repaint();
+
+    const auto selected = algorithmList.getSelectedRows();
+    for (int i = 0; i < selected.size(); ++i)
+        algorithmList.repaintRow (selected[i]);
+}
+
+int KVCABView::irRowCount() const
+{
+    return (int) juce::jmin (irTable.current()->irCount, (uint32_t) IrIndex::maxEntries);
+}
+
+IrLibraryPage KVCABView::irLibraryPage()
+{
+    IrLibraryPage page;
+    page.volumeRoot = disk_Name();
+    page.irTable = &irTable;
+
+    const auto selected = algorithmList.getSelectedRows();
+    for (int i = 0; i < selected.size(); ++i)
+        page.selectedRows.push_back (selected[i]);
+
+    page.irExportPath = irExportPath;
+    page.startLoadDisk = [this] { loadDisk.start(); };
+    return page;
 }
 
 juce::String KVCABView::irRowText (int row) const
 {
-    if (! juce::isPositiveAndBelow (row, (int) irTable.size()))
+    if (! juce::isPositiveAndBelow (row, irRowCount()))
         return {};
 
-    return juce::String (row) + "   " + irTable[(size_t) row].name.substring (1);
+    return juce::String (row) + "   " + irTable.current()->entries[(size_t) row].name.substring (1);
 }
 
 void ImportMenuItemChosenCallback (int result, KVCABView* page)

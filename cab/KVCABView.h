@@ -7,8 +7,10 @@
 
 #include "app/PatchRecord.h"
 #include "cab/CABPatchFiles.h"
-#include "cab/IrTable.h"
+#include "cab/CopyWavThread.h"
+#include "cab/FileList.h"
 #include "cab/KVBallGeneratorImage.h"
+#include "cab/LoadDisk.h"
 #include "ui/KVLookAndFeel.h"
 #include "pages/KVSourceItemListboxContents.h"
 
@@ -82,17 +84,19 @@ public:
     /** The room level, and its picture dimmed while it is 0. */
     void showRoomLevel (int level);
 
-    /** Swaps in a finished IR table. Callable from any thread: the swap
-        itself happens on the message thread, so the list never paints from
-        a table that is half written. */
-    void setIrTable (IrTable table);
-
     /** The text of IR row `row`: its number, three blanks and the file name;
         empty past the end of the table. */
     juce::String irRowText (int row) const;
 
     juce::OwnedArray<CABShape>& getPatchRecords() override { return patchRecords; }
     int getSelectedPatchRow() override { return patchList.getSelectedRow (0); }
+
+    /** The number of IRs in the table now in force. */
+    int irRowCount() const;
+
+    /** What the IR library job takes from the page, read afresh each time:
+        the volume, the table, the IR list's selection, the export folder. */
+    IrLibraryPage irLibraryPage();
 
     KVSourceItemListboxContents patchListModel;
     KVSourceItemListboxContents algorithmListModel;
@@ -111,7 +115,6 @@ public:
     KVCustomLookAndFeel customLookAndFeel;
     KVPopupMenuLookAndFeel popupMenuLookAndFeel;
     KVComboxLookAndFeel comboxLookAndFeel;
-    int loadRetryCount = 0;
     juce::ImageComponent cabParamImage;
     juce::ComboBox powerAmpCombo;
     KVBallGeneratorImage ballGeneratorImage;
@@ -123,7 +126,10 @@ public:
     juce::Slider cabParamSlider;
     juce::Slider powerAmpParamSlider;
     juce::OwnedArray<CABShape> patchRecords;
-    IrTable irTable;
+    /** The index as read from the volume; finished tables are handed over
+        whole, and the list follows each one. */
+    SharedIrTable irTable;
+    LoadDisk loadDisk;
     juce::ImageButton bypassswitchButton;
     juce::ImageButton mutewitchButton;
     juce::String irExportPath;
@@ -140,6 +146,9 @@ private:
     /** Presence means nothing without a power amp, nor while the effect is
         off (when the power-amp list is disabled too). */
     void updatePresenceEnabled();
+
+    /** A new IR table is in force: the list, its selection and the description follow. */
+    void irTableChanged();
 
     /** The IR row of the patch on show, kept so that an IR table arriving
         after the patch still shows it selected. */

@@ -49,6 +49,8 @@ bool sameDisk (const DiskDescription& a, const DiskDescription& b)
 }
 } // namespace
 
+std::function<std::unique_ptr<DiskSession>()> diskSessionFactory = [] { return createPlatformDiskSession(); };
+
 bool isPedalVolume (const DiskDescription& disk)
 {
     return disk.deviceVendor == PedalVolume::deviceVendor

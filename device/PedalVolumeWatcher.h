@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -26,6 +27,9 @@ juce::String disk_Name();
 
 /** The volume name of the last pedal volume recognised; empty before the first. */
 juce::String diskName();
+
+/** Where start-up gets its disk layer from; tests swap in simulated disks. */
+extern std::function<std::unique_ptr<DiskSession>()> diskSessionFactory;
 
 class PedalVolumeWatcher : private DiskSession::Listener
 {

@@ -59,7 +59,7 @@ int KVSourceItemListboxContents::getNumRows()
 {
     if (deviceKind == kindCAB)
         return cabPage == nullptr ? 0 : (listMode == patchListMode ? cabPage->patchRecords.size()
-                                                                   : (int) cabPage->irTable.size());
+                                                                   : cabPage->irRowCount());
 
     if (listMode != patchListMode)
     {

@@ -13,6 +13,7 @@
 #include "pages/AlgorithmCatalog.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
+#include "support/SimulatedCabVolume.h"
 
 namespace
 {
@@ -36,22 +37,27 @@ juce::Component* newestDesktopWindow()
     return count > 0 ? desktop.getComponent (count - 1) : nullptr;
 }
 
-/** The factory IRs, as the IR index lists them. */
-IrTable factoryIrs()
+/** The factory IRs' files, as the pedal's volume holds them. */
+juce::StringArray factoryIrFiles()
 {
-    IrTable table;
+    juce::StringArray files;
     for (const auto& name : algorithmNames ("CAB"))
-        table.push_back ({ "/" + name + ".wav", true });
-    return table;
+        files.add (name + ".wav");
+    return files;
 }
 
 bool renderCabPage (const juce::File& directory)
 {
     bool ok = true;
     tessel::test::EditorHarness editor;
+
+    // The pedal's volume is mounted as the pedal is plugged in; its IRs are
+    // listed once the patches are in.
+    tessel::sim::addCabVolume (editor.disks, factoryIrFiles());
     auto pedal = editor.connect (kindCAB);
     auto& page = *editor.hub().cabView;
-    page.setIrTable (factoryIrs());
+    if (! tessel::test::pumpUntil ([&] { return page.irRowCount() > 0; }))
+        printf ("FAILED to list the IRs of the simulated volume\n");
     pedal->selectPatchOnPedal (7);
     tessel::test::pumpPending();
     ok &= save (editor.hub(), directory.getChildFile ("cab_page.png"));

@@ -73,7 +73,7 @@ IrTable irTableOf (std::initializer_list<const char*> names)
 {
     IrTable table;
     for (auto* name : names)
-        table.push_back ({ name, true });
+        appendEntry (table, juce::String (name).substring (1));
     return table;
 }
 
@@ -222,7 +222,7 @@ TEST (CabPage, EveryControlSendsItsOwnFrame)
         { "presence", [&] { page.powerAmpParamSlider.setValue (5, juce::sendNotificationSync); }, { 0x45, 5 } },
         { "typed past the range", [&] { page.cabParamSlider.setValue (40, juce::sendNotificationSync); }, { 0x43, 9 } },
         { "Save", [&] { click (page.saveButton); }, { 0x53 } },
-        { "IR row", [&] { page.setIrTable (irTableOf ({ "/A.wav", "/B.wav" })); page.algorithmList.selectRow (1); }, { 0x23, 1 } },
+        { "IR row", [&] { page.irTable.handOver (irTableOf ({ "/A.wav", "/B.wav" })); page.algorithmList.selectRow (1); }, { 0x23, 1 } },
         { "patch row", [&] { page.patchList.selectRow (4); }, { 0x21, 4 } },
     };
 
@@ -409,7 +409,7 @@ TEST (CabPage, AnIrTableIsSwappedInWholeOnTheMessageThread)
     auto& list = page.algorithmListModel;
 
     // Patch 0's IR is row 0: once the table arrives, that row shows selected.
-    std::thread worker ([&] { page.setIrTable (irTableOf ({ "/RADIO 1x5.wav", "/b.wav", "/c.wav", "/d.wav" })); });
+    std::thread worker ([&] { page.irTable.handOver (irTableOf ({ "/RADIO 1x5.wav", "/b.wav", "/c.wav", "/d.wav" })); });
     worker.join();
     EXPECT_EQ (list.getNumRows(), 0);
     pumpPending();

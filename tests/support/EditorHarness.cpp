@@ -27,6 +27,7 @@ EditorHarness::EditorHarness()
 
     sim::setFakeHidapiBus (&bus);
     hidManagerFactory = [this] { return bus.createHidManager(); };
+    diskSessionFactory = [this] { return disks.createSession(); };
     content = std::make_unique<MainContentComponent>();
     pumpPending();
 }
@@ -36,6 +37,7 @@ EditorHarness::~EditorHarness()
     content = nullptr;
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
+    diskSessionFactory = [] { return createPlatformDiskSession(); };
     resetLinkGlobals();
     sim::setFakeHidapiBus (nullptr);
     Dialogs::setHandler (std::move (previousDialogs));

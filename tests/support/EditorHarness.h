@@ -6,6 +6,7 @@
 #include "app/KVNoDevice.h"
 #include "app/MainContentComponent.h"
 #include "support/MessagePump.h"
+#include "support/SimulatedDisks.h"
 #include "support/SimulatedUsbBus.h"
 #include "ui/Dialogs.h"
 
@@ -129,7 +130,7 @@ private:
     }
 };
 
-/** The editor's hub wired to a simulated USB bus instead of the machine's,
+/** The editor's hub wired to a simulated USB bus and simulated disks instead of the machine's,
     with the link's process-wide state reset around it. */
 class EditorHarness
 {
@@ -162,6 +163,9 @@ public:
     RecordingDialogs& dialogs() { return *recording; }
 
     sim::SimulatedUsbBus bus;
+
+    /** The machine's disks: the CAB pedal's volume goes here. */
+    sim::SimulatedDisks disks;
 
 private:
     RecordingDialogs* recording = nullptr;

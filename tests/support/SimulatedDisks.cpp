@@ -84,7 +84,8 @@ SimulatedDisks::~SimulatedDisks()
         disk.root.deleteRecursively();
 }
 
-int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName)
+int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName,
+                         bool mountNow)
 {
     const auto number = (int) state->disks.size();
 
@@ -96,13 +97,15 @@ int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, 
                          vendor, model, volumeName, disk.root.getFullPathName() };
     state->disks.push_back (disk);
 
-    mount (number);
+    if (mountNow)
+        mount (number);
+
     return number;
 }
 
-int SimulatedDisks::addPedalVolume (const juce::String& volumeName)
+int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNow)
 {
-    return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName);
+    return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow);
 }
 
 void SimulatedDisks::unmount (int number)

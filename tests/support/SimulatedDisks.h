@@ -17,11 +17,13 @@ public:
     SimulatedDisks();
     ~SimulatedDisks();
 
-    /** Adds a disk and mounts it; returns its number. */
-    int add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName);
+    /** Adds a disk and mounts it, unless it is to be filled first and
+        mounted later; returns its number. */
+    int add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName,
+             bool mountNow = true);
 
     /** The CAB pedal's volume, as its inquiry names it. */
-    int addPedalVolume (const juce::String& volumeName = "TESSEL");
+    int addPedalVolume (const juce::String& volumeName = "TESSEL", bool mountNow = true);
 
     void unmount (int disk);
     void mount (int disk);

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include "app/MainContentComponent.h"
+#include "cab/CopyWavThread.h"
+#include "cab/KVCABView.h"
+#include "device/ProtocolCodes.h"
+#include "support/EditorHarness.h"
+#include "support/SimulatedCabVolume.h"
+
+using tessel::sim::PedalSimulator;
+using tessel::test::EditorHarness;
+using tessel::test::pumpPending;
+using tessel::test::pumpUntil;
+
+namespace
+{
+const juce::StringArray twoIrs { "RADIO 1x5.wav", "TINY 1x6.wav" };
+
+std::vector<int> codesSent (PedalSimulator& pedal)
+{
+    std::vector<int> codes;
+    for (auto& frame : pedal.receivedFrames())
+        codes.push_back (frame.code());
+    return codes;
+}
+
+int indexReads (PedalSimulator& pedal)
+{
+    const auto codes = codesSent (pedal);
+    return (int) std::count (codes.begin(), codes.end(), (int) Command::irIndexRead);
+}
+} // namespace
+
+TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
+{
+    enum class Volume { beforeTheDumpEnds, afterTheDumpEnds, never };
+
+    for (auto volume : { Volume::beforeTheDumpEnds, Volume::afterTheDumpEnds, Volume::never })
+    {
+        SCOPED_TRACE ((int) volume);
+        EditorHarness h;
+        auto& page = *h.hub().cabView;
+        const int disk = tessel::sim::addCabVolume (h.disks, twoIrs, volume == Volume::beforeTheDumpEnds);
+        pumpPending();
+
+        auto pedal = h.connect (kindCAB);
+        EXPECT_EQ (page.irLoadPending, volume != Volume::beforeTheDumpEnds);
+
+        if (volume == Volume::never)
+        {
+            EXPECT_EQ (indexReads (*pedal), 0);
+            EXPECT_FALSE (page.loadDisk.isLoading());
+            EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
+            continue;
+        }
+
+        if (volume == Volume::afterTheDumpEnds)
+            h.disks.mount (disk);
+
+        ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
+        EXPECT_FALSE (page.irLoadPending);
+
+        // Read after the dump and its patch selection, and listed with the
+        // catalogue's description of the current patch's IR.
+        const auto codes = codesSent (*pedal);
+        EXPECT_LT (std::find (codes.begin(), codes.end(), (int) Command::selectPatch),
+                   std::find (codes.begin(), codes.end(), (int) Command::irIndexRead));
+        EXPECT_EQ (page.algorithmListModel.getNumRows(), 2);
+        EXPECT_EQ (page.algorithmListModel.rowText (1), "1   TINY 1x6.wav");
+        EXPECT_EQ (page.algorithmList.getSelectedRow(), 0);
+        EXPECT_TRUE (page.diagnosticsBox.getText().startsWith ("RADIO 1x5"));
+    }
+}
+
+TEST (CabVolume, OnlyThePedalsOwnVolumeGoingAwayLeavesThePage)
+{
+    EditorHarness h;
+    const int pedalDisk = tessel::sim::addCabVolume (h.disks, twoIrs);
+    const int stick = h.disks.add ("SanDisk", "Cruzer", "STICK");
+    pumpPending();
+    auto pedal = h.connect (kindCAB);
+    auto& page = *h.hub().cabView;
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
+
+    const struct
+    {
+        int disk;
+        bool pageStays;
+    } removals[] = { { stick, true }, { pedalDisk, false } };
+
+    for (const auto& r : removals)
+    {
+        h.disks.unmount (r.disk);
+        pumpPending();
+        EXPECT_EQ (page.isVisible(), r.pageStays) << r.disk;
+        EXPECT_EQ (h.noDevicePage().isVisible(), ! r.pageStays) << r.disk;
+    }
+
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
+    EXPECT_FALSE (page.diskPresent);
+}
+
+TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
+{
+    // -1: FileList never comes; otherwise it is written after that many attempts.
+    for (int writtenAfter : { -1, 3 })
+    {
+        SCOPED_TRACE (writtenAfter);
+        EditorHarness h;
+        const int disk = h.disks.addPedalVolume();
+        pumpPending();
+        auto pedal = h.connect (kindCAB);
+        auto& page = *h.hub().cabView;
+
+        // The pedal's knob reaches the page between two attempts.
+        ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
+        pedal->turnKnob (0, 42);
+        ASSERT_TRUE (pumpUntil ([&] { return page.knobSliders[0].getValue() == 42.0; }));
+        EXPECT_TRUE (page.loadDisk.isLoading());
+
+        if (writtenAfter > 0)
+        {
+            ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == writtenAfter; }));
+            ListInfor index;
+            appendEntry (index, "RADIO 1x5.wav");
+            ASSERT_TRUE (writeFileListTo (h.disks.volumeRoot (disk), index));
+        }
+
+        ASSERT_TRUE (pumpUntil ([&] { return ! page.loadDisk.isLoading(); }, 6000));
+        pumpPending();
+        EXPECT_EQ (indexReads (*pedal), writtenAfter > 0 ? writtenAfter + 1 : LoadDisk::maxAttempts);
+        EXPECT_EQ (page.algorithmListModel.getNumRows(), writtenAfter > 0 ? 1 : 0);
+    }
+}
+
+TEST (CabVolume, AddThroughThePageListsTheNewIr)
+{
+    EditorHarness h;
+    const int disk = tessel::sim::addCabVolume (h.disks, twoIrs);
+    pumpPending();
+    h.connect (kindCAB);
+    auto& page = *h.hub().cabView;
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
+
+    // The chosen file lies on a disk of its own, never mounted.
+    const auto chosen = h.disks.volumeRoot (h.disks.add ("SanDisk", "Cruzer", "STICK", false)).getChildFile ("PORCH 1x10.wav");
+    ASSERT_TRUE (tessel::sim::writeIrWav (chosen));
+    h.dialogs().fileListAnswers.push_back ({ chosen });
+
+    tessel::test::click (page.addButton);
+    ASSERT_TRUE (pumpUntil ([&] { return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
+                                         && page.algorithmListModel.getNumRows() == 3; }, 10000));
+
+    EXPECT_EQ (page.algorithmListModel.rowText (2), "2   PORCH 1x10.wav");
+    EXPECT_TRUE (h.disks.volumeRoot (disk).getChildFile ("PORCH 1x10.wav").existsAsFile());
+    EXPECT_TRUE (h.messages().empty());
+}

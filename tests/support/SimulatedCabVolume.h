@@ -1,0 +1,17 @@
+#pragma once
+
+#include "support/SimulatedDisks.h"
+
+namespace tessel::sim
+{
+/** A short IR as the pedal plays it (48 kHz, 16-bit, one channel): a decaying
+    click. Returns whether it was written. */
+bool writeIrWav (const juce::File& file);
+
+/** The CAB pedal's USB volume on these disks: FileList indexing `irFiles` in
+    order, each a WAV of its own at the volume's root. Filled before it is
+    mounted, so the editor never sees it half made; `mountNow` false leaves
+    the mounting to the test (the volume can come after the patch dump).
+    Returns the disk's number. */
+int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow = true);
+} // namespace tessel::sim
