@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
-#include "app/PromptWindow.h"
 #include "device/ProtocolCodes.h"
 #include "device/ReplyDecoder.h"
 #include "pages/KVAMPView.h"
+#include "pages/KVMODView.h"
 #include "support/EditorHarness.h"
 
 using tessel::sim::Fault;
@@ -15,13 +15,9 @@ using tessel::test::pumpUntil;
 
 namespace
 {
-struct Sent
-{
-    int code;
-    int arg;
-};
+/** A frame as (code, first payload byte or -1). */
+using Sent = std::pair<int, int>;
 
-/** The frames a pedal received, as (code, first payload byte or -1). */
 std::vector<Sent> wire (const PedalSimulator& pedal)
 {
     std::vector<Sent> out;
@@ -30,13 +26,15 @@ std::vector<Sent> wire (const PedalSimulator& pedal)
     return out;
 }
 
-/** What the whole connection of an effect pedal must put on the wire. */
+/** What the whole connection of a pedal must put on the wire. */
 std::vector<Sent> expectedSequence (DeviceKind kind, int names, int patches)
 {
     std::vector<Sent> out { { Command::identify, -1 } };
     for (int n = 0; n < names; ++n)
         out.push_back ({ Command::getAlgorithmName, n });
     out.push_back ({ Command::transferState, 1 });
+    if (kind == kindCAB)
+        return out;
     for (int p = 0; p < patches; ++p)
         out.push_back ({ Command::requestPreset, p });
     out.push_back ({ Command::transferState, 0 });
@@ -47,30 +45,20 @@ std::vector<Sent> expectedSequence (DeviceKind kind, int names, int patches)
         out.push_back ({ Command::getTapTempo, -1 });
     return out;
 }
-
-void expectWire (const PedalSimulator& pedal, const std::vector<Sent>& expected)
-{
-    const auto actual = wire (pedal);
-    ASSERT_GE (actual.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i)
-    {
-        EXPECT_EQ (actual[i].code, expected[i].code) << "frame " << i;
-        EXPECT_EQ (actual[i].arg, expected[i].arg) << "frame " << i;
-    }
-}
 } // namespace
 
-TEST (ConnectionSequence, EachEffectPedalIsIdentifiedNamedAndDumpedInWireOrder)
+TEST (ConnectionSequence, EachPedalIsIdentifiedNamedAndDumpedInWireOrder)
 {
-    for (auto kind : { kindAMP, kindMOD, kindDLY })
+    for (auto kind : { kindAMP, kindMOD, kindDLY, kindCAB })
     {
         SCOPED_TRACE ((int) kind);
         EditorHarness h;
-        auto pedal = h.connect (kind, 7);
-        const auto names = pedal->algorithmNames().size();
-        ASSERT_GT (names, 0);
+        auto pedal = kind == kindCAB ? h.plugIn (kind) : h.connect (kind, 7);
+        const auto expected = expectedSequence (kind, pedal->algorithmNames().size(), 7);
+        const auto actual = wire (*pedal);
 
-        expectWire (*pedal, expectedSequence (kind, names, 7));
+        ASSERT_GE (actual.size(), expected.size());
+        EXPECT_EQ (std::vector<Sent> (actual.begin(), actual.begin() + (long) expected.size()), expected);
         EXPECT_EQ (Device, (uint32_t) kind);
         EXPECT_EQ (h.hub().loadingWindow, nullptr);
     }
@@ -84,9 +72,8 @@ TEST (ConnectionSequence, AnAmpPedalEndsOnItsPageWithPatchesNamesAndBypass)
 
     EXPECT_TRUE (page.isVisible());
     EXPECT_FALSE (h.noDevicePage().isVisible());
-    EXPECT_EQ (h.hub().getWidth(), 741);
-    EXPECT_EQ (h.hub().getHeight(), 517);
     EXPECT_EQ (page.getBounds(), juce::Rectangle<int> (0, 0, 741, 517));
+    EXPECT_EQ (h.hub().getBounds().getHeight(), 517);
 
     ASSERT_EQ (page.patchRecords.size(), 12);
     for (int p = 0; p < 12; ++p)
@@ -97,22 +84,20 @@ TEST (ConnectionSequence, AnAmpPedalEndsOnItsPageWithPatchesNamesAndBypass)
 
     EXPECT_EQ (page.patchList.getModel()->getNumRows(), 12);
     EXPECT_EQ (page.algorithmListModel.ampNames, pedal->algorithmNames());
-    EXPECT_EQ (page.algorithmListModel.rowText (0), "01  " + pedal->algorithmNames()[0]);
+    EXPECT_EQ (h.hub().names, pedal->algorithmNames());
 
     // The pedal's current patch is on show, and the description matches its algorithm.
     const auto record = pedal->recordOf (pedal->currentPatch());
     EXPECT_EQ ((int) page.knobSliders[0].getValue(), record[3]);
     EXPECT_EQ (page.algorithmList.getSelectedRow(), record[9]);
     EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (pedal->algorithmNames()[record[9]]));
-
     EXPECT_TRUE (page.bypassswitchButton.getToggleState());
     EXPECT_TRUE (page.knobSliders[0].isEnabled());
-    EXPECT_TRUE (h.hub().names.size() == pedal->algorithmNames().size());
 }
 
 TEST (ConnectionSequence, ANameCountTheLoopHasReachedEndsTheNameLoop)
 {
-    for (int claimed : { 0, 1 })
+    for (int claimed : { 0, 1, 2 })
     {
         SCOPED_TRACE (claimed);
         EditorHarness h;
@@ -120,23 +105,31 @@ TEST (ConnectionSequence, ANameCountTheLoopHasReachedEndsTheNameLoop)
         pedal->setReportedNameCount (claimed);
         h.connect (pedal);
 
-        // One name was asked for, then the dump began.
+        // Names 0 .. max (claimed, 1) - 1 were asked for, then the dump began.
+        const auto asked = std::max (claimed, 1);
         const auto sent = wire (*pedal);
-        ASSERT_GE (sent.size(), 3u);
-        EXPECT_EQ (sent[1].code, Command::getAlgorithmName);
-        EXPECT_EQ (sent[2].code, Command::transferState);
-        EXPECT_EQ (h.ampPage().algorithmListModel.ampNames.size(), 1);
+        ASSERT_GE (sent.size(), (size_t) asked + 2);
+        EXPECT_EQ (sent[(size_t) asked], Sent (Command::getAlgorithmName, asked - 1));
+        EXPECT_EQ (sent[(size_t) asked + 1], Sent (Command::transferState, 1));
+        EXPECT_EQ (h.ampPage().algorithmListModel.ampNames.size(), asked);
         EXPECT_TRUE (h.ampPage().isVisible());
     }
 }
 
-TEST (ConnectionSequence, ADumpOfOneRecordOpensAndClosesTheLoadingWindowAtOnce)
+TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndClosesTheLoadingWindow)
 {
     EditorHarness h;
     auto pedal = h.connect (kindAMP, 1);
+    EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
+    pumpPending();
+
+    // Ending the transfer makes the pedal ask for record 0 once more; that
+    // record is already held, so the end of the dump is not sent again.
+    auto expected = expectedSequence (kindAMP, pedal->algorithmNames().size(), 1);
+    expected.push_back ({ Command::requestPreset, 0 });
+    EXPECT_EQ (wire (*pedal), expected);
     EXPECT_EQ (h.ampPage().patchRecords.size(), 1);
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
-    EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
 }
 
 TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
@@ -158,48 +151,48 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
     EXPECT_TRUE (pumpUntil ([&] { return h.hub().loadingWindow == nullptr; }, 5000)) << "the loading window stayed up";
     EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
 
-    int requestsForRecord3 = 0;
-    for (auto& sent : wire (*pedal))
-        if (sent.code == Command::requestPreset && sent.arg == 3)
-            ++requestsForRecord3;
-    EXPECT_EQ (requestsForRecord3, 1 + MainContentComponent::recordRequestRetries);
+    const auto sent = wire (*pedal);
+    EXPECT_EQ (std::count (sent.begin(), sent.end(), Sent (Command::requestPreset, 3)),
+               1 + MainContentComponent::recordRequestRetries);
 
     // What arrived stays on the page.
     EXPECT_EQ (h.ampPage().patchRecords.size(), 3);
     EXPECT_EQ (h.ampPage().patchList.getModel()->getNumRows(), 3);
 }
 
-TEST (ConnectionSequence, DamagedAndUnknownReportsAreDroppedWithoutHarm)
+TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
 {
     EditorHarness h;
-    auto pedal = h.connect (kindAMP, 4);
-    auto& page = h.ampPage();
-    const auto knobBefore = page.knobSliders[1].getValue();
-
-    auto damaged = HidPacket::command (Reply::knob, { 1, 77 });
-    damaged.bytes[62] ^= 1;
-    pedal->sendReport (damaged);
-    pedal->sendReport (HidPacket::command (0x7E, { 1, 2, 3 }));
-    pumpPending();
-
-    EXPECT_EQ (page.knobSliders[1].getValue(), knobBefore);
-}
-
-TEST (ConnectionSequence, IndicesFromThePedalOutsideThePageAreIgnored)
-{
-    EditorHarness h;
-    auto pedal = h.connect (kindAMP, 4);
-    auto& page = h.ampPage();
+    auto pedal = h.connect (kindMOD, 4);
+    auto& page = *h.hub().modView;
     pedal->clearReceivedFrames();
 
-    pedal->sendReport (HidPacket::command (Reply::patch, { 200 }));
-    pedal->sendReport (HidPacket::command (Reply::algorithm, { 250 }));
-    pedal->sendReport (HidPacket::command (Reply::knob, { 9, 50 }));
-    pedal->sendReport (HidPacket::command (Reply::knob, { 255, 50 }));
-    pumpPending();
+    const auto patchRow = page.patchList.getSelectedRow();
+    const auto algorithmRow = page.algorithmList.getSelectedRow();
+    std::vector<double> knobs;
+    for (auto& knob : page.knobSliders)
+        knobs.push_back (knob.getValue());
 
+    auto damagedIdentity = HidPacket::command (Reply::identity, { 'V', 'Q', 'D', '-', '2' });
+    damagedIdentity.bytes[62] ^= 0x10;
+    auto damagedKnob = HidPacket::command (Reply::knob, { 1, 77 });
+    damagedKnob.bytes[62] ^= 1;
+
+    testing::internal::CaptureStdout();
+    for (const auto& report : { HidPacket::command (Reply::identity, { 'V', 'Q', 'X', '-', '2' }),
+                                HidPacket::command (Reply::identity, { 'V', 'Q', 'A', '-', '3' }),
+                                damagedIdentity, damagedKnob, HidPacket::command (0x7E, { 1, 2, 3 }),
+                                HidPacket::command (Reply::patch, { 200 }), HidPacket::command (Reply::algorithm, { 250 }),
+                                HidPacket::command (Reply::knob, { 5, 50 }), HidPacket::command (Reply::knob, { 255, 50 }) })
+        pedal->sendReport (report);
+    pumpPending();
+    EXPECT_EQ (testing::internal::GetCapturedStdout(), "效验码出错效验码出错");
+
+    EXPECT_EQ (Device, (uint32_t) kindMOD);
     EXPECT_EQ (page.patchRecords.size(), 4);
-    EXPECT_LT (page.patchList.getSelectedRow(), 4);
-    EXPECT_LT (page.algorithmList.getSelectedRow(), page.algorithmListModel.ampNames.size());
+    EXPECT_EQ (page.patchList.getSelectedRow(), patchRow);
+    EXPECT_EQ (page.algorithmList.getSelectedRow(), algorithmRow);
+    for (size_t k = 0; k < knobs.size(); ++k)
+        EXPECT_EQ (page.knobSliders[k].getValue(), knobs[k]) << "knob " << k;
     EXPECT_TRUE (pedal->receivedFrames().empty());
 }

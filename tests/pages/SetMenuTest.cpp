@@ -11,6 +11,7 @@
 
 using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
+using tessel::test::pumpUntil;
 
 namespace
 {
@@ -19,18 +20,13 @@ juce::File writeFirmware (const juce::File& file, const juce::String& deviceName
 {
     juce::MemoryBlock data (48 + (size_t) payloadSize, true);
     auto* bytes = static_cast<uint8_t*> (data.getData());
-    unsigned sum = 0;
     for (int i = 0; i < payloadSize; ++i)
     {
         bytes[48 + i] = (uint8_t) (i * 7 + 1);
-        sum += bytes[48 + i];
+        bytes[14] = (uint8_t) (bytes[14] + bytes[48 + i]);
     }
-    bytes[4] = (uint8_t) (payloadSize & 0xff);
-    bytes[5] = (uint8_t) ((payloadSize >> 8) & 0xff);
-    bytes[6] = (uint8_t) ((payloadSize >> 16) & 0xff);
-    bytes[14] = (uint8_t) (sum & 0xff);
+    bytes[4] = (uint8_t) payloadSize;
     deviceName.copyToUTF8 ((char*) bytes + 16, 16);
-
     file.replaceWithData (data.getData(), data.getSize());
     return file;
 }
@@ -39,10 +35,31 @@ std::vector<int> codesSent (tessel::sim::PedalSimulator& pedal)
 {
     pumpPending();
     std::vector<int> codes;
-    for (auto& f : pedal.receivedFrames())
+    for (auto& f : pedal.takeReceivedFrames())
         codes.push_back (f.code());
-    pedal.clearReceivedFrames();
     return codes;
+}
+
+/** The items of the menu now open, found through their accessibility handlers. */
+std::vector<juce::AccessibilityHandler*> openMenuItems()
+{
+    std::vector<juce::AccessibilityHandler*> items;
+    std::function<void (juce::Component&)> collect = [&] (juce::Component& c)
+    {
+        if (auto* handler = c.getAccessibilityHandler(); handler != nullptr && handler->getRole() == juce::AccessibilityRole::menuItem)
+            items.push_back (handler);
+        for (auto* child : c.getChildren())
+            collect (*child);
+    };
+
+    pumpUntil ([&]
+    {
+        items.clear();
+        if (auto* menu = juce::Component::getCurrentlyModalComponent())
+            collect (*menu);
+        return ! items.empty();
+    });
+    return items;
 }
 } // namespace
 
@@ -59,42 +76,30 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
 
     // Cancelled chooser: nothing asked, nothing sent.
     menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    EXPECT_EQ (h.dialogs().openPatterns[0], "*.bin");
+    EXPECT_EQ (h.dialogs().openPatterns, juce::StringArray ("*.bin"));
     EXPECT_TRUE (h.dialogs().questions.empty());
     EXPECT_TRUE (codesSent (*pedal).empty());
 
-    // A fitting file, then Cancel: kept, but the pedal stays as it is.
-    h.dialogs().fileAnswers.push_back (firmware);
-    h.dialogs().okAnswers.push_back (false);
+    // A fitting file, then Cancel: kept, but the pedal stays as it is; then OK: one restart.
+    for (bool ok : { false, true })
+    {
+        h.dialogs().fileAnswers.push_back (firmware);
+        h.dialogs().okAnswers.push_back (ok);
+        menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
+        pumpPending();
+        ASSERT_EQ (h.dialogs().questions.size(), ok ? 2u : 1u);
+        EXPECT_EQ (h.dialogs().questions.back().title, "Update?");
+        EXPECT_EQ (h.dialogs().questions.back().text, "");
+        EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
+        EXPECT_EQ (codesSent (*pedal), ok ? std::vector<int> { Command::enterUpdateMode } : std::vector<int> {});
+    }
+
+    // A file for another pedal is refused and drops the pending one.
+    h.dialogs().fileAnswers.push_back (writeFirmware (temp.getFile(), "TESSEL MOD", 64));
     menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    pumpPending();
-    ASSERT_EQ (h.dialogs().questions.size(), 1u);
-    EXPECT_EQ (h.dialogs().questions[0].title, "Update?");
-    EXPECT_EQ (h.dialogs().questions[0].text, "");
-    EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
-    EXPECT_TRUE (codesSent (*pedal).empty());
-
-    // The same file, then OK: one restart into the update mode.
-    h.dialogs().fileAnswers.push_back (firmware);
-    h.dialogs().okAnswers.push_back (true);
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    EXPECT_EQ (codesSent (*pedal), std::vector<int> { Command::enterUpdateMode });
-}
-
-TEST (SetMenu, AFirmwareFileForAnotherPedalIsRefused)
-{
-    EditorHarness h;
-    auto pedal = h.connect (kindMOD, 2);
-    pedal->clearReceivedFrames();
-    auto& page = *h.hub().modView;
-
-    juce::TemporaryFile temp (".bin");
-    h.dialogs().fileAnswers.push_back (writeFirmware (temp.getFile(), "TESSEL AMP", 64));
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-
     ASSERT_EQ (h.messages().size(), 1u);
     EXPECT_EQ (h.messages()[0].text, "The firmware file is not compatible with your device.");
-    EXPECT_TRUE (h.dialogs().questions.empty());
+    EXPECT_EQ (h.dialogs().questions.size(), 2u);
     EXPECT_EQ (h.noDevicePage().pendingFirmware, juce::File());
     EXPECT_TRUE (codesSent (*pedal).empty());
 }
@@ -120,12 +125,12 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     EXPECT_EQ (h.messages()[0].text, "Please disconnect both USB and power jacks and reconnect.");
 }
 
-TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndADismissedMenuDoesNothing)
+TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndOtherIdsDoNothing)
 {
     EditorHarness h;
-    auto pedal = h.connect (kindAMP, 2);
+    auto pedal = h.connect (kindMOD, 2);
     pedal->clearReceivedFrames();
-    auto& page = h.ampPage();
+    auto& page = *h.hub().modView;
 
     for (int item : { 0, (int) SetMenu::aboutKorvel, (int) SetMenu::feedback, (int) SetMenu::manual,
                       (int) SetMenu::updateNotes, 7 })
@@ -141,18 +146,41 @@ TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndADismissedMenuDoesNothing)
     EXPECT_TRUE (codesSent (*pedal).empty());
 }
 
-TEST (SetMenu, TheSetButtonOpensTheMenuAndDismissingItChoosesNothing)
+TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndDismissingChoosesNothing)
 {
     EditorHarness h;
-    h.connect (kindAMP, 2);
+    auto pedal = h.connect (kindAMP, 2);
+    pedal->clearReceivedFrames();
     auto& page = h.ampPage();
+    auto& dialogs = h.dialogs();
 
-    auto* modal = juce::ModalComponentManager::getInstance();
-    const auto before = modal->getNumModalComponents();
+    // Dismissed, the menu answers 0: nothing is asked, opened or sent.
     page.setButton.triggerClick();
-    EXPECT_TRUE (tessel::test::pumpUntil ([&] { return modal->getNumModalComponents() > before; })) << "no menu opened";
+    juce::StringArray titles;
+    for (auto* item : openMenuItems())
+        titles.add (item->getTitle());
+    EXPECT_EQ (titles, juce::StringArray ({ "Firmware Update", "About KORVEL", "Feedback", "Factory Reset" }));
     EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
     pumpPending();
-    EXPECT_TRUE (h.dialogs().openPatterns.isEmpty());
+    EXPECT_TRUE (dialogs.openPatterns.isEmpty() && dialogs.links.isEmpty() && dialogs.questions.empty());
     EXPECT_TRUE (h.messages().empty());
+    EXPECT_TRUE (codesSent (*pedal).empty());
+
+    // Each item, chosen, reaches its own action: ids 1 to 4 in menu order.
+    const std::function<bool()> reached[] = {
+        [&] { return dialogs.openPatterns == juce::StringArray ("*.bin"); },
+        [&] { return dialogs.links.size() == 1 && dialogs.links[0] == juce::URL (SetMenu::aboutPage).toString (true); },
+        [&] { return dialogs.links.size() == 2 && dialogs.links[1] == juce::URL (SetMenu::feedbackMail).toString (true); },
+        [&] { return dialogs.questions.size() == 1; },
+    };
+    for (size_t i = 0; i < std::size (reached); ++i)
+    {
+        SCOPED_TRACE (i);
+        page.setButton.triggerClick();
+        const auto items = openMenuItems();
+        ASSERT_EQ (items.size(), 4u);
+        items[i]->getActions().invoke (juce::AccessibilityActionType::press);
+        EXPECT_TRUE (pumpUntil (reached[i]));
+        EXPECT_TRUE (pumpUntil ([] { return juce::Component::getCurrentlyModalComponent() == nullptr; }));
+    }
 }

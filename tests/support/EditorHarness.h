@@ -24,66 +24,49 @@ public:
         juce::String title, text;
     };
 
-    void showMessageBox (const juce::String& title, const juce::String& message) override
-    {
-        messages.push_back ({ title, message });
-    }
+    void showMessageBox (const juce::String& title, const juce::String& message) override { messages.push_back ({ title, message }); }
 
     bool askOkCancel (const juce::String& title, const juce::String& message) override
     {
         questions.push_back ({ title, message });
-        return nextOk();
+        return next (okAnswers, false);
     }
 
     void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
                                std::function<void (int)> callback) override
     {
-        questions.push_back ({ title, message });
-        const int result = nextOk() ? 1 : 0;
+        const int result = askOkCancel (title, message) ? 1 : 0;
         juce::MessageManager::callAsync ([callback, result] { callback (result); });
     }
 
     juce::File chooseFileToOpen (const juce::String& pattern) override
     {
         openPatterns.add (pattern);
-        return nextFile();
+        return next (fileAnswers, juce::File());
     }
 
     juce::File chooseFileToSave (const juce::String& pattern) override
     {
         savePatterns.add (pattern);
-        return nextFile();
+        return next (fileAnswers, juce::File());
     }
 
-    void openLink (const juce::URL& link) override
-    {
-        links.add (link.toString (true));
-    }
+    void openLink (const juce::URL& link) override { links.add (link.toString (true)); }
 
-    std::vector<Message> messages;
-    std::vector<Message> questions;
-    juce::StringArray links;
-    juce::StringArray openPatterns, savePatterns;
+    std::vector<Message> messages, questions;
+    juce::StringArray links, openPatterns, savePatterns;
     std::deque<bool> okAnswers;
     std::deque<juce::File> fileAnswers;
 
 private:
-    bool nextOk()
+    template <typename T>
+    static T next (std::deque<T>& answers, T none)
     {
-        if (okAnswers.empty())
-            return false;
-        const bool ok = okAnswers.front();
-        okAnswers.pop_front();
-        return ok;
-    }
-
-    juce::File nextFile()
-    {
-        if (fileAnswers.empty())
-            return {};
-        auto file = fileAnswers.front();
-        fileAnswers.pop_front();
-        return file;
+        if (answers.empty())
+            return none;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 };
 
