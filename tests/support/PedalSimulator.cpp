@@ -1,6 +1,7 @@
 #include "support/PedalSimulator.h"
 
 #include <algorithm>
+#include <map>
 #include <utility>
 
 #include "app/FirmwareUpdate.h"
@@ -224,17 +225,38 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
 void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
-    const int arg0 = command[2], arg1 = command[3];
+    const int arg0 = command[2], arg1 = command[3], code = command.code();
     const bool effect = kind == kindMOD || kind == kindDLY;
-    const auto answer = [&answers] (uint8_t code, std::initializer_list<int> payload = {})
-    { answers.push_back (HidPacket::command (code, payload)); };
+    const auto answer = [&answers] (uint8_t reply, std::initializer_list<int> payload = {})
+    { answers.push_back (HidPacket::command (reply, payload)); };
 
-    switch (command.code())
+    // Commands that set one record byte of the current patch: the byte, and whether this kind has it.
+    const std::map<int, std::pair<int, bool>> settings {
+        { Command::setKnob, { 3 + arg0, arg0 < 5 } },
+        { Command::selectAlgorithm, { algorithmByte(), true } },
+        // The record keeps 1 for off, the command says 1 for on.
+        { Command::setCabSimulation, { 8, kind == kindAMP } },
+        { Command::setTrail, { 8, kind == kindDLY } },
+        { Command::setInputMode, { 10, true } },
+        { Command::setExpressionTarget, { 11, true } },
+        { Command::setExpressionRange, { 12, true } },
+    };
+
+    if (auto setting = settings.find (code); setting != settings.end())
+    {
+        if (setting->second.second)
+            setParameter (setting->second.first, code == Command::setKnob ? arg1 : code == Command::setCabSimulation ? (arg0 == 1 ? 0 : 1) : arg0);
+        if (code == Command::setExpressionRange)
+            setParameter (13, arg1);
+        return;
+    }
+
+    switch (code)
     {
         case Command::identify:
         {
-            const auto* code = factsOf (kind).modelCode;
-            answer (Reply::identity, { code[0], code[1], code[2], code[3], code[4] });
+            const auto* model = factsOf (kind).modelCode;
+            answer (Reply::identity, { model[0], model[1], model[2], model[3], model[4] });
             break;
         }
 
@@ -256,8 +278,6 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             break;
         }
 
-        case Command::transferState: answer (Reply::transferState, { arg0 }); break;
-
         case Command::requestPreset:
         {
             if (arg0 >= (int) patches.size())
@@ -266,78 +286,18 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             HidPacket reply;
             reply.bytes[0] = Reply::presetRecord;
             reply.bytes[1] = (uint8_t) factsOf (kind).recordSize;
-            reply.bytes[2] = (uint8_t) patches.size();
-            reply.bytes[3] = (uint8_t) current;
-            reply.bytes[4] = (uint8_t) arg0;
+            const auto record = std::vector<uint8_t> { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) arg0 };
+            std::copy (record.begin(), record.end(), reply.bytes.begin() + 2);
             std::copy (patches[(size_t) arg0].begin(), patches[(size_t) arg0].end(), reply.bytes.begin() + 5);
             reply.seal();
             answers.push_back (reply);
             break;
         }
 
-        case Command::setKnob:
-            if (arg0 < 5)
-                setParameter (3 + arg0, arg1);
-            break;
-
-        case Command::selectPatch:
-            if (arg0 < (int) patches.size())
-                current = arg0;
-            break;
-
-        case Command::selectAlgorithm: setParameter (algorithmByte(), arg0); break;
-        case Command::setBypass: bypass = arg0; break;
-        case Command::getBypass: answer (Reply::bypass, { bypass }); break;
-
-        case Command::setCabSimulation:
-            // The record keeps 1 for off, the command says 1 for on.
-            if (kind == kindAMP)
-                setParameter (8, arg0 == 1 ? 0 : 1);
-            break;
-
         case Command::writePreset:
             if (arg0 < (int) patches.size() && command.length() - 1 == factsOf (kind).recordSize - 3)
                 std::copy_n (command.data() + 3, command.length() - 1, patches[(size_t) arg0].begin());
             break;
-
-        case Command::save: answer (Reply::saveComplete); break;
-
-        case Command::getTapTempo:
-            if (effect)
-                answer (Reply::tapTempo, { sync ? 1 : 0 });
-            break;
-
-        case Command::getDivision:
-            if (effect)
-                answer (Reply::division, { divisionIndex });
-            break;
-
-        case Command::setDivision: divisionIndex = arg0; break;
-
-        case Command::getMaxDelay:
-            if (kind == kindDLY)
-                answer (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 });
-            break;
-
-        case Command::setMaxDelay:
-            if (kind == kindDLY)
-                maxDelay = arg0 * 100;
-            break;
-
-        case Command::setTrail:
-            if (kind == kindDLY)
-                setParameter (8, arg0);
-            break;
-
-        case Command::setInputMode: setParameter (10, arg0); break;
-        case Command::setExpressionTarget: setParameter (11, arg0); break;
-
-        case Command::setExpressionRange:
-            setParameter (12, arg0);
-            setParameter (13, arg1);
-            break;
-
-        case Command::factoryReset: answer (Reply::factoryReset); break;
 
         case Command::flashWrite:
         {
@@ -351,8 +311,18 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             break;
         }
 
-        default:
-            break;
+        case Command::selectPatch: current = arg0 < (int) patches.size() ? arg0 : current; break;
+        case Command::setBypass: bypass = arg0; break;
+        case Command::setDivision: divisionIndex = arg0; break;
+        case Command::setMaxDelay: maxDelay = kind == kindDLY ? arg0 * 100 : maxDelay; break;
+        case Command::transferState: answer (Reply::transferState, { arg0 }); break;
+        case Command::getBypass: answer (Reply::bypass, { bypass }); break;
+        case Command::save: answer (Reply::saveComplete); break;
+        case Command::factoryReset: answer (Reply::factoryReset); break;
+        case Command::getTapTempo: if (effect) answer (Reply::tapTempo, { sync ? 1 : 0 }); break;
+        case Command::getDivision: if (effect) answer (Reply::division, { divisionIndex }); break;
+        case Command::getMaxDelay: if (kind == kindDLY) answer (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }); break;
+        default: break;
     }
 }
 

@@ -93,7 +93,7 @@ struct Knob
 } // namespace
 
 //==============================================================================
-TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValue)
+TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAndSmallUpTo28Pixels)
 {
     Knob knob;
     const auto before = 1.75f * pi, after = 2.25f * pi, left = 1.5f * pi, right = 2.5f * pi;
@@ -119,11 +119,8 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValue)
                                                 { around (30, 25, right), Palette::accent },
                                                 { around (30, 11, sweepEnd - 0.1f), restingKnob },
                                                 { { 29, 20 }, nothing } });
-}
 
-TEST (LookAndFeelKnob, ADisabledKnobOrOneInADisabledGroupIsGreyButStillShowsItsSetting)
-{
-    Knob knob;
+    // Disabled, or in a disabled group: grey, but still showing its setting.
     knob.slider.setEnabled (false);
     const auto image = knob.paintedAt (50.0, 60);
 
@@ -144,13 +141,8 @@ TEST (LookAndFeelKnob, ADisabledKnobOrOneInADisabledGroupIsGreyButStillShowsItsS
     group.setEnabled (false);
     expectPixels (knob.paintedAt (50.0, 60), { { { 29, 20 }, disabledGrey } });
     group.removeChildComponent (&knob.slider);
-}
 
-TEST (LookAndFeelKnob, KnobsUpTo28PixelsGetTheSmallStyle)
-{
-    Knob knob;
-
-    // 28 x 28, radius 12: a ring of radius 9.6 with a spoke from the very
+    // Knobs up to 28 pixels get the small style. 28 x 28, radius 12: a ring of radius 9.6 with a spoke from the very
     // centre, and no track around it.
     expectPixels (knob.paintedAt (50.0, 28), { { { 13, 13 }, restingKnob }, { { 13, 5 }, restingKnob },
                                              { around (14, 9.6f, 0.5f * pi), restingKnob },
