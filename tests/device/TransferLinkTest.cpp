@@ -4,6 +4,7 @@
 
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
+#include "support/EditorHarness.h"
 #include "support/FakeHidapi.h"
 #include "support/SimulatedUsbBus.h"
 
@@ -74,7 +75,6 @@ private:
 };
 
 using TransferLink = TransferLinkTest;
-using TransferLinkFlashWriter = TransferLinkTest;
 } // namespace
 
 //==============================================================================
@@ -88,10 +88,7 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
 
     auto first = plugCab();
     auto second = plugCab();
-    EXPECT_EQ (open(), 1);
-    auto* opened = handle.load();
-    EXPECT_EQ (open(), 1);
-    EXPECT_EQ (handle.load(), opened);
+    EXPECT_TRUE (open() == 1 && open() == 1);
     EXPECT_EQ (fakeHidapiCounts().opens, 1);
 
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
@@ -100,10 +97,8 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
 
     CloseUsbHid();
     CloseUsbHid();
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
-    EXPECT_EQ (fakeHidapiCounts().closes, 1) << "closing a closed link calls nothing";
-    EXPECT_EQ (fakeHidapiCounts().exits, 1);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0);
+    EXPECT_TRUE (fakeHidapiCounts().closes == 1 && fakeHidapiCounts().exits == 1) << "closing a closed link calls nothing";
 
     const auto initsBefore = fakeHidapiCounts().inits;
     EXPECT_EQ (open(), 1);
@@ -117,10 +112,7 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
 
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
-    const auto frames = pedal->takeReceivedFrames();
-    ASSERT_EQ (frames.size(), 2u);
-    EXPECT_EQ (frames[0].bytes, HidPacket::command (Command::transferState, { 1 }).bytes);
-    EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::transferState, { 0 }).bytes);
+    EXPECT_EQ (tessel::test::takeSentFrames (*pedal), (std::vector<std::vector<int>> { { Command::transferState, 1 }, { Command::transferState, 0 } }));
 
     pedal->injectFault (Fault::noAnswer, Command::transferState);
     const auto taken = millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1); });
@@ -133,7 +125,7 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
 }
 
 //==============================================================================
-TEST_F (TransferLinkFlashWriter, BlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
+TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -167,7 +159,7 @@ TEST_F (TransferLinkFlashWriter, BlankBlocksAreSkippedAndTheRestLandAtTheirAddre
     }
 }
 
-TEST_F (TransferLinkFlashWriter, TheVolumeImagesShortLastBlockGoesToTheTopOfTheFlash)
+TEST_F (TransferLink, FlashWriteTheVolumeImagesShortLastBlockGoesToTheTopOfTheFlash)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -184,7 +176,7 @@ TEST_F (TransferLinkFlashWriter, TheVolumeImagesShortLastBlockGoesToTheTopOfTheF
     EXPECT_TRUE (frame.hasValidChecksum());
 }
 
-TEST_F (TransferLinkFlashWriter, AFailedBlockGivesMinusElevenPromptlyAndOnlyABadChecksumClosesTheLink)
+TEST_F (TransferLink, FlashWriteAFailedBlockGivesMinusElevenPromptlyAndOnlyABadChecksumClosesTheLink)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -202,9 +194,7 @@ TEST_F (TransferLinkFlashWriter, AFailedBlockGivesMinusElevenPromptlyAndOnlyABad
 
     pedal->injectFault (Fault::badChecksum, Command::flashWrite);
     EXPECT_EQ (write (image, 0), -11);
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
-    EXPECT_EQ (fakeHidapiCounts().exits, 1);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0 && fakeHidapiCounts().exits == 1);
 
     // Pulled out mid-transfer: every block fails from then on, at once.
     ASSERT_EQ (open(), 1);

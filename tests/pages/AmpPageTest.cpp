@@ -23,19 +23,7 @@ struct ConnectedAmp
         pedal->clearReceivedFrames();
     }
 
-    /** What went out since the last look, as code then payload, one vector per frame. */
-    Frames sent()
-    {
-        pumpPending();
-        Frames frames;
-        for (auto& f : pedal->takeReceivedFrames())
-        {
-            frames.push_back ({ f.code() });
-            for (int i = 0; i < f.length(); ++i)
-                frames.back().push_back (f[2 + i]);
-        }
-        return frames;
-    }
+    std::vector<std::vector<int>> sent() { return tessel::test::takeSentFrames (*pedal); }
 
     KVAMPView& page() { return h.ampPage(); }
 

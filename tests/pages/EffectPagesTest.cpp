@@ -39,19 +39,7 @@ struct ConnectedEffect
     KVEffectPage& page() { return kind == kindDLY ? (KVEffectPage&) *h.hub().dlyView : (KVEffectPage&) *h.hub().modView; }
     KVDLYView& dly() { return *h.hub().dlyView; }
 
-    /** What went out since the last look, as code then payload, one vector per frame. */
-    std::vector<std::vector<int>> sent()
-    {
-        pumpPending();
-        std::vector<std::vector<int>> frames;
-        for (auto& f : pedal->takeReceivedFrames())
-        {
-            frames.push_back ({ f.code() });
-            for (int i = 0; i < f.length(); ++i)
-                frames.back().push_back (f[2 + i]);
-        }
-        return frames;
-    }
+    std::vector<std::vector<int>> sent() { return tessel::test::takeSentFrames (*pedal); }
 
     DeviceKind kind;
     EditorHarness h;
@@ -136,8 +124,7 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
             EXPECT_EQ (effect.sent(), steps[i].second) << "step " << i;
         }
 
-        if (kind == kindDLY)
-            EXPECT_EQ (effect.pedal->maxDelayMilliseconds(), 4000);
+        EXPECT_EQ (effect.pedal->maxDelayMilliseconds(), kind == kindDLY ? 4000 : 3000);
     }
 }
 

@@ -125,28 +125,7 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     EXPECT_EQ (h.messages()[0].text, "Please disconnect both USB and power jacks and reconnect.");
 }
 
-TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndOtherIdsDoNothing)
-{
-    EditorHarness h;
-    auto pedal = h.connect (kindMOD, 2);
-    pedal->clearReceivedFrames();
-    auto& page = *h.hub().modView;
-
-    for (int item : { 0, (int) SetMenu::aboutKorvel, (int) SetMenu::feedback, (int) SetMenu::manual,
-                      (int) SetMenu::updateNotes, 7 })
-        menuItemChosenCallback (item, &page);
-    menuItemChosenCallback (SetMenu::factoryReset, (KVAMPView*) nullptr);
-
-    juce::StringArray expected;
-    for (auto& link : { SetMenu::aboutPage, SetMenu::feedbackMail, SetMenu::manualPdf, SetMenu::updateNotesPdf })
-        expected.add (juce::URL (link).toString (true));
-    EXPECT_EQ (h.dialogs().links, expected);
-    EXPECT_TRUE (h.dialogs().questions.empty());
-    EXPECT_TRUE (h.messages().empty());
-    EXPECT_TRUE (codesSent (*pedal).empty());
-}
-
-TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndDismissingChoosesNothing)
+TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIdsOpenTheDocumentsOrNothing)
 {
     EditorHarness h;
     auto pedal = h.connect (kindAMP, 2);
@@ -183,4 +162,17 @@ TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndDismissi
         EXPECT_TRUE (pumpUntil (reached[i]));
         EXPECT_TRUE (pumpUntil ([] { return juce::Component::getCurrentlyModalComponent() == nullptr; }));
     }
+
+    // Ids 5 and 6 have no item but open the manual and the notes; others, or no page, do nothing.
+    for (int item : { 0, (int) SetMenu::manual, (int) SetMenu::updateNotes, 7 })
+        menuItemChosenCallback (item, &page);
+    menuItemChosenCallback (SetMenu::factoryReset, (KVAMPView*) nullptr);
+
+    juce::StringArray expected;
+    for (auto& link : { SetMenu::aboutPage, SetMenu::feedbackMail, SetMenu::manualPdf, SetMenu::updateNotesPdf })
+        expected.add (juce::URL (link).toString (true));
+    EXPECT_EQ (dialogs.links, expected);
+    EXPECT_EQ (dialogs.questions.size(), 1u);
+    EXPECT_TRUE (h.messages().empty());
+    EXPECT_TRUE (codesSent (*pedal).empty());
 }

@@ -110,6 +110,10 @@ private:
     std::unique_ptr<MainContentComponent> content;
 };
 
+/** The frames a pedal received since the last look, after the message loop
+    has caught up, as code then payload bytes, one vector per frame. */
+std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal);
+
 /** Resets the link's globals to how the program starts. */
 void resetLinkGlobals();
 } // namespace tessel::test

@@ -111,9 +111,8 @@ void PedalSimulator::setPatches (int count)
 std::vector<uint8_t> PedalSimulator::recordOf (int patch) const
 {
     const std::lock_guard<std::mutex> guard (stateLock);
-    std::vector<uint8_t> record { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch };
-    if (patch >= 0 && patch < (int) patches.size())
-        record.insert (record.end(), patches[(size_t) patch].begin(), patches[(size_t) patch].end());
+    auto record = patch >= 0 && patch < (int) patches.size() ? patches[(size_t) patch] : Parameters();
+    record.insert (record.begin(), { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch });
     return record;
 }
 
@@ -286,8 +285,9 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             HidPacket reply;
             reply.bytes[0] = Reply::presetRecord;
             reply.bytes[1] = (uint8_t) factsOf (kind).recordSize;
-            const auto record = std::vector<uint8_t> { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) arg0 };
-            std::copy (record.begin(), record.end(), reply.bytes.begin() + 2);
+            reply.bytes[2] = (uint8_t) patches.size();
+            reply.bytes[3] = (uint8_t) current;
+            reply.bytes[4] = (uint8_t) arg0;
             std::copy (patches[(size_t) arg0].begin(), patches[(size_t) arg0].end(), reply.bytes.begin() + 5);
             reply.seal();
             answers.push_back (reply);
@@ -319,9 +319,12 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
         case Command::getBypass: answer (Reply::bypass, { bypass }); break;
         case Command::save: answer (Reply::saveComplete); break;
         case Command::factoryReset: answer (Reply::factoryReset); break;
-        case Command::getTapTempo: if (effect) answer (Reply::tapTempo, { sync ? 1 : 0 }); break;
-        case Command::getDivision: if (effect) answer (Reply::division, { divisionIndex }); break;
-        case Command::getMaxDelay: if (kind == kindDLY) answer (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }); break;
+        // Only the MOD and DLY pedals answer these, and only the DLY pedal the maximum delay time.
+        case Command::getTapTempo: answers.resize (effect ? 1 : 0, HidPacket::command (Reply::tapTempo, { sync ? 1 : 0 })); break;
+        case Command::getDivision: answers.resize (effect ? 1 : 0, HidPacket::command (Reply::division, { divisionIndex })); break;
+        case Command::getMaxDelay:
+            answers.resize (kind == kindDLY ? 1 : 0, HidPacket::command (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }));
+            break;
         default: break;
     }
 }

@@ -16,10 +16,8 @@ namespace tessel::sim
 /** What the USB bus sees of a device. */
 struct UsbIdentity
 {
-    int vendorId = 0;
-    int productId = 0;
-    juce::String manufacturer;
-    juce::String product;
+    int vendorId = 0, productId = 0;
+    juce::String manufacturer, product;
 };
 
 /** Something the device's reports go to: the live link's simulated device,
@@ -65,7 +63,6 @@ public:
 
     const UsbIdentity& identity() const noexcept { return usb; }
 
-    // ---- host to pedal
     /** One output report as it arrives from the host (64 bytes, no report ID). */
     void receive (const uint8_t* data, long length);
 
@@ -74,7 +71,6 @@ public:
     std::vector<HidPacket> takeReceivedFrames() { return locked ([this] { return std::exchange (received, {}); }); }
     void clearReceivedFrames() { takeReceivedFrames(); }
 
-    // ---- pedal to host
     /** Sends a report of the pedal's own (a knob turned on the pedal). */
     void sendReport (const HidPacket& report);
     void attachSink (ReportSink* sink);
@@ -91,7 +87,6 @@ public:
     /** Called when a fault asks for the device to vanish; the bus sets it. */
     std::function<void()> onUnplugRequested;
 
-    // ---- the pedal's own state
     static constexpr int defaultPatchCount = 12;
 
     /** One patch as the pedal stores it: the record bytes from 3 on. */
@@ -109,7 +104,7 @@ public:
     /** Number of names the pedal claims in its name replies; -1 = the real count. */
     void setReportedNameCount (int count) { locked ([&] { reportedNameCount = count; }); }
 
-    // ---- things done on the pedal itself, reported to the host
+    // Things done on the pedal itself, reported to the host.
     void turnKnob (int knob, int value);
     void selectPatchOnPedal (int patch);
     void selectAlgorithmOnPedal (int algorithm) { changeOnPedal (algorithmByte(), Reply::algorithm, { algorithm }); }
@@ -122,15 +117,13 @@ public:
     void setTrailOnPedal (int state) { changeOnPedal (8, Reply::trail, { state }); }
     void setInputModeOnPedal (int mode) { changeOnPedal (10, Reply::inputMode, { mode }); }
 
-    // ---- MOD and DLY state
     bool tapTempoSync() const { return locked ([this] { return sync; }); }
     int maxDelayMilliseconds() const { return locked ([this] { return maxDelay; }); }
     void setTapTempoSync (bool on) { locked ([&] { sync = on; }); }
     void setDivision (int division) { locked ([&] { divisionIndex = division; }); }
     void setMaxDelayMilliseconds (int ms) { locked ([&] { maxDelay = ms; }); }
 
-    // ---- the update-mode device, which speaks only the handshake, the erase and the block writes
-    /** The program flash from its start up to the last byte written since
+    /** The update-mode device's program flash from its start up to the last byte written since
         the last erase; bytes never written read 0xFF. */
     std::vector<uint8_t> programFlash() const { return locked ([this] { return program; }); }
 
@@ -157,11 +150,9 @@ private:
     std::vector<HidPacket> received;
 
     std::vector<Parameters> patches;
-    int current = 0, bypass = 1;
+    int current = 0, bypass = 1, reportedNameCount = -1, divisionIndex = 4, maxDelay = 2000;
     juce::StringArray names;
-    int reportedNameCount = -1;
     bool sync = false;
-    int divisionIndex = 4, maxDelay = 2000;
 
     bool handshakeAccepted = false, programErased = false, eraseFails = false;
     std::vector<uint8_t> program, external;
