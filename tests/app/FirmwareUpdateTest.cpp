@@ -61,22 +61,17 @@ uint32_t addressOf (const HidPacket& frame)
 class FirmwareTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    FirmwareTest()
     {
-        FirmwareUpdate::answerTimeoutMs = 150;
-        FirmwareUpdate::slowAnswerTimeoutMs = 300;
         folder.createDirectory();
-        editor = std::make_unique<tessel::test::EditorHarness>();
         replugPedal (updateModeName);
     }
 
-    void TearDown() override
+    ~FirmwareTest() override
     {
         waitForTheUpdate();
         editor = nullptr;
         folder.deleteRecursively();
-        FirmwareUpdate::answerTimeoutMs = savedAnswerMs;
-        FirmwareUpdate::slowAnswerTimeoutMs = savedSlowAnswerMs;
     }
 
     void replugPedal (const juce::String& name)
@@ -127,14 +122,12 @@ protected:
             EXPECT_EQ (m.title + "|" + m.text, "|" + text);
     }
 
+    const juce::ScopedValueSetter<int> quickAnswers { FirmwareUpdate::answerTimeoutMs, 150 };
+    const juce::ScopedValueSetter<int> quickSlowAnswers { FirmwareUpdate::slowAnswerTimeoutMs, 300 };
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                                   .getChildFile ("tessel-firmware-" + juce::Uuid().toString());
-    std::unique_ptr<tessel::test::EditorHarness> editor;
+    std::unique_ptr<tessel::test::EditorHarness> editor = std::make_unique<tessel::test::EditorHarness>();
     std::shared_ptr<PedalSimulator> pedal;
-
-private:
-    const int savedAnswerMs = FirmwareUpdate::answerTimeoutMs;
-    const int savedSlowAnswerMs = FirmwareUpdate::slowAnswerTimeoutMs;
 };
 
 using FirmwareFile = FirmwareTest;
@@ -320,10 +313,6 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     EXPECT_TRUE (window->isVisible());
     EXPECT_EQ (window->getNumButtons(), 0) << "an update cannot be cancelled";
     EXPECT_EQ (window->findColour (juce::AlertWindow::backgroundColourId), juce::Colour (0xFF0C302C));
-
-    const auto& children = window->getChildren();
-    EXPECT_TRUE (std::any_of (children.begin(), children.end(),
-                             [] (auto* c) { return dynamic_cast<juce::ProgressBar*> (c) != nullptr; }));
 
     ASSERT_TRUE (waitForTheUpdate());
     EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);

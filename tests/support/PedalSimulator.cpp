@@ -124,46 +124,6 @@ void PedalSimulator::setParameter (int recordByte, int value)
         patches[(size_t) current][(size_t) (recordByte - 3)] = (uint8_t) value;
 }
 
-void PedalSimulator::changeOnPedal (int recordByte, uint8_t reply, std::initializer_list<int> values)
-{
-    locked ([&]
-    {
-        for (auto value : values)
-            setParameter (recordByte++, value);
-    });
-    sendReport (HidPacket::command (reply, values));
-}
-
-void PedalSimulator::turnKnob (int knob, int value)
-{
-    locked ([&] { setParameter (knob >= 0 && knob < 5 ? 3 + knob : -1, value); });
-    sendReport (HidPacket::command (Reply::knob, { knob, value }));
-}
-
-void PedalSimulator::selectPatchOnPedal (int patch)
-{
-    locked ([&] { current = patch; });
-    sendReport (HidPacket::command (Reply::patch, { patch }));
-}
-
-void PedalSimulator::setBypassOnPedal (int state)
-{
-    locked ([&] { bypass = state; });
-    sendReport (HidPacket::command (Reply::bypass, { state }));
-}
-
-void PedalSimulator::setTapTempoSyncOnPedal (bool on)
-{
-    setTapTempoSync (on);
-    sendReport (HidPacket::command (Reply::tapTempo, { on ? 1 : 0 }));
-}
-
-void PedalSimulator::setDivisionOnPedal (int division)
-{
-    setDivision (division);
-    sendReport (HidPacket::command (Reply::division, { division }));
-}
-
 void PedalSimulator::receive (const uint8_t* data, long length)
 {
     HidPacket frame;

@@ -105,17 +105,17 @@ public:
     void setReportedNameCount (int count) { locked ([&] { reportedNameCount = count; }); }
 
     // Things done on the pedal itself, reported to the host.
-    void turnKnob (int knob, int value);
-    void selectPatchOnPedal (int patch);
-    void selectAlgorithmOnPedal (int algorithm) { changeOnPedal (algorithmByte(), Reply::algorithm, { algorithm }); }
-    void setBypassOnPedal (int state);
-    void setCabSimulationOnPedal (int state) { changeOnPedal (8, Reply::cabSimulation, { state }); }
-    void setTapTempoSyncOnPedal (bool on);
-    void setDivisionOnPedal (int division);
-    void setExpressionTargetOnPedal (int target) { changeOnPedal (11, Reply::expressionTarget, { target }); }
-    void setExpressionRangeOnPedal (int minimum, int maximum) { changeOnPedal (12, Reply::expressionRange, { minimum, maximum }); }
-    void setTrailOnPedal (int state) { changeOnPedal (8, Reply::trail, { state }); }
-    void setInputModeOnPedal (int mode) { changeOnPedal (10, Reply::inputMode, { mode }); }
+    void turnKnob (int knob, int value) { changeOnPedal (knob >= 0 && knob < 5 ? 3 + knob : -1, Reply::knob, { knob, value }, { value }); }
+    void selectPatchOnPedal (int patch) { changeOnPedal (-1, Reply::patch, { patch }, {}, [=] { current = patch; }); }
+    void selectAlgorithmOnPedal (int algorithm) { changeOnPedal (algorithmByte(), Reply::algorithm, { algorithm }, { algorithm }); }
+    void setBypassOnPedal (int state) { changeOnPedal (-1, Reply::bypass, { state }, {}, [=] { bypass = state; }); }
+    void setCabSimulationOnPedal (int state) { changeOnPedal (8, Reply::cabSimulation, { state }, { state }); }
+    void setTapTempoSyncOnPedal (bool on) { changeOnPedal (-1, Reply::tapTempo, { on ? 1 : 0 }, {}, [=] { sync = on; }); }
+    void setDivisionOnPedal (int division) { changeOnPedal (-1, Reply::division, { division }, {}, [=] { divisionIndex = division; }); }
+    void setExpressionTargetOnPedal (int target) { changeOnPedal (11, Reply::expressionTarget, { target }, { target }); }
+    void setExpressionRangeOnPedal (int minimum, int maximum) { changeOnPedal (12, Reply::expressionRange, { minimum, maximum }, { minimum, maximum }); }
+    void setTrailOnPedal (int state) { changeOnPedal (8, Reply::trail, { state }, { state }); }
+    void setInputModeOnPedal (int mode) { changeOnPedal (10, Reply::inputMode, { mode }, { mode }); }
 
     bool tapTempoSync() const { return locked ([this] { return sync; }); }
     int maxDelayMilliseconds() const { return locked ([this] { return maxDelay; }); }
@@ -142,7 +142,20 @@ private:
     bool applyFault (uint8_t command, std::vector<HidPacket>& answers);
     int algorithmByte() const { return kind == kindCAB ? 7 : 9; }
     void setParameter (int recordByte, int value);
-    void changeOnPedal (int recordByte, uint8_t reply, std::initializer_list<int> values);
+    /** Sets the current patch's record bytes from `recordByte` on to
+        `values`, does whatever else `change` does, then reports it. */
+    void changeOnPedal (int recordByte, uint8_t reply, std::initializer_list<int> payload, std::vector<int> values,
+                        std::function<void()> change = {})
+    {
+        locked ([&]
+        {
+            for (auto value : values)
+                setParameter (recordByte++, value);
+            if (change)
+                change();
+        });
+        sendReport (HidPacket::command (reply, payload));
+    }
 
     const DeviceKind kind;
     const UsbIdentity usb;
