@@ -36,21 +36,17 @@ std::vector<uint8_t> patternedImage (size_t size)
 class TransferLinkTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    TransferLinkTest()
     {
         CloseUsbHid();
         tessel::sim::setFakeHidapiBus (&bus);
         tessel::sim::resetFakeHidapiCounts();
-        TransferTimeouts::flashWriteMs = 200;
-        TransferTimeouts::transferStateMs = 200;
     }
 
-    void TearDown() override
+    ~TransferLinkTest() override
     {
         CloseUsbHid();
         tessel::sim::setFakeHidapiBus (nullptr);
-        TransferTimeouts::flashWriteMs = savedFlashWriteMs;
-        TransferTimeouts::transferStateMs = savedTransferStateMs;
     }
 
     std::shared_ptr<PedalSimulator> plugCab()
@@ -67,11 +63,9 @@ protected:
         return DEVICE_EXTERN_FLASH_WRITE (image.data(), block, count);
     }
 
+    const juce::ScopedValueSetter<int> quickWrites { TransferTimeouts::flashWriteMs, 200 };
+    const juce::ScopedValueSetter<int> quickStates { TransferTimeouts::transferStateMs, 200 };
     tessel::sim::SimulatedUsbBus bus;
-
-private:
-    const int savedFlashWriteMs = TransferTimeouts::flashWriteMs;
-    const int savedTransferStateMs = TransferTimeouts::transferStateMs;
 };
 
 using TransferLink = TransferLinkTest;
@@ -83,8 +77,7 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
     EXPECT_EQ (open(), 0);
     bus.plug (PedalSimulator::create (kindAMP));
     EXPECT_EQ (open(), 0) << "a pedal of another kind is not the one asked for";
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0);
 
     auto first = plugCab();
     auto second = plugCab();

@@ -56,30 +56,17 @@ void choose (juce::ComboBox& box, int id)
 
 TEST (EffectPages, AfterTheDumpThePageShowsThePedalsSwitchesTempoAndDelay)
 {
-    {
-        ConnectedEffect dly (kindDLY, true, 3000);
-        auto& page = dly.dly();
-        EXPECT_TRUE (page.isVisible());
-        EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
-        EXPECT_TRUE (page.bypassswitchButton.getToggleState());
-        EXPECT_TRUE (page.tapTempoSync);
-        EXPECT_FALSE (page.knobSliders[4].isEnabled());
-        EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
-        EXPECT_TRUE (page.divideCombo.isEnabled());
-        EXPECT_EQ (page.divideCombo.getText(), "1/4T");
-        EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
-        EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
-    }
-    {
-        ConnectedEffect mod (kindMOD, false);
-        auto& page = mod.page();
-        EXPECT_TRUE (mod.h.hub().modView->isVisible());
-        EXPECT_FALSE (page.tapTempoSync);
-        EXPECT_TRUE (page.knobSliders[4].isEnabled());
-        EXPECT_NEAR (page.knobSliders[4].getAlpha(), 1.0f, 0.01f);
-        EXPECT_FALSE (page.divideCombo.isEnabled());
-        EXPECT_EQ (page.algorithmListModel.modNames, mod.pedal->algorithmNames());
-    }
+    ConnectedEffect dly (kindDLY, true, 3000);
+    auto& page = dly.dly();
+    EXPECT_TRUE (page.isVisible());
+    EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
+    EXPECT_TRUE (page.bypassswitchButton.getToggleState() && page.tapTempoSync);
+    EXPECT_FALSE (page.knobSliders[4].isEnabled());
+    EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
+    EXPECT_TRUE (page.divideCombo.isEnabled());
+    EXPECT_EQ (page.divideCombo.getText(), "1/4T");
+    EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
+    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
 }
 
 TEST (EffectPages, EachControlSendsItsOwnFrame)

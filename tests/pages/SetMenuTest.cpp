@@ -93,15 +93,6 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
         EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
         EXPECT_EQ (codesSent (*pedal), ok ? std::vector<int> { Command::enterUpdateMode } : std::vector<int> {});
     }
-
-    // A file for another pedal is refused and drops the pending one.
-    h.dialogs().fileAnswers.push_back (writeFirmware (temp.getFile(), "TESSEL MOD", 64));
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    ASSERT_EQ (h.messages().size(), 1u);
-    EXPECT_EQ (h.messages()[0].text, "The firmware file is not compatible with your device.");
-    EXPECT_EQ (h.dialogs().questions.size(), 2u);
-    EXPECT_EQ (h.noDevicePage().pendingFirmware, juce::File());
-    EXPECT_TRUE (codesSent (*pedal).empty());
 }
 
 TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)

@@ -218,8 +218,3 @@ int hid_read_timeout (hid_device* device, unsigned char* data, size_t length, in
     device->queue.pop_front();
     return (int) count;
 }
-
-int hid_read (hid_device* device, unsigned char* data, size_t length)
-{
-    return hid_read_timeout (device, data, length, -1);
-}
