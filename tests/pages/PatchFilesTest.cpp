@@ -51,6 +51,13 @@ struct PatchFileBench
         return data;
     }
 
+    juce::MemoryBlock bytesOf (const juce::File& f) const
+    {
+        juce::MemoryBlock data;
+        f.loadFileAsData (data);
+        return data;
+    }
+
     void select (juce::ListBox& list, int row)
     {
         list.selectRow (row);
@@ -64,13 +71,6 @@ struct PatchFileBench
                             .getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 };
 };
-
-juce::MemoryBlock bytesOf (const juce::File& f)
-{
-    juce::MemoryBlock data;
-    f.loadFileAsData (data);
-    return data;
-}
 } // namespace
 
 TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
@@ -85,7 +85,7 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
     ASSERT_EQ (bench.h.messages().size(), 1u);
     EXPECT_EQ (bench.h.messages()[0].text, PatchFiles::exportPrompt);
     EXPECT_EQ (bench.h.dialogs().savePatterns, juce::StringArray ("*.Tessel"));
-    EXPECT_EQ (bytesOf (target), bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 }));
+    EXPECT_EQ (bench.bytesOf (target), bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 }));
     EXPECT_EQ (bench.folder.getNumberOfChildFiles (juce::File::findFiles, "*"), 1);
 
     // The pedal's patches change; importing the file puts them back.
@@ -131,7 +131,7 @@ TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
     // The page's record as the dump brought it: the pedal's current patch then was 0.
     auto expected = bench.recordsOf ({ 3 });
     static_cast<uint8_t*> (expected.getData())[PatchRecord::currentByte] = 0;
-    EXPECT_EQ (bytesOf (single), expected);
+    EXPECT_EQ (bench.bytesOf (single), expected);
 
     bench.select (page.patchList, 7);
     bench.h.dialogs().fileAnswers.push_back (single);
@@ -168,8 +168,7 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
         ImportMenuItemChosenCallback (item, &page);
 
         ASSERT_EQ (bench.h.messages().size(), 2u);
-        EXPECT_EQ (bench.h.messages()[1].text, PatchFiles::wrongFileMessage);
-        EXPECT_EQ (bench.h.messages()[1].title, "");
+        EXPECT_EQ (bench.h.messages()[1].title + "|" + bench.h.messages()[1].text, "|" + PatchFiles::wrongFileMessage);
         EXPECT_TRUE (bench.sent().empty());
     }
 }

@@ -74,37 +74,80 @@ private:
     void* inputContext = nullptr;
 };
 
-/** The state the posted calls reach through a weak pointer, so a call that
-    runs after the manager has gone does nothing. */
-struct ManagerCore
+class SimulatedHidManager : public HidManager,
+                            private SimulatedUsbBus::Listener
 {
-    juce::String manufacturer;
-    HidDeviceCallback matching = nullptr, removal = nullptr;
-    void *matchingContext = nullptr, *removalContext = nullptr;
-    std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
+public:
+    explicit SimulatedHidManager (SimulatedUsbBus& b) : bus (b) {}
 
-    void attach (const std::shared_ptr<PedalSimulator>& pedal)
+    ~SimulatedHidManager() override
     {
-        if (pedal->identity().manufacturer != manufacturer || find (pedal) != devices.end())
-            return;
-
-        devices.push_back (std::make_shared<SimulatedHidDevice> (pedal));
-        pedal->attachSink (devices.back().get());
-        if (matching != nullptr)
-            matching (matchingContext, kHidSuccess, this, devices.back().get());
+        bus.removeListener (this);
+        for (auto& d : devices)
+            detach (*d);
     }
 
-    void remove (const std::shared_ptr<PedalSimulator>& pedal)
-    {
-        auto it = find (pedal);
-        if (it == devices.end())
-            return;
+    void setDeviceMatching (const juce::String& m) override { manufacturer = m; }
 
-        auto device = *it;
-        devices.erase (it);
-        detach (*device);
-        if (removal != nullptr)
-            removal (removalContext, kHidSuccess, this, device.get());
+    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override
+    {
+        matching = callback;
+        matchingContext = context;
+    }
+
+    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override
+    {
+        removal = callback;
+        removalContext = context;
+    }
+
+    HidResult open() override
+    {
+        bus.addListener (this);
+        for (auto& device : bus.pluggedDevices())
+            deviceAttached (device);
+        return kHidSuccess;
+    }
+
+private:
+    /** Runs on the message thread, as udev's notices do, unless the manager has gone by then. */
+    template <typename Action>
+    void post (Action action)
+    {
+        juce::MessageManager::callAsync ([alive = std::weak_ptr<bool> (token), action]
+        {
+            if (! alive.expired())
+                action();
+        });
+    }
+
+    void deviceAttached (std::shared_ptr<PedalSimulator> pedal) override
+    {
+        post ([this, pedal]
+        {
+            if (pedal->identity().manufacturer != manufacturer || find (pedal) != devices.end())
+                return;
+
+            devices.push_back (std::make_shared<SimulatedHidDevice> (pedal));
+            pedal->attachSink (devices.back().get());
+            if (matching != nullptr)
+                matching (matchingContext, kHidSuccess, this, devices.back().get());
+        });
+    }
+
+    void deviceRemoved (std::shared_ptr<PedalSimulator> pedal) override
+    {
+        post ([this, pedal]
+        {
+            if (auto it = find (pedal); it != devices.end())
+            {
+                auto device = *it;
+                devices.erase (it);
+                detach (*device);
+                if (removal != nullptr)
+                    removal (removalContext, kHidSuccess, this, device.get());
+            }
+        });
     }
 
     std::vector<std::shared_ptr<SimulatedHidDevice>>::iterator find (const std::shared_ptr<PedalSimulator>& pedal)
@@ -117,59 +160,13 @@ struct ManagerCore
         device.attached = false;
         device.pedal->detachSink (&device);
     }
-};
-
-class SimulatedHidManager : public HidManager,
-                            private SimulatedUsbBus::Listener
-{
-public:
-    explicit SimulatedHidManager (SimulatedUsbBus& b) : bus (b) {}
-
-    ~SimulatedHidManager() override
-    {
-        bus.removeListener (this);
-        for (auto& d : core->devices)
-            ManagerCore::detach (*d);
-    }
-
-    void setDeviceMatching (const juce::String& manufacturer) override { core->manufacturer = manufacturer; }
-
-    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override
-    {
-        core->matching = callback;
-        core->matchingContext = context;
-    }
-
-    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override
-    {
-        core->removal = callback;
-        core->removalContext = context;
-    }
-
-    HidResult open() override
-    {
-        bus.addListener (this);
-        for (auto& device : bus.pluggedDevices())
-            deviceAttached (device);
-        return kHidSuccess;
-    }
-
-private:
-    template <typename Action>
-    void post (Action action)
-    {
-        juce::MessageManager::callAsync ([weakCore = std::weak_ptr<ManagerCore> (core), action]
-        {
-            if (auto c = weakCore.lock())
-                action (*c);
-        });
-    }
-
-    void deviceAttached (std::shared_ptr<PedalSimulator> device) override { post ([device] (ManagerCore& c) { c.attach (device); }); }
-    void deviceRemoved (std::shared_ptr<PedalSimulator> device) override { post ([device] (ManagerCore& c) { c.remove (device); }); }
 
     SimulatedUsbBus& bus;
-    std::shared_ptr<ManagerCore> core = std::make_shared<ManagerCore>();
+    juce::String manufacturer;
+    HidDeviceCallback matching = nullptr, removal = nullptr;
+    void *matchingContext = nullptr, *removalContext = nullptr;
+    std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
+    std::shared_ptr<bool> token = std::make_shared<bool>();
 };
 } // namespace
 
