@@ -312,6 +312,9 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     EXPECT_EQ (window->getName(), "Firmware Updating");
     EXPECT_TRUE (window->isVisible());
     EXPECT_EQ (window->getNumButtons(), 0) << "an update cannot be cancelled";
+
+    // Block 0 gets the slow time-out: the job still waits well after the normal one has passed.
+    EXPECT_FALSE (pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, 3 * FirmwareUpdate::answerTimeoutMs));
     EXPECT_EQ (window->findColour (juce::AlertWindow::backgroundColourId), juce::Colour (0xFF0C302C));
 
     ASSERT_TRUE (waitForTheUpdate());

@@ -124,7 +124,7 @@ TEST (AlgorithmCatalogLookUp, FindsEveryEntryIgnoringCaseWithLineBreaksKeptAndEn
     EXPECT_EQ (algorithmDescription ("cab", "b25 dyn 4X12"), algorithmDescription ("CAB", "B25 DYN 4x12"));
 }
 
-TEST (AlgorithmCatalogLookUp, AnUnknownNameEmptiesTheBoxAndAnUnknownSectionKeepsIt)
+TEST (AlgorithmCatalogLookUp, AnUnknownNameEmptiesTheBoxAnUnknownSectionKeepsItAndIrNamesLoseSlashAndExtension)
 {
     // A name is looked up in its own section only.
     for (const auto* name : { "NO SUCH MODEL", "", " ", "PORCH 5W ", "PORCH", "TAPE ECHO" })
@@ -134,10 +134,8 @@ TEST (AlgorithmCatalogLookUp, AnUnknownNameEmptiesTheBoxAndAnUnknownSectionKeeps
     for (const auto* section : { "REV", "", "Tessel" })
         EXPECT_EQ (algorithmDescription (section, "PORCH 5W"), std::nullopt) << section;
     EXPECT_TRUE (algorithmNames ("REV").isEmpty());
-}
 
-TEST (AlgorithmCatalogLookUp, IrNameDropsSlashAndExtensionByPosition)
-{
+    // An IR's stored name loses its slash and extension by position.
     const std::pair<const char*, const char*> names[] = {
         { "/B25 DYN 4x12.wav", "B25 DYN 4x12" }, { "xB25 DYN 4x12.WAV", "B25 DYN 4x12" }, { "/a.wav", "a" },
         { "/.wav", "" }, { "/abcd", "" }, { "/", "" }, { "", "" },

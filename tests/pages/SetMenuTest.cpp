@@ -58,7 +58,7 @@ std::vector<juce::AccessibilityHandler*> openMenuItems()
         if (auto* menu = juce::Component::getCurrentlyModalComponent())
             collect (*menu);
         return ! items.empty();
-    });
+    }, 10000);
     return items;
 }
 } // namespace
@@ -139,8 +139,8 @@ TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIds
     // Each item, chosen, reaches its own action: ids 1 to 4 in menu order.
     const std::function<bool()> reached[] = {
         [&] { return dialogs.openPatterns == juce::StringArray ("*.bin"); },
-        [&] { return dialogs.links.size() == 1 && dialogs.links[0] == juce::URL (SetMenu::aboutPage).toString (true); },
-        [&] { return dialogs.links.size() == 2 && dialogs.links[1] == juce::URL (SetMenu::feedbackMail).toString (true); },
+        [&] { return dialogs.links.size() == 1; },  // the links are checked in order below
+        [&] { return dialogs.links.size() == 2; },
         [&] { return dialogs.questions.size() == 1; },
     };
     for (size_t i = 0; i < std::size (reached); ++i)
