@@ -114,8 +114,13 @@ TEST (ConnectionSequence, ANameCountTheLoopHasReachedEndsTheNameLoop)
 
 TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndClosesTheLoadingWindow)
 {
+    // The pedal answers the transfer state twice only: an editor that ended
+    // the dump again would stop on the wire here rather than loop for ever.
     EditorHarness h;
-    auto pedal = h.connect (kindAMP, 1);
+    auto pedal = PedalSimulator::create (kindAMP);
+    pedal->setPatches (1);
+    pedal->injectFault (Fault::noAnswer, Command::transferState, 2);
+    h.connect (pedal);
     EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
     pumpPending();
 
