@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/FirmwareUpdate.h"
 #include "app/MainContentComponent.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -10,21 +11,12 @@ using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
 
-namespace
-{
-std::array<uint8_t, PatchRecord::maxSize> ampRecord (int count, int current, int index, int knob0)
-{
-    return { (uint8_t) count, (uint8_t) current, (uint8_t) index, (uint8_t) knob0, 1, 2, 3, 4, 1, 0 };
-}
-} // namespace
-
 TEST (Hub, BeforeAnyPageIsShownTheAmpPageTakesWhatTheHubIsGiven)
 {
     EditorHarness h;
     auto& page = h.ampPage();
     EXPECT_TRUE (page.isVisible());
     EXPECT_EQ (page.getWidth(), 0);
-    EXPECT_EQ (h.hub().firstVisiblePage(), (uint32_t) kindAMP);
 
     h.hub().SetSliderValue (1, 40);
     EXPECT_EQ (page.knobSliders[1].getValue(), 40.0);
@@ -43,7 +35,7 @@ TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
     auto& page = h.ampPage();
     pedal->clearReceivedFrames();
 
-    h.hub().UpdateAlgorithmPreset (ampRecord (3, 2, 0, 88));
+    h.hub().UpdateAlgorithmPreset ({ 3, 2, 0, 88, 1, 2, 3, 4, 1, 0 });
     pumpPending();
 
     EXPECT_EQ (page.patchRecords.size(), 3);
@@ -53,7 +45,7 @@ TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
     EXPECT_TRUE (pedal->receivedFrames().empty()) << "no further record is asked for";
 }
 
-TEST (Hub, KnobReportsOutsideThePagesKnobsAreIgnored)
+TEST (Hub, KnobReportsOutsideThePagesKnobsAreIgnoredAndValuesHeldToTheRange)
 {
     EditorHarness h;
     h.connect (kindAMP, 2);
@@ -66,7 +58,6 @@ TEST (Hub, KnobReportsOutsideThePagesKnobsAreIgnored)
     for (auto& knob : page.knobSliders)
         EXPECT_EQ (knob.getValue(), 10.0);
 
-    // Values beyond a knob's range are held to it.
     h.hub().SetSliderValue (0, 200);
     EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
 }
@@ -106,16 +97,26 @@ TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
     EXPECT_TRUE (h.noDevicePage().hintLabel.getText().isEmpty());
 }
 
-TEST (Hub, DisconnectingTwiceIsHarmless)
+TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsThePageAndTwiceIsHarmless)
 {
     EditorHarness h;
-    auto pedal = h.connect (kindAMP, 2);
-    h.hub().disconnect();
-    h.hub().disconnect();
+    h.connect (kindAMP, 2);
+    UpdateNumber = 7;
+    data32_t = UpdateMode::programStart + 140;
 
-    EXPECT_TRUE (h.noDevicePage().isVisible());
-    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
-    EXPECT_FALSE (h.noDevicePage().firmwareButton.isVisible());
-    EXPECT_TRUE (h.hub().names.isEmpty());
-    EXPECT_EQ (h.hub().getHeight(), 408);
+    for (int i = 0; i < 2; ++i)
+    {
+        h.hub().disconnect();
+        EXPECT_EQ (UpdateNumber.load(), 1u);
+        EXPECT_EQ (data32_t.load(), UpdateMode::programStart);
+        EXPECT_EQ (h.ampPage().patchRecords.size(), 0);
+        EXPECT_EQ (h.ampPage().patchList.getModel()->getNumRows(), 0);
+        EXPECT_TRUE (h.ampPage().algorithmListModel.ampNames.isEmpty());
+        EXPECT_TRUE (h.hub().names.isEmpty());
+        EXPECT_TRUE (h.noDevicePage().isVisible());
+        EXPECT_FALSE (h.ampPage().isVisible());
+        EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
+        EXPECT_FALSE (h.noDevicePage().firmwareButton.isVisible());
+        EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
+    }
 }

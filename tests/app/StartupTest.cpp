@@ -8,99 +8,50 @@
 
 using tessel::test::pumpPending;
 
-namespace
+TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFollowsThePedal)
 {
-/** The main window as start-up builds it, on a simulated USB bus. */
-struct StartedWindow
-{
-    StartedWindow()
-    {
-        tessel::test::resetLinkGlobals();
-        hidManagerFactory = [this] { return bus.createHidManager(); };
-        window = std::make_unique<JUCE_USBApplication::MainWindow> ("Tessel Editor");
-        pumpPending();
-    }
-
-    ~StartedWindow()
-    {
-        window = nullptr;
-        pumpPending();
-        hidManagerFactory = [] { return createPlatformHidManager(); };
-        tessel::test::resetLinkGlobals();
-    }
-
-    MainContentComponent& hub() { return *dynamic_cast<MainContentComponent*> (window->getContentComponent()); }
-
+    tessel::test::resetLinkGlobals();
     tessel::sim::SimulatedUsbBus bus;
-    std::unique_ptr<JUCE_USBApplication::MainWindow> window;
-};
-} // namespace
+    hidManagerFactory = [&bus] { return bus.createHidManager(); };
+    auto window = std::make_unique<JUCE_USBApplication::MainWindow> ("Tessel Editor");
+    pumpPending();
 
-TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
-{
-    StartedWindow w;
-    auto& window = *w.window;
-
-    EXPECT_EQ (window.getName(), "Tessel Editor");
-    EXPECT_TRUE (window.isVisible());
-    EXPECT_TRUE (window.isUsingNativeTitleBar());
-    EXPECT_FALSE (window.isResizable());
-
-    auto* content = window.getContentComponent();
-    ASSERT_NE (content, nullptr);
-    EXPECT_EQ (content->getWidth(), 780);
-    EXPECT_EQ (content->getHeight(), 408);
-
-    const auto flags = window.getDesktopWindowStyleFlags();
+    EXPECT_EQ (window->getName(), "Tessel Editor");
+    EXPECT_TRUE (window->isVisible());
+    EXPECT_TRUE (window->isUsingNativeTitleBar());
+    EXPECT_FALSE (window->isResizable());
+    const auto flags = window->getDesktopWindowStyleFlags();
     EXPECT_NE (flags & juce::ComponentPeer::windowHasMinimiseButton, 0);
     EXPECT_NE (flags & juce::ComponentPeer::windowHasCloseButton, 0);
-    EXPECT_EQ (flags & juce::ComponentPeer::windowHasMaximiseButton, 0);
-    EXPECT_EQ (flags & juce::ComponentPeer::windowIsResizable, 0);
-}
+    EXPECT_EQ (flags & (juce::ComponentPeer::windowHasMaximiseButton | juce::ComponentPeer::windowIsResizable), 0);
 
-TEST (Startup, TheNoDevicePageShowsItsStatusAndHidesTheFirmwareButton)
-{
-    StartedWindow w;
-    auto& page = *w.hub().noDevice;
-
+    auto& hub = *dynamic_cast<MainContentComponent*> (window->getContentComponent());
+    auto& page = *hub.noDevice;
+    EXPECT_EQ (hub.getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     EXPECT_TRUE (page.isVisible());
-    EXPECT_EQ (page.getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
-
     EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
-    EXPECT_EQ (page.statusLabel.getBounds(), juce::Rectangle<int> (100, 300, 580, 50));
-    EXPECT_EQ (page.statusLabel.getJustificationType(), juce::Justification::centred);
-    EXPECT_FLOAT_EQ (page.statusLabel.getFont().getHeight(), 25.0f);
-    EXPECT_EQ (page.statusLabel.findColour (juce::Label::textColourId), juce::Colour (0xFF42BFAF));
-    EXPECT_FALSE (page.statusLabel.isEditable());
-
     EXPECT_FALSE (page.firmwareButton.isVisible());
-    EXPECT_EQ (page.firmwareButton.getBounds(), juce::Rectangle<int> (270, 215, 238, 58));
-    EXPECT_EQ (page.firmwareButton.getButtonText(), "firmware");
-
     // Both pictures are compiled in and at their drawn sizes.
     EXPECT_EQ (page.background.getImage().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     EXPECT_EQ (page.firmwareButton.getNormalImage().getBounds(), juce::Rectangle<int> (0, 0, 238, 58));
-}
 
-TEST (Startup, ProgressBarsAndScrollBarsTakeThePaletteColours)
-{
-    StartedWindow w;
+    // Every progress window and list takes the palette's colours from the default look.
     auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
     EXPECT_EQ (look.findColour (juce::ProgressBar::foregroundColourId), juce::Colour (0xFF22E6DC));
     EXPECT_EQ (look.findColour (juce::ProgressBar::backgroundColourId), juce::Colour (0xFF166A66));
     EXPECT_EQ (look.findColour (juce::ScrollBar::thumbColourId), juce::Colour (0xFF166A66));
-}
 
-TEST (Startup, TheWindowFollowsThePedalAndComesBackWhenItIsUnplugged)
-{
-    StartedWindow w;
     auto pedal = tessel::sim::PedalSimulator::create (kindAMP);
-    w.bus.plug (pedal);
+    bus.plug (pedal);
     pumpPending();
-    EXPECT_EQ (w.hub().noDevice->statusLabel.getText(), "Device Connected.");
+    EXPECT_EQ (page.statusLabel.getText(), "Device Connected.");
+    bus.unplug (pedal);
+    pumpPending();
+    EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
+    EXPECT_EQ (hub.getWidth(), 780);
 
-    w.bus.unplug (pedal);
+    window = nullptr;
     pumpPending();
-    EXPECT_EQ (w.hub().noDevice->statusLabel.getText(), "No Device Connected.");
-    EXPECT_EQ (w.window->getContentComponent()->getWidth(), 780);
+    hidManagerFactory = [] { return createPlatformHidManager(); };
+    tessel::test::resetLinkGlobals();
 }

@@ -11,39 +11,11 @@
 
 using tessel::sim::PedalSimulator;
 using tessel::test::pumpPending;
+using tessel::test::chooseFromMenu;
 using tessel::test::pumpUntil;
 
 namespace
 {
-/** Clicks the button, then presses the menu item `text` as a click would,
-    or dismisses the menu when there is none. Returns the menu's items top to
-    bottom as a screen reader tells them, a separator as "-". */
-juce::String choose (juce::Button& button, const juce::String& text = {})
-{
-    // Windows of earlier tests may still be leaving the desktop: the menu is
-    // the newest modal window, not the newest window.
-    auto* modal = juce::ModalComponentManager::getInstance();
-    auto* before = modal->getModalComponent (0);
-    button.triggerClick();
-    if (! pumpUntil ([&] { return modal->getModalComponent (0) != before; }))
-        return "no menu";
-
-    juce::StringArray items;
-    juce::AccessibilityHandler* chosen = nullptr;
-    for (auto* item : modal->getModalComponent (0)->getChildren())
-        if (auto* handler = item->getAccessibilityHandler())
-        {
-            items.add (handler->getTitle().isEmpty() ? "-" : handler->getTitle());
-            chosen = handler->getTitle() == text ? handler : chosen;
-        }
-
-    if (chosen != nullptr)
-        chosen->getActions().invoke (juce::AccessibilityActionType::press);
-    juce::PopupMenu::dismissAllActiveMenus();
-    pumpPending();
-    return items.joinIntoString ("|");
-}
-
 /** A linked CAB pedal of 100 patches whose flash is not the factory image,
     with the reset's pauses shortened. */
 class CabMenusTest : public ::testing::Test
@@ -85,12 +57,12 @@ TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
     };
 
     for (auto& [button, expected] : cases)
-        EXPECT_EQ (choose (*button), expected);
+        EXPECT_EQ (chooseFromMenu (*button), expected);
     EXPECT_TRUE (editor.dialogs().questions.empty());
     EXPECT_TRUE (pedal->receivedFrames().empty()) << "a dismissed menu does nothing";
 
     // The items the CAB page shares with the effect pages behave as there.
-    choose (page().setButton, "About KORVEL");
+    chooseFromMenu (page().setButton, "About KORVEL");
     EXPECT_EQ (editor.dialogs().links, juce::StringArray (juce::URL (SetMenu::aboutPage).toString (true)));
 }
 
@@ -101,7 +73,7 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
     const auto jobEnded = [] { return pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000); };
 
     // Cancel: nothing sent, no job.
-    choose (page().setButton, "Factory Reset");
+    chooseFromMenu (page().setButton, "Factory Reset");
     ASSERT_EQ (editor.dialogs().questions.size(), 1u);
     EXPECT_EQ (editor.dialogs().questions[0].title, "");
     EXPECT_EQ (editor.dialogs().questions[0].text, SetMenu::cabFactoryResetQuestion);
@@ -110,7 +82,7 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
 
     // OK: the job rewrites the flash block by block, then resets the pedal.
     editor.dialogs().okAnswers.push_back (true);
-    choose (page().setButton, "Factory Reset");
+    chooseFromMenu (page().setButton, "Factory Reset");
     ASSERT_TRUE (jobEnded());
     pumpPending();
     ASSERT_FALSE (statuses.isEmpty());
@@ -126,7 +98,7 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
     other->setExternalFlash (std::vector<uint8_t> (1024, 0x00));
     editor.dialogs().okAnswers.push_back (true);
     editor.dialogs().duringModal (0, [&] { editor.unplug (pedal); editor.plugIn (other); });
-    choose (page().setButton, "Factory Reset");
+    chooseFromMenu (page().setButton, "Factory Reset");
     EXPECT_TRUE (jobEnded());
     EXPECT_EQ (editor.messages().back().text, PageControls::pedalMissingMessage);
     EXPECT_EQ (other->externalFlashWriteCount(), 0);
@@ -141,7 +113,7 @@ TEST_F (CabMenusTest, OnePatchExportedAndImportedThroughThePagesButtons)
     PageControls::selectRowQuietly (page().patchList, 5, false);
 
     editor.dialogs().fileAnswers.push_back (file);
-    choose (page().exportButton, "Export One Patch");
+    chooseFromMenu (page().exportButton, "Export One Patch");
     EXPECT_EQ (editor.dialogs().savePatterns, juce::StringArray (PatchFiles::filePattern));
     EXPECT_EQ (editor.messages().at (0).text, PatchFiles::exportPrompt);
     juce::MemoryBlock saved;
@@ -151,7 +123,7 @@ TEST_F (CabMenusTest, OnePatchExportedAndImportedThroughThePagesButtons)
     // Into patch 9, the selected row, whatever the record's own number says.
     PageControls::selectRowQuietly (page().patchList, 9, false);
     editor.dialogs().fileAnswers.push_back (file);
-    choose (page().importButton, "Import One Patch");
+    chooseFromMenu (page().importButton, "Import One Patch");
     EXPECT_EQ (editor.messages().at (1).text, PatchFiles::effectImportPrompt);
     pumpPending();
     const auto frames = pedal->takeReceivedFrames();
@@ -163,7 +135,7 @@ TEST_F (CabMenusTest, OnePatchExportedAndImportedThroughThePagesButtons)
 
     // The second item wants a file of every patch: this one is refused.
     editor.dialogs().fileAnswers.push_back (file);
-    choose (page().importButton, "Import All Patches");
+    chooseFromMenu (page().importButton, "Import All Patches");
     EXPECT_EQ (editor.messages().back().text, PatchFiles::wrongFileMessage);
     EXPECT_TRUE (pedal->takeReceivedFrames().empty());
 }

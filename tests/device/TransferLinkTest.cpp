@@ -4,6 +4,7 @@
 
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
+#include "support/EditorHarness.h"
 #include "support/FakeHidapi.h"
 #include "support/SimulatedUsbBus.h"
 
@@ -35,21 +36,17 @@ std::vector<uint8_t> patternedImage (size_t size)
 class TransferLinkTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    TransferLinkTest()
     {
         CloseUsbHid();
         tessel::sim::setFakeHidapiBus (&bus);
         tessel::sim::resetFakeHidapiCounts();
-        TransferTimeouts::flashWriteMs = 200;
-        TransferTimeouts::transferStateMs = 200;
     }
 
-    void TearDown() override
+    ~TransferLinkTest() override
     {
         CloseUsbHid();
         tessel::sim::setFakeHidapiBus (nullptr);
-        TransferTimeouts::flashWriteMs = savedFlashWriteMs;
-        TransferTimeouts::transferStateMs = savedTransferStateMs;
     }
 
     std::shared_ptr<PedalSimulator> plugCab()
@@ -66,15 +63,12 @@ protected:
         return DEVICE_EXTERN_FLASH_WRITE (image.data(), block, count);
     }
 
+    const juce::ScopedValueSetter<int> quickWrites { TransferTimeouts::flashWriteMs, 200 };
+    const juce::ScopedValueSetter<int> quickStates { TransferTimeouts::transferStateMs, 200 };
     tessel::sim::SimulatedUsbBus bus;
-
-private:
-    const int savedFlashWriteMs = TransferTimeouts::flashWriteMs;
-    const int savedTransferStateMs = TransferTimeouts::transferStateMs;
 };
 
 using TransferLink = TransferLinkTest;
-using TransferLinkFlashWriter = TransferLinkTest;
 } // namespace
 
 //==============================================================================
@@ -83,15 +77,11 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
     EXPECT_EQ (open(), 0);
     bus.plug (PedalSimulator::create (kindAMP));
     EXPECT_EQ (open(), 0) << "a pedal of another kind is not the one asked for";
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0);
 
     auto first = plugCab();
     auto second = plugCab();
-    EXPECT_EQ (open(), 1);
-    auto* opened = handle.load();
-    EXPECT_EQ (open(), 1);
-    EXPECT_EQ (handle.load(), opened);
+    EXPECT_TRUE (open() == 1 && open() == 1);
     EXPECT_EQ (fakeHidapiCounts().opens, 1);
 
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
@@ -100,10 +90,8 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
 
     CloseUsbHid();
     CloseUsbHid();
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
-    EXPECT_EQ (fakeHidapiCounts().closes, 1) << "closing a closed link calls nothing";
-    EXPECT_EQ (fakeHidapiCounts().exits, 1);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0);
+    EXPECT_TRUE (fakeHidapiCounts().closes == 1 && fakeHidapiCounts().exits == 1) << "closing a closed link calls nothing";
 
     const auto initsBefore = fakeHidapiCounts().inits;
     EXPECT_EQ (open(), 1);
@@ -117,10 +105,7 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
 
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
-    const auto frames = pedal->takeReceivedFrames();
-    ASSERT_EQ (frames.size(), 2u);
-    EXPECT_EQ (frames[0].bytes, HidPacket::command (Command::transferState, { 1 }).bytes);
-    EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::transferState, { 0 }).bytes);
+    EXPECT_EQ (tessel::test::takeSentFrames (*pedal), (std::vector<std::vector<int>> { { Command::transferState, 1 }, { Command::transferState, 0 } }));
 
     pedal->injectFault (Fault::noAnswer, Command::transferState);
     const auto taken = millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1); });
@@ -133,7 +118,7 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
 }
 
 //==============================================================================
-TEST_F (TransferLinkFlashWriter, BlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
+TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -167,7 +152,7 @@ TEST_F (TransferLinkFlashWriter, BlankBlocksAreSkippedAndTheRestLandAtTheirAddre
     }
 }
 
-TEST_F (TransferLinkFlashWriter, TheVolumeImagesShortLastBlockGoesToTheTopOfTheFlash)
+TEST_F (TransferLink, FlashWriteTheVolumeImagesShortLastBlockGoesToTheTopOfTheFlash)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -184,7 +169,7 @@ TEST_F (TransferLinkFlashWriter, TheVolumeImagesShortLastBlockGoesToTheTopOfTheF
     EXPECT_TRUE (frame.hasValidChecksum());
 }
 
-TEST_F (TransferLinkFlashWriter, AFailedBlockGivesMinusElevenPromptlyAndOnlyABadChecksumClosesTheLink)
+TEST_F (TransferLink, FlashWriteAFailedBlockGivesMinusElevenPromptlyAndOnlyABadChecksumClosesTheLink)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -202,9 +187,7 @@ TEST_F (TransferLinkFlashWriter, AFailedBlockGivesMinusElevenPromptlyAndOnlyABad
 
     pedal->injectFault (Fault::badChecksum, Command::flashWrite);
     EXPECT_EQ (write (image, 0), -11);
-    EXPECT_EQ (handle.load(), nullptr);
-    EXPECT_EQ (fakeHidapiOpenHandles(), 0);
-    EXPECT_EQ (fakeHidapiCounts().exits, 1);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0 && fakeHidapiCounts().exits == 1);
 
     // Pulled out mid-transfer: every block fails from then on, at once.
     ASSERT_EQ (open(), 1);

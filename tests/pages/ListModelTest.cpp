@@ -7,49 +7,35 @@
 
 using tessel::test::EditorHarness;
 
-TEST (ListModel, EffectPatchesReadAsTwoBanks)
+namespace
+{
+juce::String rowsOf (int kind, int mode, std::initializer_list<int> rows)
 {
     KVSourceItemListboxContents model;
-    model.deviceKind = kindAMP;
-    model.listMode = KVSourceItemListboxContents::patchListMode;
-
-    juce::StringArray rows;
-    for (int r = 0; r < 12; ++r)
-        rows.add (model.rowText (r));
-
-    EXPECT_EQ (rows.joinIntoString (","),
-               "BankA-1,BankA-2,BankA-3,BankA-4,BankA-5,BankB-1,BankB-2,BankB-3,BankB-4,BankB-5,BankB-6,BankB-7");
-}
-
-TEST (ListModel, CabPatchesAreNumberedFromZero)
-{
-    KVSourceItemListboxContents model;
-    model.deviceKind = kindCAB;
-    model.listMode = KVSourceItemListboxContents::patchListMode;
-
-    EXPECT_EQ (model.rowText (0), "Patch - 00");
-    EXPECT_EQ (model.rowText (9), "Patch - 09");
-    EXPECT_EQ (model.rowText (11), "Patch - 11");
-    EXPECT_EQ (model.rowText (123), "Patch - 123");
-}
-
-TEST (ListModel, AlgorithmRowsCarryATwoDigitNumberAndTheName)
-{
-    KVSourceItemListboxContents model;
-    model.deviceKind = kindMOD;
-    model.listMode = KVSourceItemListboxContents::algorithmListMode;
+    model.deviceKind = kind;
+    model.listMode = mode;
     for (int i = 1; i <= 10; ++i)
         model.modNames.add ("NAME " + juce::String (i));
 
-    EXPECT_EQ (model.rowText (0), "01  NAME 1");
-    EXPECT_EQ (model.rowText (8), "09  NAME 9");
-    EXPECT_EQ (model.rowText (9), "10  NAME 10");
-    // A row the names don't reach keeps its number and reads no name.
-    EXPECT_EQ (model.rowText (10), "11  ");
+    juce::StringArray texts;
+    for (auto row : rows)
+        texts.add (model.rowText (row));
+    return texts.joinIntoString (",");
 }
+} // namespace
 
-TEST (ListModel, DraggedRowsAreDescribedCountingFromOne)
+TEST (ListModel, RowsReadAsBanksPatchNumbersOrNumberedNames)
 {
+    constexpr auto patches = KVSourceItemListboxContents::patchListMode;
+    EXPECT_EQ (rowsOf (kindAMP, patches, { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 }),
+               "BankA-1,BankA-2,BankA-3,BankA-4,BankA-5,BankB-1,BankB-2,BankB-3,BankB-4,BankB-5,BankB-6,BankB-7");
+    EXPECT_EQ (rowsOf (kindCAB, patches, { 0, 9, 11, 123 }), "Patch - 00,Patch - 09,Patch - 11,Patch - 123");
+
+    // A row the names don't reach keeps its number and reads no name.
+    EXPECT_EQ (rowsOf (kindMOD, KVSourceItemListboxContents::algorithmListMode, { 0, 8, 9, 10 }),
+               "01  NAME 1,09  NAME 9,10  NAME 10,11  ");
+    EXPECT_EQ (rowsOf (kindNone, patches, { 0 }), "");
+
     KVSourceItemListboxContents model;
     juce::SparseSet<int> rows;
     rows.addRange ({ 2, 4 });
@@ -57,35 +43,23 @@ TEST (ListModel, DraggedRowsAreDescribedCountingFromOne)
     EXPECT_EQ (model.getDragSourceDescription (rows).toString(), "1, 3, 4");
 }
 
-TEST (ListModel, SelectingACabPatchOnlySelectsItOnThePedal)
+TEST (ListModel, ACabPatchOnlySelectsItOnThePedalAndAModelWithNoKindIgnoresSelections)
 {
     EditorHarness h;
     auto pedal = h.plugIn (kindCAB);
     pedal->clearReceivedFrames();
 
     KVSourceItemListboxContents model;
-    model.deviceKind = kindCAB;
-    model.listMode = KVSourceItemListboxContents::patchListMode;
-    model.selectedRowsChanged (11);
-
-    const auto frames = pedal->takeReceivedFrames();
-    ASSERT_EQ (frames.size(), 1u);
-    EXPECT_EQ (frames[0].code(), 0x21);
-    EXPECT_EQ (frames[0][2], 11);
-}
-
-TEST (ListModel, AModelWithNoKindHasNoRowsAndIgnoresSelections)
-{
-    EditorHarness h;
-    auto pedal = h.plugIn (kindAMP);
-    pedal->clearReceivedFrames();
-
-    KVSourceItemListboxContents model;
     model.listMode = KVSourceItemListboxContents::patchListMode;
     EXPECT_EQ (model.getNumRows(), 0);
-    EXPECT_EQ (model.rowText (0), "");
     model.selectedRowsChanged (3);
     EXPECT_TRUE (pedal->receivedFrames().empty());
+
+    model.deviceKind = kindCAB;
+    model.selectedRowsChanged (11);
+    const auto frames = pedal->takeReceivedFrames();
+    ASSERT_EQ (frames.size(), 1u);
+    EXPECT_EQ (frames[0].bytes, HidPacket::command (Command::selectPatch, { 11 }).bytes);
 }
 
 TEST (ListModel, ASelectedRowIsFilledAndItsTextDrawnInTheListColour)
@@ -94,24 +68,20 @@ TEST (ListModel, ASelectedRowIsFilledAndItsTextDrawnInTheListColour)
     model.deviceKind = kindAMP;
     model.listMode = KVSourceItemListboxContents::patchListMode;
 
-    juce::Image image (juce::Image::ARGB, 120, 17, true);
+    for (bool selected : { true, false })
     {
-        juce::Graphics g (image);
-        model.paintListBoxItem (0, g, 120, 17, true);
-    }
-    EXPECT_EQ (image.getPixelAt (118, 1), juce::Colour (0xFF24726F));
+        juce::Image image (juce::Image::ARGB, 120, 17, true);
+        {
+            juce::Graphics g (image);
+            model.paintListBoxItem (0, g, 120, 17, selected);
+        }
+        EXPECT_EQ (image.getPixelAt (118, 1), selected ? juce::Colour (0xFF24726F) : juce::Colour());
 
-    // Some pixel of the text is in the light text colour.
-    bool sawText = false;
-    for (int x = 5; x < 60 && ! sawText; ++x)
-        for (int y = 0; y < 17 && ! sawText; ++y)
-            sawText = image.getPixelAt (x, y) == juce::Colour (0xFF12E9E2);
-    EXPECT_TRUE (sawText);
-
-    juce::Image unselected (juce::Image::ARGB, 120, 17, true);
-    {
-        juce::Graphics g (unselected);
-        model.paintListBoxItem (0, g, 120, 17, false);
+        // Some pixel of the text is in the light text colour.
+        bool sawText = false;
+        for (int x = 5; x < 60 && ! sawText; ++x)
+            for (int y = 0; y < 17 && ! sawText; ++y)
+                sawText = image.getPixelAt (x, y) == juce::Colour (0xFF12E9E2);
+        EXPECT_TRUE (sawText);
     }
-    EXPECT_EQ (unselected.getPixelAt (118, 1).getAlpha(), 0);
 }

@@ -10,8 +10,10 @@
 #include "pages/SetMenu.h"
 #include "support/EditorHarness.h"
 
+using tessel::test::chooseFromMenu;
 using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
+using tessel::test::pumpUntil;
 
 namespace
 {
@@ -20,18 +22,13 @@ juce::File writeFirmware (const juce::File& file, const juce::String& deviceName
 {
     juce::MemoryBlock data (48 + (size_t) payloadSize, true);
     auto* bytes = static_cast<uint8_t*> (data.getData());
-    unsigned sum = 0;
     for (int i = 0; i < payloadSize; ++i)
     {
         bytes[48 + i] = (uint8_t) (i * 7 + 1);
-        sum += bytes[48 + i];
+        bytes[14] = (uint8_t) (bytes[14] + bytes[48 + i]);
     }
-    bytes[4] = (uint8_t) (payloadSize & 0xff);
-    bytes[5] = (uint8_t) ((payloadSize >> 8) & 0xff);
-    bytes[6] = (uint8_t) ((payloadSize >> 16) & 0xff);
-    bytes[14] = (uint8_t) (sum & 0xff);
+    bytes[4] = (uint8_t) payloadSize;
     deviceName.copyToUTF8 ((char*) bytes + 16, 16);
-
     file.replaceWithData (data.getData(), data.getSize());
     return file;
 }
@@ -40,9 +37,8 @@ std::vector<int> codesSent (tessel::sim::PedalSimulator& pedal)
 {
     pumpPending();
     std::vector<int> codes;
-    for (auto& f : pedal.receivedFrames())
+    for (auto& f : pedal.takeReceivedFrames())
         codes.push_back (f.code());
-    pedal.clearReceivedFrames();
     return codes;
 }
 } // namespace
@@ -60,44 +56,23 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
 
     // Cancelled chooser: nothing asked, nothing sent.
     menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    EXPECT_EQ (h.dialogs().openPatterns[0], "*.bin");
+    EXPECT_EQ (h.dialogs().openPatterns, juce::StringArray ("*.bin"));
     EXPECT_TRUE (h.dialogs().questions.empty());
     EXPECT_TRUE (codesSent (*pedal).empty());
 
-    // A fitting file, then Cancel: kept, but the pedal stays as it is.
-    h.dialogs().fileAnswers.push_back (firmware);
-    h.dialogs().okAnswers.push_back (false);
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    pumpPending();
-    ASSERT_EQ (h.dialogs().questions.size(), 1u);
-    EXPECT_EQ (h.dialogs().questions[0].title, "Update?");
-    EXPECT_EQ (h.dialogs().questions[0].text, "");
-    EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
-    EXPECT_TRUE (codesSent (*pedal).empty());
-
-    // The same file, then OK: one restart into the update mode.
-    h.dialogs().fileAnswers.push_back (firmware);
-    h.dialogs().okAnswers.push_back (true);
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-    EXPECT_EQ (codesSent (*pedal), std::vector<int> { Command::enterUpdateMode });
-}
-
-TEST (SetMenu, AFirmwareFileForAnotherPedalIsRefused)
-{
-    EditorHarness h;
-    auto pedal = h.connect (kindMOD, 2);
-    pedal->clearReceivedFrames();
-    auto& page = *h.hub().modView;
-
-    juce::TemporaryFile temp (".bin");
-    h.dialogs().fileAnswers.push_back (writeFirmware (temp.getFile(), "TESSEL AMP", 64));
-    menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
-
-    ASSERT_EQ (h.messages().size(), 1u);
-    EXPECT_EQ (h.messages()[0].text, "The firmware file is not compatible with your device.");
-    EXPECT_TRUE (h.dialogs().questions.empty());
-    EXPECT_EQ (h.noDevicePage().pendingFirmware, juce::File());
-    EXPECT_TRUE (codesSent (*pedal).empty());
+    // A fitting file, then Cancel: kept, but the pedal stays as it is; then OK: one restart.
+    for (bool ok : { false, true })
+    {
+        h.dialogs().fileAnswers.push_back (firmware);
+        h.dialogs().okAnswers.push_back (ok);
+        menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
+        pumpPending();
+        ASSERT_EQ (h.dialogs().questions.size(), ok ? 2u : 1u);
+        EXPECT_EQ (h.dialogs().questions.back().title, "Update?");
+        EXPECT_EQ (h.dialogs().questions.back().text, "");
+        EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
+        EXPECT_EQ (codesSent (*pedal), ok ? std::vector<int> { Command::enterUpdateMode } : std::vector<int> {});
+    }
 }
 
 TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
@@ -131,39 +106,45 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
         EXPECT_NE (code, Command::factoryReset);
 }
 
-TEST (SetMenu, TheLinksOpenInTheDesktopsOwnProgramsAndADismissedMenuDoesNothing)
+TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIdsOpenTheDocumentsOrNothing)
 {
     EditorHarness h;
     auto pedal = h.connect (kindAMP, 2);
     pedal->clearReceivedFrames();
     auto& page = h.ampPage();
+    auto& dialogs = h.dialogs();
 
-    for (int item : { 0, (int) SetMenu::aboutKorvel, (int) SetMenu::feedback, (int) SetMenu::manual,
-                      (int) SetMenu::updateNotes, 7 })
+    // Dismissed, the menu answers 0: nothing is asked, opened or sent.
+    EXPECT_EQ (chooseFromMenu (page.setButton), "Firmware Update|-|About KORVEL|-|Feedback|-|Factory Reset");
+    EXPECT_TRUE (dialogs.openPatterns.isEmpty() && dialogs.links.isEmpty() && dialogs.questions.empty());
+    EXPECT_TRUE (h.messages().empty());
+    EXPECT_TRUE (codesSent (*pedal).empty());
+
+    // Each item, chosen, reaches its own action.
+    const std::pair<const char*, std::function<bool()>> reached[] = {
+        { "Firmware Update", [&] { return dialogs.openPatterns == juce::StringArray ("*.bin"); } },
+        { "About KORVEL", [&] { return dialogs.links.size() == 1; } },  // the links are checked in order below
+        { "Feedback", [&] { return dialogs.links.size() == 2; } },
+        { "Factory Reset", [&] { return dialogs.questions.size() == 1; } },
+    };
+    for (const auto& [item, done] : reached)
+    {
+        SCOPED_TRACE (item);
+        chooseFromMenu (page.setButton, item);
+        EXPECT_TRUE (pumpUntil (done));
+        EXPECT_TRUE (pumpUntil ([] { return juce::Component::getCurrentlyModalComponent() == nullptr; }));
+    }
+
+    // Ids 5 and 6 have no item but open the manual and the notes; others, or no page, do nothing.
+    for (int item : { 0, (int) SetMenu::manual, (int) SetMenu::updateNotes, 7 })
         menuItemChosenCallback (item, &page);
     menuItemChosenCallback (SetMenu::factoryReset, (KVAMPView*) nullptr);
 
     juce::StringArray expected;
     for (auto& link : { SetMenu::aboutPage, SetMenu::feedbackMail, SetMenu::manualPdf, SetMenu::updateNotesPdf })
         expected.add (juce::URL (link).toString (true));
-    EXPECT_EQ (h.dialogs().links, expected);
-    EXPECT_TRUE (h.dialogs().questions.empty());
+    EXPECT_EQ (dialogs.links, expected);
+    EXPECT_EQ (dialogs.questions.size(), 1u);
     EXPECT_TRUE (h.messages().empty());
     EXPECT_TRUE (codesSent (*pedal).empty());
-}
-
-TEST (SetMenu, TheSetButtonOpensTheMenuAndDismissingItChoosesNothing)
-{
-    EditorHarness h;
-    h.connect (kindAMP, 2);
-    auto& page = h.ampPage();
-
-    auto* modal = juce::ModalComponentManager::getInstance();
-    const auto before = modal->getNumModalComponents();
-    page.setButton.triggerClick();
-    EXPECT_TRUE (tessel::test::pumpUntil ([&] { return modal->getNumModalComponents() > before; })) << "no menu opened";
-    EXPECT_TRUE (juce::PopupMenu::dismissAllActiveMenus());
-    pumpPending();
-    EXPECT_TRUE (h.dialogs().openPatterns.isEmpty());
-    EXPECT_TRUE (h.messages().empty());
 }

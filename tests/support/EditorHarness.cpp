@@ -43,6 +43,19 @@ EditorHarness::~EditorHarness()
     Dialogs::setHandler (std::move (previousDialogs));
 }
 
+std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal)
+{
+    pumpPending();
+    std::vector<std::vector<int>> frames;
+    for (auto& f : pedal.takeReceivedFrames())
+    {
+        frames.push_back ({ f.code() });
+        for (int i = 0; i < f.length(); ++i)
+            frames.back().push_back (f[2 + i]);
+    }
+    return frames;
+}
+
 std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (DeviceKind kind, int patchCount)
 {
     auto pedal = sim::PedalSimulator::create (kind);

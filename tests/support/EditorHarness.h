@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "app/KVNoDevice.h"
@@ -35,14 +36,13 @@ public:
     {
         questions.push_back ({ title, message });
         whileOpen();
-        return nextOk();
+        return next (okAnswers, false);
     }
 
     void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
                                std::function<void (int)> callback) override
     {
-        questions.push_back ({ title, message });
-        const int result = nextOk() ? 1 : 0;
+        const int result = askOkCancel (title, message) ? 1 : 0;
         juce::MessageManager::callAsync ([callback, result] { callback (result); });
     }
 
@@ -50,41 +50,32 @@ public:
     {
         openPatterns.add (pattern);
         whileOpen();
-        return nextFile();
+        return next (fileAnswers, juce::File());
     }
 
     juce::File chooseFileToSave (const juce::String& pattern) override
     {
         savePatterns.add (pattern);
         whileOpen();
-        return nextFile();
+        return next (fileAnswers, juce::File());
     }
 
     juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
     {
         openPatterns.add (pattern);
-        if (fileListAnswers.empty())
-            return {};
-        auto files = fileListAnswers.front();
-        fileListAnswers.pop_front();
-        return files;
+        return next (fileListAnswers, juce::Array<juce::File>());
     }
 
     juce::File chooseFolder (const juce::String& pattern) override
     {
         folderPatterns.add (pattern);
-        return nextFile();
+        return next (fileAnswers, juce::File());
     }
 
-    void openLink (const juce::URL& link) override
-    {
-        links.add (link.toString (true));
-    }
+    void openLink (const juce::URL& link) override { links.add (link.toString (true)); }
 
-    std::vector<Message> messages;
-    std::vector<Message> questions;
-    juce::StringArray links;
-    juce::StringArray openPatterns, savePatterns, folderPatterns;
+    std::vector<Message> messages, questions;
+    juce::StringArray links, openPatterns, savePatterns, folderPatterns;
     std::deque<bool> okAnswers;
     std::deque<juce::File> fileAnswers;  // also the folders chosen
     std::deque<juce::Array<juce::File>> fileListAnswers;
@@ -111,22 +102,14 @@ private:
     int modalsToSkip = 0;
     std::function<void()> modalAction;
 
-    bool nextOk()
+    template <typename T>
+    static T next (std::deque<T>& answers, T none)
     {
-        if (okAnswers.empty())
-            return false;
-        const bool ok = okAnswers.front();
-        okAnswers.pop_front();
-        return ok;
-    }
-
-    juce::File nextFile()
-    {
-        if (fileAnswers.empty())
-            return {};
-        auto file = fileAnswers.front();
-        fileAnswers.pop_front();
-        return file;
+        if (answers.empty())
+            return none;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 };
 
@@ -172,6 +155,10 @@ private:
     std::unique_ptr<DialogHandler> previousDialogs;
     std::unique_ptr<MainContentComponent> content;
 };
+
+/** The frames a pedal received since the last look, after the message loop
+    has caught up, as code then payload bytes, one vector per frame. */
+std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal);
 
 /** Resets the link's globals to how the program starts. */
 void resetLinkGlobals();

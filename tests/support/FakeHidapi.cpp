@@ -21,16 +21,13 @@ struct hid_device_ : public tessel::sim::ReportSink,
 
     void deliverReport (const HidPacket& report) override
     {
+        change ([&]
         {
-            const std::lock_guard<std::mutex> guard (lock);
-
             // hidapi keeps a bounded queue and drops the oldest report.
-            if (queue.size() >= maxQueued)
+            if (queue.size() >= 30)
                 queue.pop_front();
-
             queue.push_back (report);
-        }
-        arrived.notify_all();
+        });
     }
 
     void deviceAttached (std::shared_ptr<PedalSimulator>) override {}
@@ -38,22 +35,17 @@ struct hid_device_ : public tessel::sim::ReportSink,
     void deviceRemoved (std::shared_ptr<PedalSimulator> device) override
     {
         if (device == pedal)
-            markUnplugged();
+            change ([this] { unplugged = true; });
     }
 
-    void markUnplugged()
+    template <typename Action>
+    void change (Action action)
     {
         {
             const std::lock_guard<std::mutex> guard (lock);
-            unplugged = true;
+            action();
         }
         arrived.notify_all();
-    }
-
-    bool isUnplugged()
-    {
-        const std::lock_guard<std::mutex> guard (lock);
-        return unplugged;
     }
 
     /** Leaves the bus and the pedal; nothing reaches this handle afterwards. */
@@ -64,10 +56,8 @@ struct hid_device_ : public tessel::sim::ReportSink,
 
         pedal->detachSink (this);
         bus = nullptr;
-        markUnplugged();
+        change ([this] { unplugged = true; });
     }
-
-    static constexpr size_t maxQueued = 30;
 
     const std::shared_ptr<PedalSimulator> pedal;
     SimulatedUsbBus* bus;
@@ -88,11 +78,6 @@ bool initialised = false;
 tessel::sim::FakeHidapiCounts counts;
 std::vector<HidPacket> writtenFrames;
 std::vector<hid_device*> openDevices;
-
-bool sameIds (const PedalSimulator& pedal, unsigned short vendorId, unsigned short productId)
-{
-    return pedal.identity().vendorId == vendorId && pedal.identity().productId == productId;
-}
 } // namespace
 
 namespace tessel::sim
@@ -100,7 +85,6 @@ namespace tessel::sim
 void setFakeHidapiBus (SimulatedUsbBus* bus)
 {
     const std::lock_guard<std::mutex> guard (fakeLock);
-
     if (bus != currentBus)
         for (auto* device : openDevices)
             device->detach();
@@ -155,18 +139,15 @@ hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const
     const std::lock_guard<std::mutex> guard (fakeLock);
 
     // As hidapi does: the first call after start or hid_exit initialises it.
-    if (! initialised)
-    {
-        initialised = true;
-        ++counts.inits;
-    }
+    counts.inits += initialised ? 0 : 1;
+    initialised = true;
 
     if (currentBus == nullptr)
         return nullptr;
 
     const auto plugged = currentBus->pluggedDevices();
-    const auto found = std::find_if (plugged.begin(), plugged.end(),
-                                     [&] (auto& pedal) { return sameIds (*pedal, vendor_id, product_id); });
+    const auto found = std::find_if (plugged.begin(), plugged.end(), [&] (auto& pedal)
+                                     { return pedal->identity().vendorId == vendor_id && pedal->identity().productId == product_id; });
     if (found == plugged.end())
         return nullptr;
 
@@ -176,7 +157,7 @@ hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const
 
     // Pulled out while we were attaching: the handle is dead from the start.
     if (! currentBus->isPlugged (device->pedal))
-        device->markUnplugged();
+        device->deviceRemoved (device->pedal);
 
     openDevices.push_back (device);
     ++counts.opens;
@@ -197,13 +178,16 @@ void hid_close (hid_device* device)
 
 int hid_write (hid_device* device, const unsigned char* data, size_t length)
 {
-    if (device == nullptr || data == nullptr || length < 1 || device->isUnplugged())
-        return -1;
-
     // Our pedals have no numbered reports: the leading byte is report ID 0,
     // which the system takes off; a non-zero one would reach the pedal as data.
-    if (data[0] != 0)
+    if (device == nullptr || data == nullptr || length < 1 || data[0] != 0)
         return -1;
+
+    {
+        const std::lock_guard<std::mutex> guard (device->lock);
+        if (device->unplugged)
+            return -1;
+    }
 
     uint8_t report[HidPacket::size] {};
     std::memcpy (report, data + 1, std::min (length - 1, (size_t) HidPacket::size));
@@ -242,9 +226,4 @@ int hid_read_timeout (hid_device* device, unsigned char* data, size_t length, in
     std::memcpy (data, device->queue.front().data(), count);
     device->queue.pop_front();
     return (int) count;
-}
-
-int hid_read (hid_device* device, unsigned char* data, size_t length)
-{
-    return hid_read_timeout (device, data, length, -1);
 }

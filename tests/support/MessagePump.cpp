@@ -26,6 +26,33 @@ void click (juce::Button& button)
     pumpPending();
 }
 
+juce::String chooseFromMenu (juce::Button& button, const juce::String& text)
+{
+    // Windows of earlier tests may still be leaving the desktop: the menu is
+    // the newest modal window, not the newest window. A loaded machine may
+    // take a while to show it.
+    auto* modal = juce::ModalComponentManager::getInstance();
+    auto* before = modal->getModalComponent (0);
+    button.triggerClick();
+    if (! pumpUntil ([&] { return modal->getModalComponent (0) != before; }, 10000))
+        return "no menu";
+
+    juce::StringArray items;
+    juce::AccessibilityHandler* chosen = nullptr;
+    for (auto* item : modal->getModalComponent (0)->getChildren())
+        if (auto* handler = item->getAccessibilityHandler())
+        {
+            items.add (handler->getTitle().isEmpty() ? "-" : handler->getTitle());
+            chosen = handler->getTitle() == text ? handler : chosen;
+        }
+
+    if (chosen != nullptr)
+        chosen->getActions().invoke (juce::AccessibilityActionType::press);
+    juce::PopupMenu::dismissAllActiveMenus();
+    pumpPending();
+    return items.joinIntoString ("|");
+}
+
 void pumpPending (int rounds)
 {
     // Posted messages are handled in order, so once a marker posted now has

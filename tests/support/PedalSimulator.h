@@ -16,16 +16,14 @@ namespace tessel::sim
 /** What the USB bus sees of a device. */
 struct UsbIdentity
 {
-    int vendorId = 0;
-    int productId = 0;
-    juce::String manufacturer;
-    juce::String product;
+    int vendorId = 0, productId = 0;
+    juce::String manufacturer, product;
     bool accessible = true;   // false: seen, but this user may not open it (no udev rule)
 };
 
 /** Something the device's reports go to: the live link's simulated device,
-    or (for the transfer jobs) an open handle of the fake hidapi. Every open
-    endpoint gets its own copy of each report, as hidraw does. */
+    or an open handle of the fake hidapi. Every open endpoint gets its own
+    copy of each report, as hidraw does. */
 class ReportSink
 {
 public:
@@ -47,8 +45,16 @@ enum class Fault
 /** A pedal of one kind, speaking the pedal's side of the protocol. It is
     thread-safe: the live link talks to it from the message thread while a
     transfer job may talk to it from a worker thread. */
-class PedalSimulator : public std::enable_shared_from_this<PedalSimulator>
+class PedalSimulator
 {
+    /** Runs `action` under the state lock; defined first, for the inline members below. */
+    template <typename Action>
+    auto locked (Action&& action) const
+    {
+        const std::lock_guard<std::mutex> guard (stateLock);
+        return action();
+    }
+
 public:
     /** A pedal in its normal mode, with its USB identity and model code. */
     static std::shared_ptr<PedalSimulator> create (DeviceKind kind);
@@ -57,166 +63,132 @@ public:
     static std::shared_ptr<PedalSimulator> createUpdateModeDevice (const juce::String& product = "TESSEL AMP");
 
     PedalSimulator (DeviceKind kind, UsbIdentity identity);
-    virtual ~PedalSimulator() = default;
 
-    DeviceKind kind() const noexcept { return pedalKind; }
     const UsbIdentity& identity() const noexcept { return usb; }
 
-    /** The 5-character model code this kind answers the identify command with. */
-    static const char* modelCodeFor (DeviceKind kind);
-
-    // ---- host to pedal
     /** One output report as it arrives from the host (64 bytes, no report ID). */
     void receive (const uint8_t* data, long length);
 
-    /** Every frame received so far, in order. */
-    std::vector<HidPacket> receivedFrames() const;
-    void clearReceivedFrames();
+    /** Every frame received so far, in order; take...() also clears them. */
+    std::vector<HidPacket> receivedFrames() const { return locked ([this] { return received; }); }
+    std::vector<HidPacket> takeReceivedFrames() { return locked ([this] { return std::exchange (received, {}); }); }
+    void clearReceivedFrames() { takeReceivedFrames(); }
 
-    /** The frames received since the last call, clearing them. */
-    std::vector<HidPacket> takeReceivedFrames();
-
-    // ---- pedal to host
     /** Sends a report of the pedal's own (a knob turned on the pedal). */
     void sendReport (const HidPacket& report);
-
     void attachSink (ReportSink* sink);
     void detachSink (ReportSink* sink);
 
     /** An answer to `command` (any command when -1) misbehaves: the first
         one after `skip` more such commands have been answered normally.
         Faults queue up and fire one after another. */
-    void injectFault (Fault fault, int command = -1, int skip = 0);
+    void injectFault (Fault fault, int command = -1, int skip = 0)
+    {
+        locked ([&] { faults.push_back ({ fault, command, skip }); });
+    }
 
     /** Called when a fault asks for the device to vanish; the bus sets it. */
     std::function<void()> onUnplugRequested;
 
-    // ---- the pedal's own state
     static constexpr int defaultPatchCount = 12;
 
-    /** One patch as the pedal stores it: the record bytes from 3 on (the
-        parameters), in the kind's layout. */
+    /** One patch as the pedal stores it: the record bytes from 3 on. */
     using Parameters = std::vector<uint8_t>;
 
     /** The record the pedal would send for patch n (count, current, n, parameters). */
     std::vector<uint8_t> recordOf (int patch) const;
-    Parameters parametersOf (int patch) const;
-    int patchCount() const;
-    int currentPatch() const;
-    int bypassState() const;
-    juce::StringArray algorithmNames() const;
+    Parameters parametersOf (int patch) const { return locked ([&] { return patches.at ((size_t) patch); }); }
+    int currentPatch() const { return locked ([this] { return current; }); }
+    juce::StringArray algorithmNames() const { return locked ([this] { return names; }); }
 
-    /** Gives the pedal a different set of patches (all with these parameters). */
+    /** Gives the pedal a different set of patches, each with its own values. */
     void setPatches (int count);
-    void setAlgorithmNames (const juce::StringArray& names);
 
     /** Number of names the pedal claims in its name replies; -1 = the real count. */
-    void setReportedNameCount (int count);
+    void setReportedNameCount (int count) { locked ([&] { reportedNameCount = count; }); }
 
-    /** The record size of this kind, and where its algorithm byte is. */
-    static int recordSizeFor (DeviceKind kind);
+    // Things done on the pedal itself, reported to the host.
+    void turnKnob (int knob, int value) { changeOnPedal (knob >= 0 && knob < knobCount() ? 3 + knob : -1, Reply::knob, { knob, value }, { value }); }
+    void selectPatchOnPedal (int patch) { changeOnPedal (-1, Reply::patch, { patch }, {}, [=] { current = patch; }); }
+    void selectAlgorithmOnPedal (int algorithm) { changeOnPedal (algorithmByte(), Reply::algorithm, { algorithm }, { algorithm }); }
+    void setBypassOnPedal (int state) { changeOnPedal (-1, Reply::bypass, { state }, {}, [=] { bypass = state; }); }
+    void setCabSimulationOnPedal (int state) { changeOnPedal (8, Reply::cabSimulation, { state }, { state }); }
+    void setTapTempoSyncOnPedal (bool on) { changeOnPedal (-1, Reply::tapTempo, { on ? 1 : 0 }, {}, [=] { sync = on; }); }
+    void setDivisionOnPedal (int division) { changeOnPedal (-1, Reply::division, { division }, {}, [=] { divisionIndex = division; }); }
+    void setExpressionTargetOnPedal (int target) { changeOnPedal (11, Reply::expressionTarget, { target }, { target }); }
+    void setExpressionRangeOnPedal (int minimum, int maximum) { changeOnPedal (12, Reply::expressionRange, { minimum, maximum }, { minimum, maximum }); }
+    void setTrailOnPedal (int state) { changeOnPedal (8, Reply::trail, { state }, { state }); }
+    void setInputModeOnPedal (int mode) { changeOnPedal (10, Reply::inputMode, { mode }, { mode }); }
+    // The CAB record: microphone in byte 8, power amp in 9, presence in 10, room in 11.
+    void setMicrophoneOnPedal (int microphone) { changeOnPedal (8, Reply::microphone, { microphone }, { microphone }); }
+    void setPowerAmpOnPedal (int type) { changeOnPedal (9, Reply::powerAmp, { type }, { type }); }
+    void setPresenceOnPedal (int level) { changeOnPedal (10, Reply::powerAmpLevel, { level }, { level }); }
+    void setRoomLevelOnPedal (int level) { changeOnPedal (11, Reply::cabLevel, { level }, { level }); }
 
-    // ---- things done on the pedal itself, reported to the host
-    void turnKnob (int knob, int value);
-    void selectPatchOnPedal (int patch);
-    void selectAlgorithmOnPedal (int algorithm);
-    void setBypassOnPedal (int state);
-    void setCabSimulationOnPedal (int state);
-    void setTapTempoSyncOnPedal (bool sync);
-    void setDivisionOnPedal (int division);
-    void setExpressionTargetOnPedal (int target);
-    void setExpressionRangeOnPedal (int minimum, int maximum);
-    void setTrailOnPedal (int state);
-    void setInputModeOnPedal (int mode);
+    bool tapTempoSync() const { return locked ([this] { return sync; }); }
+    int maxDelayMilliseconds() const { return locked ([this] { return maxDelay; }); }
+    void setTapTempoSync (bool on) { locked ([&] { sync = on; }); }
+    void setDivision (int division) { locked ([&] { divisionIndex = division; }); }
+    void setMaxDelayMilliseconds (int ms) { locked ([&] { maxDelay = ms; }); }
 
-    // ---- the CAB pedal's own controls, reported with their own replies
-    void setPowerAmpOnPedal (int type);
-    void setRoomLevelOnPedal (int level);
-    void setPresenceOnPedal (int level);
-    void setMicrophoneOnPedal (int microphone);
-
-    // ---- MOD and DLY state
-    bool tapTempoSync() const;
-    int division() const;
-    int maxDelayMilliseconds() const;
-    void setTapTempoSync (bool sync);
-    void setDivision (int division);
-    void setMaxDelayMilliseconds (int milliseconds);
-
-    // ---- the update-mode device
-    /** Whether this is a pedal restarted in its firmware-update mode, which
-        speaks only the handshake, the erase and the block writes. */
-    bool isUpdateModeDevice() const noexcept;
-
-    /** The program flash from its start (0x08008000) up to the last byte
-        written since the last erase; bytes never written read 0xFF. */
-    std::vector<uint8_t> programFlash() const;
+    /** The update-mode device's program flash from its start up to the last byte written since
+        the last erase; bytes never written read 0xFF. */
+    std::vector<uint8_t> programFlash() const { return locked ([this] { return program; }); }
 
     /** What an earlier program left in the flash, for an update to replace. */
-    void setProgramFlash (std::vector<uint8_t> contents);
+    void setProgramFlash (std::vector<uint8_t> contents) { locked ([&] { program = std::move (contents); }); }
 
     /** From now on the erase reports failure (0x08). */
-    void setEraseFails (bool fails);
+    void setEraseFails (bool fails) { locked ([&] { eraseFails = fails; }); }
 
-    /** How many erases have been carried out. */
-    int programEraseCount() const;
-
-    // ---- the CAB pedal's external flash
-    /** The external flash up to the last byte written; unwritten bytes read 0xFF. */
-    std::vector<uint8_t> externalFlash() const;
-    int externalFlashWriteCount() const;
-
-    /** What the external flash holds before the host erases it. */
-    void setExternalFlash (std::vector<uint8_t> contents);
-
-protected:
-    /** Handles one well-formed command; appends the answers it gives. */
-    virtual void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
-
-    mutable std::mutex stateLock;
+    /** The CAB pedal's external flash up to the last byte written, what it held before the
+        host erased it, and how many writes it took. */
+    std::vector<uint8_t> externalFlash() const { return locked ([this] { return external; }); }
+    void setExternalFlash (std::vector<uint8_t> contents) { locked ([&] { external = std::move (contents); }); }
+    int externalFlashWriteCount() const { return locked ([this] { return externalWrites; }); }
 
 private:
-    void deliver (HidPacket report);
+    void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
+    void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     bool applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord);
     HidPacket presetReport (int patch) const;
-
-    const DeviceKind pedalKind;
-    const UsbIdentity usb;
-
-    int algorithmByte() const;
-    int knobCount() const;
-    int cabSimulationByte() const;
+    int algorithmByte() const { return kind == kindCAB ? 7 : 9; }
+    // The CAB pedal's byte after its four knobs is the IR.
+    int knobCount() const { return kind == kindCAB ? 4 : 5; }
     void setParameter (int recordByte, int value);
-    void changeOnPedal (int recordByte, int value, uint8_t reply);
+    /** Sets the current patch's record bytes from `recordByte` on to
+        `values`, does whatever else `change` does, then reports it. */
+    void changeOnPedal (int recordByte, uint8_t reply, std::initializer_list<int> payload, std::vector<int> values,
+                        std::function<void()> change = {})
+    {
+        locked ([&]
+        {
+            for (auto value : values)
+                setParameter (recordByte++, value);
+            if (change)
+                change();
+        });
+        sendReport (HidPacket::command (reply, payload));
+    }
 
+    const DeviceKind kind;
+    const UsbIdentity usb;
+    mutable std::mutex stateLock;
     std::vector<HidPacket> received;
 
     std::vector<Parameters> patches;
-    int current = 0;
-    int bypass = 1;
-    bool inTransfer = false;
+    int current = 0, bypass = 1, reportedNameCount = -1, divisionIndex = 4, maxDelay = 2000;
     juce::StringArray names;
-    int reportedNameCount = -1;
-    bool sync = false;
-    int divisionIndex = 4;
-    int maxDelay = 2000;
+    bool sync = false, inTransfer = false;
 
-    void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
-    bool handshakeAccepted = false;
-    bool programErased = false;
-    bool eraseFails = false;
-    int eraseCount = 0;
-    std::vector<uint8_t> program;
-
-    void writeExternalFlash (const HidPacket& command, std::vector<HidPacket>& answers);
-    std::vector<uint8_t> external;
+    bool handshakeAccepted = false, programErased = false, eraseFails = false;
+    std::vector<uint8_t> program, external;
     int externalWrites = 0;
 
     struct PendingFault
     {
         Fault fault;
-        int command;
-        int skip;
+        int command, skip;
     };
     std::deque<PendingFault> faults;
 

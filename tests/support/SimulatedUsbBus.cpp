@@ -22,18 +22,16 @@ public:
 
     bool getIntProperty (const char* key, int32_t& value) const override
     {
-        const auto& usb = pedal->identity();
-        if (std::strcmp (key, vendorIdKey) == 0) { value = usb.vendorId; return true; }
-        if (std::strcmp (key, productIdKey) == 0) { value = usb.productId; return true; }
-        return false;
+        const bool vendor = std::strcmp (key, vendorIdKey) == 0, product = std::strcmp (key, productIdKey) == 0;
+        value = vendor ? pedal->identity().vendorId : product ? pedal->identity().productId : value;
+        return vendor || product;
     }
 
     bool getStringProperty (const char* key, juce::String& value) const override
     {
-        const auto& usb = pedal->identity();
-        if (std::strcmp (key, productKey) == 0) { value = usb.product; return true; }
-        if (std::strcmp (key, manufacturerKey) == 0) { value = usb.manufacturer; return true; }
-        return false;
+        const bool product = std::strcmp (key, productKey) == 0, maker = std::strcmp (key, manufacturerKey) == 0;
+        value = product ? pedal->identity().product : maker ? pedal->identity().manufacturer : value;
+        return product || maker;
     }
 
     HidResult setReport (HidReportType type, uint32_t, const uint8_t* data, long length) override
@@ -59,22 +57,16 @@ public:
     void deliverReport (const HidPacket& report) override
     {
         // Reports reach the live link on the message thread, in order.
-        std::weak_ptr<SimulatedHidDevice> weakSelf = shared_from_this();
-        juce::MessageManager::callAsync ([weakSelf, report]
+        juce::MessageManager::callAsync ([weakSelf = weak_from_this(), report]
         {
-            if (auto self = weakSelf.lock())
-                self->handOver (report);
+            auto self = weakSelf.lock();
+            if (self == nullptr || ! self->attached || self->inputCallback == nullptr)
+                return;
+
+            const auto count = std::min<long> (self->inputLength, HidPacket::size);
+            std::memcpy (self->inputBuffer, report.data(), (size_t) count);
+            self->inputCallback (self->inputContext, kHidSuccess, self.get(), HidReportType::input, 0, self->inputBuffer, count);
         });
-    }
-
-    void handOver (const HidPacket& report)
-    {
-        if (! attached || inputCallback == nullptr || inputBuffer == nullptr)
-            return;
-
-        const auto count = std::min<long> (inputLength, HidPacket::size);
-        std::memcpy (inputBuffer, report.data(), (size_t) count);
-        inputCallback (inputContext, kHidSuccess, this, HidReportType::input, 0, inputBuffer, count);
     }
 
     std::shared_ptr<PedalSimulator> pedal;
@@ -88,64 +80,6 @@ private:
     void* inputContext = nullptr;
 };
 
-/** The state the posted calls reach through a weak pointer, so a call that
-    runs after the manager has gone does nothing. */
-struct ManagerCore
-{
-    explicit ManagerCore (SimulatedUsbBus& b) : bus (b) {}
-
-    SimulatedUsbBus& bus;
-    juce::String manufacturer;
-    HidDeviceCallback matchingCallback = nullptr;
-    void* matchingContext = nullptr;
-    HidDeviceCallback removalCallback = nullptr;
-    void* removalContext = nullptr;
-
-    std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
-
-    void attach (const std::shared_ptr<PedalSimulator>& pedal)
-    {
-        if (pedal->identity().manufacturer != manufacturer)
-            return;
-
-        for (auto& d : devices)
-            if (d->pedal == pedal)
-                return;
-
-        auto device = std::make_shared<SimulatedHidDevice> (pedal, bus);
-        devices.push_back (device);
-        pedal->attachSink (device.get());
-
-        if (matchingCallback != nullptr)
-            matchingCallback (matchingContext, kHidSuccess, this, device.get());
-    }
-
-    void remove (const std::shared_ptr<PedalSimulator>& pedal)
-    {
-        auto it = std::find_if (devices.begin(), devices.end(), [&] (auto& d) { return d->pedal == pedal; });
-        if (it == devices.end())
-            return;
-
-        auto device = *it;
-        devices.erase (it);
-        device->attached = false;
-        pedal->detachSink (device.get());
-
-        if (removalCallback != nullptr)
-            removalCallback (removalContext, kHidSuccess, this, device.get());
-    }
-
-    void detachAll()
-    {
-        for (auto& d : devices)
-        {
-            d->attached = false;
-            d->pedal->detachSink (d.get());
-        }
-        devices.clear();
-    }
-};
-
 class SimulatedHidManager : public HidManager,
                             private SimulatedUsbBus::Listener
 {
@@ -155,21 +89,22 @@ public:
     ~SimulatedHidManager() override
     {
         bus.removeListener (this);
-        core->detachAll();
+        for (auto& d : devices)
+            detach (*d);
     }
 
-    void setDeviceMatching (const juce::String& manufacturer) override { core->manufacturer = manufacturer; }
+    void setDeviceMatching (const juce::String& m) override { manufacturer = m; }
 
     void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override
     {
-        core->matchingCallback = callback;
-        core->matchingContext = context;
+        matching = callback;
+        matchingContext = context;
     }
 
     void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override
     {
-        core->removalCallback = callback;
-        core->removalContext = context;
+        removal = callback;
+        removalContext = context;
     }
 
     HidResult open() override
@@ -181,28 +116,63 @@ public:
     }
 
 private:
-    void deviceAttached (std::shared_ptr<PedalSimulator> device) override
+    /** Runs on the message thread, as udev's notices do, unless the manager has gone by then. */
+    template <typename Action>
+    void post (Action action)
     {
-        std::weak_ptr<ManagerCore> weakCore = core;
-        juce::MessageManager::callAsync ([weakCore, device]
+        juce::MessageManager::callAsync ([alive = std::weak_ptr<bool> (token), action]
         {
-            if (auto c = weakCore.lock())
-                c->attach (device);
+            if (! alive.expired())
+                action();
         });
     }
 
-    void deviceRemoved (std::shared_ptr<PedalSimulator> device) override
+    void deviceAttached (std::shared_ptr<PedalSimulator> pedal) override
     {
-        std::weak_ptr<ManagerCore> weakCore = core;
-        juce::MessageManager::callAsync ([weakCore, device]
+        post ([this, pedal]
         {
-            if (auto c = weakCore.lock())
-                c->remove (device);
+            if (pedal->identity().manufacturer != manufacturer || find (pedal) != devices.end())
+                return;
+
+            devices.push_back (std::make_shared<SimulatedHidDevice> (pedal, bus));
+            pedal->attachSink (devices.back().get());
+            if (matching != nullptr)
+                matching (matchingContext, kHidSuccess, this, devices.back().get());
         });
+    }
+
+    void deviceRemoved (std::shared_ptr<PedalSimulator> pedal) override
+    {
+        post ([this, pedal]
+        {
+            if (auto it = find (pedal); it != devices.end())
+            {
+                auto device = *it;
+                devices.erase (it);
+                detach (*device);
+                if (removal != nullptr)
+                    removal (removalContext, kHidSuccess, this, device.get());
+            }
+        });
+    }
+
+    std::vector<std::shared_ptr<SimulatedHidDevice>>::iterator find (const std::shared_ptr<PedalSimulator>& pedal)
+    {
+        return std::find_if (devices.begin(), devices.end(), [&] (auto& d) { return d->pedal == pedal; });
+    }
+
+    static void detach (SimulatedHidDevice& device)
+    {
+        device.attached = false;
+        device.pedal->detachSink (&device);
     }
 
     SimulatedUsbBus& bus;
-    std::shared_ptr<ManagerCore> core = std::make_shared<ManagerCore> (bus);
+    juce::String manufacturer;
+    HidDeviceCallback matching = nullptr, removal = nullptr;
+    void *matchingContext = nullptr, *removalContext = nullptr;
+    std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
+    std::shared_ptr<bool> token = std::make_shared<bool>();
 };
 } // namespace
 
@@ -215,8 +185,7 @@ void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
     if (std::find (devices.begin(), devices.end(), device) != devices.end())
         return;
 
-    std::weak_ptr<PedalSimulator> weakDevice = device;
-    device->onUnplugRequested = [this, weakDevice]
+    device->onUnplugRequested = [this, weakDevice = std::weak_ptr<PedalSimulator> (device)]
     {
         if (auto d = weakDevice.lock())
             unplug (d);
@@ -230,11 +199,10 @@ void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
 void SimulatedUsbBus::unplug (const std::shared_ptr<PedalSimulator>& device)
 {
     const std::lock_guard<std::recursive_mutex> guard (lock);
-    auto it = std::find (devices.begin(), devices.end(), device);
-    if (it == devices.end())
+    if (! isPlugged (device))
         return;
 
-    devices.erase (it);
+    devices.erase (std::find (devices.begin(), devices.end(), device));
     for (auto* l : listeners)
         l->deviceRemoved (device);
 }

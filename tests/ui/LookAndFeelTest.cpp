@@ -93,7 +93,7 @@ struct Knob
 } // namespace
 
 //==============================================================================
-TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValue)
+TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAndSmallUpTo28Pixels)
 {
     Knob knob;
     const auto before = 1.75f * pi, after = 2.25f * pi, left = 1.5f * pi, right = 2.5f * pi;
@@ -119,11 +119,8 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValue)
                                                 { around (30, 25, right), Palette::accent },
                                                 { around (30, 11, sweepEnd - 0.1f), restingKnob },
                                                 { { 29, 20 }, nothing } });
-}
 
-TEST (LookAndFeelKnob, ADisabledKnobOrOneInADisabledGroupIsGreyButStillShowsItsSetting)
-{
-    Knob knob;
+    // Disabled, or in a disabled group: grey, but still showing its setting.
     knob.slider.setEnabled (false);
     const auto image = knob.paintedAt (50.0, 60);
 
@@ -144,13 +141,8 @@ TEST (LookAndFeelKnob, ADisabledKnobOrOneInADisabledGroupIsGreyButStillShowsItsS
     group.setEnabled (false);
     expectPixels (knob.paintedAt (50.0, 60), { { { 29, 20 }, disabledGrey } });
     group.removeChildComponent (&knob.slider);
-}
 
-TEST (LookAndFeelKnob, KnobsUpTo28PixelsGetTheSmallStyle)
-{
-    Knob knob;
-
-    // 28 x 28, radius 12: a ring of radius 9.6 with a spoke from the very
+    // Knobs up to 28 pixels get the small style. 28 x 28, radius 12: a ring of radius 9.6 with a spoke from the very
     // centre, and no track around it.
     expectPixels (knob.paintedAt (50.0, 28), { { { 13, 13 }, restingKnob }, { { 13, 5 }, restingKnob },
                                              { around (14, 9.6f, 0.5f * pi), restingKnob },
@@ -163,7 +155,7 @@ TEST (LookAndFeelKnob, KnobsUpTo28PixelsGetTheSmallStyle)
 }
 
 //==============================================================================
-TEST (LookAndFeelPopupMenu, MenuIsDarkWithMarksAQuarterOfItsHeightOnItsFourCorners)
+TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFaintSeparators)
 {
     KVPopupMenuLookAndFeel lookAndFeel;
     const auto image = drawn (200, 100, [&] (juce::Graphics& g) { lookAndFeel.drawPopupMenuBackground (g, 200, 100); });
@@ -177,57 +169,45 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithMarksAQuarterOfItsHeightOnItsFourCorne
                            { { 176, 0 }, mark }, { { 172, 0 }, panel }, { { 199, 23 }, mark }, { { 199, 27 }, panel },
                            { { 0, 76 }, mark }, { { 0, 72 }, panel }, { { 23, 99 }, mark }, { { 27, 99 }, panel },
                            { { 199, 76 }, mark }, { { 199, 72 }, panel }, { { 176, 99 }, mark }, { { 172, 99 }, panel } });
-}
 
-TEST (LookAndFeelPopupMenu, ItemsReadInTheAccentColourEvenWhenDisabledAndSeparatorsAreFaintLines)
-{
-    KVPopupMenuLookAndFeel lookAndFeel;
-
-    struct Counts
-    {
-        juce::Image image;
-        int accent = 0, ownColour = 0, black = 0;
-    };
-
+    // An item drawn, and how many of its pixels are accent, its own red, or black.
     const auto drawItem = [&] (bool active, bool highlighted)
     {
         const juce::Colour ownColour (0xFFFF2020);
-        Counts item { drawn (200, 24, [&] (juce::Graphics& g)
+        auto image = drawn (200, 24, [&] (juce::Graphics& g)
         {
             lookAndFeel.drawPopupMenuBackground (g, 200, 24);
             lookAndFeel.drawPopupMenuItem (g, { 0, 0, 200, 24 }, false, active, highlighted, false, false,
                                            "Factory Reset", {}, nullptr, &ownColour);
-        }) };
+        });
 
+        int accent = 0, red = 0, black = 0;
         for (int y = 0; y < 24; ++y)
             for (int x = 0; x < 200; ++x)
             {
-                const auto pixel = item.image.getPixelAt (x, y);
-                item.accent += looksLike (pixel, Palette::accent, 24) ? 1 : 0;
-                item.ownColour += pixel.getRed() > 0xC0 && pixel.getGreen() < 0x80 ? 1 : 0;
-                item.black += pixel.getBrightness() < 0.05f ? 1 : 0;
+                const auto pixel = image.getPixelAt (x, y);
+                accent += looksLike (pixel, Palette::accent, 24) ? 1 : 0;
+                red += pixel.getRed() > 0xC0 && pixel.getGreen() < 0x80 ? 1 : 0;
+                black += pixel.getBrightness() < 0.05f ? 1 : 0;
             }
-
-        return item;
+        return std::make_tuple (image, accent, red, black);
     };
 
     // Plain, and disabled under the mouse: accent text, never the item's own colour, no highlight.
     for (auto [active, highlighted] : { std::pair { true, false }, std::pair { false, true } })
     {
-        const auto item = drawItem (active, highlighted);
-        EXPECT_GT (item.accent, 30);
-        EXPECT_EQ (item.ownColour, 0);
-        expectPixels (item.image, { { { 3, 3 }, Palette::menuBackground } });
+        const auto [item, accent, red, black] = drawItem (active, highlighted);
+        EXPECT_TRUE (accent > 30 && red == 0);
+        expectPixels (item, { { { 3, 3 }, Palette::menuBackground } });
     }
 
     // Enabled under the mouse: the framework's light highlight with black
     // text, inside a one-pixel margin.
-    const auto highlighted = drawItem (true, true);
-    expectPixels (highlighted.image, { { { 3, 3 }, Palette::menuBackground.overlaidWith (juce::Colour (0xBFA4C2CE)) },
+    const auto [highlighted, accent, red, black] = drawItem (true, true);
+    expectPixels (highlighted, { { { 3, 3 }, Palette::menuBackground.overlaidWith (juce::Colour (0xBFA4C2CE)) },
                                        { { 0, 0 }, Palette::menuCornerMarks },
                                        { { 100, 23 }, Palette::menuBackground } });
-    EXPECT_EQ (highlighted.accent, 0);
-    EXPECT_GT (highlighted.black, 30);
+    EXPECT_TRUE (accent == 0 && black > 30);
 
     const auto separator = drawn (100, 11, [&] (juce::Graphics& g)
     {
