@@ -114,6 +114,7 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
 
         // The pedal's knob reaches the page between two attempts.
         ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
+        const auto firstRead = juce::Time::getMillisecondCounter();
         pedal->turnKnob (0, 42);
         ASSERT_TRUE (pumpUntil ([&] { return page.knobSliders[0].getValue() == 42.0; }));
         EXPECT_TRUE (page.loadDisk.isLoading());
@@ -128,6 +129,9 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
 
         ASSERT_TRUE (pumpUntil ([&] { return ! page.loadDisk.isLoading(); }, 6000));
         pumpPending();
+        // Half a second between attempts, and none after the last.
+        EXPECT_GE (juce::Time::getMillisecondCounter() - firstRead, (juce::uint32) (writtenAfter > 0 ? writtenAfter - 1 : 5) * 450u);
+        pumpUntil ([] { return false; }, writtenAfter > 0 ? 0 : 700);
         EXPECT_EQ (indexReads (*pedal), writtenAfter > 0 ? writtenAfter + 1 : LoadDisk::maxAttempts);
         EXPECT_EQ (page.algorithmListModel.getNumRows(), writtenAfter > 0 ? 1 : 0);
     }

@@ -5,6 +5,7 @@
 
 #include "cab/CopyWavThread.h"
 #include "support/EditorHarness.h"
+#include "support/SimulatedCabVolume.h"
 
 namespace
 {
@@ -48,21 +49,11 @@ protected:
         files; under 44 bytes, a file that isn't a WAV at all. */
     juce::File wav (const juce::String& name, int bytes = 2000)
     {
-        juce::MemoryBlock data ("not a WAV", 9);
-        if (bytes >= 44)
-        {
-            data.setSize ((size_t) bytes, true);
-            data.copyFrom ("RIFF....WAVEfmt ", 0, 16);
-            data.copyFrom ("data", 36, 4);
-            for (auto [at, value] : { std::pair<int, int> { 4, bytes - 8 }, { 16, 16 }, { 20, 0x10001 },
-                                      { 24, 48000 }, { 28, 96000 }, { 32, 0x100002 }, { 40, bytes - 44 } })
-            {
-                const auto field = juce::ByteOrder::swapIfBigEndian ((uint32_t) value);
-                data.copyFrom (&field, at, 4);
-            }
-        }
         auto file = chosen.getChildFile (name);
-        file.replaceWithData (data.getData(), data.getSize());
+        if (bytes >= 44)
+            tessel::sim::writeIrWav (file, bytes);
+        else
+            file.replaceWithText ("not a WAV");
         return file;
     }
 

@@ -1,17 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <functional>
-#include <thread>
 #include <vector>
 
-#include <sys/resource.h>
-
 #include "cab/FileList.h"
-#include "support/MessagePump.h"
-
-using tessel::test::pumpPending;
 
 namespace
 {
@@ -173,33 +166,12 @@ TEST (FileList, OnlyPlainFileNamesBecomePaths)
         EXPECT_FALSE (irFileFor (root, bad).has_value()) << bad.name;
 }
 
-TEST (FileList, RewriteLeavesTheOldIndexWhenTheWriteFails)
+TEST (FileList, AnUnreadableTableIsRefusedAndAGoodOneReplacesTheOld)
 {
     Volume volume;
     const auto oldIndex = indexOf ({ "a.wav" });
     ASSERT_TRUE (writeFileListTo (volume.root, oldIndex));
     const auto oldBytes = volume.fileList();
-
-    // The volume fills up part-way: files may grow no larger than 3000 bytes.
-    auto bigger = oldIndex;
-    for (int i = 0; i < 20; ++i)
-        appendEntry (bigger, "a rather long impulse response name " + juce::String (i) + ".wav");
-
-    rlimit saved {};
-    ASSERT_EQ (getrlimit (RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 3000;
-    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &small), 0);
-
-    const auto written = writeFileListTo (volume.root, bigger);
-
-    setrlimit (RLIMIT_FSIZE, &saved);
-    std::signal (SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE (written);
-    EXPECT_EQ (volume.fileList(), oldBytes);
-    EXPECT_EQ (volume.root.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
 
     // A table no reader would accept is refused, not written.
     auto broken = oldIndex;
@@ -207,26 +179,8 @@ TEST (FileList, RewriteLeavesTheOldIndexWhenTheWriteFails)
     EXPECT_FALSE (writeFileListTo (volume.root, broken));
     EXPECT_EQ (volume.fileList(), oldBytes);
 
-    // With room, the new index replaces the old.
-    ASSERT_TRUE (writeFileListTo (volume.root, bigger));
-    EXPECT_EQ (readFileListFrom (volume.root)->irCount, 21u);
-}
-
-TEST (FileList, ATableFromTheWorkerIsSwappedInWholeOnTheMessageThread)
-{
-    SharedIrTable shared;
-    int changes = 0;
-    shared.onChange = [&] { ++changes; };
-
-    const auto before = shared.current();
-
-    std::thread worker ([&] { shared.handOver (indexOf ({ "a.wav", "b.wav" })); });
-    worker.join();
-
-    // Nothing changes under the painting list until the message thread swaps.
-    EXPECT_EQ (shared.current(), before);
-    pumpPending();
-    EXPECT_EQ (changes, 1);
-    EXPECT_EQ (shared.current()->irCount, 2u);
-    EXPECT_EQ (before->irCount, 0u);
+    // A good one replaces the old, with nothing left beside it.
+    ASSERT_TRUE (writeFileListTo (volume.root, indexOf ({ "a.wav", "b.wav" })));
+    EXPECT_EQ (readFileListFrom (volume.root)->irCount, 2u);
+    EXPECT_EQ (volume.root.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
 }

@@ -1,34 +1,21 @@
 #include "support/SimulatedCabVolume.h"
 
-#include <cmath>
-
-#include <juce_audio_formats/juce_audio_formats.h>
-
 #include "cab/FileList.h"
 
 namespace tessel::sim
 {
-bool writeIrWav (const juce::File& file)
+bool writeIrWav (const juce::File& file, int bytes)
 {
-    constexpr double sampleRate = 48000.0;
-    constexpr int samples = 480;
-
-    juce::AudioBuffer<float> click (1, samples);
-    for (int i = 0; i < samples; ++i)
-        click.setSample (0, i, (float) std::exp (-i / 40.0) * (i % 2 == 0 ? 0.8f : -0.8f));
-
-    file.deleteFile();
-    std::unique_ptr<juce::OutputStream> out (file.createOutputStream());
-    if (out == nullptr)
-        return false;
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (
-        juce::WavAudioFormat().createWriterFor (out.get(), sampleRate, 1, 16, {}, 0));
-    if (writer == nullptr)
-        return false;
-
-    out.release();  // the writer owns the stream now
-    return writer->writeFromAudioSampleBuffer (click, 0, samples);
+    juce::MemoryBlock data ((size_t) bytes, true);
+    data.copyFrom ("RIFF....WAVEfmt ", 0, 16);
+    data.copyFrom ("data", 36, 4);
+    for (auto [at, value] : { std::pair<int, int> { 4, bytes - 8 }, { 16, 16 }, { 20, 0x10001 }, { 24, 48000 },
+                              { 28, 96000 }, { 32, 0x100002 }, { 40, bytes - 44 } })
+    {
+        const auto field = juce::ByteOrder::swapIfBigEndian ((uint32_t) value);
+        data.copyFrom (&field, at, 4);
+    }
+    return file.replaceWithData (data.getData(), data.getSize());
 }
 
 int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow)

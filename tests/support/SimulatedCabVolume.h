@@ -4,9 +4,9 @@
 
 namespace tessel::sim
 {
-/** A short IR as the pedal plays it (48 kHz, 16-bit, one channel): a decaying
-    click. Returns whether it was written. */
-bool writeIrWav (const juce::File& file);
+/** A silent IR as the pedal plays it (48 kHz, 16-bit, one channel), of
+    exactly `bytes` bytes, header included. Returns whether it was written. */
+bool writeIrWav (const juce::File& file, int bytes = 2000);
 
 /** The CAB pedal's USB volume on these disks: FileList indexing `irFiles` in
     order, each a WAV of its own at the volume's root. Filled before it is
