@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -19,7 +18,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace
 {
@@ -35,28 +33,6 @@ std::string outputOf (const std::string& command)
         pclose (pipe);
     }
     return out.substr (0, out.find_last_not_of (" \n") + 1);
-}
-
-// _NET_WM_ICON: width, height, then one ARGB pixel per long, row by row.
-// Xlib hands 32-bit items over as signed longs, so a pixel's alpha may come
-// back sign-extended: only the low 32 bits count.
-std::vector<unsigned long> windowIcon (Display* display, Window window)
-{
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    std::vector<unsigned long> icon;
-
-    const Atom iconAtom = XInternAtom (display, "_NET_WM_ICON", False);
-    if (XGetWindowProperty (display, window, iconAtom, 0, 1 << 20, False, XA_CARDINAL,
-                            &type, &format, &count, &after, &data) == Success && data != nullptr)
-    {
-        if (format == 32)
-            icon.assign ((const unsigned long*) data, (const unsigned long*) data + count);
-        XFree (data);
-    }
-    return icon;
 }
 } // namespace
 
@@ -105,17 +81,17 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
                          + " 2>/dev/null | sed -n 's/^WIDTH=//p;s/^HEIGHT=//p' | paste -sd ' '");
     EXPECT_EQ (size, "780 408");
 
-    // The title bar and the taskbar show the icon the desktop menu shows.
-    const auto icon = windowIcon (display, window);
+    // The title bar and the taskbar show the icon the desktop menu shows:
+    // width, height, then one ARGB pixel each, row by row.
+    const auto icon = juce::StringArray::fromTokens (juce::String (outputOf ("xprop -id " + std::to_string (window) + " -notype 32c _NET_WM_ICON"))
+                                                         .fromFirstOccurrenceOf ("=", false, false), ",", {});
     const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png,
                                                            TesselImages::app_icon_128_pngSize);
-    ASSERT_EQ (icon.size(), 2u + 128u * 128u);
-    EXPECT_EQ (icon[0], 128u);
-    EXPECT_EQ (icon[1], 128u);
+    ASSERT_EQ (icon.size(), 2 + 128 * 128);
+    EXPECT_EQ (icon[0].trim() + " " + icon[1].trim(), "128 128");
     int differing = 0;
-    for (int y = 0; y < 128; ++y)
-        for (int x = 0; x < 128; ++x)
-            differing += (juce::uint32) icon[2 + (size_t) (y * 128 + x)] != expected.getPixelAt (x, y).getARGB() ? 1 : 0;
+    for (int i = 0; i < 128 * 128; ++i)
+        differing += (juce::uint32) icon[2 + i].trim().getLargeIntValue() != expected.getPixelAt (i % 128, i / 128).getARGB() ? 1 : 0;
     EXPECT_EQ (differing, 0);
 
     // Let the editor settle its message loop before asking it to close.

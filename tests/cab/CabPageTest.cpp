@@ -103,21 +103,10 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
         EXPECT_FALSE (h.noDevicePage().isVisible());
     }
 
+    // The wire order of the dump is checked with the other pedals'.
     EditorHarness h;
-    auto pedal = PedalSimulator::create (kindCAB);
-    pedal->setPatches (3);
-    h.connect (pedal);
+    auto pedal = h.connect (kindCAB, 3);
     auto& page = *h.hub().cabView;
-
-    // From the identity to the end of the dump, and the patch selection that follows it.
-    const std::vector<std::vector<int>> expected = {
-        { Command::identify },      { Command::transferState, 1 }, { Command::requestPreset, 0 },
-        { Command::requestPreset, 1 }, { Command::requestPreset, 2 }, { Command::transferState, 0 },
-        { Command::getBypass },     { Command::selectPatch, 0 },
-    };
-    auto frames = framesOf (pedal->receivedFrames());
-    frames.resize (expected.size());
-    EXPECT_EQ (frames, expected);
 
     ASSERT_EQ (page.patchRecords.size(), 3);
     EXPECT_EQ (page.patchListModel.getNumRows(), 3);

@@ -248,17 +248,11 @@ TEST (PatchFiles, AnImportThePedalLeavesPartWaySaysItDidNotComplete)
 TEST (PatchFiles, TheChoosersShowTheSuffixInAnyLetterCase)
 {
     // zenity and kdialog take each pattern as a glob that minds letter case.
-    juce::StringArray patterns;
-    patterns.addTokens (PatchFiles::filePattern, ";", {});
-    const auto shown = [&] (const char* name)
-    {
-        return std::any_of (patterns.begin(), patterns.end(),
-                            [=] (const juce::String& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; });
-    };
-
-    for (auto* name : { "a.tessel", "a.Tessel", "a.TESSEL", "a.tesSEL" })
-        EXPECT_TRUE (shown (name)) << name;
-    EXPECT_FALSE (shown ("a.tessel.bin"));
+    const auto patterns = juce::StringArray::fromTokens (PatchFiles::filePattern, ";", {});
+    for (auto [name, shown] : { std::pair { "a.tessel", true }, { "a.Tessel", true }, { "a.TESSEL", true },
+                                { "a.tesSEL", true }, { "a.tessel.bin", false } })
+        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(), [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
+                   shown) << name;
 }
 
 TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
