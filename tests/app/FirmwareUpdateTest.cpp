@@ -34,21 +34,9 @@ std::vector<uint8_t> payloadOf (size_t size)
     return payload;
 }
 
-/** A well-formed firmware file: the 48-byte header, then the payload. The
-    fields the editor ignores hold junk, so that reading them would show. */
 juce::MemoryBlock firmware (const std::vector<uint8_t>& payload, const juce::String& name = updateModeName)
 {
-    juce::MemoryBlock file (48 + payload.size(), true);
-    auto* b = static_cast<uint8_t*> (file.getData());
-    b[0] = 0x11;
-    b[8] = 0x22;
-    for (int i = 0; i < 4; ++i)
-        b[4 + i] = (uint8_t) (payload.size() >> (8 * i));
-    b[14] = (uint8_t) std::accumulate (payload.begin(), payload.end(), 0);
-    std::memcpy (b + 16, name.toRawUTF8(), std::min<size_t> (name.getNumBytesAsUTF8(), 16));
-    std::memset (b + 32, 'x', 16);
-    std::copy (payload.begin(), payload.end(), b + 48);
-    return file;
+    return tessel::test::firmwareFile (payload, name);
 }
 
 uint32_t addressOf (const HidPacket& frame)

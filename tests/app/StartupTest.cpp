@@ -8,7 +8,7 @@
 
 using tessel::test::pumpPending;
 
-TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFollowsThePedal)
+TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
 {
     tessel::test::resetLinkGlobals();
     tessel::sim::SimulatedUsbBus bus;
@@ -40,15 +40,6 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFollowsThePedal)
     EXPECT_EQ (look.findColour (juce::ProgressBar::foregroundColourId), juce::Colour (0xFF22E6DC));
     EXPECT_EQ (look.findColour (juce::ProgressBar::backgroundColourId), juce::Colour (0xFF166A66));
     EXPECT_EQ (look.findColour (juce::ScrollBar::thumbColourId), juce::Colour (0xFF166A66));
-
-    auto pedal = tessel::sim::PedalSimulator::create (kindAMP);
-    bus.plug (pedal);
-    pumpPending();
-    EXPECT_EQ (page.statusLabel.getText(), "Device Connected.");
-    bus.unplug (pedal);
-    pumpPending();
-    EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
-    EXPECT_EQ (hub.getWidth(), 780);
 
     window = nullptr;
     pumpPending();

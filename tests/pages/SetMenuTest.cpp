@@ -17,22 +17,6 @@ using tessel::test::pumpUntil;
 
 namespace
 {
-/** A firmware file for the named device: a 48-byte header, then the payload. */
-juce::File writeFirmware (const juce::File& file, const juce::String& deviceName, int payloadSize)
-{
-    juce::MemoryBlock data (48 + (size_t) payloadSize, true);
-    auto* bytes = static_cast<uint8_t*> (data.getData());
-    for (int i = 0; i < payloadSize; ++i)
-    {
-        bytes[48 + i] = (uint8_t) (i * 7 + 1);
-        bytes[14] = (uint8_t) (bytes[14] + bytes[48 + i]);
-    }
-    bytes[4] = (uint8_t) payloadSize;
-    deviceName.copyToUTF8 ((char*) bytes + 16, 16);
-    file.replaceWithData (data.getData(), data.getSize());
-    return file;
-}
-
 std::vector<int> codesSent (tessel::sim::PedalSimulator& pedal)
 {
     pumpPending();
@@ -51,8 +35,9 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
     auto& page = h.ampPage();
 
     juce::TemporaryFile temp (".bin");
+    const auto firmware = temp.getFile();
     // The AMP pedal reports "KORVEL TESSEL AMP", which the link keeps as "TESSEL AMP".
-    const auto firmware = writeFirmware (temp.getFile(), "TESSEL AMP", 100);
+    firmware.replaceWithData (tessel::test::firmwareFile (std::vector<uint8_t> (100, 7), "TESSEL AMP").getData(), 148);
 
     // Cancelled chooser: nothing asked, nothing sent.
     menuItemChosenCallback (SetMenu::firmwareUpdate, &page);

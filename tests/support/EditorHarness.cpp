@@ -1,5 +1,8 @@
 #include "support/EditorHarness.h"
 
+#include <cstring>
+#include <numeric>
+
 #include "app/PromptWindow.h"
 #include "device/LiveLink.h"
 #include "device/TransferLink.h"
@@ -41,6 +44,21 @@ EditorHarness::~EditorHarness()
     resetLinkGlobals();
     sim::setFakeHidapiBus (nullptr);
     Dialogs::setHandler (std::move (previousDialogs));
+}
+
+juce::MemoryBlock firmwareFile (const std::vector<uint8_t>& payload, const juce::String& deviceName)
+{
+    juce::MemoryBlock file (48 + payload.size(), true);
+    auto* b = static_cast<uint8_t*> (file.getData());
+    b[0] = 0x11;
+    b[8] = 0x22;
+    for (int i = 0; i < 4; ++i)
+        b[4 + i] = (uint8_t) (payload.size() >> (8 * i));
+    b[14] = (uint8_t) std::accumulate (payload.begin(), payload.end(), 0);
+    std::memcpy (b + 16, deviceName.toRawUTF8(), std::min<size_t> (deviceName.getNumBytesAsUTF8(), 16));
+    std::memset (b + 32, 'x', 16);
+    std::copy (payload.begin(), payload.end(), b + 48);
+    return file;
 }
 
 std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal)

@@ -160,6 +160,11 @@ private:
     has caught up, as code then payload bytes, one vector per frame. */
 std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal);
 
+/** A firmware file: the 48-byte header (payload length, sum, device name),
+    then the payload. The fields the editor ignores hold junk, so that
+    reading them would show. */
+juce::MemoryBlock firmwareFile (const std::vector<uint8_t>& payload, const juce::String& deviceName);
+
 /** Resets the link's globals to how the program starts. */
 void resetLinkGlobals();
 } // namespace tessel::test
