@@ -23,10 +23,3 @@ TEST (IrLibraryChecks, SizeIsCheckedBeforeSpaceAndSpaceCountsTheConvertedCopy)
     for (auto& r : rows)
         EXPECT_EQ (checkSizeAndSpace (r.chosen, r.converted, r.freeBytes), r.expected) << r.chosen;
 }
-
-TEST (IrLibraryChecks, MessagesListTheNamesEachFollowedByACommaAndABlank)
-{
-    EXPECT_EQ (messageFor (alreadyLoaded, listOfNames ({ "a.wav", "b.wav" })),
-               "This file has already been loaded:a.wav, b.wav, ");
-    EXPECT_EQ (messageFor (success, "a.wav, "), "");
-}

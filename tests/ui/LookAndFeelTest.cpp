@@ -163,11 +163,8 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
     // 25 pixels long, along the width as well as down the sides.
     const auto mark = Palette::menuCornerMarks;
     const auto panel = Palette::menuBackground;
-    expectPixels (image, { { { 100, 50 }, panel },
-                           { { 0, 0 }, mark }, { { 23, 0 }, mark }, { { 27, 0 }, panel }, { { 40, 0 }, panel },
-                           { { 0, 23 }, mark }, { { 0, 27 }, panel },
-                           { { 176, 0 }, mark }, { { 172, 0 }, panel }, { { 199, 23 }, mark }, { { 199, 27 }, panel },
-                           { { 0, 76 }, mark }, { { 0, 72 }, panel }, { { 23, 99 }, mark }, { { 27, 99 }, panel },
+    expectPixels (image, { { { 100, 50 }, panel }, { { 0, 0 }, mark }, { { 23, 0 }, mark }, { { 27, 0 }, panel },
+                           { { 0, 23 }, mark }, { { 0, 27 }, panel }, { { 199, 0 }, mark }, { { 0, 99 }, mark },
                            { { 199, 76 }, mark }, { { 199, 72 }, panel }, { { 176, 99 }, mark }, { { 172, 99 }, panel } });
 
     // An item drawn, and how many of its pixels are accent, its own red, or black.
