@@ -278,13 +278,8 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
 
 TEST (CabPage, ZPicksOneOfTwentyMicrophonePictures)
 {
-    struct Band
-    {
-        int value, sameAs;
-    };
-
-    for (const auto& b : { Band { 4, 0 }, Band { -3, 0 }, Band { 9, 5 }, Band { 99, 95 } })
-        EXPECT_EQ (pixelHash (KVCABView::getMicImage (b.value)), pixelHash (KVCABView::getMicImage (b.sameAs))) << b.value;
+    for (auto [value, sameAs] : { std::pair { 4, 0 }, { -3, 0 }, { 9, 5 }, { 99, 95 } })
+        EXPECT_EQ (pixelHash (KVCABView::getMicImage (value)), pixelHash (KVCABView::getMicImage (sameAs))) << value;
 
     juce::SortedSet<juce::uint64> distinct;
     for (int value = 0; value < 100; value += 5)
