@@ -21,17 +21,20 @@ struct SimulatedDisks::State
     std::vector<Disk> disks;
     std::vector<std::weak_ptr<DiskSession::Listener*>> sessions;
 
+    static void tell (std::weak_ptr<DiskSession::Listener*> session, const DiskDescription& disk, bool appeared)
+    {
+        juce::MessageManager::callAsync ([session, disk, appeared]
+        {
+            if (auto cell = session.lock())
+                if (auto* listener = *cell)
+                    appeared ? listener->diskAppeared (disk) : listener->diskDisappeared (disk);
+        });
+    }
+
     void tellSessions (const DiskDescription& disk, bool appeared)
     {
         for (const auto& session : sessions)
-        {
-            juce::MessageManager::callAsync ([session, disk, appeared]
-            {
-                if (auto cell = session.lock())
-                    if (auto* listener = *cell)
-                        appeared ? listener->diskAppeared (disk) : listener->diskDisappeared (disk);
-            });
-        }
+            tell (session, disk, appeared);
     }
 };
 
@@ -51,22 +54,9 @@ public:
     bool open() override
     {
         state->sessions.push_back (listenerCell);
-
-        std::weak_ptr<Listener*> cell = listenerCell;
-
         for (const auto& disk : state->disks)
-        {
-            if (! disk.mounted)
-                continue;
-
-            juce::MessageManager::callAsync ([cell, description = disk.description]
-            {
-                if (auto owner = cell.lock())
-                    if (auto* listener = *owner)
-                        listener->diskAppeared (description);
-            });
-        }
-
+            if (disk.mounted)
+                SimulatedDisks::State::tell (listenerCell, disk.description, true);
         return true;
     }
 
