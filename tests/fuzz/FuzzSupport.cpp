@@ -233,7 +233,8 @@ extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
         {
             // Seeds may come from components and the simulator: start JUCE first.
             juce::JUCEApplicationBase::createInstance = &tessel::fuzz::createNoApplication;
-            static juce::ScopedJuceInitialiser_GUI seedJuce;
+            static auto* seedJuce = new juce::ScopedJuceInitialiser_GUI();
+            (void) seedJuce;
             tessel::fuzz::writeSeedsAndExit ((*argv)[i] + 14);
         }
 
@@ -244,8 +245,10 @@ extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
         juce::JUCEApplicationBase::createInstance = &tessel::fuzz::createNoApplication;
     }
 
-    // Lives as long as the process: the message manager and its thread stay.
-    static juce::ScopedJuceInitialiser_GUI juceForTheProcess;
+    // Lives as long as the process and is never shut down: the hubs and jobs
+    // the targets keep between inputs would outlive JUCE's singletons.
+    static auto* juceForTheProcess = new juce::ScopedJuceInitialiser_GUI();
+    (void) juceForTheProcess;
     return 0;
 }
 
