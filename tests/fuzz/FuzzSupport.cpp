@@ -109,15 +109,19 @@ void require (bool condition, const char* what)
 
 juce::File scratchFolder()
 {
-    static const juce::File folder = []
+    // Never destroyed, so that the clean-up at exit can still name it.
+    static const juce::File* folder = []
     {
-        auto f = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                     .getChildFile ("tessel-fuzz-" + juce::String ((int) getpid()));
-        f.deleteRecursively();
-        f.createDirectory();
+        // In memory where the machine has it: the file targets write a file or more per input.
+        const juce::File shm ("/dev/shm");
+        const auto base = shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory);
+        auto* f = new juce::File (base.getChildFile ("tessel-fuzz-" + juce::String ((int) getpid())));
+        f->deleteRecursively();
+        f->createDirectory();
+        std::atexit ([] { scratchFolder().deleteRecursively(); });
         return f;
     }();
-    return folder;
+    return *folder;
 }
 
 void writeWholeFile (const juce::File& file, const void* data, size_t size)
