@@ -110,7 +110,7 @@ void run (tessel::fuzz::Input& input)
     bool plugged = true;
     for (int steps = 0; ! input.empty() && steps < 64; ++steps)
     {
-        switch (const int action = input.byte() % actionCount)
+        switch (input.byte() % actionCount)
         {
             case answerOne: pedal->answerHeld(); break;
             case answerAll: answerEverything (*pedal); break;
@@ -123,7 +123,6 @@ void run (tessel::fuzz::Input& input)
                 plugged = ! plugged;
                 break;
             default:
-                (void) action;
                 pedal->sendReport (tessel::fuzz::frameFrom (input, replyCodes));
                 break;
         }

@@ -94,7 +94,6 @@ void run (tessel::fuzz::Input& input)
     require (reader != nullptr && reader->sampleRate == IrConversion::targetSampleRate && reader->numChannels == 1
                  && reader->bitsPerSample == IrConversion::targetBitsPerSample,
              "the IR on the volume is not of the pedal's form");
-
 }
 } // namespace
 
