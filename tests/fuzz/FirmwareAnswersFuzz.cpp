@@ -70,6 +70,9 @@ void run (tessel::fuzz::Input& input)
     job->run();
     job->threadComplete (false);
 
+    // What the job's window posted (progress, status) is handled as the message loop would.
+    require (tessel::fuzz::drainMessages(), "the message loop never runs dry");
+
     const bool failed = ! dialogs->messages.empty();
     bench.requireLinkClosed();
 
