@@ -38,6 +38,15 @@ constexpr ModelCode modelCodes[] = {
 };
 
 constexpr int modelCodeLength = 5;
+
+// Whether the dump under way has been ended already (see handlePresetRecord).
+bool dumpEnded = false;
+
+void startDump()
+{
+    dumpEnded = false;
+    DEVICEHID_DEBUG_TRANS_STATE (1);
+}
 constexpr int nameOffset = 4;
 
 /** Runs `action` later on the message thread with the hub, unless the hub has gone by then. */
@@ -90,7 +99,7 @@ void handleIdentity (MainContentComponent* hub, const uint8_t* report)
     {
         // The CAB pedal has no algorithm names: show its page and fetch its patches.
         post (hub, [] (MainContentComponent& h) { h.UpdateMainView ((int) Device); });
-        DEVICEHID_DEBUG_TRANS_STATE (1);
+        startDump();
         return;
     }
 
@@ -145,7 +154,7 @@ void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
     if (AlgorithmNumber >= count)
     {
         nameLoopRunning = false;
-        DEVICEHID_DEBUG_TRANS_STATE (1);
+        startDump();
         post (hub, [] (MainContentComponent& h)
         {
             appendNamesToPage (h);
@@ -177,8 +186,13 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     // record 0 again. For a pedal with one patch that record is the last one
     // once more, so the end of the dump is only taken from a record the page
     // doesn't hold yet; a re-reported record just replaces its copy.
-    if (index + 1 == count && hub->holdsRecord (index) == false)
+    // The dump is also ended only once, so a record that comes back after
+    // the end (the pedal's own answer to it) cannot end it again.
+    if (index + 1 == count && hub->holdsRecord (index) == false && ! dumpEnded)
+    {
+        dumpEnded = true;
         sendEndOfDumpCommands();
+    }
 
     std::array<uint8_t, PatchRecord::maxSize> record {};
     std::memcpy (record.data(), report + 2, (size_t) size);

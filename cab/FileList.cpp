@@ -42,7 +42,9 @@ juce::String nameAt (const uint8_t* bytes, size_t size, uint32_t offset, uint32_
 
 uint32_t storedLengthOf (const juce::String& fileName)
 {
-    return (uint32_t) ("/" + fileName).getNumBytesAsUTF8() + 1;
+    // The bytes the writer puts in the file: a file name that isn't quite
+    // UTF-8 (Linux allows any bytes) can count differently character by character.
+    return (uint32_t) std::strlen (("/" + fileName).toRawUTF8()) + 1;
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace IrConversion
 {
@@ -62,6 +63,46 @@ bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t si
     return true;
 }
 
+/** Whether every chunk of a RIFF file, but for its sample data, lies wholly
+    inside the file. JUCE's WAV reader sets aside as much memory as a header
+    chunk ("bext", "smpl", "cue "...) says it holds before reading it, so a few
+    bytes of damaged or hostile file could ask for gigabytes. Sample data that
+    runs past the end is a recorder that never finished its header: the
+    reader then reads what is there. Leaves the stream where it began. */
+bool chunksLieInside (juce::InputStream& in)
+{
+    const auto start = in.getPosition();
+    const auto total = in.getTotalLength();
+    constexpr int headerBytes = 12;  // "RIFF", its size, "WAVE"
+
+    in.skipNextBytes (headerBytes);
+
+    bool inside = true, atEnd = false;
+    while (inside && ! atEnd && total - in.getPosition() >= 8)
+    {
+        char id[4];
+        uint32_t size = 0;
+        if (in.read (id, 4) != 4 || ! readSize (in, size))
+            break;
+
+        const auto left = (uint64_t) (total - in.getPosition());
+        const bool sampleData = std::memcmp (id, "data", 4) == 0;
+
+        if (size > left)
+        {
+            inside = sampleData;
+            atEnd = true;
+        }
+        else
+        {
+            in.skipNextBytes ((int64_t) size + (size & 1));
+        }
+    }
+
+    in.setPosition (start);
+    return inside;
+}
+
 /** The source's reader and the number of its samples worth reading, or
     nullptr when it is not a WAV file that can be converted. */
 std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, int& length)
@@ -71,6 +112,9 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
         return {};
 
     const auto fileSize = stream->getTotalLength();
+    if (! chunksLieInside (*stream))
+        return {};
+
     std::unique_ptr<juce::AudioFormatReader> reader (
         juce::WavAudioFormat().createReaderFor (stream.get(), false));
     if (reader == nullptr)

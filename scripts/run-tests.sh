@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything and runs every test twice: once
 # over the plain Release build of the editor's code, once over the same code
 # built with AddressSanitizer and UBSan (tests named "sanitized.*"). Ends
-# with a pass/fail count.
+# with a pass/fail count. The fuzz targets run last, briefly (scripts/run-fuzz.sh).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,6 +52,20 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
 
 run_suite build "Release, plain and sanitized"
+
+# Then every fuzz target briefly, from its seeds and what earlier runs kept:
+# a clang build of its own in build-fuzz/. Each target counts as one test.
+echo "== fuzz targets: building and running"
+fuzz_log=build-fuzz/run.log
+mkdir -p build-fuzz
+scripts/run-fuzz.sh -t "${TESSEL_FUZZ_SECONDS:-15}" -j "$jobs" 2>&1 | tee "$fuzz_log"
+line=$(grep -E '^fuzz: [0-9]+ passed, [0-9]+ failed' "$fuzz_log" | tail -n 1)
+if [ -z "$line" ]; then
+    failed=$((failed + 1))
+else
+    passed=$((passed + $(echo "$line" | sed -E 's/^fuzz: ([0-9]+) passed.*/\1/')))
+    failed=$((failed + $(echo "$line" | sed -E 's/.* ([0-9]+) failed$/\1/')))
+fi
 
 echo
 echo "tests: $passed passed, $failed failed"

@@ -130,6 +130,26 @@ TEST (FileList, ReaderStaysInsideTheDataAndListsBadSlotsWithoutAName)
     EXPECT_EQ (read (longOne).entries[1].nameLength, 5000u);  // kept as read
 }
 
+TEST (FileList, AFileNameThatIsNotQuiteUtf8ComesBackAsItWasWritten)
+{
+    // Linux allows any bytes in a file name; these are over-long UTF-8, which
+    // counted character by character is shorter than its bytes.
+    ListInfor info;
+    appendEntry (info, juce::String::fromUTF8 ("\xc1\x8d\xe9\x8d\x8d\xc1\x8d"));
+    appendEntry (info, "b.wav");
+
+    const auto bytes = fileListBytes (info);
+    ASSERT_TRUE (bytes.has_value());
+    const auto read = readFileList (bytes->getData(), bytes->getSize());
+    ASSERT_EQ (read.irCount, 2u);
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ (read.entries[(size_t) i].name, info.entries[(size_t) i].name) << i;
+        EXPECT_EQ (read.entries[(size_t) i].nameOffset, info.entries[(size_t) i].nameOffset) << i;
+    }
+    EXPECT_TRUE (irFileFor (juce::File ("/v"), read.entries[1]).has_value());
+}
+
 TEST (FileList, OnlyPlainFileNamesBecomePaths)
 {
     const juce::File root ("/media/anna/TESSEL");

@@ -307,4 +307,13 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
         EXPECT_EQ (folders.source.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1) << what;
         EXPECT_EQ (folders.leftInWork(), 0) << what;
     }
+
+    // A "bext" chunk after the samples, which JUCE's reader sets memory aside
+    // for before reading it, claiming 4 GB in a file of 90 bytes.
+    Folders folders;
+    const auto hostile = folders.put ("b.wav", "RIFF" + le (0xfffffff0u, 4) + "WAVE" + "fmt " + le (16, 4)
+                                                   + format (1, 1, 44100, 16) + "data" + le (4, 4) + Bytes (4, '\1')
+                                                   + "bext" + le (0xffffff00u, 4) + Bytes (32, '\0'));
+    EXPECT_EQ (IrConversion::convertedSize (hostile), 0);
+    EXPECT_FALSE (folders.convert (hostile, {}));
 }

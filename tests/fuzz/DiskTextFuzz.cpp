@@ -1,0 +1,117 @@
+#include "FuzzSupport.h"
+
+#include "device/PedalVolumeWatcher.h"
+#include "device/platform/LinuxDiskParsing.h"
+
+// What the Linux disk layer reads from the system: /proc/self/mountinfo
+// before and after a change, and udev's names of the block devices, which
+// come from whatever a USB drive says about itself and its file system.
+
+using namespace tessel::linuxdisk;
+
+namespace
+{
+// A desktop with the pedal's volume, a USB stick, a tmpfs and a line cut short.
+const char* desktopMountInfo =
+    "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw,errors=remount-ro\n"
+    "25 22 0:21 / /run rw,nosuid,nodev shared:5 - tmpfs tmpfs rw,size=1631744k\n"
+    "310 30 8:17 / /media/anna/TESSEL\\040IR rw,nosuid,nodev,relatime shared:170 - vfat /dev/sdb1 rw,uid=1000\n"
+    "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
+    "312 30 8:49 / /media/anna/cut rw\n";
+
+// The separator between the two mountinfo snapshots in an input.
+constexpr char snapshotBreak = '\f';
+
+std::optional<std::string> maybeText (tessel::fuzz::Input& input)
+{
+    if (! input.flag())
+        return std::nullopt;
+    return input.text();
+}
+
+void appendField (tessel::fuzz::SeedBytes& seed, const std::optional<std::string>& text)
+{
+    if (! text.has_value())
+        seed.byte (0);
+    else
+        seed.byte (1).text (*text);
+}
+
+void seeds (tessel::fuzz::SeedWriter& out)
+{
+    const std::vector<BlockDeviceText> devices = {
+        { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
+        { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {} },
+        { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {} },
+        { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" },
+    };
+
+    for (size_t count : { (size_t) 3, (size_t) 4 })
+    {
+        tessel::fuzz::SeedBytes seed;
+        seed.byte ((int) count);
+        for (size_t i = 0; i < count; ++i)
+        {
+            const auto& d = devices[i];
+            seed.text (d.deviceNumber).text (d.kernelName);
+            for (auto* text : { &d.vendorEncProperty, &d.modelEncProperty, &d.labelEncProperty, &d.labelProperty,
+                                &d.scsiVendor, &d.scsiModel })
+                appendField (seed, *text);
+        }
+
+        // Before: the whole desktop; after: the pedal's volume unmounted.
+        std::string after (desktopMountInfo);
+        after.erase (after.find ("310 "), after.find ("311 ") - after.find ("310 "));
+        seed.raw (desktopMountInfo).byte (snapshotBreak).raw (after);
+        out.add (seed);
+    }
+}
+
+std::vector<DiskDescription> disksOf (const std::vector<BlockDeviceText>& devices, std::string_view mountInfo)
+{
+    const auto mounts = parseMountInfo (mountInfo);
+    for (const auto& mount : mounts)
+    {
+        tessel::fuzz::require (mount.deviceNumber.find (':') != std::string::npos, "a device number without its colon");
+        tessel::fuzz::require (mount.mountPoint.size() <= mountInfo.size(), "a mount point longer than the text");
+    }
+
+    auto disks = mountedDisks (devices, mounts);
+    tessel::fuzz::require (disks.size() <= devices.size(), "more disks than block devices");
+    for (const auto& disk : disks)
+        isPedalVolume (disk);
+
+    return disks;
+}
+
+void run (tessel::fuzz::Input& input)
+{
+    std::vector<BlockDeviceText> devices ((size_t) input.inRange (0, 8));
+    for (auto& device : devices)
+    {
+        device.deviceNumber = input.text (20);
+        device.kernelName = input.text (20);
+        device.vendorEncProperty = maybeText (input);
+        device.modelEncProperty = maybeText (input);
+        device.labelEncProperty = maybeText (input);
+        device.labelProperty = maybeText (input);
+        device.scsiVendor = maybeText (input);
+        device.scsiModel = maybeText (input);
+    }
+
+    const auto text = input.rest();
+    const auto split = std::min (text.find (snapshotBreak), text.size());
+    const std::string_view before (text.data(), split);
+    const std::string_view after = std::string_view (text).substr (std::min (split + 1, text.size()));
+
+    const auto disksBefore = disksOf (devices, before);
+    const auto disksAfter = disksOf (devices, after);
+    const auto changes = changesBetween (disksBefore, disksAfter);
+
+    tessel::fuzz::require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(),
+                           "more changes than disks");
+    tessel::fuzz::require (! changesBetween (disksAfter, disksAfter).gone.size(), "a list differs from itself");
+}
+} // namespace
+
+const tessel::fuzz::Target tessel::fuzz::target { false, seeds, run };

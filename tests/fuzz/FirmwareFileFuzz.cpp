@@ -1,0 +1,70 @@
+#include "FuzzSupport.h"
+
+#include "app/FirmwareUpdate.h"
+
+// A firmware file the user picks: only one made for the pedal in update mode,
+// whole and intact, may reach its flash.
+
+namespace
+{
+using tessel::fuzz::require;
+
+std::vector<uint8_t> firmwareFile (const char* deviceName, const std::vector<uint8_t>& payload)
+{
+    std::vector<uint8_t> file (FirmwareHeader::size, 0);
+    const auto length = (uint32_t) payload.size();
+    for (int i = 0; i < 4; ++i)
+        file[(size_t) (4 + i)] = (uint8_t) (length >> (8 * i));
+
+    const auto sum = FirmwareHeader::checksumOf (payload.data(), payload.size());
+    file[14] = (uint8_t) sum;
+    file[15] = (uint8_t) (sum >> 8);
+
+    std::copy_n (deviceName, std::min<size_t> (std::strlen (deviceName), FirmwareHeader::nameSize), file.begin() + 16);
+    file.insert (file.end(), payload.begin(), payload.end());
+    return file;
+}
+
+void seeds (tessel::fuzz::SeedWriter& out)
+{
+    // Layout: the name of the device in update mode, then the file.
+    std::vector<uint8_t> program (100);
+    for (size_t i = 0; i < program.size(); ++i)
+        program[i] = (uint8_t) (i * 7);
+
+    for (auto* name : { "TESSEL AMP", "TESSEL CAB", "SIXTEEN CHARS 16" })
+        out.add (tessel::fuzz::SeedBytes().text (name).raw (firmwareFile (name, program)));
+
+    out.add (tessel::fuzz::SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
+}
+
+void run (tessel::fuzz::Input& input)
+{
+    const auto nameText = input.text (32);
+    const auto deviceName = juce::String::fromUTF8 (nameText.data(), (int) nameText.size());
+    const auto contents = input.rest();
+    const auto file = tessel::fuzz::writeScratchFile ("firmware.bin", contents.data(), contents.size());
+
+    juce::MemoryBlock payload;
+    const auto check = checkFirmwareFile (file, deviceName, payload);
+    if (check != FirmwareCheck::compatible)
+    {
+        require (payload.getSize() == 0, "a rejected file handed over a payload");
+        return;
+    }
+
+    require (contents.size() >= (size_t) FirmwareHeader::size, "a file shorter than its header was accepted");
+    const auto header = FirmwareHeader::fromBytes (reinterpret_cast<const uint8_t*> (contents.data()));
+    require (payload.getSize() == header.payloadLength && payload.getSize() <= UpdateMode::maxProgramSize,
+             "an accepted payload has another length than its header says");
+    require (header.namesDevice (deviceName), "a file for another device was accepted");
+    require (header.payloadChecksum == FirmwareHeader::checksumOf (static_cast<const uint8_t*> (payload.getData()),
+                                                                   payload.getSize()),
+             "a payload whose sum is wrong was accepted");
+    require (payload.getSize() == 0
+                 || std::memcmp (payload.getData(), contents.data() + FirmwareHeader::size, payload.getSize()) == 0,
+             "the payload is not the file's");
+}
+} // namespace
+
+const tessel::fuzz::Target tessel::fuzz::target { false, seeds, run };

@@ -1,0 +1,122 @@
+#include "FuzzSupport.h"
+
+#include "app/MainContentComponent.h"
+#include "device/ProtocolCodes.h"
+#include "pages/KVAMPView.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
+#include "pages/PatchFiles.h"
+#include "support/EditorHarness.h"
+
+// A patch file the user imports on the AMP, MOD or DLY page, through the
+// same callback as the Import menu: a connected pedal, either menu item, any
+// selected row and any file. Whatever the file holds, the import sends only
+// whole frames and the export that follows writes a whole file.
+//
+// Input: kind, patch count, menu item, selected row, whether the file gets
+// the size the item expects, then the file.
+
+namespace
+{
+using tessel::fuzz::require;
+using tessel::sim::PedalSimulator;
+
+constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY };
+
+tessel::test::EditorHarness& harness()
+{
+    static auto* h = new tessel::test::EditorHarness();
+    return *h;
+}
+
+void drain()
+{
+    require (tessel::fuzz::drainMessages(), "the message loop never runs dry");
+}
+
+template <typename Page>
+void importAndExport (Page& page, int item, int row, bool fitSize, std::string contents, PedalSimulator& pedal)
+{
+    using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
+    auto& dialogs = harness().dialogs();
+
+    page.patchList.selectRow (row);
+    const auto records = page.patchRecords.size();
+    if (fitSize)
+        contents.resize ((size_t) ((item == PatchFiles::onePatch ? 1 : records) * Shape::size), '\0');
+
+    const auto file = tessel::fuzz::writeScratchFile ("patches.tessel", contents.data(), contents.size());
+    dialogs.fileAnswers.push_back (file);
+    pedal.clearReceivedFrames();
+
+    ImportMenuItemChosenCallback (item, &page);
+    drain();
+
+    for (const auto& frame : pedal.receivedFrames())
+        require (frame.hasValidChecksum(), "the import sent a damaged frame");
+
+    const auto exported = tessel::fuzz::scratchFolder().getChildFile ("exported.tessel");
+    exported.deleteFile();
+    dialogs.fileAnswers.clear();
+    dialogs.fileAnswers.push_back (exported);
+
+    ExportMenuItemChosenCallback (item, &page);
+    drain();
+
+    if (exported.existsAsFile())
+    {
+        const auto expected = (item == PatchFiles::onePatch ? 1 : page.patchRecords.size()) * Shape::size;
+        require (exported.getSize() == expected, "the export wrote a file of the wrong size");
+    }
+}
+
+void run (tessel::fuzz::Input& input)
+{
+    auto& h = harness();
+    h.dialogs().messages.clear();
+    h.dialogs().fileAnswers.clear();
+    PatchFiles::settleAfterImportMs = 0;
+
+    const auto kind = kinds[input.byte() % 3];
+    const int patches = 1 + input.byte() % 6;
+    const int item = input.inRange (0, 3);
+    const int row = input.inRange (-1, 7);
+    const bool fitSize = input.flag();
+    const auto contents = input.rest();
+
+    auto pedal = PedalSimulator::create (kind);
+    pedal->setPatches (patches);
+    h.bus.plug (pedal);
+    drain();
+
+    switch (kind)
+    {
+        case kindAMP: importAndExport (*h.hub().ampView, item, row, fitSize, contents, *pedal); break;
+        case kindMOD: importAndExport (*h.hub().modView, item, row, fitSize, contents, *pedal); break;
+        default: importAndExport (*h.hub().dlyView, item, row, fitSize, contents, *pedal); break;
+    }
+
+    h.bus.unplug (pedal);
+    drain();
+    require (h.hub().loadingWindow == nullptr, "the loading window stays up after the pedal has gone");
+}
+
+void seeds (tessel::fuzz::SeedWriter& out)
+{
+    for (int k = 0; k < 3; ++k)
+        for (int item : { PatchFiles::onePatch, PatchFiles::allPatches })
+        {
+            // The pedal's own records, as an export writes them.
+            auto pedal = PedalSimulator::create (kinds[k]);
+            pedal->setPatches (3);
+
+            tessel::fuzz::SeedBytes seed;
+            seed.byte (k).byte (2).byte (item).byte (2).byte (0);
+            for (int p = 0; p < (item == PatchFiles::onePatch ? 1 : 3); ++p)
+                seed.raw (pedal->recordOf (p));
+            out.add (seed);
+        }
+}
+} // namespace
+
+const tessel::fuzz::Target tessel::fuzz::target { true, seeds, run };

@@ -1,0 +1,100 @@
+#include "FuzzSupport.h"
+
+#include <map>
+
+#include "cab/IrConversion.h"
+
+// A WAV file the user picks for the CAB pedal's IR library: whatever it
+// holds, the conversion either writes a whole IR of the pedal's one form
+// onto the volume or leaves nothing there, and it says beforehand how large
+// that IR will be.
+
+namespace
+{
+using tessel::fuzz::require;
+
+const juce::File& folder (const char* name)
+{
+    static std::map<juce::String, juce::File> folders;
+    auto& f = folders[name];
+    if (f == juce::File())
+    {
+        f = tessel::fuzz::scratchFolder().getChildFile (name);
+        f.createDirectory();
+    }
+    return f;
+}
+
+juce::MemoryBlock wavFile (double rate, int channels, int bits, int samples, bool withExtraChunk)
+{
+    juce::MemoryBlock data;
+    {
+        auto* stream = new juce::MemoryOutputStream (data, false);
+        juce::StringPairArray metadata;
+        if (withExtraChunk)
+            metadata.set (juce::WavAudioFormat::bwavDescription, "an impulse");
+
+        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
+            stream, rate, (unsigned) channels, bits, metadata, 0));
+        juce::AudioBuffer<float> buffer (channels, samples);
+        for (int c = 0; c < channels; ++c)
+            for (int i = 0; i < samples; ++i)
+                buffer.setSample (c, i, (float) std::exp (-i / 8.0) * (i % 2 == 0 ? 0.9f : -0.7f));
+        writer->writeFromAudioSampleBuffer (buffer, 0, samples);
+    }
+    return data;
+}
+
+void seeds (tessel::fuzz::SeedWriter& out)
+{
+    out.add (wavFile (48000, 1, 16, 64, false));
+    out.add (wavFile (44100, 2, 24, 50, true));
+    out.add (wavFile (96000, 1, 32, 40, false));
+    out.add (wavFile (8000, 1, 8, 16, false));
+}
+
+void run (tessel::fuzz::Input& input)
+{
+    const auto contents = input.rest();
+    const auto source = folder ("chosen").getChildFile ("impulse.wav");
+    tessel::fuzz::writeWholeFile (source, contents.data(), contents.size());
+
+    const auto volumeRoot = folder ("volume").getFullPathName() + "/";
+    const auto destination = juce::File (volumeRoot + source.getFileName());
+    destination.deleteFile();
+
+    const auto expectedSize = IrConversion::convertedSize (source);
+    const auto converted = IrConversion::convertToVolume (source, volumeRoot, folder ("work"));
+
+    require (folder ("work").getNumberOfChildFiles (juce::File::findFilesAndDirectories) == 0,
+             "the conversion left its temporary file");
+
+    juce::MemoryBlock after;
+    source.loadFileAsData (after);
+    require (after.getSize() == contents.size()
+                 && (contents.empty() || std::memcmp (after.getData(), contents.data(), contents.size()) == 0),
+             "the chosen file was changed");
+
+    // The chunk copy on its own, over the source as it stands.
+    juce::MemoryInputStream in (contents.data(), contents.size(), false);
+    juce::MemoryOutputStream copy;
+    if (IrConversion::copyChunks (in, copy))
+        require (copy.getDataSize() <= contents.size(), "the chunk copy is larger than its source");
+
+    if (! converted)
+    {
+        require (! destination.exists(), "a failed conversion left a file on the volume");
+        return;
+    }
+
+    require (expectedSize > 0 && destination.getSize() == expectedSize, "the IR's size is not the one announced");
+
+    std::unique_ptr<juce::AudioFormatReader> reader (
+        juce::WavAudioFormat().createReaderFor (new juce::FileInputStream (destination), true));
+    require (reader != nullptr && reader->sampleRate == IrConversion::targetSampleRate && reader->numChannels == 1
+                 && reader->bitsPerSample == IrConversion::targetBitsPerSample,
+             "the IR on the volume is not of the pedal's form");
+}
+} // namespace
+
+const tessel::fuzz::Target tessel::fuzz::target { false, seeds, run };
