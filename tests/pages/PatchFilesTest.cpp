@@ -3,11 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fnmatch.h>
-#include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
@@ -16,11 +11,9 @@
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
 #include "pages/PageControls.h"
-#include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "support/EditorHarness.h"
 
-using tessel::sim::Fault;
 using tessel::sim::Fault;
 using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
