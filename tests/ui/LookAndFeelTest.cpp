@@ -203,28 +203,6 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
 }
 
 //==============================================================================
-TEST (LookAndFeelText, ComboBoxesUseASmallCondensedFontAndRangeValueBoxesA10PointOne)
-{
-    KVComboxLookAndFeel comboLookAndFeel;
-    juce::ComboBox box;
-
-    for (auto [height, fontHeight] : { std::pair { 20, 11.0f }, std::pair { 40, 11.0f }, std::pair { 12, 10.2f } })
-    {
-        box.setSize (80, height);
-        const auto font = comboLookAndFeel.getComboBoxFont (box);
-        EXPECT_NEAR (font.getHeight(), fontHeight, 1.0e-4f) << height;
-        EXPECT_FLOAT_EQ (font.getHorizontalScale(), 0.9f);
-        EXPECT_FALSE (font.isBold() || font.isItalic());
-    }
-
-    // The range sliders' value boxes.
-    juce::Label valueBox;
-    const auto font = KVLinearLookAndFeel().getLabelFont (valueBox);
-    EXPECT_FLOAT_EQ (font.getHeight(), 10.0f);
-    EXPECT_FALSE (font.isBold());
-}
-
-//==============================================================================
 TEST (LookAndFeelLinearSlider, RangeSlidersHaveAThinTrackAndAThumbPointingDownToIt)
 {
     // Set up as the effect pages' range sliders are.
