@@ -30,11 +30,6 @@ class FactoryResetTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        WriteIRWindow::Timing::beforeResultMs = 0;
-        WriteIRWindow::Timing::beforeOpenMs = 0;
-        WriteIRWindow::Timing::eraseAnswerMs = 300;
-        TransferTimeouts::flashWriteMs = 300;
-
         WriteIRWindow::statusObserver = [this] (const juce::String& status)
         {
             const std::lock_guard<std::mutex> guard (statusLock);
@@ -60,10 +55,6 @@ protected:
     {
         pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 10000);
         WriteIRWindow::statusObserver = nullptr;
-        WriteIRWindow::Timing::beforeResultMs = saved[0];
-        WriteIRWindow::Timing::beforeOpenMs = saved[1];
-        WriteIRWindow::Timing::eraseAnswerMs = saved[2];
-        TransferTimeouts::flashWriteMs = saved[3];
     }
 
     /** Runs the reset as the Set menu does after OK; whether it ended in time. */
@@ -127,8 +118,8 @@ protected:
     std::function<void (int)> onStatus;
 
 private:
-    const int saved[4] = { WriteIRWindow::Timing::beforeResultMs, WriteIRWindow::Timing::beforeOpenMs,
-                           WriteIRWindow::Timing::eraseAnswerMs, TransferTimeouts::flashWriteMs };
+    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } },
+        shortWaits[2] { { WriteIRWindow::Timing::eraseAnswerMs, 300 }, { TransferTimeouts::flashWriteMs, 300 } };
 };
 } // namespace
 
