@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstring>
-#include <numeric>
-#include <tuple>
 #include <unistd.h>
 
 #include "app/FirmwareUpdate.h"

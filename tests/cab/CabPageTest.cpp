@@ -1,7 +1,4 @@
-#include <algorithm>
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "app/MainContentComponent.h"
 #include "cab/KVCABView.h"

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "cab/FactoryDiskImage.h"
 #include "cab/WriteIRWindow.h"
 #include "device/ProtocolCodes.h"

@@ -1,15 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <functional>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
 #include "support/EditorHarness.h"

@@ -1,12 +1,5 @@
 #include "support/FakeHidapi.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <utility>
-
 #include <hidapi/hidapi.h>
 
 using tessel::sim::PedalSimulator;

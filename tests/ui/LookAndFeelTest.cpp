@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
-
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/KVLookAndFeel.h"
