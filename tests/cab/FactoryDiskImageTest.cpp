@@ -68,7 +68,6 @@ protected:
 };
 } // namespace
 
-//==============================================================================
 TEST_F (FactoryDiskImageTest, BootSectorSizeAndFreeSpaceAreAsThePedalFormatsIt)
 {
     ASSERT_EQ (FactoryDiskImageSize, FactoryDisk::imageSize);

@@ -121,7 +121,6 @@ private:
 };
 } // namespace
 
-//==============================================================================
 TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePedal)
 {
     // A knob turned on the pedal mid-way: its report reaches the job's handle

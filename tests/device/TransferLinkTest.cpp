@@ -69,7 +69,6 @@ protected:
 using TransferLink = TransferLinkTest;
 } // namespace
 
-//==============================================================================
 TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
 {
     EXPECT_EQ (open(), 0);
@@ -115,7 +114,6 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
     EXPECT_LT (millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0); }), 150);
 }
 
-//==============================================================================
 TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
 {
     auto pedal = plugCab();

@@ -110,7 +110,6 @@ int fakeHidapiOpenHandles()
 }
 } // namespace tessel::sim
 
-//==============================================================================
 int hid_init()
 {
     const std::lock_guard<std::mutex> guard (fakeLock);

@@ -89,7 +89,6 @@ struct Knob
 };
 } // namespace
 
-//==============================================================================
 TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAndSmallUpTo28Pixels)
 {
     Knob knob;
@@ -134,7 +133,6 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAn
     expectPixels (knob.paintedAt (50.0, 30), { { { 14, 14 }, nothing }, { around (15, 11.7f, 0.5f * pi), Palette::knobTrack } });
 }
 
-//==============================================================================
 TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFaintSeparators)
 {
     KVPopupMenuLookAndFeel lookAndFeel;
@@ -199,7 +197,6 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
                                { { 50, 4 }, Palette::menuBackground }, { { 50, 6 }, Palette::menuBackground } });
 }
 
-//==============================================================================
 TEST (LookAndFeelLinearSlider, RangeSlidersHaveAThinTrackAndAThumbPointingDownToIt)
 {
     // Set up as the effect pages' range sliders are.
