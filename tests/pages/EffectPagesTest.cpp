@@ -115,12 +115,12 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
     }
 }
 
-TEST (EffectPages, AnExpressionRangeReportIsAnsweredWithTheRange)
+TEST (EffectPages, AnExpressionRangeReportIsAnsweredAndSyncGoingOffClearsTheDivisionOnTheDelayOnly)
 {
     for (auto kind : { kindMOD, kindDLY })
     {
         SCOPED_TRACE ((int) kind);
-        ConnectedEffect effect (kind);
+        ConnectedEffect effect (kind, true);
         effect.pedal->setExpressionRangeOnPedal (15, 70);
         pumpUntil ([&] { return effect.pedal->receivedFrames().size() >= 2; });
 
@@ -133,6 +133,14 @@ TEST (EffectPages, AnExpressionRangeReportIsAnsweredWithTheRange)
         for (auto& f : frames)
             EXPECT_EQ (f[0], Command::setExpressionRange);
         EXPECT_EQ (frames.back(), (std::vector<int> { Command::setExpressionRange, 15, 70 }));
+
+        ASSERT_EQ (effect.page().divideCombo.getSelectedId(), 7);
+        effect.pedal->setTapTempoSyncOnPedal (false);
+        pumpPending();
+        EXPECT_EQ (effect.page().divideCombo.getSelectedId(), kind == kindDLY ? 0 : 7);
+        EXPECT_TRUE (effect.page().knobSliders[4].isEnabled());
+        EXPECT_NEAR (effect.page().knobSliders[4].getAlpha(), 1.0f, 0.01f);
+        EXPECT_FALSE (effect.page().divideCombo.isEnabled());
     }
 }
 
@@ -166,22 +174,6 @@ TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
     EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
     EXPECT_TRUE (page.divideCombo.isEnabled());
     EXPECT_TRUE (page.knobSliders[0].isEnabled());
-}
-
-TEST (EffectPages, SyncGoingOffClearsTheDivisionOnTheDelayButNotOnTheModulation)
-{
-    for (auto kind : { kindDLY, kindMOD })
-    {
-        SCOPED_TRACE ((int) kind);
-        ConnectedEffect effect (kind, true);
-        ASSERT_EQ (effect.page().divideCombo.getSelectedId(), 7);
-        effect.pedal->setTapTempoSyncOnPedal (false);
-        pumpPending();
-        EXPECT_EQ (effect.page().divideCombo.getSelectedId(), kind == kindDLY ? 0 : 7);
-        EXPECT_TRUE (effect.page().knobSliders[4].isEnabled());
-        EXPECT_NEAR (effect.page().knobSliders[4].getAlpha(), 1.0f, 0.01f);
-        EXPECT_FALSE (effect.page().divideCombo.isEnabled());
-    }
 }
 
 TEST (EffectPages, ValuesFromThePedalAreShownWithoutAnEcho)
