@@ -54,21 +54,6 @@ void choose (juce::ComboBox& box, int id)
 }
 } // namespace
 
-TEST (EffectPages, AfterTheDumpThePageShowsThePedalsSwitchesTempoAndDelay)
-{
-    ConnectedEffect dly (kindDLY, true, 3000);
-    auto& page = dly.dly();
-    EXPECT_TRUE (page.isVisible());
-    EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
-    EXPECT_TRUE (page.bypassswitchButton.getToggleState() && page.tapTempoSync);
-    EXPECT_FALSE (page.knobSliders[4].isEnabled());
-    EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
-    EXPECT_TRUE (page.divideCombo.isEnabled());
-    EXPECT_EQ (page.divideCombo.getText(), "1/4T");
-    EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
-    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
-}
-
 TEST (EffectPages, EachControlSendsItsOwnFrame)
 {
     for (auto kind : { kindDLY, kindMOD })
@@ -144,10 +129,18 @@ TEST (EffectPages, AnExpressionRangeReportIsAnsweredAndSyncGoingOffClearsTheDivi
     }
 }
 
-TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
+TEST (EffectPages, AfterTheDumpThePageShowsThePedalsStateAndBypassAndTempoSyncShareKnobFour)
 {
-    ConnectedEffect dly (kindDLY, true);
+    ConnectedEffect dly (kindDLY, true, 3000);
     auto& page = dly.dly();
+    EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
+    EXPECT_TRUE (page.isVisible() && page.bypassswitchButton.getToggleState() && page.tapTempoSync);
+    EXPECT_FALSE (page.knobSliders[4].isEnabled());
+    EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
+    EXPECT_TRUE (page.divideCombo.isEnabled());
+    EXPECT_EQ (page.divideCombo.getText(), "1/4T");
+    EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
+    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
 
     click (page.bypassswitchButton);
     EXPECT_EQ (dly.sent(), (Frames { { Command::setBypass, 0 } }));
