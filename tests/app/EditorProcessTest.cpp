@@ -9,14 +9,10 @@
 
 #include "TesselImages.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <signal.h>
-#include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace

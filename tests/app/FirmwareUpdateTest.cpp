@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstring>
-#include <numeric>
-#include <tuple>
 #include <unistd.h>
 
 #include "app/FirmwareUpdate.h"
@@ -123,7 +118,6 @@ using FirmwareButton = FirmwareTest;
 using FirmwareUpdateRun = FirmwareTest;
 } // namespace
 
-//==============================================================================
 TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPasses)
 {
     const auto payload = payloadOf (100);
@@ -203,7 +197,6 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
     EXPECT_TRUE (pedal->receivedFrames().empty());
 }
 
-//==============================================================================
 TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinFile)
 {
     // Cancelling the file dialog changes nothing.
@@ -254,7 +247,6 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     EXPECT_EQ (editor->dialogs().openPatterns.size(), 4) << "nothing pending any more";
 }
 
-//==============================================================================
 TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLastFillTheProgramFlash)
 {
     for (size_t size : { 1, 20, 41, 60, 4099 })

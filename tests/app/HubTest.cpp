@@ -18,8 +18,11 @@ TEST (Hub, BeforeAnyPageIsShownTheAmpPageTakesWhatTheHubIsGiven)
     EXPECT_TRUE (page.isVisible());
     EXPECT_EQ (page.getWidth(), 0);
 
+    // Held to the range; knobs outside the page are checked with the other out-of-range reports.
     h.hub().SetSliderValue (1, 40);
+    h.hub().SetSliderValue (0, 200);
     EXPECT_EQ (page.knobSliders[1].getValue(), 40.0);
+    EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
 
     // Kinds outside the table change nothing.
     h.hub().UpdateMainView (0);
@@ -43,16 +46,6 @@ TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
     EXPECT_EQ (page.patchList.getSelectedRow(), 2);
     EXPECT_TRUE (pedal->receivedFrames().empty()) << "no further record is asked for";
-}
-
-TEST (Hub, KnobValuesAreHeldToTheRange)
-{
-    // Knobs outside the page are checked with the other out-of-range reports.
-    EditorHarness h;
-    h.connect (kindAMP, 2);
-    auto& page = h.ampPage();
-    h.hub().SetSliderValue (0, 200);
-    EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
 }
 
 TEST (Hub, APedalReplacedByAnotherLeavesNothingBehindForTheNextOfItsKind)

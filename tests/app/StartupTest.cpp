@@ -35,12 +35,6 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
     EXPECT_EQ (page.background.getImage().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     EXPECT_EQ (page.firmwareButton.getNormalImage().getBounds(), juce::Rectangle<int> (0, 0, 238, 58));
 
-    // Every progress window and list takes the palette's colours from the default look.
-    auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
-    EXPECT_EQ (look.findColour (juce::ProgressBar::foregroundColourId), juce::Colour (0xFF22E6DC));
-    EXPECT_EQ (look.findColour (juce::ProgressBar::backgroundColourId), juce::Colour (0xFF166A66));
-    EXPECT_EQ (look.findColour (juce::ScrollBar::thumbColourId), juce::Colour (0xFF166A66));
-
     window = nullptr;
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 #include "cab/ImportAllPatchWindow.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"

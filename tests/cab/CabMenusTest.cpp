@@ -23,8 +23,6 @@ class CabMenusTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        WriteIRWindow::Timing::beforeResultMs = 0;
-        WriteIRWindow::Timing::beforeOpenMs = 0;
         pedal = editor.connect (kindCAB, 100);
         pedal->setExternalFlash (std::vector<uint8_t> (1024, 0x00));
         pedal->clearReceivedFrames();
@@ -34,17 +32,13 @@ protected:
     {
         pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000);
         WriteIRWindow::statusObserver = nullptr;
-        WriteIRWindow::Timing::beforeResultMs = saved[0];
-        WriteIRWindow::Timing::beforeOpenMs = saved[1];
     }
 
     KVCABView& page() { return *editor.hub().cabView; }
 
+    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } };
     tessel::test::EditorHarness editor;
     std::shared_ptr<PedalSimulator> pedal;
-
-private:
-    const int saved[2] = { WriteIRWindow::Timing::beforeResultMs, WriteIRWindow::Timing::beforeOpenMs };
 };
 } // namespace
 

@@ -1,7 +1,4 @@
-#include <algorithm>
 #include <gtest/gtest.h>
-
-#include <thread>
 
 #include "app/MainContentComponent.h"
 #include "cab/KVCABView.h"
@@ -27,11 +24,7 @@ struct ConnectedCab
         pedal->clearReceivedFrames();
     }
 
-    std::vector<HidPacket> sent()
-    {
-        pumpPending();
-        return pedal->takeReceivedFrames();
-    }
+    std::vector<std::vector<int>> sent() { return tessel::test::takeSentFrames (*pedal); }
 
     KVCABView& page() { return *h.hub().cabView; }
     KVBallGeneratorImage& ball() { return page().ballGeneratorImage; }
@@ -39,19 +32,6 @@ struct ConnectedCab
     EditorHarness h;
     std::shared_ptr<PedalSimulator> pedal;
 };
-
-std::vector<std::vector<int>> framesOf (const std::vector<HidPacket>& frames)
-{
-    std::vector<std::vector<int>> out;
-    for (auto& f : frames)
-    {
-        std::vector<int> bytes { f.code() };
-        for (int i = 0; i < f.length(); ++i)
-            bytes.push_back (f[2 + i]);
-        out.push_back (bytes);
-    }
-    return out;
-}
 
 /** A press on the microphone picture and one drag event `by` away from it. */
 void dragBall (KVBallGeneratorImage& ball, juce::Point<float> by)
@@ -96,10 +76,8 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
         pedal->injectFault (Fault::noAnswer, Command::requestPreset);
         h.bus.plug (pedal);
         ASSERT_TRUE (pumpUntil ([&] { return ! h.hub().ampView->isVisible(); }));
-        EXPECT_EQ (h.hub().getWidth(), 741);
-        EXPECT_EQ (h.hub().getHeight(), 518);
-        EXPECT_EQ (h.hub().cabView->getBounds(), juce::Rectangle<int> (0, 0, 741, 518));
-        EXPECT_FALSE (h.hub().ampView->isVisible());
+        EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 518));
+        EXPECT_EQ (h.hub().cabView->getBounds(), h.hub().getBounds());
         EXPECT_FALSE (h.noDevicePage().isVisible());
     }
 
@@ -109,8 +87,6 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
     auto& page = *h.hub().cabView;
 
     ASSERT_EQ (page.patchRecords.size(), 3);
-    EXPECT_EQ (page.patchListModel.getNumRows(), 3);
-    EXPECT_EQ (page.patchListModel.rowText (0), "Patch - 00");
     EXPECT_EQ (page.patchListModel.rowText (2), "Patch - 02");
     const auto record = pedal->recordOf (0);
     for (int k = 0; k < 4; ++k)
@@ -132,7 +108,7 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
     ASSERT_TRUE (pumpUntil ([&] { return page.irLoadPending; }));
     EXPECT_EQ (page.patchRecords.size(), 1);
     // The pedal is taken out of its transfer state, then told the current patch.
-    const auto stalled = framesOf (pedal->receivedFrames());
+    const auto stalled = tessel::test::takeSentFrames (*pedal);
     const auto endOfDump = std::find (stalled.begin(), stalled.end(), std::vector<int> { Command::transferState, 0 });
     EXPECT_NE (std::find (endOfDump, stalled.end(), std::vector<int> { Command::selectPatch, 0 }), stalled.end());
 
@@ -219,7 +195,7 @@ TEST (CabPage, EveryControlSendsItsOwnFrame)
     {
         page.cabParamSlider.setValue (0, juce::dontSendNotification);
         c.act();
-        EXPECT_EQ (framesOf (cab.sent()), std::vector<std::vector<int>> { c.frame }) << c.what;
+        EXPECT_EQ (cab.sent(), std::vector<std::vector<int>> { c.frame }) << c.what;
     }
 
     // The two microphone controls follow each other.
@@ -243,7 +219,7 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
     EXPECT_EQ (ball.getPosition(), juce::Point<int> (68, 48));
     cab.sent();
     dragBall (ball, { 0.0f, 0.0f });
-    EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { 0x16, 1, 49 }, { 0x16, 2, 51 } }));
+    EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x16, 1, 49 }, { 0x16, 2, 51 } }));
 
     // Far past each corner, the picture stops at the pad's edge.
     struct Corner
@@ -259,7 +235,7 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
         EXPECT_EQ (ball.getPosition(), c.at);
         EXPECT_EQ (page.knobSliders[1].getValue(), c.x);
         EXPECT_EQ (page.knobSliders[2].getValue(), c.y);
-        EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { 0x16, 1, c.x }, { 0x16, 2, c.y } }));
+        EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x16, 1, c.x }, { 0x16, 2, c.y } }));
     }
 
     // Bypassed, the picture neither moves nor sends.
@@ -268,12 +244,6 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
     dragBall (ball, { -50.0f, -50.0f });
     EXPECT_EQ (ball.getPosition(), juce::Point<int> (136, 97));
     EXPECT_TRUE (cab.sent().empty());
-
-    // The pad itself takes no clicks.
-    bool padClicks = true, childClicks = false;
-    page.micPadImage.getInterceptsMouseClicks (padClicks, childClicks);
-    EXPECT_FALSE (padClicks);
-    EXPECT_TRUE (childClicks);
 }
 
 TEST (CabPage, ZPicksOneOfTwentyMicrophonePictures)
@@ -344,7 +314,7 @@ TEST (CabPage, BypassAndMuteMoveBetweenTheThreeEffectStates)
     {
         s.act();
         pumpPending();
-        const auto frames = framesOf (cab.sent());
+        const auto frames = cab.sent();
         if (s.sent < 0)
             EXPECT_TRUE (frames.empty()) << s.what;
         else
@@ -385,7 +355,7 @@ TEST (CabPage, AnIrTableIsSwappedInWholeOnTheMessageThread)
     page.algorithmList.flipRowSelection (3);
     cab.sent();
     page.algorithmList.flipRowSelection (1);
-    EXPECT_EQ (framesOf (cab.sent()), (std::vector<std::vector<int>> { { Command::selectAlgorithm, 2 } }));
+    EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { Command::selectAlgorithm, 2 } }));
     EXPECT_EQ (page.diagnosticsBox.getText(), "");
 
     // With nothing selected, the IR file buttons only ask for a selection.

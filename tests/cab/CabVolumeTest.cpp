@@ -72,24 +72,6 @@ TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
     }
 }
 
-TEST (CabVolume, ThePedalsVolumeGoingAwayLeavesThePage)
-{
-    // Other disks coming and going are left to the volume watcher's own test.
-    EditorHarness h;
-    const int pedalDisk = tessel::sim::addCabVolume (h.disks, twoIrs);
-    pumpPending();
-    auto pedal = h.connect (kindCAB);
-    auto& page = *h.hub().cabView;
-    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
-
-    h.disks.unmount (pedalDisk);
-    pumpPending();
-    EXPECT_FALSE (page.isVisible());
-    EXPECT_TRUE (h.noDevicePage().isVisible());
-    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
-    EXPECT_FALSE (page.diskPresent);
-}
-
 TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
 {
     // -1: FileList never comes; otherwise it is written after that many attempts.
@@ -127,7 +109,7 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
     }
 }
 
-TEST (CabVolume, AddThroughThePageListsTheNewIr)
+TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePage)
 {
     EditorHarness h;
     const int disk = tessel::sim::addCabVolume (h.disks, twoIrs);
@@ -148,4 +130,12 @@ TEST (CabVolume, AddThroughThePageListsTheNewIr)
     EXPECT_EQ (page.algorithmListModel.rowText (2), "2   PORCH 1x10.wav");
     EXPECT_TRUE (h.disks.volumeRoot (disk).getChildFile ("PORCH 1x10.wav").existsAsFile());
     EXPECT_TRUE (h.messages().empty());
+
+    // The pedal's volume going away leaves the page; other disks coming and
+    // going are left to the volume watcher's own test.
+    h.disks.unmount (disk);
+    pumpPending();
+    EXPECT_FALSE (page.isVisible());
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
+    EXPECT_FALSE (page.diskPresent);
 }

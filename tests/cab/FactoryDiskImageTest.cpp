@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include "cab/FactoryDiskImage.h"
@@ -71,7 +68,6 @@ protected:
 };
 } // namespace
 
-//==============================================================================
 TEST_F (FactoryDiskImageTest, BootSectorSizeAndFreeSpaceAreAsThePedalFormatsIt)
 {
     ASSERT_EQ (FactoryDiskImageSize, FactoryDisk::imageSize);

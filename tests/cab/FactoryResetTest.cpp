@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <mutex>
-
 #include "cab/FactoryDiskImage.h"
 #include "cab/WriteIRWindow.h"
 #include "device/ProtocolCodes.h"
@@ -30,11 +28,6 @@ class FactoryResetTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        WriteIRWindow::Timing::beforeResultMs = 0;
-        WriteIRWindow::Timing::beforeOpenMs = 0;
-        WriteIRWindow::Timing::eraseAnswerMs = 300;
-        TransferTimeouts::flashWriteMs = 300;
-
         WriteIRWindow::statusObserver = [this] (const juce::String& status)
         {
             const std::lock_guard<std::mutex> guard (statusLock);
@@ -60,10 +53,6 @@ protected:
     {
         pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 10000);
         WriteIRWindow::statusObserver = nullptr;
-        WriteIRWindow::Timing::beforeResultMs = saved[0];
-        WriteIRWindow::Timing::beforeOpenMs = saved[1];
-        WriteIRWindow::Timing::eraseAnswerMs = saved[2];
-        TransferTimeouts::flashWriteMs = saved[3];
     }
 
     /** Runs the reset as the Set menu does after OK; whether it ended in time. */
@@ -127,12 +116,11 @@ protected:
     std::function<void (int)> onStatus;
 
 private:
-    const int saved[4] = { WriteIRWindow::Timing::beforeResultMs, WriteIRWindow::Timing::beforeOpenMs,
-                           WriteIRWindow::Timing::eraseAnswerMs, TransferTimeouts::flashWriteMs };
+    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } },
+        shortWaits[2] { { WriteIRWindow::Timing::eraseAnswerMs, 300 }, { TransferTimeouts::flashWriteMs, 300 } };
 };
 } // namespace
 
-//==============================================================================
 TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePedal)
 {
     // A knob turned on the pedal mid-way: its report reaches the job's handle

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <vector>
-
 #include "cab/FileList.h"
 
 namespace

@@ -6,8 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cmath>
-
 // WAV files are written and read back here by the tests' own code, so the
 // conversion is judged by a reader that shares nothing with it.
 

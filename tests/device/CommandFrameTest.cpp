@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <vector>
-
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
@@ -28,6 +25,12 @@ std::vector<uint8_t> frameOf (const std::vector<int>& head)
     return frame;
 }
 
+void writePresetAs (DeviceKind kind)
+{
+    Device = kind;
+    DEVICEHID_DEBUG_IN_PRESET (5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110);
+}
+
 /** The frames a linked pedal receives from an action. */
 std::vector<std::vector<uint8_t>> sentBy (tessel::sim::PedalSimulator& pedal, const std::function<void()>& action)
 {
@@ -40,7 +43,7 @@ std::vector<std::vector<uint8_t>> sentBy (tessel::sim::PedalSimulator& pedal, co
 }
 } // namespace
 
-TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWire)
+TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWireAPresetAsManyBytesAsItsKindHolds)
 {
     const std::vector<std::tuple<const char*, std::function<void()>, std::vector<int>>> cases = {
         { "update mode", [] { usbInsertHidUpdate(); }, { 0x09, 0 } },
@@ -67,29 +70,17 @@ TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWire)
         { "input mode", [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
         { "transfer state", [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },
         { "IR index read", [] { sendIrIndexRead(); }, { 0x40, 0 } },
+        // A preset write carries as many record bytes as the pedal's kind holds.
+        { "AMP preset", [] { writePresetAs (kindAMP); }, { 0x14, 8, 5, 10, 20, 30, 40, 50, 60, 70 } },
+        { "CAB preset", [] { writePresetAs (kindCAB); }, { 0x14, 10, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90 } },
+        { "MOD preset", [] { writePresetAs (kindMOD); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
+        { "DLY preset", [] { writePresetAs (kindDLY); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
     };
 
     EditorHarness h;
     auto pedal = h.plugIn (kindMOD);
     for (const auto& [name, send, head] : cases)
         EXPECT_EQ (sentBy (*pedal, send), std::vector<std::vector<uint8_t>> { frameOf (head) }) << name;
-}
-
-TEST (CommandFrame, PresetWriteCarriesAsManyRecordBytesAsThePedalKindHolds)
-{
-    EditorHarness h;
-    auto pedal = h.plugIn (kindAMP);
-    const std::vector<int> args { 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 };
-
-    for (auto [kind, count] : { std::pair { kindAMP, 8 }, std::pair { kindCAB, 10 }, std::pair { kindMOD, 12 },
-                                std::pair { kindDLY, 12 } })
-    {
-        Device = kind;
-        std::vector<int> head { 0x14, count };
-        head.insert (head.end(), args.begin(), args.begin() + count);
-        EXPECT_EQ (sentBy (*pedal, [] { DEVICEHID_DEBUG_IN_PRESET (5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110); }),
-                   std::vector<std::vector<uint8_t>> { frameOf (head) }) << (int) kind;
-    }
 }
 
 TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOnce)

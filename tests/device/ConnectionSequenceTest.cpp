@@ -1,5 +1,3 @@
-#include <algorithm>
-
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
@@ -17,32 +15,24 @@ using tessel::test::pumpUntil;
 
 namespace
 {
-/** A frame as (code, first payload byte or -1). */
-using Sent = std::pair<int, int>;
-
-std::vector<Sent> wire (const PedalSimulator& pedal)
-{
-    std::vector<Sent> out;
-    for (auto& f : pedal.receivedFrames())
-        out.push_back ({ f.code(), f.length() > 0 ? f[2] : -1 });
-    return out;
-}
+using Sent = std::vector<int>;  // code, then payload
+constexpr auto wire = tessel::test::takeSentFrames;
 
 /** What the whole connection of a pedal must put on the wire. */
 std::vector<Sent> expectedSequence (DeviceKind kind, int names, int patches)
 {
-    std::vector<Sent> out { { Command::identify, -1 } };
+    std::vector<Sent> out { { Command::identify } };
     for (int n = 0; n < names; ++n)
         out.push_back ({ Command::getAlgorithmName, n });
     out.push_back ({ Command::transferState, 1 });
     for (int p = 0; p < patches; ++p)
         out.push_back ({ Command::requestPreset, p });
     out.push_back ({ Command::transferState, 0 });
-    out.push_back ({ Command::getBypass, -1 });
+    out.push_back ({ Command::getBypass });
     if (kind == kindDLY)
-        out.push_back ({ Command::getMaxDelay, -1 });
+        out.push_back ({ Command::getMaxDelay });
     if (kind == kindMOD || kind == kindDLY)
-        out.push_back ({ Command::getTapTempo, -1 });
+        out.push_back ({ Command::getTapTempo });
     if (kind == kindCAB)
         out.push_back ({ Command::selectPatch, 0 });
     return out;
@@ -107,8 +97,8 @@ TEST (ConnectionSequence, ANameCountTheLoopHasReachedEndsTheNameLoop)
         const auto asked = std::max (claimed, 1);
         const auto sent = wire (*pedal);
         ASSERT_GE (sent.size(), (size_t) asked + 2);
-        EXPECT_EQ (sent[(size_t) asked], Sent (Command::getAlgorithmName, asked - 1));
-        EXPECT_EQ (sent[(size_t) asked + 1], Sent (Command::transferState, 1));
+        EXPECT_EQ (sent[(size_t) asked], (Sent { Command::getAlgorithmName, asked - 1 }));
+        EXPECT_EQ (sent[(size_t) asked + 1], (Sent { Command::transferState, 1 }));
         EXPECT_EQ (h.ampPage().algorithmListModel.ampNames.size(), asked);
         EXPECT_TRUE (h.ampPage().isVisible());
     }
@@ -179,16 +169,16 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
     EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
 
     const auto sent = wire (*pedal);
-    EXPECT_EQ (std::count (sent.begin(), sent.end(), Sent (Command::requestPreset, 3)),
+    EXPECT_EQ (std::count (sent.begin(), sent.end(), Sent { Command::requestPreset, 3 }),
                1 + MainContentComponent::recordRequestRetries);
 
     // What arrived stays on the page.
     EXPECT_TRUE (h.ampPage().patchRecords.size() == 3 && h.ampPage().patchList.getModel()->getNumRows() == 3);
 
     // And the dump is ended on the pedal as a completed one is.
-    const auto was = [&] (int code, int arg) { return std::count (sent.begin(), sent.end(), Sent (code, arg)) > 0; };
-    EXPECT_TRUE (was (Command::transferState, 0)) << "left in the transfer state";
-    EXPECT_TRUE (was (Command::getBypass, -1)) << "bypass never read";
+    const auto was = [&] (Sent frame) { return std::count (sent.begin(), sent.end(), frame) > 0; };
+    EXPECT_TRUE (was ({ Command::transferState, 0 })) << "left in the transfer state";
+    EXPECT_TRUE (was ({ Command::getBypass })) << "bypass never read";
 }
 
 TEST (ConnectionSequence, ARecordWhileNoPageIsShownIsNotAnsweredWithTheDumpsEnd)

@@ -1,15 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <functional>
-#include <optional>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -130,7 +120,6 @@ struct ListenedDevice
 };
 } // namespace
 
-//==============================================================================
 TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 {
     const std::pair<const char*, int> ids[] = { { "7c5a", 0x7c5a }, { "7C5A", 0x7c5a }, { "7c5a\n", 0x7c5a },
@@ -229,7 +218,6 @@ TEST (LinuxHidOpening, PermissionErrorsRightAfterPlugInAreRetriedForAboutASecond
         EXPECT_EQ (delayBeforeOpenRetryMs (error, 1), std::nullopt) << std::strerror (error);
 }
 
-//==============================================================================
 TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
 {
     ListenedDevice pedal;
@@ -335,7 +323,6 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
     EXPECT_FALSE (isWatched (deletedByItsCallback.fd));
 }
 
-//==============================================================================
 // This machine has sysfs but no hidraw nodes and no udev daemon, so the
 // manager can only be seen to start, find nothing and clean up after itself.
 TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroyed)

@@ -1,10 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include <juce_events/juce_events.h>
 #include <juce_events/native/juce_linux_EventLoopInternal.h>
 

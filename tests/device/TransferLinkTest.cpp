@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
 #include "support/EditorHarness.h"
@@ -71,7 +69,6 @@ protected:
 using TransferLink = TransferLinkTest;
 } // namespace
 
-//==============================================================================
 TEST_F (TransferLink, OpensOnlyTheCabOnceAndClosingShutsHidapiDown)
 {
     EXPECT_EQ (open(), 0);
@@ -117,8 +114,7 @@ TEST_F (TransferLink, TheTransferStateSendsTheLiveLinksBytesAndGivesUpOnASilentP
     EXPECT_LT (millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0); }), 150);
 }
 
-//==============================================================================
-TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddresses)
+TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddressesTheShortLastOneAtTheTop)
 {
     auto pedal = plugCab();
     ASSERT_EQ (open(), 1);
@@ -150,20 +146,15 @@ TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddres
         ASSERT_EQ (frames.size(), 1u);
         EXPECT_EQ (frames[0][6 + position], 0x5A);
     }
-}
 
-TEST_F (TransferLink, FlashWriteTheVolumeImagesShortLastBlockGoesToTheTopOfTheFlash)
-{
-    auto pedal = plugCab();
-    ASSERT_EQ (open(), 1);
+    // The volume image's short last block goes to the top of the flash.
+    const auto volume = patternedImage (8 * 1024 * 1024);
+    EXPECT_EQ (write (volume, 155344, 32), 1);
 
-    const auto image = patternedImage (8 * 1024 * 1024);
-    EXPECT_EQ (write (image, 155344, 32), 1);
-
-    const auto frame = pedal->receivedFrames().at (0);
+    const auto frame = pedal->takeReceivedFrames().at (0);
     EXPECT_EQ (frame.length(), 36);
     EXPECT_EQ (juce::ByteOrder::littleEndianInt (frame.data() + 2), 8388576u);
-    EXPECT_TRUE (std::equal (image.end() - 32, image.end(), frame.data() + 6));
+    EXPECT_TRUE (std::equal (volume.end() - 32, volume.end(), frame.data() + 6));
     for (int i = 38; i < HidPacket::checksumOffset; ++i)
         EXPECT_EQ (frame[i], 0) << i;
     EXPECT_TRUE (frame.hasValidChecksum());

@@ -2,12 +2,6 @@
 
 #include <TesselCatalog.h>
 
-#include <algorithm>
-#include <map>
-#include <set>
-#include <string>
-#include <vector>
-
 #include "pages/AlgorithmCatalog.h"
 
 namespace

@@ -54,21 +54,6 @@ void choose (juce::ComboBox& box, int id)
 }
 } // namespace
 
-TEST (EffectPages, AfterTheDumpThePageShowsThePedalsSwitchesTempoAndDelay)
-{
-    ConnectedEffect dly (kindDLY, true, 3000);
-    auto& page = dly.dly();
-    EXPECT_TRUE (page.isVisible());
-    EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
-    EXPECT_TRUE (page.bypassswitchButton.getToggleState() && page.tapTempoSync);
-    EXPECT_FALSE (page.knobSliders[4].isEnabled());
-    EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
-    EXPECT_TRUE (page.divideCombo.isEnabled());
-    EXPECT_EQ (page.divideCombo.getText(), "1/4T");
-    EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
-    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
-}
-
 TEST (EffectPages, EachControlSendsItsOwnFrame)
 {
     for (auto kind : { kindDLY, kindMOD })
@@ -115,12 +100,12 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
     }
 }
 
-TEST (EffectPages, AnExpressionRangeReportIsAnsweredWithTheRange)
+TEST (EffectPages, AnExpressionRangeReportIsAnsweredAndSyncGoingOffClearsTheDivisionOnTheDelayOnly)
 {
     for (auto kind : { kindMOD, kindDLY })
     {
         SCOPED_TRACE ((int) kind);
-        ConnectedEffect effect (kind);
+        ConnectedEffect effect (kind, true);
         effect.pedal->setExpressionRangeOnPedal (15, 70);
         pumpUntil ([&] { return effect.pedal->receivedFrames().size() >= 2; });
 
@@ -133,13 +118,29 @@ TEST (EffectPages, AnExpressionRangeReportIsAnsweredWithTheRange)
         for (auto& f : frames)
             EXPECT_EQ (f[0], Command::setExpressionRange);
         EXPECT_EQ (frames.back(), (std::vector<int> { Command::setExpressionRange, 15, 70 }));
+
+        ASSERT_EQ (effect.page().divideCombo.getSelectedId(), 7);
+        effect.pedal->setTapTempoSyncOnPedal (false);
+        pumpPending();
+        EXPECT_EQ (effect.page().divideCombo.getSelectedId(), kind == kindDLY ? 0 : 7);
+        EXPECT_TRUE (effect.page().knobSliders[4].isEnabled());
+        EXPECT_NEAR (effect.page().knobSliders[4].getAlpha(), 1.0f, 0.01f);
+        EXPECT_FALSE (effect.page().divideCombo.isEnabled());
     }
 }
 
-TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
+TEST (EffectPages, AfterTheDumpThePageShowsThePedalsStateAndBypassAndTempoSyncShareKnobFour)
 {
-    ConnectedEffect dly (kindDLY, true);
+    ConnectedEffect dly (kindDLY, true, 3000);
     auto& page = dly.dly();
+    EXPECT_EQ (dly.h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 536));
+    EXPECT_TRUE (page.isVisible() && page.bypassswitchButton.getToggleState() && page.tapTempoSync);
+    EXPECT_FALSE (page.knobSliders[4].isEnabled());
+    EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
+    EXPECT_TRUE (page.divideCombo.isEnabled());
+    EXPECT_EQ (page.divideCombo.getText(), "1/4T");
+    EXPECT_EQ (page.maxDelayCombo.getText(), "3000");
+    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
 
     click (page.bypassswitchButton);
     EXPECT_EQ (dly.sent(), (Frames { { Command::setBypass, 0 } }));
@@ -166,22 +167,6 @@ TEST (EffectPages, BypassAndTempoSyncShareKnobFourAndTheDivision)
     EXPECT_NEAR (page.knobSliders[4].getAlpha(), 0.3f, 0.01f);
     EXPECT_TRUE (page.divideCombo.isEnabled());
     EXPECT_TRUE (page.knobSliders[0].isEnabled());
-}
-
-TEST (EffectPages, SyncGoingOffClearsTheDivisionOnTheDelayButNotOnTheModulation)
-{
-    for (auto kind : { kindDLY, kindMOD })
-    {
-        SCOPED_TRACE ((int) kind);
-        ConnectedEffect effect (kind, true);
-        ASSERT_EQ (effect.page().divideCombo.getSelectedId(), 7);
-        effect.pedal->setTapTempoSyncOnPedal (false);
-        pumpPending();
-        EXPECT_EQ (effect.page().divideCombo.getSelectedId(), kind == kindDLY ? 0 : 7);
-        EXPECT_TRUE (effect.page().knobSliders[4].isEnabled());
-        EXPECT_NEAR (effect.page().knobSliders[4].getAlpha(), 1.0f, 0.01f);
-        EXPECT_FALSE (effect.page().divideCombo.isEnabled());
-    }
 }
 
 TEST (EffectPages, ValuesFromThePedalAreShownWithoutAnEcho)

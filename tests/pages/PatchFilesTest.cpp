@@ -3,11 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fnmatch.h>
-#include <sys/fsuid.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include "app/MainContentComponent.h"
@@ -16,11 +11,9 @@
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
 #include "pages/PageControls.h"
-#include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "support/EditorHarness.h"
 
-using tessel::sim::Fault;
 using tessel::sim::Fault;
 using tessel::sim::PedalSimulator;
 using tessel::test::EditorHarness;
@@ -130,6 +123,12 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
     ExportMenuItemChosenCallback (PatchFiles::allPatches, &page);
     EXPECT_EQ (bench.h.messages().back().text, PatchFiles::exportFailedMessage);
     EXPECT_FALSE (nowhere.exists());
+
+    // An import the pedal leaves part-way says it did not complete.
+    bench.pedal->injectFault (Fault::unplug, Command::writePreset, 4);
+    bench.h.dialogs().fileAnswers.push_back (target);
+    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
+    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::importIncompleteMessage);
 }
 
 TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
@@ -230,19 +229,6 @@ TEST (PatchFiles, APedalPulledOutWhileAPromptOrChooserIsOpenStopsTheOperation)
         EXPECT_EQ (target.existsAsFile(), c.imports) << "nothing is written";
         EXPECT_TRUE (bench.sent().empty());
     }
-}
-
-TEST (PatchFiles, AnImportThePedalLeavesPartWaySaysItDidNotComplete)
-{
-    PatchFileBench bench (kindAMP, 12);
-    auto& page = bench.h.ampPage();
-    const auto all = bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 }));
-
-    bench.pedal->injectFault (Fault::unplug, Command::writePreset, 4);
-    bench.h.dialogs().fileAnswers.push_back (all);
-    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
-
-    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::importIncompleteMessage);
 }
 
 TEST (PatchFiles, TheChoosersShowTheSuffixInAnyLetterCase)

@@ -15,17 +15,8 @@ using tessel::test::EditorHarness;
 using tessel::test::pumpPending;
 using tessel::test::pumpUntil;
 
-namespace
-{
-std::vector<int> codesSent (tessel::sim::PedalSimulator& pedal)
-{
-    pumpPending();
-    std::vector<int> codes;
-    for (auto& f : pedal.takeReceivedFrames())
-        codes.push_back (f.code());
-    return codes;
-}
-} // namespace
+using tessel::test::takeSentFrames;
+using Frames = std::vector<std::vector<int>>;
 
 TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
 {
@@ -43,7 +34,7 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
     menuItemChosenCallback (SetMenu::firmwareUpdate, &page);
     EXPECT_EQ (h.dialogs().openPatterns, juce::StringArray ("*.bin"));
     EXPECT_TRUE (h.dialogs().questions.empty());
-    EXPECT_TRUE (codesSent (*pedal).empty());
+    EXPECT_TRUE (takeSentFrames (*pedal).empty());
 
     // A fitting file, then Cancel: kept, but the pedal stays as it is; then OK: one restart.
     for (bool ok : { false, true })
@@ -56,7 +47,7 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
         EXPECT_EQ (h.dialogs().questions.back().title, "Update?");
         EXPECT_EQ (h.dialogs().questions.back().text, "");
         EXPECT_EQ (h.noDevicePage().pendingFirmware, firmware);
-        EXPECT_EQ (codesSent (*pedal), ok ? std::vector<int> { Command::enterUpdateMode } : std::vector<int> {});
+        EXPECT_EQ (takeSentFrames (*pedal), ok ? Frames { { Command::enterUpdateMode } } : Frames {});
     }
 }
 
@@ -70,15 +61,15 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     menuItemChosenCallback (SetMenu::factoryReset, &page);
     ASSERT_EQ (h.dialogs().questions.size(), 1u);
     EXPECT_EQ (h.dialogs().questions[0].text, "Are you sure you want to execute a factory reset?");
-    EXPECT_TRUE (codesSent (*pedal).empty());
+    EXPECT_TRUE (takeSentFrames (*pedal).empty());
 
     h.dialogs().okAnswers.push_back (true);
     menuItemChosenCallback (SetMenu::factoryReset, &page);
-    EXPECT_EQ (codesSent (*pedal), std::vector<int> { Command::factoryReset });
+    EXPECT_EQ (takeSentFrames (*pedal), Frames { { Command::factoryReset } });
 
     ASSERT_EQ (h.messages().size(), 1u);
-    EXPECT_EQ (h.messages()[0].title, "Factory reset successful.");
-    EXPECT_EQ (h.messages()[0].text, "Please disconnect both USB and power jacks and reconnect.");
+    EXPECT_EQ (h.messages()[0].title + "|" + h.messages()[0].text,
+               "Factory reset successful.|Please disconnect both USB and power jacks and reconnect.");
 
     // Answered OK after the pedal was swapped while the question was open:
     // the other pedal is not reset.
@@ -87,8 +78,8 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     h.dialogs().duringModal (0, [&] { h.unplug (pedal); h.plugIn (other); });
     menuItemChosenCallback (SetMenu::factoryReset, &page);
     EXPECT_EQ (h.messages().back().text, PageControls::pedalMissingMessage);
-    for (auto code : codesSent (*other))
-        EXPECT_NE (code, Command::factoryReset);
+    for (auto& frame : takeSentFrames (*other))
+        EXPECT_NE (frame[0], Command::factoryReset);
 }
 
 TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIdsOpenTheDocumentsOrNothing)
@@ -103,7 +94,7 @@ TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIds
     EXPECT_EQ (chooseFromMenu (page.setButton), "Firmware Update|-|About KORVEL|-|Feedback|-|Factory Reset");
     EXPECT_TRUE (dialogs.openPatterns.isEmpty() && dialogs.links.isEmpty() && dialogs.questions.empty());
     EXPECT_TRUE (h.messages().empty());
-    EXPECT_TRUE (codesSent (*pedal).empty());
+    EXPECT_TRUE (takeSentFrames (*pedal).empty());
 
     // Each item, chosen, reaches its own action.
     const std::pair<const char*, std::function<bool()>> reached[] = {
@@ -131,5 +122,5 @@ TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIds
     EXPECT_EQ (dialogs.links, expected);
     EXPECT_EQ (dialogs.questions.size(), 1u);
     EXPECT_TRUE (h.messages().empty());
-    EXPECT_TRUE (codesSent (*pedal).empty());
+    EXPECT_TRUE (takeSentFrames (*pedal).empty());
 }

@@ -1,8 +1,5 @@
 #include "support/EditorHarness.h"
 
-#include <cstring>
-#include <numeric>
-
 #include "app/PromptWindow.h"
 #include "device/LiveLink.h"
 #include "device/TransferLink.h"

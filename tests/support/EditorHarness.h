@@ -1,9 +1,5 @@
 #pragma once
 
-#include <deque>
-#include <functional>
-#include <memory>
-
 #include "app/KVNoDevice.h"
 #include "app/MainContentComponent.h"
 #include "support/MessagePump.h"

@@ -1,12 +1,5 @@
 #include "support/FakeHidapi.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <mutex>
-#include <utility>
-
 #include <hidapi/hidapi.h>
 
 using tessel::sim::PedalSimulator;
@@ -117,7 +110,6 @@ int fakeHidapiOpenHandles()
 }
 } // namespace tessel::sim
 
-//==============================================================================
 int hid_init()
 {
     const std::lock_guard<std::mutex> guard (fakeLock);

@@ -1,7 +1,5 @@
 #include "support/MessagePump.h"
 
-#include <atomic>
-
 namespace tessel::test
 {
 bool pumpUntil (const std::function<bool()>& condition, int timeoutMs)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace tessel::test

@@ -1,9 +1,5 @@
 #include "support/PedalSimulator.h"
 
-#include <algorithm>
-#include <map>
-#include <utility>
-
 #include "app/FirmwareUpdate.h"
 #include "pages/AlgorithmCatalog.h"
 

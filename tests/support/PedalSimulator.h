@@ -1,11 +1,5 @@
 #pragma once
 
-#include <deque>
-#include <functional>
-#include <memory>
-#include <mutex>
-#include <vector>
-
 #include <juce_core/juce_core.h>
 
 #include "device/HidPacket.h"

@@ -1,8 +1,5 @@
 #include "support/SimulatedDisks.h"
 
-#include <algorithm>
-#include <vector>
-
 #include <juce_events/juce_events.h>
 
 #include "device/PedalVolumeWatcher.h"

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <memory>
-
 #include "device/platform/DiskSession.h"
 
 namespace tessel::sim

@@ -1,9 +1,5 @@
 #include "support/SimulatedUsbBus.h"
 
-#include <algorithm>
-#include <atomic>
-#include <cstring>
-
 #include <juce_events/juce_events.h>
 
 namespace tessel::sim

@@ -1,9 +1,5 @@
 #pragma once
 
-#include <memory>
-#include <mutex>
-#include <vector>
-
 #include "device/platform/HidManager.h"
 #include "support/PedalSimulator.h"
 

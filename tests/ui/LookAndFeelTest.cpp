@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
-
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "ui/KVLookAndFeel.h"
@@ -92,7 +89,6 @@ struct Knob
 };
 } // namespace
 
-//==============================================================================
 TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAndSmallUpTo28Pixels)
 {
     Knob knob;
@@ -137,7 +133,6 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAn
     expectPixels (knob.paintedAt (50.0, 30), { { { 14, 14 }, nothing }, { around (15, 11.7f, 0.5f * pi), Palette::knobTrack } });
 }
 
-//==============================================================================
 TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFaintSeparators)
 {
     KVPopupMenuLookAndFeel lookAndFeel;
@@ -202,29 +197,6 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
                                { { 50, 4 }, Palette::menuBackground }, { { 50, 6 }, Palette::menuBackground } });
 }
 
-//==============================================================================
-TEST (LookAndFeelText, ComboBoxesUseASmallCondensedFontAndRangeValueBoxesA10PointOne)
-{
-    KVComboxLookAndFeel comboLookAndFeel;
-    juce::ComboBox box;
-
-    for (auto [height, fontHeight] : { std::pair { 20, 11.0f }, std::pair { 40, 11.0f }, std::pair { 12, 10.2f } })
-    {
-        box.setSize (80, height);
-        const auto font = comboLookAndFeel.getComboBoxFont (box);
-        EXPECT_NEAR (font.getHeight(), fontHeight, 1.0e-4f) << height;
-        EXPECT_FLOAT_EQ (font.getHorizontalScale(), 0.9f);
-        EXPECT_FALSE (font.isBold() || font.isItalic());
-    }
-
-    // The range sliders' value boxes.
-    juce::Label valueBox;
-    const auto font = KVLinearLookAndFeel().getLabelFont (valueBox);
-    EXPECT_FLOAT_EQ (font.getHeight(), 10.0f);
-    EXPECT_FALSE (font.isBold());
-}
-
-//==============================================================================
 TEST (LookAndFeelLinearSlider, RangeSlidersHaveAThinTrackAndAThumbPointingDownToIt)
 {
     // Set up as the effect pages' range sliders are.
