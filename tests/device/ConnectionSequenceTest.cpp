@@ -139,7 +139,7 @@ TEST (ConnectionSequence, TheDumpOfAPedalWhoseRecordsNoPageKeepsEndsOnce)
     {
         const auto frames = wire (*pedal);
         return std::count_if (frames.begin(), frames.end(),
-                              [] (auto& f) { return f == std::pair<int, int> { Command::transferState, 0 }; });
+                              [] (auto& f) { return f == std::vector<int> { Command::transferState, 0 }; });
     };
 
     // The third change of transfer state goes unanswered, which ends the
