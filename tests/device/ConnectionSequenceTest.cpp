@@ -125,30 +125,6 @@ TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndClosesTheLoadingWindow)
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
 }
 
-TEST (ConnectionSequence, TheDumpOfAPedalWhoseRecordsNoPageKeepsEndsOnce)
-{
-    // After a pedal has gone no page is shown, and a CAB pedal's records are
-    // kept by none: its one record came back after every end of the dump,
-    // which ended the dump again, for ever.
-    EditorHarness h;
-    h.unplug (h.connect (kindAMP, 1));
-    auto pedal = PedalSimulator::create (kindCAB);
-    pedal->setPatches (1);
-
-    const auto ends = [&pedal]
-    {
-        const auto frames = wire (*pedal);
-        return std::count_if (frames.begin(), frames.end(),
-                              [] (auto& f) { return f == std::vector<int> { Command::transferState, 0 }; });
-    };
-
-    // The third change of transfer state goes unanswered, which ends the
-    // exchange should the dump be ended twice.
-    pedal->injectFault (Fault::noAnswer, Command::transferState, 2);
-    h.plugIn (pedal);
-    EXPECT_EQ (ends(), 1);
-}
-
 TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
 {
     EditorHarness h;
