@@ -9,8 +9,8 @@ namespace
 {
 std::shared_ptr<ScriptedPedal> copyOf (const sim::PedalSimulator& model)
 {
-    auto device = std::make_shared<ScriptedPedal> (model.kind(), model.identity());
-    if (model.kind() != kindNone)
+    auto device = std::make_shared<ScriptedPedal> (model.deviceKind(), model.identity());
+    if (model.deviceKind() != kindNone)
         device->setPatches (model.patchCount());
     return device;
 }

@@ -136,10 +136,7 @@ void PedalSimulator::receive (const uint8_t* data, long length)
             return;
 
         const auto strayRecord = presetReport (0);
-        if (kind == kindNone)
-            handleUpdateModeCommand (frame, answers);
-        else
-            handleCommand (frame, answers);
+        handleCommand (frame, answers);
 
         unplugNow = applyFault (frame.code(), answers, strayRecord);
     }
@@ -183,6 +180,12 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
 void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
+    if (kind == kindNone)
+    {
+        handleUpdateModeCommand (command, answers);
+        return;
+    }
+
     const int arg0 = command[2], arg1 = command[3], code = command.code();
     const bool effect = kind == kindMOD || kind == kindDLY;
     const auto answer = [&answers] (uint8_t reply, std::initializer_list<int> payload = {})

@@ -57,8 +57,11 @@ public:
     static std::shared_ptr<PedalSimulator> createUpdateModeDevice (const juce::String& product = "TESSEL AMP");
 
     PedalSimulator (DeviceKind kind, UsbIdentity identity);
+    virtual ~PedalSimulator() = default;
 
     const UsbIdentity& identity() const noexcept { return usb; }
+    DeviceKind deviceKind() const noexcept { return kind; }
+    int patchCount() const { return locked ([this] { return (int) patches.size(); }); }
 
     /** One output report as it arrives from the host (64 bytes, no report ID). */
     void receive (const uint8_t* data, long length);
@@ -141,8 +144,13 @@ public:
     void setExternalFlash (std::vector<uint8_t> contents) { locked ([&] { external = std::move (contents); }); }
     int externalFlashWriteCount() const { return locked ([this] { return externalWrites; }); }
 
+protected:
+    /** Handles one well-formed command; appends the answers it gives. */
+    virtual void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
+
+    mutable std::mutex stateLock;
+
 private:
-    void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     bool applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord);
     HidPacket presetReport (int patch) const;
@@ -167,7 +175,6 @@ private:
 
     const DeviceKind kind;
     const UsbIdentity usb;
-    mutable std::mutex stateLock;
     std::vector<HidPacket> received;
 
     std::vector<Parameters> patches;
