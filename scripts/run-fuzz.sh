@@ -60,7 +60,7 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
 
 # Targets that keep the hub (and JUCE's windows) between inputs.
-gui_targets=" LiveReportsFuzz PatchFileFuzz FirmwareAnswersFuzz "
+gui_targets=" LiveReportsFuzz PatchFileFuzz FirmwareAnswersFuzz CabImportAnswersFuzz FactoryResetAnswersFuzz "
 
 fuzz_one()
 {
@@ -109,16 +109,19 @@ fuzz_one()
 }
 
 echo "== fuzz: ${#targets[@]} targets, ${seconds}s each, $jobs at a time"
+# The virtual display is a job of this shell too: a bare `wait` would wait for it for ever.
 running=0
+fuzzing=()
 for target in "${targets[@]}"; do
     fuzz_one "$target" &
+    fuzzing+=($!)
     running=$((running + 1))
     if [ $running -ge "$jobs" ]; then
         wait -n
         running=$((running - 1))
     fi
 done
-wait
+wait "${fuzzing[@]}"
 
 summary="$dir/fuzz-summary.txt"
 passed=0
