@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the editor, its tests and its tools need.
+# Packages named as arguments are installed too (the fuzz build's clang).
 # Does nothing (quickly) when everything is already there.
 set -euo pipefail
 
@@ -14,7 +15,7 @@ PACKAGES=(
 )
 
 missing=()
-for p in "${PACKAGES[@]}"; do
+for p in "${PACKAGES[@]}" "$@"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$p")
     fi
