@@ -16,19 +16,9 @@
 
 namespace
 {
-// As with the HID layer: drain a burst of events, but let the rest of the
-// program run if udev floods us; poll() brings us back for the rest.
-constexpr int maxUdevEventsPerWakeUp = 32;
-
 constexpr const char* mountInfoPath = "/proc/self/mountinfo";
 
-std::optional<std::string> textOrNothing (const char* text)
-{
-    if (text == nullptr)
-        return std::nullopt;
-
-    return std::string (text);
-}
+using tessel::udevtext::textOrNothing;
 
 std::string deviceNumberOf (udev_device* device)
 {
@@ -77,7 +67,7 @@ bool LinuxDiskSession::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (udevContext != nullptr)
+    if (udevWatch.isStarted())
         return true;
 
     if (juce::MessageManager::getInstanceWithoutCreating() == nullptr)
@@ -86,37 +76,7 @@ bool LinuxDiskSession::open()
         return false;
     }
 
-    udevContext = udev_new();
-
-    if (udevContext == nullptr)
-        return giveUp ("cannot create a udev context");
-
-    // The monitor listens before we look at what is already there, so a
-    // volume plugged in meanwhile is seen in one or the other.
-    monitor = udev_monitor_new_from_netlink (udevContext, "udev");
-
-    if (monitor == nullptr)
-        return giveUp ("cannot create a udev monitor");
-
-    if (udev_monitor_filter_add_match_subsystem_devtype (monitor, "block", nullptr) < 0
-        || udev_monitor_enable_receiving (monitor) < 0)
-        return giveUp ("cannot receive udev events");
-
-    const auto monitorFd = udev_monitor_get_fd (monitor);
-
-    if (monitorFd < 0)
-        return giveUp ("the udev monitor has no descriptor");
-
     std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-
-    juce::LinuxEventLoop::registerFdCallback (monitorFd, [cell] (int)
-    {
-        if (auto owner = cell.lock())
-            if (auto* session = *owner)
-                session->handleMonitorEvents();
-    });
-
-    watchingMonitor = true;
 
     // The kernel flags mountinfo with POLLPRI on every mount and unmount.
     mountInfoFd = ::open (mountInfoPath, O_RDONLY | O_CLOEXEC);
@@ -133,29 +93,15 @@ bool LinuxDiskSession::open()
 
     watchingMountInfo = true;
 
-    auto* enumerate = udev_enumerate_new (udevContext);
-
-    if (enumerate == nullptr)
-        return giveUp ("cannot list block devices");
-
-    if (udev_enumerate_add_match_subsystem (enumerate, "block") < 0 || udev_enumerate_scan_devices (enumerate) < 0)
+    const auto readable = [cell]
     {
-        udev_enumerate_unref (enumerate);
-        return giveUp ("cannot list block devices");
-    }
+        if (auto owner = cell.lock())
+            if (auto* session = *owner)
+                session->handleMonitorEvents();
+    };
 
-    udev_list_entry* listEntry;
-
-    udev_list_entry_foreach (listEntry, udev_enumerate_get_list_entry (enumerate))
-    {
-        if (auto* device = udev_device_new_from_syspath (udevContext, udev_list_entry_get_name (listEntry)))
-        {
-            remember (device);
-            udev_device_unref (device);
-        }
-    }
-
-    udev_enumerate_unref (enumerate);
+    if (auto* why = udevWatch.start ("block", readable, [this] (udev_device* device) { remember (device); }))
+        return giveUp (why);
 
     // Never from inside open(): the volumes already mounted are announced
     // once the message loop runs.
@@ -167,23 +113,16 @@ void LinuxDiskSession::handleMonitorEvents()
 {
     bool changed = false;
 
-    for (int count = 0; count < maxUdevEventsPerWakeUp; ++count)
+    udevWatch.drain ([this, &changed] (udev_device* device, const char* action)
     {
-        auto* device = udev_monitor_receive_device (monitor);
-
-        if (device == nullptr)
-            break;
-
-        const auto* action = udev_device_get_action (device);
-
         if (action != nullptr && std::strcmp (action, "remove") == 0)
             forget (device);
         else
             remember (device);
 
-        udev_device_unref (device);
         changed = true;
-    }
+        return true;
+    });
 
     if (changed)
         refresh();
@@ -288,17 +227,7 @@ void LinuxDiskSession::release()
         mountInfoFd = -1;
     }
 
-    if (watchingMonitor)
-    {
-        juce::LinuxEventLoop::unregisterFdCallback (udev_monitor_get_fd (monitor));
-        watchingMonitor = false;
-    }
-
-    if (monitor != nullptr)
-        monitor = udev_monitor_unref (monitor);
-
-    if (udevContext != nullptr)
-        udevContext = udev_unref (udevContext);
+    udevWatch.release();
 }
 
 std::unique_ptr<DiskSession> createPlatformDiskSession()

@@ -6,10 +6,7 @@
 
 #include "device/platform/DiskSession.h"
 #include "device/platform/LinuxDiskParsing.h"
-
-struct udev;
-struct udev_device;
-struct udev_monitor;
+#include "device/platform/UdevWatch.h"
 
 /** The disk layer on Linux. udev tells us which block devices exist, with
     their vendor, model and label; /proc/self/mountinfo tells us which of them
@@ -37,10 +34,8 @@ private:
     bool giveUp (const char* why);
     void release();
 
-    udev* udevContext = nullptr;
-    udev_monitor* monitor = nullptr;
+    UdevWatch udevWatch;
     int mountInfoFd = -1;
-    bool watchingMonitor = false;
     bool watchingMountInfo = false;
     bool refreshPending = false;
 

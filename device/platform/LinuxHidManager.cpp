@@ -15,17 +15,7 @@
 
 namespace
 {
-// As with input reports: drain a burst of plug events, but let the rest of
-// the program run if udev floods us; poll() brings us back for the rest.
-constexpr int maxUdevEventsPerWakeUp = 32;
-
-std::optional<std::string> textOrNothing (const char* text)
-{
-    if (text == nullptr)
-        return std::nullopt;
-
-    return std::string (text);
-}
+using tessel::udevtext::textOrNothing;
 
 tessel::linuxhid::UsbParentText readUsbParent (udev_device* hidraw)
 {
@@ -84,7 +74,7 @@ HidResult LinuxHidManager::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (udevContext != nullptr)
+    if (udevWatch.isStarted())
         return kHidSuccess;
 
     // Without JUCE's event loop our fds would never be watched, and the
@@ -95,64 +85,18 @@ HidResult LinuxHidManager::open()
         return kHidError;
     }
 
-    udevContext = udev_new();
-
-    if (udevContext == nullptr)
-        return giveUp ("cannot create a udev context");
-
-    // The monitor listens before we look at what is already there, so a pedal
-    // plugged in meanwhile shows up in one or the other (or both: the second
-    // sighting of a path we already have is ignored).
-    monitor = udev_monitor_new_from_netlink (udevContext, "udev");
-
-    if (monitor == nullptr)
-        return giveUp ("cannot create a udev monitor");
-
-    if (udev_monitor_filter_add_match_subsystem_devtype (monitor, "hidraw", nullptr) < 0)
-        return giveUp ("cannot filter udev events");
-
-    if (udev_monitor_enable_receiving (monitor) < 0)
-        return giveUp ("cannot receive udev events");
-
-    const auto monitorFd = udev_monitor_get_fd (monitor);
-
-    if (monitorFd < 0)
-        return giveUp ("the udev monitor has no descriptor");
-
     std::weak_ptr<LinuxHidManager*> cell = lifetime;
 
-    juce::LinuxEventLoop::registerFdCallback (monitorFd, [cell] (int)
+    const auto readable = [cell]
     {
         if (auto owner = cell.lock())
             if (auto* manager = *owner)
                 manager->handleMonitorEvents();
-    });
+    };
 
-    watchingMonitor = true;
+    if (auto* why = udevWatch.start ("hidraw", readable, [this] (udev_device* hidraw) { deviceAppeared (hidraw); }))
+        return giveUp (why);
 
-    auto* enumerate = udev_enumerate_new (udevContext);
-
-    if (enumerate == nullptr)
-        return giveUp ("cannot list hidraw devices");
-
-    if (udev_enumerate_add_match_subsystem (enumerate, "hidraw") < 0 || udev_enumerate_scan_devices (enumerate) < 0)
-    {
-        udev_enumerate_unref (enumerate);
-        return giveUp ("cannot list hidraw devices");
-    }
-
-    udev_list_entry* listEntry;
-
-    udev_list_entry_foreach (listEntry, udev_enumerate_get_list_entry (enumerate))
-    {
-        if (auto* hidraw = udev_device_new_from_syspath (udevContext, udev_list_entry_get_name (listEntry)))
-        {
-            deviceAppeared (hidraw);
-            udev_device_unref (hidraw);
-        }
-    }
-
-    udev_enumerate_unref (enumerate);
     return kHidSuccess;
 }
 
@@ -160,26 +104,16 @@ void LinuxHidManager::handleMonitorEvents()
 {
     const auto alive = lifetime;
 
-    for (int count = 0; count < maxUdevEventsPerWakeUp; ++count)
+    udevWatch.drain ([this, &alive] (udev_device* hidraw, const char* action)
     {
-        auto* hidraw = udev_monitor_receive_device (monitor);
-
-        if (hidraw == nullptr)
-            return;
-
-        const auto* action = udev_device_get_action (hidraw);
-
         if (action != nullptr && std::strcmp (action, "add") == 0)
             deviceAppeared (hidraw);
         else if (action != nullptr && std::strcmp (action, "remove") == 0)
             deviceDisappeared (hidraw);
 
-        udev_device_unref (hidraw);
-
         // A removal callback is free to delete us.
-        if (*alive == nullptr)
-            return;
-    }
+        return *alive != nullptr;
+    });
 }
 
 void LinuxHidManager::deviceAppeared (udev_device* hidraw)
@@ -347,17 +281,7 @@ HidResult LinuxHidManager::giveUp (const char* why)
 
 void LinuxHidManager::releaseUdev()
 {
-    if (watchingMonitor)
-    {
-        juce::LinuxEventLoop::unregisterFdCallback (udev_monitor_get_fd (monitor));
-        watchingMonitor = false;
-    }
-
-    if (monitor != nullptr)
-        monitor = udev_monitor_unref (monitor);
-
-    if (udevContext != nullptr)
-        udevContext = udev_unref (udevContext);
+    udevWatch.release();
 }
 
 std::unique_ptr<HidManager> createPlatformHidManager()

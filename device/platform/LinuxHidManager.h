@@ -7,10 +7,9 @@
 #include <vector>
 
 #include "device/platform/HidManager.h"
+#include "device/platform/UdevWatch.h"
 
-struct udev;
 struct udev_device;
-struct udev_monitor;
 
 class LinuxHidDevice;
 
@@ -57,9 +56,7 @@ private:
     HidResult giveUp (const char* why);
     void releaseUdev();
 
-    udev* udevContext = nullptr;
-    udev_monitor* monitor = nullptr;
-    bool watchingMonitor = false;
+    UdevWatch udevWatch;
 
     // Until setDeviceMatching is called nothing matches: we never open the
     // hidraw nodes of keyboards and mice just because nobody said what to look for.
