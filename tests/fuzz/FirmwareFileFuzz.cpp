@@ -7,7 +7,7 @@
 
 namespace
 {
-using tessel::fuzz::require;
+using namespace tessel::fuzz;
 
 std::vector<uint8_t> firmwareFile (const char* deviceName, const std::vector<uint8_t>& payload)
 {
@@ -25,7 +25,7 @@ std::vector<uint8_t> firmwareFile (const char* deviceName, const std::vector<uin
     return file;
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
     // Layout: the name of the device in update mode, then the file.
     std::vector<uint8_t> program (100);
@@ -33,17 +33,17 @@ void seeds (tessel::fuzz::SeedWriter& out)
         program[i] = (uint8_t) (i * 7);
 
     for (auto* name : { "TESSEL AMP", "TESSEL CAB", "SIXTEEN CHARS 16" })
-        out.add (tessel::fuzz::SeedBytes().text (name).raw (firmwareFile (name, program)));
+        out.add (SeedBytes().text (name).raw (firmwareFile (name, program)));
 
-    out.add (tessel::fuzz::SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
+    out.add (SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
     const auto nameText = input.text (32);
     const auto deviceName = juce::String::fromUTF8 (nameText.data(), (int) nameText.size());
     const auto contents = input.rest();
-    const auto file = tessel::fuzz::writeScratchFile ("firmware.bin", contents.data(), contents.size());
+    const auto file = writeWholeFile (scratchFile ("firmware.bin"), contents.data(), contents.size());
 
     juce::MemoryBlock payload;
     const auto check = checkFirmwareFile (file, deviceName, payload);

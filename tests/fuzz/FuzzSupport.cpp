@@ -6,6 +6,10 @@
 
 #include <unistd.h>
 
+#include "device/TransferLink.h"
+#include "support/EditorHarness.h"
+#include "support/FakeHidapi.h"
+
 namespace juce
 {
 // The message manager's own single step on Linux: dispatches what is pending
@@ -16,25 +20,7 @@ bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 
 namespace tessel::fuzz
 {
-namespace
-{
-juce::JUCEApplicationBase* createNoApplication()
-{
-    return nullptr;
-}
-
-void writeSeedsAndExit (const char* folderPath)
-{
-    juce::File folder (juce::File::getCurrentWorkingDirectory().getChildFile (folderPath));
-    folder.createDirectory();
-
-    SeedWriter out (folder);
-    target.writeSeeds (out);
-    std::printf ("%d seeds written to %s\n", out.count(), folder.getFullPathName().toRawUTF8());
-    std::fflush (stdout);
-    std::_Exit (0);
-}
-} // namespace
+void nudgeWindowEvents();
 
 int Input::inRange (int lo, int hi) noexcept
 {
@@ -47,7 +33,7 @@ int Input::inRange (int lo, int hi) noexcept
 
 std::vector<uint8_t> Input::bytes (size_t n)
 {
-    n = std::min (n, remaining());
+    n = std::min (n, (size_t) (end - next));
     std::vector<uint8_t> out (next, next + n);
     next += n;
     return out;
@@ -57,6 +43,11 @@ std::string Input::text (size_t maxLength)
 {
     const auto b = bytes (std::min<size_t> (byte(), maxLength));
     return std::string (b.begin(), b.end());
+}
+
+std::optional<std::string> Input::maybeText()
+{
+    return flag() ? std::optional<std::string> (text()) : std::nullopt;
 }
 
 std::string Input::rest()
@@ -69,8 +60,7 @@ std::string Input::rest()
 SeedBytes& SeedBytes::text (std::string_view t)
 {
     const auto n = std::min<size_t> (t.size(), 255);
-    byte ((int) n);
-    return raw (t.data(), n);
+    return byte ((int) n).raw (t.data(), n);
 }
 
 SeedBytes& SeedBytes::raw (const void* data, size_t size)
@@ -80,12 +70,15 @@ SeedBytes& SeedBytes::raw (const void* data, size_t size)
     return *this;
 }
 
-SeedWriter::SeedWriter (juce::File f) : folder (std::move (f)) {}
+SeedBytes& SeedBytes::frame (const HidPacket& f)
+{
+    byte (f.hasValidChecksum() ? 1 : 3).byte (f.code()).byte (f.length());
+    return raw (f.data() + HidPacket::payloadOffset, (size_t) std::min<int> (f.length(), HidPacket::maxPayload));
+}
 
 void SeedWriter::add (const void* data, size_t size)
 {
-    auto file = folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3));
-    file.replaceWithData (data, size);
+    folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
 }
 
 bool drainMessages (int limit)
@@ -107,43 +100,35 @@ void require (bool condition, const char* what)
     std::abort();
 }
 
-juce::File scratchFolder()
+juce::File scratchFile (const juce::String& name)
 {
     // Never destroyed, so that the clean-up at exit can still name it.
     static const juce::File* folder = []
     {
-        // In memory where the machine has it: the file targets write a file or more per input.
         const juce::File shm ("/dev/shm");
         const auto base = shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory);
         auto* f = new juce::File (base.getChildFile ("tessel-fuzz-" + juce::String ((int) getpid())));
         f->deleteRecursively();
         f->createDirectory();
-        std::atexit ([] { scratchFolder().deleteRecursively(); });
+        std::atexit ([] { folder->deleteRecursively(); });
         return f;
     }();
-    return *folder;
+    return folder->getChildFile (name);
 }
 
-void writeWholeFile (const juce::File& file, const void* data, size_t size)
+juce::File writeWholeFile (const juce::File& file, const void* data, size_t size)
 {
     // Not File::replaceWithData, which deletes the file when there is nothing to write.
+    file.getParentDirectory().createDirectory();
     juce::FileOutputStream out (file);
     out.setPosition (0);
     out.truncate();
     out.write (data, size);
-}
-
-juce::File writeScratchFile (const juce::String& name, const void* data, size_t size)
-{
-    auto file = scratchFolder().getChildFile (name);
-    writeWholeFile (file, data, size);
     return file;
 }
 
 HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes)
 {
-    // Layout: flags, code (an index into `codes`, or the byte itself), length,
-    // payload. Flags: bit 0 raw code, bit 1 broken checksum.
     const auto flags = input.byte();
     const auto code = input.byte();
 
@@ -161,26 +146,7 @@ HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes)
     return frame;
 }
 
-void appendFrameSeed (SeedBytes& seed, const HidPacket& frame)
-{
-    seed.byte (frame.hasValidChecksum() ? 1 : 3).byte (frame.code()).byte (frame.length());
-    const int n = std::min<int> (frame.length(), HidPacket::maxPayload);
-    seed.raw (frame.data() + HidPacket::payloadOffset, (size_t) n);
-}
-
 //==============================================================================
-bool ScriptedPedal::isHolding() const
-{
-    const std::lock_guard<std::mutex> guard (stateLock);
-    return holding;
-}
-
-size_t ScriptedPedal::heldCount() const
-{
-    const std::lock_guard<std::mutex> guard (stateLock);
-    return held.size();
-}
-
 bool ScriptedPedal::answerHeld()
 {
     std::vector<HidPacket> answers;
@@ -208,8 +174,7 @@ void ScriptedPedal::dropHeld()
 
 void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
-    if (! holding && holdFrom && holdFrom (command))
-        holding = true;
+    holding = holding || (holdFrom && holdFrom (command));
 
     if (holding)
     {
@@ -217,42 +182,126 @@ void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPack
         return;
     }
 
-    if (decide)
+    if (! decide)
+        return PedalSimulator::handleCommand (command, answers);
+
+    std::vector<HidPacket> normal;
+    PedalSimulator::handleCommand (command, normal);
+    decide (command, normal, answers);
+}
+
+//==============================================================================
+TransferBench::TransferBench (const sim::PedalSimulator& model, Input& in, std::vector<uint8_t> answerCodes)
+    : device (std::make_shared<ScriptedPedal> (model.deviceKind(), model.identity())), input (in),
+      codes (std::move (answerCodes))
+{
+    if (model.deviceKind() != kindNone)
+        device->setPatches (model.patchCount());
+
+    device->decide = [this] (const HidPacket&, std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
     {
-        std::vector<HidPacket> normal;
-        PedalSimulator::handleCommand (command, normal);
-        decide (command, normal, answers);
+        decideAnswer (normalAnswers, answers);
+    };
+
+    sim::setFakeHidapiBus (&bus);
+    bus.plug (device);
+}
+
+TransferBench::~TransferBench()
+{
+    CloseUsbHid();
+    bus.unplug (device);
+    sim::setFakeHidapiBus (nullptr);
+    device->decide = nullptr;
+}
+
+void TransferBench::pullOutNow()
+{
+    // The bus tells the open handles at once; the device's own lock, held here, is not needed for that.
+    unplugged = true;
+    bus.unplug (device);
+}
+
+void TransferBench::decideAnswer (std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
+{
+    const auto decision = input.empty() || unplugged ? answer : input.byte() % decisionCount;
+    if (decision < silence)
+    {
+        answers = normalAnswers;
         return;
     }
 
-    PedalSimulator::handleCommand (command, answers);
+    normal = false;
+    if (decision == replace || decision == staleFirst)
+        answers.push_back (frameFrom (input, codes));
+    if (decision == staleFirst)
+        answers.insert (answers.end(), normalAnswers.begin(), normalAnswers.end());
+    if (decision == pullOut)
+        pullOutNow();
+}
+
+juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun)
+{
+    // No dialog reaches the screen; what the job shows is kept instead.
+    static auto* dialogs = []
+    {
+        auto recording = std::make_unique<test::RecordingDialogs>();
+        auto* kept = recording.get();
+        Dialogs::setHandler (std::move (recording));
+        return kept;
+    }();
+    dialogs->messages.clear();
+
+    job->run();
+    if (afterRun)
+        afterRun();
+    job->threadComplete (false);
+
+    require (drainMessages(), "the message loop never runs dry");
+    require (handle.load() == nullptr && sim::fakeHidapiOpenHandles() == 0, "the job left the transfer link open");
+
+    juce::StringArray shown;
+    for (const auto& message : dialogs->messages)
+        shown.add (message.text);
+
+    if (pulledOut())
+        require (shown.contains (failedMessage), "a job cut off by the pedal's removal was reported done");
+
+    return shown;
 }
 } // namespace tessel::fuzz
 
 //==============================================================================
+namespace
+{
+juce::JUCEApplicationBase* createNoApplication()
+{
+    return nullptr;
+}
+} // namespace
+
 extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
 {
-    for (int i = 1; i < *argc; ++i)
-        if (std::strncmp ((*argv)[i], "--write-seeds=", 14) == 0)
-        {
-            // Seeds may come from components and the simulator: start JUCE first.
-            juce::JUCEApplicationBase::createInstance = &tessel::fuzz::createNoApplication;
-            static auto* seedJuce = new juce::ScopedJuceInitialiser_GUI();
-            (void) seedJuce;
-            tessel::fuzz::writeSeedsAndExit ((*argv)[i] + 14);
-        }
-
-    if (tessel::fuzz::target.needsGui)
-    {
-        // As in the test main: with no application JUCE installs no X error
-        // handler, and the first harmless X error would end the process.
-        juce::JUCEApplicationBase::createInstance = &tessel::fuzz::createNoApplication;
-    }
+    // With no application JUCE installs no X error handler, and the first
+    // harmless X error would end the process.
+    juce::JUCEApplicationBase::createInstance = &createNoApplication;
 
     // Lives as long as the process and is never shut down: the hubs and jobs
     // the targets keep between inputs would outlive JUCE's singletons.
     static auto* juceForTheProcess = new juce::ScopedJuceInitialiser_GUI();
     (void) juceForTheProcess;
+
+    for (int i = 1; i < *argc; ++i)
+        if (std::strncmp ((*argv)[i], "--write-seeds=", 14) == 0)
+        {
+            tessel::fuzz::SeedWriter out { juce::File::getCurrentWorkingDirectory().getChildFile ((*argv)[i] + 14) };
+            out.folder.createDirectory();
+            tessel::fuzz::target.writeSeeds (out);
+            std::printf ("%d seeds written to %s\n", out.written, out.folder.getFullPathName().toRawUTF8());
+            std::fflush (stdout);
+            std::_Exit (0);
+        }
+
     return 0;
 }
 
@@ -260,5 +309,41 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     tessel::fuzz::Input input (data, size);
     tessel::fuzz::target.run (input);
+    if (tessel::fuzz::target.needsGui)
+        tessel::fuzz::nudgeWindowEvents();
     return 0;
 }
+
+//==============================================================================
+// Last in the file: Xlib's names would clash with the code above.
+#include <X11/Xlib.h>
+
+namespace juce
+{
+extern ::Window juce_messageWindowHandle;
+} // namespace juce
+
+namespace tessel::fuzz
+{
+/** JUCE reads X events only when its connection's socket has data. A window
+    destroyed (every job's progress window, at its end) waits for the server,
+    which moves the events already sent into Xlib's queue without JUCE seeing
+    them; with nothing else arriving, that queue grows input after input, and
+    each window destroyed scans all of it. An event sent to JUCE's message
+    window, which JUCE passes over, makes the socket readable: the next drain
+    empties the queue. */
+void nudgeWindowEvents()
+{
+    static Display* display = XOpenDisplay (nullptr);
+    if (display == nullptr || juce::juce_messageWindowHandle == 0)
+        return;
+
+    XEvent event {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = juce::juce_messageWindowHandle;
+    event.xclient.format = 32;
+    XSendEvent (display, juce::juce_messageWindowHandle, False, NoEventMask, &event);
+    XSync (display, False);
+    drainMessages();
+}
+} // namespace tessel::fuzz

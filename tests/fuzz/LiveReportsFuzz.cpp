@@ -7,25 +7,18 @@
 
 // Reports from a pedal, through the live link into the hub and the pages, on
 // each pedal kind and at each point of a connection: while the editor asks
-// for the algorithm names, while it takes the patch dump, and once it has
-// everything. The pedal answers as the simulator does until that point;
-// from there the input decides what it sends, which of the editor's
-// commands it answers and when, and whether it is pulled out.
+// for the algorithm names (the CAB pedal has none: the start of its dump
+// instead), while it takes the patch dump, and once it has everything. The
+// pedal answers as the simulator does until that point; from there the input
+// decides what it sends, which commands it answers and when, and whether it
+// is pulled out.
 //
 // Input: a selector (kind, point), the pedal's patch count, then actions.
 
 namespace
 {
-using tessel::fuzz::ScriptedPedal;
-using tessel::fuzz::require;
+using namespace tessel::fuzz;
 using tessel::sim::PedalSimulator;
-
-enum class Point
-{
-    nameLoop,  // the CAB pedal has none: the start of its dump instead
-    dump,
-    connected
-};
 
 constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY, kindCAB };
 
@@ -47,86 +40,57 @@ const std::vector<uint8_t> replyCodes = {
     Reply::flashErased, Reply::transferState, Reply::maxDelay
 };
 
-tessel::test::EditorHarness& harness()
-{
-    // One hub for the process: building one with its pages costs more than
-    // many inputs. Each input ends with the pedal pulled out, which returns
-    // the hub to the no-device page and forgets the pedal.
-    static auto* h = new tessel::test::EditorHarness();
-    return *h;
-}
-
 void drain()
 {
-    require (tessel::fuzz::drainMessages(), "the message loop never runs dry");
+    require (drainMessages(), "the message loop never runs dry");
 }
 
-std::function<bool (const HidPacket&)> holdPointFor (DeviceKind kind, Point point)
+/** Holds from the second algorithm name request (point 0), the second patch
+    request (point 1), or the first command once connected (point 2). */
+std::function<bool (const HidPacket&)> holdPoint (DeviceKind kind, int point)
 {
-    const auto secondRequest = [] (uint8_t code)
-    {
-        return [code] (const HidPacket& command) { return command.code() == code && command[2] >= 1; };
-    };
-
-    switch (point)
-    {
-        case Point::nameLoop:
-            if (kind == kindCAB)
-                return [] (const HidPacket& command) { return command.code() == Command::transferState && command[2] == 1; };
-            return secondRequest (Command::getAlgorithmName);
-        case Point::dump:
-            return secondRequest (Command::requestPreset);
-        case Point::connected:
-            break;
-    }
-    return {};
+    const auto code = point == 1 ? Command::requestPreset : kind == kindCAB ? Command::transferState : Command::getAlgorithmName;
+    return [code] (const HidPacket& command) { return command.code() == code && command[2] >= 1; };
 }
 
-void answerEverything (ScriptedPedal& pedal)
+void run (Input& input)
 {
-    for (int i = 0; i < 500 && pedal.answerHeld(); ++i)
-        drain();
-}
-
-void run (tessel::fuzz::Input& input)
-{
-    auto& h = harness();
+    // One hub for the process: building one costs more than many inputs. Each
+    // input ends with the pedal pulled out, which forgets it.
+    static auto& h = *new tessel::test::EditorHarness();
     h.dialogs().messages.clear();
 
     const int selector = input.byte();
     const auto kind = kinds[selector % 4];
-    const auto point = (Point) ((selector / 4) % 3);
+    const int point = (selector / 4) % 3;
 
     auto pedal = std::make_shared<ScriptedPedal> (kind, PedalSimulator::create (kind)->identity());
     pedal->setPatches (1 + input.byte() % 4);
-    pedal->holdFrom = holdPointFor (kind, point);
+    if (point < 2)
+        pedal->holdFrom = holdPoint (kind, point);
 
     h.bus.plug (pedal);
     drain();
-
-    if (point == Point::connected)
+    if (point == 2)
         pedal->holdFrom = [] (const HidPacket&) { return true; };
 
     bool plugged = true;
-    for (int steps = 0; ! input.empty() && steps < 64; ++steps)
+    for (int steps = 0; ! input.empty() && steps < 64; ++steps, drain())
     {
         switch (input.byte() % actionCount)
         {
             case answerOne: pedal->answerHeld(); break;
-            case answerAll: answerEverything (*pedal); break;
+            case answerAll:
+                for (int i = 0; i < 500 && pedal->answerHeld(); ++i)
+                    drain();
+                break;
             case dropHeld: pedal->dropHeld(); break;
             case replug:
-                if (plugged)
-                    h.bus.unplug (pedal);
-                else
-                    h.bus.plug (pedal);
+                plugged ? h.bus.unplug (pedal) : h.bus.plug (pedal);
                 plugged = ! plugged;
                 break;
-            default:
-                pedal->sendReport (tessel::fuzz::frameFrom (input, replyCodes));
-                break;
+            default: pedal->sendReport (frameFrom (input, replyCodes)); break;
         }
-        drain();
     }
 
     h.bus.unplug (pedal);
@@ -138,7 +102,6 @@ void run (tessel::fuzz::Input& input)
     require (h.hub().names.isEmpty(), "the pedal's names outlive it");
 }
 
-//==============================================================================
 /** Records what a pedal sends, to make seeds of real frames. */
 struct Recorder : tessel::sim::ReportSink
 {
@@ -146,51 +109,39 @@ struct Recorder : tessel::sim::ReportSink
     std::vector<HidPacket> frames;
 };
 
-std::vector<HidPacket> framesOf (DeviceKind kind)
+void seeds (SeedWriter& out)
 {
-    auto pedal = PedalSimulator::create (kind);
-    pedal->setPatches (3);
-    Recorder recorder;
-    pedal->attachSink (&recorder);
-
-    for (const auto& command : { HidPacket::command (Command::identify), HidPacket::command (Command::getAlgorithmName, { 2 }),
-                                 HidPacket::command (Command::requestPreset, { 1 }), HidPacket::command (Command::getBypass),
-                                 HidPacket::command (Command::getTapTempo), HidPacket::command (Command::getMaxDelay),
-                                 HidPacket::command (Command::transferState, { 0 }) })
-        pedal->receive (command.data(), HidPacket::size);
-
-    pedal->turnKnob (1, 50);
-    pedal->selectPatchOnPedal (2);
-    pedal->selectAlgorithmOnPedal (3);
-    pedal->setBypassOnPedal (0);
-    pedal->setCabSimulationOnPedal (1);
-    pedal->setTapTempoSyncOnPedal (true);
-    pedal->setDivisionOnPedal (3);
-    pedal->setExpressionTargetOnPedal (2);
-    pedal->setExpressionRangeOnPedal (10, 90);
-    pedal->setTrailOnPedal (1);
-    pedal->setInputModeOnPedal (1);
-
-    pedal->detachSink (&recorder);
-    return recorder.frames;
-}
-
-void seeds (tessel::fuzz::SeedWriter& out)
-{
+    // The pedal's own frames as reports, then the connection carried to its
+    // end; once connected, a pedal of one patch, whose CAB dump once never ended.
     for (int selector = 0; selector < 12; ++selector)
     {
-        const auto kind = kinds[selector % 4];
-        tessel::fuzz::SeedBytes seed;
-        seed.byte (selector).byte (2);
+        auto pedal = PedalSimulator::create (kinds[selector % 4]);
+        pedal->setPatches (3);
+        Recorder recorder;
+        pedal->attachSink (&recorder);
+        for (const auto& command : { HidPacket::command (Command::identify), HidPacket::command (Command::getAlgorithmName, { 2 }),
+                                     HidPacket::command (Command::requestPreset, { 1 }), HidPacket::command (Command::getBypass),
+                                     HidPacket::command (Command::getTapTempo), HidPacket::command (Command::getMaxDelay),
+                                     HidPacket::command (Command::transferState, { 0 }) })
+            pedal->receive (command.data(), HidPacket::size);
+        pedal->turnKnob (1, 50);
+        pedal->selectPatchOnPedal (2);
+        pedal->selectAlgorithmOnPedal (3);
+        pedal->setBypassOnPedal (0);
+        pedal->setCabSimulationOnPedal (1);
+        pedal->setTapTempoSyncOnPedal (true);
+        pedal->setDivisionOnPedal (3);
+        pedal->setExpressionTargetOnPedal (2);
+        pedal->setExpressionRangeOnPedal (10, 90);
+        pedal->setTrailOnPedal (1);
+        pedal->setInputModeOnPedal (1);
+        pedal->detachSink (&recorder);
 
-        // The pedal's own frames, each as a report, then the connection carried to its end.
-        for (const auto& frame : framesOf (kind))
-        {
-            seed.byte (report);
-            tessel::fuzz::appendFrameSeed (seed, frame);
-        }
-        seed.byte (answerAll).byte (answerOne).byte (replug).byte (replug).byte (answerAll);
-        out.add (seed);
+        SeedBytes seed;
+        seed.byte (selector).byte (selector >= 8 ? 0 : 2);
+        for (const auto& frame : recorder.frames)
+            seed.byte (report).frame (frame);
+        out.add (seed.byte (answerAll).byte (answerOne).byte (replug).byte (replug).byte (answerAll));
     }
 }
 } // namespace

@@ -1,7 +1,5 @@
 #include "FuzzSupport.h"
 
-#include <map>
-
 #include "cab/IrConversion.h"
 
 // A WAV file the user picks for the CAB pedal's IR library: whatever it
@@ -11,17 +9,12 @@
 
 namespace
 {
-using tessel::fuzz::require;
+using namespace tessel::fuzz;
 
-const juce::File& folder (const char* name)
+juce::File folder (const char* name)
 {
-    static std::map<juce::String, juce::File> folders;
-    auto& f = folders[name];
-    if (f == juce::File())
-    {
-        f = tessel::fuzz::scratchFolder().getChildFile (name);
-        f.createDirectory();
-    }
+    const auto f = scratchFile (name);
+    f.createDirectory();
     return f;
 }
 
@@ -45,19 +38,25 @@ juce::MemoryBlock wavFile (double rate, int channels, int bits, int samples, boo
     return data;
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
     out.add (wavFile (48000, 1, 16, 64, false));
     out.add (wavFile (44100, 2, 24, 50, true));
     out.add (wavFile (96000, 1, 32, 40, false));
     out.add (wavFile (8000, 1, 8, 16, false));
+
+    // A chunk after the samples claiming some 4 GB, which JUCE's reader would set aside.
+    const auto le32 = [] (uint32_t v) { return std::string { (char) v, (char) (v >> 8), (char) (v >> 16), (char) (v >> 24) }; };
+    const auto hostile = "RIFF" + le32 (0xfffffff0u) + "WAVEfmt " + le32 (16) + le32 (0x10001) + le32 (44100) + le32 (88200)
+                         + le32 (0x100002) + "data" + le32 (4) + std::string (4, '\1') + "bext" + le32 (0xffffff00u) + std::string (32, '\0');
+    out.add (hostile.data(), hostile.size());
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
     const auto contents = input.rest();
     const auto source = folder ("chosen").getChildFile ("impulse.wav");
-    tessel::fuzz::writeWholeFile (source, contents.data(), contents.size());
+    writeWholeFile (source, contents.data(), contents.size());
 
     const auto volumeRoot = folder ("volume").getFullPathName() + "/";
     const auto destination = juce::File (volumeRoot + source.getFileName());
