@@ -47,13 +47,8 @@ void seeds (SeedWriter& out)
     // The pedal's record of patch 0 from before the write, then its confirmation.
     auto pedal = tessel::sim::PedalSimulator::create (kindCAB);
     pedal->setPatches (patchCount);
-    HidPacket report;
-    report.bytes[0] = Reply::presetRecord;
-    report.bytes[1] = CABShape::size;
-    const auto record = pedal->recordOf (0);
-    std::copy (record.begin(), record.end(), report.bytes.begin() + HidPacket::payloadOffset);
-    report.seal();
-    out.add (fileSeed (patchCount, patchCount, 0).byte (0).byte (TransferBench::staleFirst).frame (report));
+    auto seed = fileSeed (patchCount, patchCount, 0).byte (0).byte (TransferBench::staleFirst);
+    out.add (seed.byte (1).byte (Reply::presetRecord).byte (CABShape::size).raw (pedal->recordOf (0)));
 }
 
 void run (Input& input)
@@ -77,14 +72,9 @@ void run (Input& input)
     TransferBench bench (*tessel::sim::PedalSimulator::create (kindCAB), input,
                          { Reply::presetRecord, Reply::transferState, Reply::knob, Reply::patch });
     bench.device->setPatches (patchCount);
-    const auto held = [&bench]
-    {
-        std::vector<tessel::sim::PedalSimulator::Parameters> patches;
-        for (int p = 0; p < patchCount; ++p)
-            patches.push_back (bench.device->parametersOf (p));
-        return patches;
-    };
-    auto expected = held();
+    std::vector<tessel::sim::PedalSimulator::Parameters> expected, held;
+    for (int p = 0; p < patchCount; ++p)
+        expected.push_back (bench.device->parametersOf (p));
 
     const bool failed = bench.runJob (new ImportAllPatchWindow (file.getFullPathName(), page), ImportAllPatchWindow::failedMessage)
                             .contains (ImportAllPatchWindow::failedMessage);
@@ -105,7 +95,9 @@ void run (Input& input)
             require (page.records[patch]->bytes[PatchRecord::indexByte] == patch, "a confirmed record is not in the page");
     }
 
-    require (held() == expected, "the pedal does not hold the records written");
+    for (int p = 0; p < patchCount; ++p)
+        held.push_back (bench.device->parametersOf (p));
+    require (held == expected, "the pedal does not hold the records written");
     require (failed == (sent <= ImportAllPatchWindow::completingRecord), "the import's outcome is not what the pedal took");
 }
 } // namespace

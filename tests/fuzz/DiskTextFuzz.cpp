@@ -23,6 +23,11 @@ const char* desktopMountInfo =
 // The separator between the two mountinfo snapshots in an input.
 constexpr char snapshotBreak = '\f';
 
+constexpr std::optional<std::string> BlockDeviceText::*textFields[] = {
+    &BlockDeviceText::vendorEncProperty, &BlockDeviceText::modelEncProperty, &BlockDeviceText::labelEncProperty,
+    &BlockDeviceText::labelProperty, &BlockDeviceText::scsiVendor, &BlockDeviceText::scsiModel
+};
+
 void seeds (SeedWriter& out)
 {
     const std::vector<BlockDeviceText> devices = {
@@ -36,9 +41,12 @@ void seeds (SeedWriter& out)
     {
         SeedBytes seed;
         seed.byte ((int) count);
-        for (const auto& d : std::vector (devices.begin(), devices.begin() + (long) count))
-            seed.text (d.deviceNumber).text (d.kernelName).maybeText (d.vendorEncProperty).maybeText (d.modelEncProperty)
-                .maybeText (d.labelEncProperty).maybeText (d.labelProperty).maybeText (d.scsiVendor).maybeText (d.scsiModel);
+        for (size_t i = 0; i < count; ++i)
+        {
+            seed.text (devices[i].deviceNumber).text (devices[i].kernelName);
+            for (auto field : textFields)
+                seed.maybeText (devices[i].*field);
+        }
 
         // Before: the whole desktop; after: the pedal's volume unmounted.
         std::string after (desktopMountInfo);
@@ -72,12 +80,8 @@ void run (Input& input)
     {
         device.deviceNumber = input.text (20);
         device.kernelName = input.text (20);
-        device.vendorEncProperty = input.maybeText();
-        device.modelEncProperty = input.maybeText();
-        device.labelEncProperty = input.maybeText();
-        device.labelProperty = input.maybeText();
-        device.scsiVendor = input.maybeText();
-        device.scsiModel = input.maybeText();
+        for (auto field : textFields)
+            device.*field = input.maybeText();
     }
 
     const auto text = input.rest();

@@ -31,54 +31,10 @@ int Input::inRange (int lo, int hi) noexcept
     return lo + (int) (value % span);
 }
 
-std::vector<uint8_t> Input::bytes (size_t n)
-{
-    n = std::min (n, (size_t) (end - next));
-    std::vector<uint8_t> out (next, next + n);
-    next += n;
-    return out;
-}
-
-std::string Input::text (size_t maxLength)
-{
-    const auto b = bytes (std::min<size_t> (byte(), maxLength));
-    return std::string (b.begin(), b.end());
-}
-
-std::optional<std::string> Input::maybeText()
-{
-    return flag() ? std::optional<std::string> (text()) : std::nullopt;
-}
-
-std::string Input::rest()
-{
-    std::string out (next, end);
-    next = end;
-    return out;
-}
-
-SeedBytes& SeedBytes::text (std::string_view t)
-{
-    const auto n = std::min<size_t> (t.size(), 255);
-    return byte ((int) n).raw (t.data(), n);
-}
-
-SeedBytes& SeedBytes::raw (const void* data, size_t size)
-{
-    const auto* b = static_cast<const uint8_t*> (data);
-    bytes.insert (bytes.end(), b, b + size);
-    return *this;
-}
-
 SeedBytes& SeedBytes::frame (const HidPacket& f)
 {
     byte (f.hasValidChecksum() ? 1 : 3).byte (f.code()).byte (f.length());
     return raw (f.data() + HidPacket::payloadOffset, (size_t) std::min<int> (f.length(), HidPacket::maxPayload));
-}
-
-void SeedWriter::add (const void* data, size_t size)
-{
-    folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
 }
 
 bool drainMessages (int limit)
@@ -92,12 +48,11 @@ bool drainMessages (int limit)
 
 void require (bool condition, const char* what)
 {
-    if (condition)
-        return;
-
-    std::fprintf (stderr, "\n==FUZZ CHECK FAILED== %s\n", what);
-    std::fflush (stderr);
-    std::abort();
+    if (! condition)
+    {
+        std::fprintf (stderr, "\n==FUZZ CHECK FAILED== %s\n", what);
+        std::abort();
+    }
 }
 
 juce::File scratchFile (const juce::String& name)
@@ -164,12 +119,6 @@ bool ScriptedPedal::answerHeld()
         sendReport (answer);
 
     return true;
-}
-
-void ScriptedPedal::dropHeld()
-{
-    const std::lock_guard<std::mutex> guard (stateLock);
-    held.clear();
 }
 
 void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)

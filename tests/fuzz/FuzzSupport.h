@@ -30,10 +30,21 @@ public:
     /** A value from lo to hi (one byte of input; two when the range needs it). */
     int inRange (int lo, int hi) noexcept;
 
-    std::vector<uint8_t> bytes (size_t n);             // up to n
-    std::string text (size_t maxLength = 255);          // a length byte, then the bytes
-    std::optional<std::string> maybeText();             // a flag, then a text
-    std::string rest();
+    std::vector<uint8_t> bytes (size_t n)               // up to n
+    {
+        const auto* from = next;
+        next += std::min (n, (size_t) (end - next));
+        return { from, next };
+    }
+
+    std::string text (size_t maxLength = 255)           // a length byte, then the bytes
+    {
+        const auto b = bytes (std::min<size_t> (byte(), maxLength));
+        return { b.begin(), b.end() };
+    }
+
+    std::optional<std::string> maybeText() { return flag() ? std::optional<std::string> (text()) : std::nullopt; }
+    std::string rest() { return { reinterpret_cast<const char*> (std::exchange (next, end)), reinterpret_cast<const char*> (end) }; }
 
 private:
     const uint8_t* next;
@@ -46,9 +57,14 @@ struct SeedBytes
     std::vector<uint8_t> bytes;
 
     SeedBytes& byte (int b) { bytes.push_back ((uint8_t) b); return *this; }
-    SeedBytes& text (std::string_view t);
+    SeedBytes& text (std::string_view t) { return byte ((int) std::min<size_t> (t.size(), 255)).raw (t.data(), bytes.back()); }
     SeedBytes& maybeText (const std::optional<std::string>& t) { return t ? byte (1).text (*t) : byte (0); }
-    SeedBytes& raw (const void* data, size_t size);
+    SeedBytes& raw (const void* data, size_t size)
+    {
+        bytes.insert (bytes.end(), static_cast<const uint8_t*> (data), static_cast<const uint8_t*> (data) + size);
+        return *this;
+    }
+
     template <typename Bytes>
     SeedBytes& raw (const Bytes& b) { return raw (b.data(), b.size()); }
 
@@ -62,7 +78,11 @@ struct SeedWriter
     juce::File folder;
     int written = 0;
 
-    void add (const void* data, size_t size);
+    void add (const void* data, size_t size)
+    {
+        folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
+    }
+
     void add (const juce::MemoryBlock& data) { add (data.getData(), data.getSize()); }
     void add (const SeedBytes& seed) { add (seed.bytes.data(), seed.bytes.size()); }
 };
@@ -108,7 +128,7 @@ public:
 
     /** Answers the oldest held command as the simulator would; false when none is held. */
     bool answerHeld();
-    void dropHeld();
+    void dropHeld() { const std::lock_guard<std::mutex> guard (stateLock); held.clear(); }
 
 protected:
     void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers) override;

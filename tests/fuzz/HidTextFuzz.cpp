@@ -37,14 +37,10 @@ void seeds (SeedWriter& out)
 void run (Input& input)
 {
     UsbParentText parent;
-    parent.idVendor = input.maybeText();
-    parent.idProduct = input.maybeText();
-    parent.manufacturer = input.maybeText();
-    parent.product = input.maybeText();
-    parent.vendorIdProperty = input.maybeText();
-    parent.modelIdProperty = input.maybeText();
-    parent.vendorEncProperty = input.maybeText();
-    parent.modelEncProperty = input.maybeText();
+    for (auto field : { &UsbParentText::idVendor, &UsbParentText::idProduct, &UsbParentText::manufacturer, &UsbParentText::product,
+                        &UsbParentText::vendorIdProperty, &UsbParentText::modelIdProperty, &UsbParentText::vendorEncProperty,
+                        &UsbParentText::modelEncProperty })
+        parent.*field = input.maybeText();
 
     for (auto& text : { parent.idVendor, parent.vendorIdProperty, parent.vendorEncProperty })
         if (text.has_value())

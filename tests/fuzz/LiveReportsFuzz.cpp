@@ -40,10 +40,7 @@ const std::vector<uint8_t> replyCodes = {
     Reply::flashErased, Reply::transferState, Reply::maxDelay
 };
 
-void drain()
-{
-    require (drainMessages(), "the message loop never runs dry");
-}
+void drain() { require (drainMessages(), "the message loop never runs dry"); }
 
 /** Holds from the second algorithm name request (point 0), the second patch
     request (point 1), or the first command once connected (point 2). */
@@ -102,7 +99,6 @@ void run (Input& input)
     require (h.hub().names.isEmpty(), "the pedal's names outlive it");
 }
 
-/** Records what a pedal sends, to make seeds of real frames. */
 struct Recorder : tessel::sim::ReportSink
 {
     void deliverReport (const HidPacket& report) override { frames.push_back (report); }

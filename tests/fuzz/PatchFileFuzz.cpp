@@ -24,9 +24,11 @@ constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY };
 
 tessel::test::EditorHarness& harness()
 {
-    static auto* h = new tessel::test::EditorHarness();
-    return *h;
+    static auto& h = *new tessel::test::EditorHarness();
+    return h;
 }
+
+void drain() { require (drainMessages(), "the message loop never runs dry"); }
 
 template <typename Page>
 void importAndExport (Page& page, int item, int row, bool fitSize, std::string contents, PedalSimulator& pedal)
@@ -42,7 +44,7 @@ void importAndExport (Page& page, int item, int row, bool fitSize, std::string c
     dialogs.fileAnswers = { writeWholeFile (scratchFile ("patches.tessel"), contents.data(), contents.size()) };
     pedal.clearReceivedFrames();
     ImportMenuItemChosenCallback (item, &page);
-    require (drainMessages(), "the message loop never runs dry");
+    drain();
 
     for (const auto& frame : pedal.receivedFrames())
         require (frame.hasValidChecksum(), "the import sent a damaged frame");
@@ -51,7 +53,7 @@ void importAndExport (Page& page, int item, int row, bool fitSize, std::string c
     exported.deleteFile();
     dialogs.fileAnswers = { exported };
     ExportMenuItemChosenCallback (item, &page);
-    require (drainMessages(), "the message loop never runs dry");
+    drain();
     require (! exported.existsAsFile() || exported.getSize() == fileSize(), "the export wrote a file of the wrong size");
 }
 
@@ -71,7 +73,7 @@ void run (Input& input)
     auto pedal = PedalSimulator::create (kind);
     pedal->setPatches (patches);
     h.bus.plug (pedal);
-    require (drainMessages(), "the message loop never runs dry");
+    drain();
 
     switch (kind)
     {
@@ -81,7 +83,7 @@ void run (Input& input)
     }
 
     h.bus.unplug (pedal);
-    require (drainMessages(), "the message loop never runs dry");
+    drain();
     require (h.hub().loadingWindow == nullptr, "the loading window stays up after the pedal has gone");
 }
 
