@@ -21,21 +21,27 @@ juce::File volume()
 
 void seeds (SeedWriter& out)
 {
+    // No edits (the first byte), then the file; a name after '~' once named a home folder.
+    const auto file = [&out] (const ListInfor& info, size_t cut)
+    {
+        const auto bytes = *fileListBytes (info);
+        out.add (SeedBytes().byte (0).raw (bytes.getData(), bytes.getSize() - cut));
+    };
+
     for (int count : { 0, 1, 3, 300 })
     {
         ListInfor info;
         for (int i = 0; i < count; ++i)
-            appendEntry (info, "IR " + juce::String (i) + (i % 2 == 0 ? ".wav" : " \xc3\xa9t\xc3\xa9.WAV"));
-        out.add (*fileListBytes (info));
+            appendEntry (info, (i % 2 == 0 ? "IR " : "~IR ") + juce::String (i) + (i % 2 == 0 ? ".wav" : " \xc3\xa9t\xc3\xa9.WAV"));
+        file (info, 0);
     }
 
     // An index whose name is padded with NULs past its text, and one cut short.
     ListInfor padded;
     appendEntry (padded, "A.wav");
     padded.entries[0].nameLength += 4;
-    const auto bytes = *fileListBytes (padded);
-    out.add (bytes);
-    out.add (bytes.getData(), bytes.getSize() - 3);
+    file (padded, 0);
+    file (padded, 3);
 
     // A name of over-long UTF-8, shorter in characters than in bytes, appended to a sound index.
     ListInfor one;

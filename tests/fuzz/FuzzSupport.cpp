@@ -25,10 +25,8 @@ void nudgeWindowEvents();
 int Input::inRange (int lo, int hi) noexcept
 {
     const auto span = (unsigned) (hi - lo) + 1u;
-    unsigned value = byte();
-    if (span > 256)
-        value = value | ((unsigned) byte() << 8);
-    return lo + (int) (value % span);
+    const unsigned value = byte();
+    return lo + (int) ((span > 256 ? value | ((unsigned) byte() << 8) : value) % span);
 }
 
 SeedBytes& SeedBytes::frame (const HidPacket& f)
@@ -42,7 +40,6 @@ bool drainMessages (int limit)
     for (int i = 0; i < limit; ++i)
         if (! juce::dispatchNextMessageOnSystemQueue (true))
             return true;
-
     return false;
 }
 
@@ -86,18 +83,13 @@ HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes)
 {
     const auto flags = input.byte();
     const auto code = input.byte();
-
     HidPacket frame;
     frame.bytes[0] = (flags & 1) != 0 || codes.empty() ? code : codes[code % codes.size()];
     frame.bytes[1] = input.byte();
-
     const auto payload = input.bytes (std::min<size_t> (frame.bytes[1], HidPacket::maxPayload));
     std::copy (payload.begin(), payload.end(), frame.bytes.begin() + HidPacket::payloadOffset);
     frame.seal();
-
-    if ((flags & 2) != 0)
-        frame.bytes[HidPacket::checksumOffset] ^= 0x5a;
-
+    frame.bytes[HidPacket::checksumOffset] ^= (flags & 2) != 0 ? 0x5a : 0;
     return frame;
 }
 
@@ -109,28 +101,19 @@ bool ScriptedPedal::answerHeld()
         const std::lock_guard<std::mutex> guard (stateLock);
         if (held.empty())
             return false;
-
-        const auto command = held.front();
+        PedalSimulator::handleCommand (held.front(), answers);
         held.pop_front();
-        PedalSimulator::handleCommand (command, answers);
     }
-
     for (auto& answer : answers)
         sendReport (answer);
-
     return true;
 }
 
 void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
     holding = holding || (holdFrom && holdFrom (command));
-
     if (holding)
-    {
-        held.push_back (command);
-        return;
-    }
-
+        return held.push_back (command);
     if (! decide)
         return PedalSimulator::handleCommand (command, answers);
 
@@ -140,16 +123,22 @@ void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPack
 }
 
 //==============================================================================
-TransferBench::TransferBench (const sim::PedalSimulator& model, Input& in, std::vector<uint8_t> answerCodes)
-    : device (std::make_shared<ScriptedPedal> (model.deviceKind(), model.identity())), input (in),
-      codes (std::move (answerCodes))
+TransferBench::TransferBench (const sim::PedalSimulator& model, Input& in, std::vector<uint8_t> codes)
+    : device (std::make_shared<ScriptedPedal> (model.deviceKind(), model.identity())), input (in)
 {
     if (model.deviceKind() != kindNone)
         device->setPatches (model.patchCount());
 
-    device->decide = [this] (const HidPacket&, std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
+    device->decide = [this, codes] (const HidPacket&, std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
     {
-        decideAnswer (normalAnswers, answers);
+        const auto decision = input.empty() || unplugged ? answer : input.byte() % decisionCount;
+        normal = normal && decision < silence;
+        if (decision == replace || decision == staleFirst)
+            answers.push_back (frameFrom (input, codes));
+        if (decision < silence || decision == staleFirst)
+            answers.insert (answers.end(), normalAnswers.begin(), normalAnswers.end());
+        if (decision == pullOut)
+            pullOutNow();
     };
 
     sim::setFakeHidapiBus (&bus);
@@ -171,35 +160,17 @@ void TransferBench::pullOutNow()
     bus.unplug (device);
 }
 
-void TransferBench::decideAnswer (std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
-{
-    const auto decision = input.empty() || unplugged ? answer : input.byte() % decisionCount;
-    if (decision < silence)
-    {
-        answers = normalAnswers;
-        return;
-    }
-
-    normal = false;
-    if (decision == replace || decision == staleFirst)
-        answers.push_back (frameFrom (input, codes));
-    if (decision == staleFirst)
-        answers.insert (answers.end(), normalAnswers.begin(), normalAnswers.end());
-    if (decision == pullOut)
-        pullOutNow();
-}
-
 juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun)
 {
     // No dialog reaches the screen; what the job shows is kept instead.
-    static auto* dialogs = []
+    static auto& dialogs = []() -> test::RecordingDialogs&
     {
         auto recording = std::make_unique<test::RecordingDialogs>();
-        auto* kept = recording.get();
+        auto& kept = *recording;
         Dialogs::setHandler (std::move (recording));
         return kept;
     }();
-    dialogs->messages.clear();
+    dialogs.messages.clear();
 
     job->run();
     if (afterRun)
@@ -210,35 +181,20 @@ juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, co
     require (handle.load() == nullptr && sim::fakeHidapiOpenHandles() == 0, "the job left the transfer link open");
 
     juce::StringArray shown;
-    for (const auto& message : dialogs->messages)
+    for (const auto& message : dialogs.messages)
         shown.add (message.text);
-
-    if (pulledOut())
-        require (shown.contains (failedMessage), "a job cut off by the pedal's removal was reported done");
-
+    require (! pulledOut() || shown.contains (failedMessage), "a job cut off by the pedal's removal was reported done");
     return shown;
 }
 } // namespace tessel::fuzz
 
-//==============================================================================
-namespace
-{
-juce::JUCEApplicationBase* createNoApplication()
-{
-    return nullptr;
-}
-} // namespace
-
 extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
 {
-    // With no application JUCE installs no X error handler, and the first
-    // harmless X error would end the process.
-    juce::JUCEApplicationBase::createInstance = &createNoApplication;
+    // With no application JUCE installs no X error handler, and the first harmless X error would end the process.
+    juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* { return nullptr; };
 
-    // Lives as long as the process and is never shut down: the hubs and jobs
-    // the targets keep between inputs would outlive JUCE's singletons.
-    static auto* juceForTheProcess = new juce::ScopedJuceInitialiser_GUI();
-    (void) juceForTheProcess;
+    // Never shut down: the hubs and jobs the targets keep between inputs would outlive JUCE's singletons.
+    [[maybe_unused]] static auto* juceForTheProcess = new juce::ScopedJuceInitialiser_GUI();
 
     for (int i = 1; i < *argc; ++i)
         if (std::strncmp ((*argv)[i], "--write-seeds=", 14) == 0)

@@ -3,6 +3,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -26,18 +27,16 @@ public:
     bool empty() const noexcept { return next == end; }
     uint8_t byte() noexcept { return next < end ? *next++ : 0; }
     bool flag() noexcept { return (byte() & 1) != 0; }
+    int inRange (int lo, int hi) noexcept;   // one byte, two when the range needs them
 
-    /** A value from lo to hi (one byte of input; two when the range needs it). */
-    int inRange (int lo, int hi) noexcept;
-
-    std::vector<uint8_t> bytes (size_t n)               // up to n
+    std::vector<uint8_t> bytes (size_t n)    // up to n
     {
         const auto* from = next;
         next += std::min (n, (size_t) (end - next));
         return { from, next };
     }
 
-    std::string text (size_t maxLength = 255)           // a length byte, then the bytes
+    std::string text (size_t maxLength = 255)   // a length byte, then the bytes
     {
         const auto b = bytes (std::min<size_t> (byte(), maxLength));
         return { b.begin(), b.end() };
@@ -64,12 +63,9 @@ struct SeedBytes
         bytes.insert (bytes.end(), static_cast<const uint8_t*> (data), static_cast<const uint8_t*> (data) + size);
         return *this;
     }
-
     template <typename Bytes>
     SeedBytes& raw (const Bytes& b) { return raw (b.data(), b.size()); }
-
-    /** A real frame as frameFrom reads it back: its code as a raw byte, its checksum kept. */
-    SeedBytes& frame (const HidPacket& f);
+    SeedBytes& frame (const HidPacket& f);   // as frameFrom reads it back: the code raw, the checksum kept
 };
 
 /** Writes seed files into a folder, numbered in order. */
@@ -82,7 +78,6 @@ struct SeedWriter
     {
         folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
     }
-
     void add (const juce::MemoryBlock& data) { add (data.getData(), data.getSize()); }
     void add (const SeedBytes& seed) { add (seed.bytes.data(), seed.bytes.size()); }
 };
@@ -94,8 +89,7 @@ struct Target
     void (*run) (Input&);
 };
 
-/** Defined by each target. */
-extern const Target target;
+extern const Target target;   // defined by each target
 
 /** Handles every message posted so far and what those post in turn, without
     waiting for time to pass; false when a loop posts itself for ever. */
@@ -126,8 +120,7 @@ public:
     /** When set, chooses every command's answers (on the thread that sends it). */
     std::function<void (const HidPacket& command, std::vector<HidPacket>& normal, std::vector<HidPacket>& answers)> decide;
 
-    /** Answers the oldest held command as the simulator would; false when none is held. */
-    bool answerHeld();
+    bool answerHeld();   // the oldest held command, as the simulator would; false when none is held
     void dropHeld() { const std::lock_guard<std::mutex> guard (stateLock); held.clear(); }
 
 protected:
@@ -173,10 +166,7 @@ public:
     std::shared_ptr<ScriptedPedal> device;
 
 private:
-    void decideAnswer (std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers);
-
     Input& input;
-    const std::vector<uint8_t> codes;
     bool normal = true;
     bool unplugged = false;
 };

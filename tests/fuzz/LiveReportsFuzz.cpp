@@ -42,14 +42,6 @@ const std::vector<uint8_t> replyCodes = {
 
 void drain() { require (drainMessages(), "the message loop never runs dry"); }
 
-/** Holds from the second algorithm name request (point 0), the second patch
-    request (point 1), or the first command once connected (point 2). */
-std::function<bool (const HidPacket&)> holdPoint (DeviceKind kind, int point)
-{
-    const auto code = point == 1 ? Command::requestPreset : kind == kindCAB ? Command::transferState : Command::getAlgorithmName;
-    return [code] (const HidPacket& command) { return command.code() == code && command[2] >= 1; };
-}
-
 void run (Input& input)
 {
     // One hub for the process: building one costs more than many inputs. Each
@@ -63,8 +55,10 @@ void run (Input& input)
 
     auto pedal = std::make_shared<ScriptedPedal> (kind, PedalSimulator::create (kind)->identity());
     pedal->setPatches (1 + input.byte() % 4);
+    // Held from the second name request (point 0), the second patch request (1), or once connected (2).
+    const auto code = point == 1 ? Command::requestPreset : kind == kindCAB ? Command::transferState : Command::getAlgorithmName;
     if (point < 2)
-        pedal->holdFrom = holdPoint (kind, point);
+        pedal->holdFrom = [code] (const HidPacket& command) { return command.code() == code && command[2] >= 1; };
 
     h.bus.plug (pedal);
     drain();

@@ -11,12 +11,7 @@ namespace
 {
 using namespace tessel::fuzz;
 
-juce::File folder (const char* name)
-{
-    const auto f = scratchFile (name);
-    f.createDirectory();
-    return f;
-}
+juce::File folder (const char* name) { const auto f = scratchFile (name); f.createDirectory(); return f; }
 
 juce::MemoryBlock wavFile (double rate, int channels, int bits, int samples, bool withExtraChunk)
 {
@@ -55,8 +50,7 @@ void seeds (SeedWriter& out)
 void run (Input& input)
 {
     const auto contents = input.rest();
-    const auto source = folder ("chosen").getChildFile ("impulse.wav");
-    writeWholeFile (source, contents.data(), contents.size());
+    const auto source = writeWholeFile (scratchFile ("chosen/impulse.wav"), contents.data(), contents.size());
 
     const auto volumeRoot = folder ("volume").getFullPathName() + "/";
     const auto destination = juce::File (volumeRoot + source.getFileName());
@@ -70,9 +64,7 @@ void run (Input& input)
 
     juce::MemoryBlock after;
     source.loadFileAsData (after);
-    require (after.getSize() == contents.size()
-                 && (contents.empty() || std::memcmp (after.getData(), contents.data(), contents.size()) == 0),
-             "the chosen file was changed");
+    require (after == juce::MemoryBlock (contents.data(), contents.size()), "the chosen file was changed");
 
     // The chunk copy on its own, over the source as it stands.
     juce::MemoryInputStream in (contents.data(), contents.size(), false);
@@ -80,11 +72,9 @@ void run (Input& input)
     if (IrConversion::copyChunks (in, copy))
         require (copy.getDataSize() <= contents.size(), "the chunk copy is larger than its source");
 
+    require (converted || ! destination.exists(), "a failed conversion left a file on the volume");
     if (! converted)
-    {
-        require (! destination.exists(), "a failed conversion left a file on the volume");
         return;
-    }
 
     require (expectedSize > 0 && destination.getSize() == expectedSize, "the IR's size is not the one announced");
 
