@@ -20,8 +20,7 @@ const char* desktopMountInfo =
     "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
     "312 30 8:49 / /media/anna/cut rw\n";
 
-// The separator between the two mountinfo snapshots in an input.
-constexpr char snapshotBreak = '\f';
+constexpr char snapshotBreak = '\f';   // between the two mountinfo snapshots in an input
 
 constexpr std::optional<std::string> BlockDeviceText::*textFields[] = {
     &BlockDeviceText::vendorEncProperty, &BlockDeviceText::modelEncProperty, &BlockDeviceText::labelEncProperty,
@@ -60,16 +59,13 @@ std::vector<DiskDescription> disksOf (const std::vector<BlockDeviceText>& device
 {
     const auto mounts = parseMountInfo (mountInfo);
     for (const auto& mount : mounts)
-    {
         require (mount.deviceNumber.find (':') != std::string::npos && mount.mountPoint.size() <= mountInfo.size(),
                  "a mount line read beyond its text");
-    }
 
     auto disks = mountedDisks (devices, mounts);
     require (disks.size() <= devices.size(), "more disks than block devices");
     for (const auto& disk : disks)
         isPedalVolume (disk);
-
     return disks;
 }
 
@@ -86,15 +82,10 @@ void run (Input& input)
 
     const auto text = input.rest();
     const auto split = std::min (text.find (snapshotBreak), text.size());
-    const std::string_view before (text.data(), split);
-    const std::string_view after = std::string_view (text).substr (std::min (split + 1, text.size()));
-
-    const auto disksBefore = disksOf (devices, before);
-    const auto disksAfter = disksOf (devices, after);
+    const auto disksBefore = disksOf (devices, std::string_view (text).substr (0, split));
+    const auto disksAfter = disksOf (devices, std::string_view (text).substr (std::min (split + 1, text.size())));
     const auto changes = changesBetween (disksBefore, disksAfter);
-
-    require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(),
-                           "more changes than disks");
+    require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(), "more changes than disks");
     require (! changesBetween (disksAfter, disksAfter).gone.size(), "a list differs from itself");
 }
 } // namespace

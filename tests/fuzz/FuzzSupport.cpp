@@ -1,9 +1,5 @@
 #include "FuzzSupport.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
 #include <unistd.h>
 
 #include "device/TransferLink.h"
@@ -12,9 +8,8 @@
 
 namespace juce
 {
-// The message manager's own single step on Linux: dispatches what is pending
-// and, asked to, returns false at once when nothing is. The public loop
-// always runs for a set time, which would make each input cost milliseconds.
+// The message loop's own single step on Linux: returns false at once when nothing is pending. The
+// public loop always runs for a set time, which would make each input cost milliseconds.
 bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 } // namespace juce
 
@@ -58,10 +53,9 @@ juce::File scratchFile (const juce::String& name)
     static const juce::File* folder = []
     {
         const juce::File shm ("/dev/shm");
-        const auto base = shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory);
-        auto* f = new juce::File (base.getChildFile ("tessel-fuzz-" + juce::String ((int) getpid())));
+        auto* f = new juce::File ((shm.isDirectory() ? shm : juce::File::getSpecialLocation (juce::File::tempDirectory))
+                                      .getChildFile ("tessel-fuzz-" + juce::String ((int) getpid())));
         f->deleteRecursively();
-        f->createDirectory();
         std::atexit ([] { folder->deleteRecursively(); });
         return f;
     }();
@@ -197,16 +191,15 @@ extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
     [[maybe_unused]] static auto* juceForTheProcess = new juce::ScopedJuceInitialiser_GUI();
 
     for (int i = 1; i < *argc; ++i)
-        if (std::strncmp ((*argv)[i], "--write-seeds=", 14) == 0)
+        if (const juce::String arg ((*argv)[i]); arg.startsWith ("--write-seeds="))
         {
-            tessel::fuzz::SeedWriter out { juce::File::getCurrentWorkingDirectory().getChildFile ((*argv)[i] + 14) };
+            tessel::fuzz::SeedWriter out { juce::File::getCurrentWorkingDirectory().getChildFile (arg.fromFirstOccurrenceOf ("=", false, false)) };
             out.folder.createDirectory();
             tessel::fuzz::target.writeSeeds (out);
             std::printf ("%d seeds written to %s\n", out.written, out.folder.getFullPathName().toRawUTF8());
             std::fflush (stdout);
             std::_Exit (0);
         }
-
     return 0;
 }
 
@@ -230,13 +223,10 @@ extern ::Window juce_messageWindowHandle;
 
 namespace tessel::fuzz
 {
-/** JUCE reads X events only when its connection's socket has data. A window
-    destroyed (every job's progress window, at its end) waits for the server,
-    which moves the events already sent into Xlib's queue without JUCE seeing
-    them; with nothing else arriving, that queue grows input after input, and
-    each window destroyed scans all of it. An event sent to JUCE's message
-    window, which JUCE passes over, makes the socket readable: the next drain
-    empties the queue. */
+/** JUCE reads X events only when its socket has data. Destroying a window (each job's progress
+    window) syncs with the server, which moves pending events into Xlib's queue unseen; nothing
+    else arriving, the queue grew input after input and each destroy scanned all of it. An event
+    for JUCE's message window, which JUCE passes over, wakes the socket: the next drain empties it. */
 void nudgeWindowEvents()
 {
     static Display* display = XOpenDisplay (nullptr);

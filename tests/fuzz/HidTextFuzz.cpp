@@ -15,19 +15,17 @@ namespace
 {
 void checkId (const std::optional<int32_t>& id)
 {
-    if (id.has_value())
-        require (*id >= 0 && *id <= 0xffff, "a USB ID outside 16 bits");
+    require (! id.has_value() || (*id >= 0 && *id <= 0xffff), "a USB ID outside 16 bits");
 }
 
 void seeds (SeedWriter& out)
 {
-    SeedBytes pedal;
-    for (auto* text : { "7c5a\n", "0003\n", Usb::manufacturer, "KORVEL TESSEL AMP\n", "7c5a", "0003",
-                        "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" })
+    SeedBytes pedal, databaseOnly;
+    for (auto* text : { "7c5a\n", "0003\n", Usb::manufacturer, "KORVEL TESSEL AMP\n", "7c5a", "0003", "KORVEL-TESSEL",
+                        "KORVEL\\x20TESSEL\\x20AMP" })
         pedal.byte (1).text (text);
     out.add (pedal.byte (0));
 
-    SeedBytes databaseOnly;
     databaseOnly.byte (0).byte (0).byte (0).byte (0);
     for (auto* text : { "0483", "5730", "0483", "TESSEL\\x20AMP" })
         databaseOnly.byte (1).text (text);
@@ -57,17 +55,13 @@ void run (Input& input)
     // However the open fails, the retries end, and soon.
     const int errors[] = { EACCES, EPERM, ENOENT, EBUSY, ENODEV, EIO, 0, -1 };
     const int error = errors[input.inRange (0, (int) std::size (errors) - 1)];
-    int totalMs = 0;
-    int attempt = 1;
-    for (; attempt < 1000; ++attempt)
+    int totalMs = 0, attempt = 1;
+    while (const auto delay = delayBeforeOpenRetryMs (error, attempt++))
     {
-        const auto delay = delayBeforeOpenRetryMs (error, attempt);
-        if (! delay.has_value())
-            break;
-        require (*delay > 0, "a retry with no delay");
+        require (*delay > 0 && attempt < 1000, "a retry with no delay, or retries for ever");
         totalMs += *delay;
     }
-    require (attempt < 1000 && totalMs <= 5000, "opening a node is retried for ever");
+    require (totalMs <= 5000, "opening a node is retried for too long");
 }
 } // namespace
 

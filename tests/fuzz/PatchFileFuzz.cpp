@@ -22,22 +22,18 @@ using tessel::sim::PedalSimulator;
 
 constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY };
 
-tessel::test::EditorHarness& harness()
-{
-    static auto& h = *new tessel::test::EditorHarness();
-    return h;
-}
-
 void drain() { require (drainMessages(), "the message loop never runs dry"); }
 
 template <typename Page>
-void importAndExport (Page& page, int item, int row, bool fitSize, std::string contents, PedalSimulator& pedal)
+void importAndExport (Page& page, Input& input, tessel::test::RecordingDialogs& dialogs, PedalSimulator& pedal)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
-    auto& dialogs = harness().dialogs();
+    const int item = input.inRange (0, 3);
     const auto fileSize = [&] { return (item == PatchFiles::onePatch ? 1 : page.patchRecords.size()) * Shape::size; };
 
-    page.patchList.selectRow (row);
+    page.patchList.selectRow (input.inRange (-1, 7));
+    const bool fitSize = input.flag();
+    auto contents = input.rest();
     if (fitSize)
         contents.resize ((size_t) fileSize(), '\0');
 
@@ -45,7 +41,6 @@ void importAndExport (Page& page, int item, int row, bool fitSize, std::string c
     pedal.clearReceivedFrames();
     ImportMenuItemChosenCallback (item, &page);
     drain();
-
     for (const auto& frame : pedal.receivedFrames())
         require (frame.hasValidChecksum(), "the import sent a damaged frame");
 
@@ -59,28 +54,22 @@ void importAndExport (Page& page, int item, int row, bool fitSize, std::string c
 
 void run (Input& input)
 {
-    auto& h = harness();
+    static auto& h = *new tessel::test::EditorHarness();
     h.dialogs().messages.clear();
     PatchFiles::settleAfterImportMs = 0;
 
     const auto kind = kinds[input.byte() % 3];
-    const int patches = 1 + input.byte() % 6;
-    const int item = input.inRange (0, 3);
-    const int row = input.inRange (-1, 7);
-    const bool fitSize = input.flag();
-    const auto contents = input.rest();
-
     auto pedal = PedalSimulator::create (kind);
-    pedal->setPatches (patches);
+    pedal->setPatches (1 + input.byte() % 6);
     h.bus.plug (pedal);
     drain();
 
-    switch (kind)
-    {
-        case kindAMP: importAndExport (*h.hub().ampView, item, row, fitSize, contents, *pedal); break;
-        case kindMOD: importAndExport (*h.hub().modView, item, row, fitSize, contents, *pedal); break;
-        default: importAndExport (*h.hub().dlyView, item, row, fitSize, contents, *pedal); break;
-    }
+    if (kind == kindAMP)
+        importAndExport (*h.hub().ampView, input, h.dialogs(), *pedal);
+    else if (kind == kindMOD)
+        importAndExport (*h.hub().modView, input, h.dialogs(), *pedal);
+    else
+        importAndExport (*h.hub().dlyView, input, h.dialogs(), *pedal);
 
     h.bus.unplug (pedal);
     drain();
