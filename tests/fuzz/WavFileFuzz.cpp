@@ -13,38 +13,33 @@ using namespace tessel::fuzz;
 
 juce::File folder (const char* name) { const auto f = scratchFile (name); f.createDirectory(); return f; }
 
-juce::MemoryBlock wavFile (double rate, int channels, int bits, int samples, bool withExtraChunk)
+std::string le (uint32_t value, int bytes)
 {
-    juce::MemoryBlock data;
-    {
-        auto* stream = new juce::MemoryOutputStream (data, false);
-        juce::StringPairArray metadata;
-        if (withExtraChunk)
-            metadata.set (juce::WavAudioFormat::bwavDescription, "an impulse");
+    std::string out;
+    for (int i = 0; i < bytes; ++i)
+        out += (char) (value >> (8 * i));
+    return out;
+}
 
-        std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-            stream, rate, (unsigned) channels, bits, metadata, 0));
-        juce::AudioBuffer<float> buffer (channels, samples);
-        for (int c = 0; c < channels; ++c)
-            for (int i = 0; i < samples; ++i)
-                buffer.setSample (c, i, (float) std::exp (-i / 8.0) * (i % 2 == 0 ? 0.9f : -0.7f));
-        writer->writeFromAudioSampleBuffer (buffer, 0, samples);
-    }
-    return data;
+std::string wavFile (uint32_t rate, int channels, int bits, int frames, const std::string& extraChunk = {})
+{
+    const auto align = (uint32_t) (channels * bits / 8);
+    std::string samples (frames * align, '\0');
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (char) (i * 37);
+    const auto body = "WAVEfmt " + le (16, 4) + le (1, 2) + le ((uint32_t) channels, 2) + le (rate, 4) + le (rate * align, 4)
+                      + le (align, 2) + le ((uint32_t) bits, 2) + extraChunk + "data" + le ((uint32_t) samples.size(), 4) + samples;
+    return "RIFF" + le ((uint32_t) body.size(), 4) + body;
 }
 
 void seeds (SeedWriter& out)
 {
-    out.add (wavFile (48000, 1, 16, 64, false));
-    out.add (wavFile (44100, 2, 24, 50, true));
-    out.add (wavFile (96000, 1, 32, 40, false));
-    out.add (wavFile (8000, 1, 8, 16, false));
-
-    // A chunk after the samples claiming some 4 GB, which JUCE's reader would set aside.
-    const auto le32 = [] (uint32_t v) { return std::string { (char) v, (char) (v >> 8), (char) (v >> 16), (char) (v >> 24) }; };
-    const auto hostile = "RIFF" + le32 (0xfffffff0u) + "WAVEfmt " + le32 (16) + le32 (0x10001) + le32 (44100) + le32 (88200)
-                         + le32 (0x100002) + "data" + le32 (4) + std::string (4, '\1') + "bext" + le32 (0xffffff00u) + std::string (32, '\0');
-    out.add (hostile.data(), hostile.size());
+    // The last: a chunk after the samples claiming some 4 GB, which JUCE's reader would set aside.
+    for (const auto& file : { wavFile (48000, 1, 16, 64), wavFile (44100, 2, 24, 50, "LIST" + le (4, 4) + "INFO"),
+                              wavFile (96000, 1, 32, 40), wavFile (8000, 1, 8, 16),
+                              wavFile (44100, 1, 16, 2).replace (4, 4, le (0xfffffff0u, 4)) + "bext" + le (0xffffff00u, 4)
+                                  + std::string (32, '\0') })
+        out.add (file.data(), file.size());
 }
 
 void run (Input& input)
