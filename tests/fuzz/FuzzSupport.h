@@ -78,18 +78,15 @@ struct SeedWriter
     {
         folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
     }
-    void add (const juce::MemoryBlock& data) { add (data.getData(), data.getSize()); }
     void add (const SeedBytes& seed) { add (seed.bytes.data(), seed.bytes.size()); }
 };
 
-struct Target
+extern const struct Target
 {
     bool needsGui;
     void (*writeSeeds) (SeedWriter&);
     void (*run) (Input&);
-};
-
-extern const Target target;   // defined by each target
+} target;   // defined by each target
 
 /** Handles every message posted so far and what those post in turn, without
     waiting for time to pass; false when a loop posts itself for ever. */

@@ -22,15 +22,9 @@ using tessel::sim::PedalSimulator;
 
 constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY, kindCAB };
 
-enum Action
-{
-    report = 0,       // 0..3: a report from the pedal
-    answerOne = 4,    // the oldest held command is answered as the simulator would
-    answerAll = 5,    // every held command, and those its answers bring, in turn
-    dropHeld = 6,     // the held commands go unanswered
-    replug = 7,       // pulled out, or plugged back in
-    actionCount = 8
-};
+// 0..3: a report from the pedal; the oldest held command answered as the simulator would; every
+// held command and those its answers bring, in turn; the held commands dropped; pulled out or back in.
+enum Action { report = 0, answerOne = 4, answerAll, dropHeld, replug, actionCount };
 
 const std::vector<uint8_t> replyCodes = {
     Reply::factoryReset, Reply::presetRecord, Reply::knob, Reply::identity, Reply::patch, Reply::algorithm,
@@ -88,9 +82,8 @@ void run (Input& input)
     drain();
 
     // Whatever the pedal sent, its removal leaves no window up and nothing of it behind.
-    require (h.hub().loadingWindow == nullptr, "the loading window stays up after the pedal has gone");
-    require (h.noDevicePage().isVisible(), "the no-device page is not shown after the pedal has gone");
-    require (h.hub().names.isEmpty(), "the pedal's names outlive it");
+    require (h.hub().loadingWindow == nullptr && h.noDevicePage().isVisible() && h.hub().names.isEmpty(),
+             "the pedal's window, page or names outlive it");
 }
 
 struct Recorder : tessel::sim::ReportSink
