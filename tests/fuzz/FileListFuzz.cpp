@@ -21,11 +21,11 @@ juce::File volume()
 
 void seeds (SeedWriter& out)
 {
-    // No edits (the first byte), then the file; a name after '~' once named a home folder.
-    const auto file = [&out] (const ListInfor& info, size_t cut)
+    // No edits (the first byte) or the edits given, then the file; a name after '~' once named a home folder.
+    const auto file = [&out] (const ListInfor& info, size_t cut, SeedBytes edits = SeedBytes().byte (0))
     {
         const auto bytes = *fileListBytes (info);
-        out.add (SeedBytes().byte (0).raw (bytes.getData(), bytes.getSize() - cut));
+        out.add (edits.raw (bytes.getData(), bytes.getSize() - cut));
     };
 
     for (int count : { 0, 1, 3, 300 })
@@ -46,19 +46,16 @@ void seeds (SeedWriter& out)
     // A name of over-long UTF-8, shorter in characters than in bytes, appended to a sound index.
     ListInfor one;
     appendEntry (one, "b.wav");
-    const auto oneBytes = *fileListBytes (one);
-    out.add (SeedBytes().byte (1).byte (0).byte (0).byte (0).text ("\xc1\x8d\xe9\x8d\x8d\xc1\x8d").raw (oneBytes.getData(), oneBytes.getSize()));
+    file (one, 0, SeedBytes().byte (1).byte (0).byte (0).byte (0).text ("\xc1\x8d\xe9\x8d\x8d\xc1\x8d"));
 }
 
 bool sameIndex (const std::optional<ListInfor>& a, const ListInfor& b)
 {
-    if (! a.has_value() || a->irCount != b.irCount)
-        return false;
-    for (uint32_t i = 0; i < b.irCount; ++i)
-        if (a->entries[i].nameOffset != b.entries[i].nameOffset || a->entries[i].nameLength != b.entries[i].nameLength
-            || a->entries[i].name != b.entries[i].name)
-            return false;
-    return true;
+    bool same = a.has_value() && a->irCount == b.irCount;
+    for (uint32_t i = 0; same && i < b.irCount; ++i)
+        same = a->entries[i].nameOffset == b.entries[i].nameOffset && a->entries[i].nameLength == b.entries[i].nameLength
+               && a->entries[i].name == b.entries[i].name;
+    return same;
 }
 
 /** Laid out as the editor lays an index out itself: the names back to back after the header, each readable. */

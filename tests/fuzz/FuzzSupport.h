@@ -88,8 +88,7 @@ extern const struct Target
     void (*run) (Input&);
 } target;   // defined by each target
 
-/** Handles every message posted so far and what those post in turn, without
-    waiting for time to pass; false when a loop posts itself for ever. */
+/** Handles every message posted and what those post, without waiting; false when a loop posts itself for ever. */
 bool drainMessages (int limit = 20000);
 
 /** Ends the process with a report (libFuzzer keeps the input) unless the condition holds. */
@@ -148,14 +147,11 @@ public:
     TransferBench (const sim::PedalSimulator& model, Input& input, std::vector<uint8_t> answerCodes);
     ~TransferBench();
 
-    /** Runs the job as its thread would, ends it as the message thread does
-        (which deletes it) and handles what it posted. Checks that it closed
-        the link and that a job cut off by the pedal's removal said it failed.
-        Returns the texts of the message boxes it showed. */
+    /** Runs the job as its thread would, ends it (deleting it) and handles what it posted; checks
+        it closed the link and, cut off by the pedal's removal, said it failed. Returns its boxes' texts. */
     juce::StringArray runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun = {});
 
-    /** Whether every command so far got the simulator's answers and nothing else. */
-    bool answeredNormally() const noexcept { return normal; }
+    bool answeredNormally() const noexcept { return normal; }   // the simulator's answers and nothing else, so far
     bool pulledOut() const noexcept { return unplugged; }
     void pullOutNow();
 
