@@ -181,7 +181,8 @@ std::optional<juce::File> irFileFor (const juce::File& root, const IrListEntry& 
         || fileName.containsChar (0))
         return std::nullopt;
 
-    return root.getChildFile (fileName);
+    // "./" first: JUCE reads a name that starts with '~' as a home folder.
+    return root.getChildFile ("./" + fileName);
 }
 
 bool appendEntry (ListInfor& info, const juce::String& fileName)

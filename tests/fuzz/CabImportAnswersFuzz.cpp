@@ -1,9 +1,8 @@
-#include "TransferBench.h"
+#include "FuzzSupport.h"
 
 #include "cab/ImportAllPatchWindow.h"
 #include "device/TransferLink.h"
 #include "pages/PatchFiles.h"
-#include "support/EditorHarness.h"
 
 // The CAB pedal's all-patches import over the transfer link: whatever the
 // file holds and however the pedal answers, the job ends and closes the link;
@@ -15,14 +14,9 @@
 
 namespace
 {
-using tessel::fuzz::require;
-using tessel::fuzz::TransferBench;
-using tessel::sim::PedalSimulator;
+using namespace tessel::fuzz;
 
 constexpr int patchCount = 100;
-constexpr int largestCount = 110;
-
-const std::vector<uint8_t> cabAnswerCodes = { Reply::presetRecord, Reply::transferState, Reply::knob, Reply::patch };
 
 struct Page : public CABPatchPage
 {
@@ -31,9 +25,9 @@ struct Page : public CABPatchPage
     juce::OwnedArray<CABShape> records;
 };
 
-tessel::fuzz::SeedBytes fileSeed (int pageCount, int records, int cutShort)
+SeedBytes fileSeed (int pageCount, int records, int cutShort)
 {
-    tessel::fuzz::SeedBytes seed;
+    SeedBytes seed;
     seed.byte (pageCount).byte (records).byte (cutShort);
     for (int i = 0; i < records * CABShape::size + cutShort; ++i)
     {
@@ -43,7 +37,7 @@ tessel::fuzz::SeedBytes fileSeed (int pageCount, int records, int cutShort)
     return seed;
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
     out.add (fileSeed (patchCount, patchCount, 0));                               // a whole import
     out.add (fileSeed (patchCount, 40, 5));                                       // a file cut short
@@ -51,30 +45,14 @@ void seeds (tessel::fuzz::SeedWriter& out)
     out.add (fileSeed (patchCount, patchCount, 0).byte (0).byte (0).byte (0).byte (TransferBench::pullOut));
 
     // The pedal's record of patch 0 from before the write, then its confirmation.
-    auto older = fileSeed (patchCount, patchCount, 0).byte (0).byte (TransferBench::staleFirst);
-    auto pedal = PedalSimulator::create (kindCAB);
+    auto pedal = tessel::sim::PedalSimulator::create (kindCAB);
     pedal->setPatches (patchCount);
-    HidPacket report;
-    report.bytes[0] = Reply::presetRecord;
-    report.bytes[1] = CABShape::size;
-    const auto record = pedal->recordOf (0);
-    std::copy (record.begin(), record.end(), report.bytes.begin() + HidPacket::payloadOffset);
-    report.seal();
-    tessel::fuzz::appendFrameSeed (older, report);
-    out.add (older);
+    auto seed = fileSeed (patchCount, patchCount, 0).byte (0).byte (TransferBench::staleFirst);
+    out.add (seed.byte (1).byte (Reply::presetRecord).byte (CABShape::size).raw (pedal->recordOf (0)));
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
-    static auto* dialogs = []
-    {
-        auto recording = std::make_unique<tessel::test::RecordingDialogs>();
-        auto* kept = recording.get();
-        Dialogs::setHandler (std::move (recording));
-        return kept;
-    }();
-    dialogs->messages.clear();
-
     // The answers are there at once or never; the confirmation's wait is a
     // few milliseconds, since a wait of none would not read at all.
     ImportAllPatchWindow::startDelayMs = 0;
@@ -83,58 +61,44 @@ void run (tessel::fuzz::Input& input)
     PatchFiles::settleAfterImportMs = 0;
 
     Page page;
-    const int count = input.inRange (0, largestCount);
+    const int count = input.inRange (0, 110);
     for (int i = 0; i < count; ++i)
         page.records.add (new CABShape());
 
-    const int wholeRecords = input.inRange (0, largestCount);
-    const int cutShort = input.inRange (0, CABShape::size - 1);
-    const auto contents = input.bytes ((size_t) (wholeRecords * CABShape::size + cutShort));
-    const auto file = tessel::fuzz::writeScratchFile ("patches.tessel", contents.data(), contents.size());
+    const int wholeRecords = input.inRange (0, 110);
+    const auto contents = input.bytes ((size_t) (wholeRecords * CABShape::size + input.inRange (0, CABShape::size - 1)));
+    const auto file = writeWholeFile (scratchFile ("patches.tessel"), contents.data(), contents.size());
 
-    TransferBench bench (PedalSimulator::create (kindCAB), input, cabAnswerCodes);
+    TransferBench bench (*tessel::sim::PedalSimulator::create (kindCAB), input,
+                         { Reply::presetRecord, Reply::transferState, Reply::knob, Reply::patch });
     bench.device->setPatches (patchCount);
-    const auto held = [&bench]
+    std::vector<tessel::sim::PedalSimulator::Parameters> expected, held;
+    for (int p = 0; p < patchCount; ++p)
+        expected.push_back (bench.device->parametersOf (p));
+
+    const bool failed = bench.runJob (new ImportAllPatchWindow (file.getFullPathName(), page), ImportAllPatchWindow::failedMessage)
+                            .contains (ImportAllPatchWindow::failedMessage);
+    if (! bench.answeredNormally())
+        return;
+
+    // The job stops at the first record the pedal cannot take.
+    int sent = 0;
+    for (; sent < std::min (count, (int) contents.size() / CABShape::size); ++sent)
     {
-        std::vector<PedalSimulator::Parameters> patches;
-        for (int p = 0; p < patchCount; ++p)
-            patches.push_back (bench.device->parametersOf (p));
-        return patches;
-    };
-    auto expected = held();
+        const auto* record = contents.data() + sent * CABShape::size;
+        const int patch = record[PatchRecord::indexByte];
+        if (patch >= patchCount)
+            break;
 
-    auto* job = new ImportAllPatchWindow (file.getFullPathName(), page);
-    job->run();
-    job->threadComplete (false);
-
-    require (tessel::fuzz::drainMessages(), "the message loop never runs dry");
-    bench.requireLinkClosed();
-
-    const bool failed = std::any_of (dialogs->messages.begin(), dialogs->messages.end(),
-                                     [] (auto& m) { return m.text == ImportAllPatchWindow::failedMessage; });
-    if (bench.pulledOut())
-        require (failed, "an import cut off by the pedal's removal was reported done");
-
-    if (bench.answeredNormally())
-    {
-        // The job stops at the first record the pedal cannot take.
-        int sent = 0;
-        const int records = std::min (count, (int) contents.size() / CABShape::size);
-        for (; sent < records; ++sent)
-        {
-            const auto* record = contents.data() + sent * CABShape::size;
-            const int patch = record[PatchRecord::indexByte];
-            if (patch >= patchCount)
-                break;
-
-            expected[(size_t) patch].assign (record + PatchRecord::firstKnobByte, record + CABShape::size);
-            if (patch < count)
-                require (page.records[patch]->bytes[PatchRecord::indexByte] == patch, "a confirmed record is not in the page");
-        }
-
-        require (held() == expected, "the pedal does not hold the records written");
-        require (failed == (sent <= ImportAllPatchWindow::completingRecord), "the import's outcome is not what the pedal took");
+        expected[(size_t) patch].assign (record + PatchRecord::firstKnobByte, record + CABShape::size);
+        if (patch < count)
+            require (page.records[patch]->bytes[PatchRecord::indexByte] == patch, "a confirmed record is not in the page");
     }
+
+    for (int p = 0; p < patchCount; ++p)
+        held.push_back (bench.device->parametersOf (p));
+    require (held == expected, "the pedal does not hold the records written");
+    require (failed == (sent <= ImportAllPatchWindow::completingRecord), "the import's outcome is not what the pedal took");
 }
 } // namespace
 

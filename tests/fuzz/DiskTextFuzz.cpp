@@ -8,6 +8,7 @@
 // come from whatever a USB drive says about itself and its file system.
 
 using namespace tessel::linuxdisk;
+using namespace tessel::fuzz;
 
 namespace
 {
@@ -19,25 +20,14 @@ const char* desktopMountInfo =
     "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
     "312 30 8:49 / /media/anna/cut rw\n";
 
-// The separator between the two mountinfo snapshots in an input.
-constexpr char snapshotBreak = '\f';
+constexpr char snapshotBreak = '\f';   // between the two mountinfo snapshots in an input
 
-std::optional<std::string> maybeText (tessel::fuzz::Input& input)
-{
-    if (! input.flag())
-        return std::nullopt;
-    return input.text();
-}
+constexpr std::optional<std::string> BlockDeviceText::*textFields[] = {
+    &BlockDeviceText::vendorEncProperty, &BlockDeviceText::modelEncProperty, &BlockDeviceText::labelEncProperty,
+    &BlockDeviceText::labelProperty, &BlockDeviceText::scsiVendor, &BlockDeviceText::scsiModel
+};
 
-void appendField (tessel::fuzz::SeedBytes& seed, const std::optional<std::string>& text)
-{
-    if (! text.has_value())
-        seed.byte (0);
-    else
-        seed.byte (1).text (*text);
-}
-
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
     const std::vector<BlockDeviceText> devices = {
         { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
@@ -48,21 +38,19 @@ void seeds (tessel::fuzz::SeedWriter& out)
 
     for (size_t count : { (size_t) 3, (size_t) 4 })
     {
-        tessel::fuzz::SeedBytes seed;
+        SeedBytes seed;
         seed.byte ((int) count);
         for (size_t i = 0; i < count; ++i)
         {
-            const auto& d = devices[i];
-            seed.text (d.deviceNumber).text (d.kernelName);
-            for (auto* text : { &d.vendorEncProperty, &d.modelEncProperty, &d.labelEncProperty, &d.labelProperty,
-                                &d.scsiVendor, &d.scsiModel })
-                appendField (seed, *text);
+            seed.text (devices[i].deviceNumber).text (devices[i].kernelName);
+            for (auto field : textFields)
+                seed.maybeText (devices[i].*field);
         }
 
         // Before: the whole desktop; after: the pedal's volume unmounted.
         std::string after (desktopMountInfo);
         after.erase (after.find ("310 "), after.find ("311 ") - after.find ("310 "));
-        seed.raw (desktopMountInfo).byte (snapshotBreak).raw (after);
+        seed.raw (std::string_view (desktopMountInfo)).byte (snapshotBreak).raw (after);
         out.add (seed);
     }
 }
@@ -71,46 +59,34 @@ std::vector<DiskDescription> disksOf (const std::vector<BlockDeviceText>& device
 {
     const auto mounts = parseMountInfo (mountInfo);
     for (const auto& mount : mounts)
-    {
-        tessel::fuzz::require (mount.deviceNumber.find (':') != std::string::npos, "a device number without its colon");
-        tessel::fuzz::require (mount.mountPoint.size() <= mountInfo.size(), "a mount point longer than the text");
-    }
+        require (mount.deviceNumber.find (':') != std::string::npos && mount.mountPoint.size() <= mountInfo.size(),
+                 "a mount line read beyond its text");
 
     auto disks = mountedDisks (devices, mounts);
-    tessel::fuzz::require (disks.size() <= devices.size(), "more disks than block devices");
+    require (disks.size() <= devices.size(), "more disks than block devices");
     for (const auto& disk : disks)
         isPedalVolume (disk);
-
     return disks;
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
     std::vector<BlockDeviceText> devices ((size_t) input.inRange (0, 8));
     for (auto& device : devices)
     {
         device.deviceNumber = input.text (20);
         device.kernelName = input.text (20);
-        device.vendorEncProperty = maybeText (input);
-        device.modelEncProperty = maybeText (input);
-        device.labelEncProperty = maybeText (input);
-        device.labelProperty = maybeText (input);
-        device.scsiVendor = maybeText (input);
-        device.scsiModel = maybeText (input);
+        for (auto field : textFields)
+            device.*field = input.maybeText();
     }
 
     const auto text = input.rest();
     const auto split = std::min (text.find (snapshotBreak), text.size());
-    const std::string_view before (text.data(), split);
-    const std::string_view after = std::string_view (text).substr (std::min (split + 1, text.size()));
-
-    const auto disksBefore = disksOf (devices, before);
-    const auto disksAfter = disksOf (devices, after);
+    const auto disksBefore = disksOf (devices, std::string_view (text).substr (0, split));
+    const auto disksAfter = disksOf (devices, std::string_view (text).substr (std::min (split + 1, text.size())));
     const auto changes = changesBetween (disksBefore, disksAfter);
-
-    tessel::fuzz::require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(),
-                           "more changes than disks");
-    tessel::fuzz::require (! changesBetween (disksAfter, disksAfter).gone.size(), "a list differs from itself");
+    require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(), "more changes than disks");
+    require (! changesBetween (disksAfter, disksAfter).gone.size(), "a list differs from itself");
 }
 } // namespace
 

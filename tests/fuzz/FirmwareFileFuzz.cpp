@@ -7,51 +7,46 @@
 
 namespace
 {
-using tessel::fuzz::require;
+using namespace tessel::fuzz;
 
 std::vector<uint8_t> firmwareFile (const char* deviceName, const std::vector<uint8_t>& payload)
 {
+    // The payload's length at 4 (32 bits), its sum at 14 (16 bits) and the device's name at 16.
     std::vector<uint8_t> file (FirmwareHeader::size, 0);
-    const auto length = (uint32_t) payload.size();
-    for (int i = 0; i < 4; ++i)
-        file[(size_t) (4 + i)] = (uint8_t) (length >> (8 * i));
-
     const auto sum = FirmwareHeader::checksumOf (payload.data(), payload.size());
+    for (int i = 0; i < 4; ++i)
+        file[(size_t) (4 + i)] = (uint8_t) (payload.size() >> (8 * i));
     file[14] = (uint8_t) sum;
     file[15] = (uint8_t) (sum >> 8);
-
     std::copy_n (deviceName, std::min<size_t> (std::strlen (deviceName), FirmwareHeader::nameSize), file.begin() + 16);
     file.insert (file.end(), payload.begin(), payload.end());
     return file;
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
     // Layout: the name of the device in update mode, then the file.
     std::vector<uint8_t> program (100);
-    for (size_t i = 0; i < program.size(); ++i)
-        program[i] = (uint8_t) (i * 7);
+    std::generate (program.begin(), program.end(), [i = 0]() mutable { return (uint8_t) (7 * i++); });
 
     for (auto* name : { "TESSEL AMP", "TESSEL CAB", "SIXTEEN CHARS 16" })
-        out.add (tessel::fuzz::SeedBytes().text (name).raw (firmwareFile (name, program)));
+        out.add (SeedBytes().text (name).raw (firmwareFile (name, program)));
 
-    out.add (tessel::fuzz::SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
+    out.add (SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
     const auto nameText = input.text (32);
     const auto deviceName = juce::String::fromUTF8 (nameText.data(), (int) nameText.size());
     const auto contents = input.rest();
-    const auto file = tessel::fuzz::writeScratchFile ("firmware.bin", contents.data(), contents.size());
+    const auto file = writeWholeFile (scratchFile ("firmware.bin"), contents.data(), contents.size());
 
     juce::MemoryBlock payload;
-    const auto check = checkFirmwareFile (file, deviceName, payload);
-    if (check != FirmwareCheck::compatible)
-    {
-        require (payload.getSize() == 0, "a rejected file handed over a payload");
+    const bool accepted = checkFirmwareFile (file, deviceName, payload) == FirmwareCheck::compatible;
+    require (accepted || payload.getSize() == 0, "a rejected file handed over a payload");
+    if (! accepted)
         return;
-    }
 
     require (contents.size() >= (size_t) FirmwareHeader::size, "a file shorter than its header was accepted");
     const auto header = FirmwareHeader::fromBytes (reinterpret_cast<const uint8_t*> (contents.data()));

@@ -2,49 +2,48 @@
 
 #include <deque>
 #include <functional>
-#include <memory>
-#include <vector>
+#include <optional>
+#include <utility>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/HidPacket.h"
 #include "support/PedalSimulator.h"
+#include "support/SimulatedUsbBus.h"
 
-// What every fuzz target shares: one JUCE for the process, a message loop
-// that is drained rather than waited on, a pedal whose answers the input
-// decides, and a way to write each target's seed corpus from the same
-// simulator and writers the tests use.
-//
-// A target is one *Fuzz.cpp file that defines tessel::fuzz::target; the
-// build makes it a libFuzzer program of its own. Run with
-// `--write-seeds=<folder>` the program writes its seeds and exits.
+// What the fuzz targets share. A target is one *Fuzz.cpp file that defines
+// tessel::fuzz::target; the build makes each a libFuzzer program. Run with
+// `--write-seeds=<folder>`, the program writes its seeds and exits.
 
 namespace tessel::fuzz
 {
-/** An input read from the front, in order, so that a seed is simply its
-    fields written one after another. Past the end everything reads as 0. */
+/** An input read from the front, so that a seed is its fields written one
+    after another. Past the end everything reads as 0. */
 class Input
 {
 public:
     Input (const uint8_t* data, size_t size) : next (data), end (data + size) {}
 
     bool empty() const noexcept { return next == end; }
-    size_t remaining() const noexcept { return (size_t) (end - next); }
-
     uint8_t byte() noexcept { return next < end ? *next++ : 0; }
     bool flag() noexcept { return (byte() & 1) != 0; }
+    int inRange (int lo, int hi) noexcept;   // one byte, two when the range needs them
 
-    /** A value from lo to hi (one byte of input; two when the range needs it). */
-    int inRange (int lo, int hi) noexcept;
+    std::vector<uint8_t> bytes (size_t n)    // up to n
+    {
+        const auto* from = next;
+        next += std::min (n, (size_t) (end - next));
+        return { from, next };
+    }
 
-    /** Up to n bytes (fewer at the end). */
-    std::vector<uint8_t> bytes (size_t n);
+    std::string text (size_t maxLength = 255)   // a length byte, then the bytes
+    {
+        const auto b = bytes (std::min<size_t> (byte(), maxLength));
+        return { b.begin(), b.end() };
+    }
 
-    /** A text of at most maxLength bytes: a length byte, then the bytes. */
-    std::string text (size_t maxLength = 255);
-
-    /** Whatever is left. */
-    std::string rest();
+    std::optional<std::string> maybeText() { return flag() ? std::optional<std::string> (text()) : std::nullopt; }
+    std::string rest() { return { reinterpret_cast<const char*> (std::exchange (next, end)), reinterpret_cast<const char*> (end) }; }
 
 private:
     const uint8_t* next;
@@ -57,98 +56,68 @@ struct SeedBytes
     std::vector<uint8_t> bytes;
 
     SeedBytes& byte (int b) { bytes.push_back ((uint8_t) b); return *this; }
-    SeedBytes& text (std::string_view t);
-    SeedBytes& raw (const void* data, size_t size);
-    SeedBytes& raw (std::string_view t) { return raw (t.data(), t.size()); }
-    SeedBytes& raw (const std::vector<uint8_t>& b) { return raw (b.data(), b.size()); }
+    SeedBytes& text (std::string_view t) { return byte ((int) std::min<size_t> (t.size(), 255)).raw (t.data(), bytes.back()); }
+    SeedBytes& maybeText (const std::optional<std::string>& t) { return t ? byte (1).text (*t) : byte (0); }
+    SeedBytes& raw (const void* data, size_t size)
+    {
+        bytes.insert (bytes.end(), static_cast<const uint8_t*> (data), static_cast<const uint8_t*> (data) + size);
+        return *this;
+    }
+    template <typename Bytes>
+    SeedBytes& raw (const Bytes& b) { return raw (b.data(), b.size()); }
+    SeedBytes& frame (const HidPacket& f);   // as frameFrom reads it back: the code raw, the checksum kept
 };
 
 /** Writes seed files into a folder, numbered in order. */
-class SeedWriter
+struct SeedWriter
 {
-public:
-    explicit SeedWriter (juce::File folder);
-
-    void add (const void* data, size_t size);
-    void add (const juce::MemoryBlock& data) { add (data.getData(), data.getSize()); }
-    void add (const std::vector<uint8_t>& data) { add (data.data(), data.size()); }
-    void add (const SeedBytes& seed) { add (seed.bytes); }
-
-    int count() const noexcept { return written; }
-
-private:
     juce::File folder;
     int written = 0;
+
+    void add (const void* data, size_t size)
+    {
+        folder.getChildFile ("seed-" + juce::String (written++).paddedLeft ('0', 3)).replaceWithData (data, size);
+    }
+    void add (const SeedBytes& seed) { add (seed.bytes.data(), seed.bytes.size()); }
 };
 
-struct Target
+extern const struct Target
 {
-    /** Whether the target needs JUCE's GUI side (components, a display). */
     bool needsGui;
-
-    /** Writes the target's seed corpus. */
     void (*writeSeeds) (SeedWriter&);
-
-    /** Runs one input. */
     void (*run) (Input&);
-};
+} target;   // defined by each target
 
-/** Defined by each target. */
-extern const Target target;
-
-/** Handles every message posted so far and what those post in turn, without
-    waiting for time to pass. Gives up after `limit` messages, which only a
-    loop that posts itself for ever would reach. Returns false then. */
+/** Handles every message posted and what those post, without waiting; false when a loop posts itself for ever. */
 bool drainMessages (int limit = 20000);
 
-/** Ends the process with a report when a property the target checks fails;
-    libFuzzer keeps the input that caused it. */
+/** Ends the process with a report (libFuzzer keeps the input) unless the condition holds. */
 void require (bool condition, const char* what);
 
-/** A folder of the process's own under the temporary folder, emptied at start. */
-juce::File scratchFolder();
+/** A file in a folder of the process's own (in memory where the machine has it), emptied at start. */
+juce::File scratchFile (const juce::String& name);
 
 /** Makes the file hold exactly these bytes, an empty file included. */
-void writeWholeFile (const juce::File& file, const void* data, size_t size);
+juce::File writeWholeFile (const juce::File& file, const void* data, size_t size);
 
-/** Writes the bytes to a file in the scratch folder and returns it. */
-juce::File writeScratchFile (const juce::String& name, const void* data, size_t size);
-
-/** A 64-byte frame from the input: a code taken from `codes` (or any byte,
-    when the input says so), a length and payload, sealed with its checksum
-    unless the input asks for a broken one. */
+/** A 64-byte frame: flags (bit 0 raw code, bit 1 broken checksum), a code
+    (an index into `codes`, or the byte itself), a length, the payload. */
 HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes);
 
-/** The seed layout frameFrom reads back for a real frame: picks the frame's
-    code as a raw byte and keeps its checksum. Append to a seed vector. */
-void appendFrameSeed (SeedBytes& seed, const HidPacket& frame);
-
-/** A pedal whose behaviour the input takes over from a chosen moment. Until
-    then it answers as the simulator does. From then on it can hold the
-    commands it receives (the input decides later when each is answered), or
-    let the input decide each answer as it comes (a transfer job that waits
-    for it). */
+/** A pedal whose behaviour the input takes over from a chosen moment. */
 class ScriptedPedal : public sim::PedalSimulator
 {
 public:
     using PedalSimulator::PedalSimulator;
 
-    /** Each command the pedal receives from the moment this returns true for
-        one (that one included) is held until answerHeld(). */
+    /** From the command this returns true for on, every command is held until answerHeld(). */
     std::function<bool (const HidPacket&)> holdFrom;
 
-    /** When set, every command's answers are chosen here (the input is read
-        on the thread that sends the command). */
+    /** When set, chooses every command's answers (on the thread that sends it). */
     std::function<void (const HidPacket& command, std::vector<HidPacket>& normal, std::vector<HidPacket>& answers)> decide;
 
-    bool isHolding() const;
-    size_t heldCount() const;
-
-    /** Answers the oldest held command as the simulator would; false when none is held. */
-    bool answerHeld();
-
-    /** Forgets the held commands without an answer. */
-    void dropHeld();
+    bool answerHeld();   // the oldest held command, as the simulator would; false when none is held
+    void dropHeld() { const std::lock_guard<std::mutex> guard (stateLock); held.clear(); }
 
 protected:
     void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers) override;
@@ -156,5 +125,42 @@ protected:
 private:
     bool holding = false;
     std::deque<HidPacket> held;
+};
+
+/** The long jobs (firmware update, the CAB import, the factory reset) open
+    the pedal through hidapi and wait for each answer. Here the fake hidapi
+    hands them a pedal on a simulated bus whose every answer the input
+    decides, one byte per command; once the input runs out, the simulator's. */
+class TransferBench
+{
+public:
+    enum Decision
+    {
+        answer = 0,        // 0..3: as the simulator does
+        silence = 4,       // no answer at all
+        replace = 5,       // a frame from the input instead (codes from answerCodes)
+        staleFirst = 6,    // a frame from the input, then the simulator's answers
+        pullOut = 7,       // the pedal is pulled out instead of answering
+        decisionCount = 8
+    };
+
+    TransferBench (const sim::PedalSimulator& model, Input& input, std::vector<uint8_t> answerCodes);
+    ~TransferBench();
+
+    /** Runs the job as its thread would, ends it (deleting it) and handles what it posted; checks
+        it closed the link and, cut off by the pedal's removal, said it failed. Returns its boxes' texts. */
+    juce::StringArray runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun = {});
+
+    bool answeredNormally() const noexcept { return normal; }   // the simulator's answers and nothing else, so far
+    bool pulledOut() const noexcept { return unplugged; }
+    void pullOutNow();
+
+    sim::SimulatedUsbBus bus;
+    std::shared_ptr<ScriptedPedal> device;
+
+private:
+    Input& input;
+    bool normal = true;
+    bool unplugged = false;
 };
 } // namespace tessel::fuzz

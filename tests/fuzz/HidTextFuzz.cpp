@@ -9,54 +9,42 @@
 // any device can be plugged in, and its descriptor strings are the maker's.
 
 using namespace tessel::linuxhid;
+using namespace tessel::fuzz;
 
 namespace
 {
-std::optional<std::string> maybeText (tessel::fuzz::Input& input)
-{
-    if (! input.flag())
-        return std::nullopt;
-    return input.text();
-}
-
 void checkId (const std::optional<int32_t>& id)
 {
-    if (id.has_value())
-        tessel::fuzz::require (*id >= 0 && *id <= 0xffff, "a USB ID outside 16 bits");
+    require (! id.has_value() || (*id >= 0 && *id <= 0xffff), "a USB ID outside 16 bits");
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
-    tessel::fuzz::SeedBytes pedal;
-    for (auto* text : { "7c5a\n", "0003\n", Usb::manufacturer, "KORVEL TESSEL AMP\n", "7c5a", "0003",
-                        "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" })
+    SeedBytes pedal, databaseOnly;
+    for (auto* text : { "7c5a\n", "0003\n", Usb::manufacturer, "KORVEL TESSEL AMP\n", "7c5a", "0003", "KORVEL-TESSEL",
+                        "KORVEL\\x20TESSEL\\x20AMP" })
         pedal.byte (1).text (text);
     out.add (pedal.byte (0));
 
-    tessel::fuzz::SeedBytes databaseOnly;
     databaseOnly.byte (0).byte (0).byte (0).byte (0);
     for (auto* text : { "0483", "5730", "0483", "TESSEL\\x20AMP" })
         databaseOnly.byte (1).text (text);
     out.add (databaseOnly.byte (1));
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
     UsbParentText parent;
-    parent.idVendor = maybeText (input);
-    parent.idProduct = maybeText (input);
-    parent.manufacturer = maybeText (input);
-    parent.product = maybeText (input);
-    parent.vendorIdProperty = maybeText (input);
-    parent.modelIdProperty = maybeText (input);
-    parent.vendorEncProperty = maybeText (input);
-    parent.modelEncProperty = maybeText (input);
+    for (auto field : { &UsbParentText::idVendor, &UsbParentText::idProduct, &UsbParentText::manufacturer, &UsbParentText::product,
+                        &UsbParentText::vendorIdProperty, &UsbParentText::modelIdProperty, &UsbParentText::vendorEncProperty,
+                        &UsbParentText::modelEncProperty })
+        parent.*field = input.maybeText();
 
     for (auto& text : { parent.idVendor, parent.vendorIdProperty, parent.vendorEncProperty })
         if (text.has_value())
         {
             checkId (parseUsbId (*text));
-            tessel::fuzz::require (decodeUdevEscapes (*text).size() <= text->size(), "decoding made a text longer");
+            require (decodeUdevEscapes (*text).size() <= text->size(), "decoding made a text longer");
         }
 
     const auto properties = propertiesOf (parent);
@@ -67,17 +55,13 @@ void run (tessel::fuzz::Input& input)
     // However the open fails, the retries end, and soon.
     const int errors[] = { EACCES, EPERM, ENOENT, EBUSY, ENODEV, EIO, 0, -1 };
     const int error = errors[input.inRange (0, (int) std::size (errors) - 1)];
-    int totalMs = 0;
-    int attempt = 1;
-    for (; attempt < 1000; ++attempt)
+    int totalMs = 0, attempt = 1;
+    while (const auto delay = delayBeforeOpenRetryMs (error, attempt++))
     {
-        const auto delay = delayBeforeOpenRetryMs (error, attempt);
-        if (! delay.has_value())
-            break;
-        tessel::fuzz::require (*delay > 0, "a retry with no delay");
+        require (*delay > 0 && attempt < 1000, "a retry with no delay, or retries for ever");
         totalMs += *delay;
     }
-    tessel::fuzz::require (attempt < 1000 && totalMs <= 5000, "opening a node is retried for ever");
+    require (totalMs <= 5000, "opening a node is retried for too long");
 }
 } // namespace
 

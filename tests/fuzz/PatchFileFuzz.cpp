@@ -1,7 +1,6 @@
 #include "FuzzSupport.h"
 
 #include "app/MainContentComponent.h"
-#include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
@@ -18,99 +17,74 @@
 
 namespace
 {
-using tessel::fuzz::require;
+using namespace tessel::fuzz;
 using tessel::sim::PedalSimulator;
 
 constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY };
 
-tessel::test::EditorHarness& harness()
-{
-    static auto* h = new tessel::test::EditorHarness();
-    return *h;
-}
-
-void drain()
-{
-    require (tessel::fuzz::drainMessages(), "the message loop never runs dry");
-}
+void drain() { require (drainMessages(), "the message loop never runs dry"); }
 
 template <typename Page>
-void importAndExport (Page& page, int item, int row, bool fitSize, std::string contents, PedalSimulator& pedal)
+void importAndExport (Page& page, Input& input, tessel::test::RecordingDialogs& dialogs, PedalSimulator& pedal)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
-    auto& dialogs = harness().dialogs();
+    const int item = input.inRange (0, 3);
+    const auto fileSize = [&] { return (item == PatchFiles::onePatch ? 1 : page.patchRecords.size()) * Shape::size; };
 
-    page.patchList.selectRow (row);
-    const auto records = page.patchRecords.size();
+    page.patchList.selectRow (input.inRange (-1, 7));
+    const bool fitSize = input.flag();
+    auto contents = input.rest();
     if (fitSize)
-        contents.resize ((size_t) ((item == PatchFiles::onePatch ? 1 : records) * Shape::size), '\0');
+        contents.resize ((size_t) fileSize(), '\0');
 
-    const auto file = tessel::fuzz::writeScratchFile ("patches.tessel", contents.data(), contents.size());
-    dialogs.fileAnswers.push_back (file);
+    dialogs.fileAnswers = { writeWholeFile (scratchFile ("patches.tessel"), contents.data(), contents.size()) };
     pedal.clearReceivedFrames();
-
     ImportMenuItemChosenCallback (item, &page);
     drain();
-
     for (const auto& frame : pedal.receivedFrames())
         require (frame.hasValidChecksum(), "the import sent a damaged frame");
 
-    const auto exported = tessel::fuzz::scratchFolder().getChildFile ("exported.tessel");
+    const auto exported = scratchFile ("exported.tessel");
     exported.deleteFile();
-    dialogs.fileAnswers.clear();
-    dialogs.fileAnswers.push_back (exported);
-
+    dialogs.fileAnswers = { exported };
     ExportMenuItemChosenCallback (item, &page);
     drain();
-
-    if (exported.existsAsFile())
-    {
-        const auto expected = (item == PatchFiles::onePatch ? 1 : page.patchRecords.size()) * Shape::size;
-        require (exported.getSize() == expected, "the export wrote a file of the wrong size");
-    }
+    require (! exported.existsAsFile() || exported.getSize() == fileSize(), "the export wrote a file of the wrong size");
 }
 
-void run (tessel::fuzz::Input& input)
+void run (Input& input)
 {
-    auto& h = harness();
+    static auto& h = *new tessel::test::EditorHarness();
     h.dialogs().messages.clear();
-    h.dialogs().fileAnswers.clear();
     PatchFiles::settleAfterImportMs = 0;
 
     const auto kind = kinds[input.byte() % 3];
-    const int patches = 1 + input.byte() % 6;
-    const int item = input.inRange (0, 3);
-    const int row = input.inRange (-1, 7);
-    const bool fitSize = input.flag();
-    const auto contents = input.rest();
-
     auto pedal = PedalSimulator::create (kind);
-    pedal->setPatches (patches);
+    pedal->setPatches (1 + input.byte() % 6);
     h.bus.plug (pedal);
     drain();
 
-    switch (kind)
-    {
-        case kindAMP: importAndExport (*h.hub().ampView, item, row, fitSize, contents, *pedal); break;
-        case kindMOD: importAndExport (*h.hub().modView, item, row, fitSize, contents, *pedal); break;
-        default: importAndExport (*h.hub().dlyView, item, row, fitSize, contents, *pedal); break;
-    }
+    if (kind == kindAMP)
+        importAndExport (*h.hub().ampView, input, h.dialogs(), *pedal);
+    else if (kind == kindMOD)
+        importAndExport (*h.hub().modView, input, h.dialogs(), *pedal);
+    else
+        importAndExport (*h.hub().dlyView, input, h.dialogs(), *pedal);
 
     h.bus.unplug (pedal);
     drain();
     require (h.hub().loadingWindow == nullptr, "the loading window stays up after the pedal has gone");
 }
 
-void seeds (tessel::fuzz::SeedWriter& out)
+void seeds (SeedWriter& out)
 {
+    // The pedal's own records, as an export writes them.
     for (int k = 0; k < 3; ++k)
         for (int item : { PatchFiles::onePatch, PatchFiles::allPatches })
         {
-            // The pedal's own records, as an export writes them.
             auto pedal = PedalSimulator::create (kinds[k]);
             pedal->setPatches (3);
-
-            tessel::fuzz::SeedBytes seed;
+            SeedBytes seed;
             seed.byte (k).byte (2).byte (item).byte (2).byte (0);
             for (int p = 0; p < (item == PatchFiles::onePatch ? 1 : 3); ++p)
                 seed.raw (pedal->recordOf (p));
