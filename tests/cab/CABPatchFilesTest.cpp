@@ -43,22 +43,19 @@ Frames hexOf (const std::vector<HidPacket>& frames, int onlyCode = -1)
 }
 std::string command (int code, int value) { return hexOf (HidPacket::command (code, { value })); }
 
-std::string writeFrame (int i, int target)
-{
-    const auto record = fileRecord (i);
-    HidPacket f;
-    f.bytes = { Command::writePreset, 10, (uint8_t) target };
-    std::copy (record.bytes.begin() + 3, record.bytes.end(), f.bytes.begin() + 3);
-    f.seal();
-    return hexOf (f);
-}
-
 /** The transfer link's frames with `written` records sent; `ended` when the pedal was there to end it. */
 Frames transferOf (int written, bool ended = true)
 {
     Frames frames { command (Command::transferState, 1) };
     for (int i = 0; i < written; ++i)
-        frames.push_back (writeFrame (i, fileRecord (i).bytes[2]));
+    {
+        HidPacket f;
+        const auto record = fileRecord (i);
+        f.bytes = { Command::writePreset, 10, record.bytes[2] };
+        std::copy (record.bytes.begin() + 3, record.bytes.end(), f.bytes.begin() + 3);
+        f.seal();
+        frames.push_back (hexOf (f));
+    }
     if (ended)
         frames.push_back (command (Command::transferState, 0));
     return frames;
