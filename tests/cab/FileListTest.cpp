@@ -67,7 +67,7 @@ TEST (FileList, ReaderStaysInsideTheDataAndListsBadSlotsWithoutAName)
         { "shorter than a count", [] (auto& b) { b.resize (3); }, 0, "", "" },
         { "count beyond the slots present", [] (auto& b) { putU32 (b, 0, 300); b.resize (4 + 8 * 2); }, 2, "", "" },
         { "length 0", [] (auto& b) { putU32 (b, 16, 0); }, 2, "/a.wav", "" },
-        { "length 301", [] (auto& b) { putU32 (b, 16, 301); }, 2, "/a.wav", "" },
+        { "length 301, all of it in the file", [] (auto& b) { putU32 (b, 16, 301); b.resize (2411 + 301); }, 2, "/a.wav", "" },
         { "offset that wraps past the end", [] (auto& b) { putU32 (b, 12, 0xFFFFFFF8u); }, 2, "/a.wav", "" },
         { "name running past the end", [] (auto& b) { b.resize (b.size() - 2); }, 2, "/a.wav", "" },
         { "not UTF-8", [] (auto& b) { b[2412] = 0xFF; }, 2, "/a.wav", "" },
