@@ -458,15 +458,11 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
         if (at >= 0)
             pedal->injectFault (fault, Command::writePreset, at);
 
-        if (records < 100)
-        {
-            ImportAllPatchWindow::start (write (records, 6), page);   // as if cut short after its size was checked
-        }
+        editor->dialogs().fileAnswers = { write (100) };
+        if (records < 100)  // as if cut short after its size was checked
+            ImportAllPatchWindow::start (write (records, 6), page);
         else
-        {
-            editor->dialogs().fileAnswers = { write (100) };
             CABPatchFiles::importPatches (PatchFiles::allPatches, &page);
-        }
 
         const bool completes = confirmed == 100;
         EXPECT_EQ (outcome(), completes ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage);
