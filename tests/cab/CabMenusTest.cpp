@@ -247,39 +247,6 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
         EXPECT_NE (frame.code(), Command::factoryReset);
 }
 
-TEST_F (CabMenusTest, OnePatchExportedAndImportedThroughThePagesButtons)
-{
-    juce::TemporaryFile temp (".tessel");
-    const auto file = temp.getFile();
-    PageControls::selectRowQuietly (page().patchList, 5, false);
-
-    editor->dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().exportButton, "Export One Patch");
-    EXPECT_EQ (editor->dialogs().savePatterns, juce::StringArray (PatchFiles::filePattern));
-    EXPECT_EQ (editor->messages().at (0).text, PatchFiles::exportPrompt);
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (file.loadFileAsData (saved));
-    EXPECT_EQ (saved, juce::MemoryBlock (page().patchRecords[5]->bytes.data(), CABShape::size));
-
-    // Into patch 9, the selected row, whatever the record's own number says.
-    PageControls::selectRowQuietly (page().patchList, 9, false);
-    editor->dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().importButton, "Import One Patch");
-    EXPECT_EQ (editor->messages().at (1).text, PatchFiles::effectImportPrompt);
-    pumpPending();
-    const auto frames = pedal->takeReceivedFrames();
-    ASSERT_GE (frames.size(), 2u);
-    EXPECT_EQ (std::make_pair ((int) frames[0].code(), (int) frames[0][2]), std::make_pair ((int) Command::writePreset, 9));
-    EXPECT_TRUE (std::equal (frames[0].data() + 3, frames[0].data() + 12, page().patchRecords[5]->bytes.data() + 3));
-    EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::selectPatch, { 9 }).bytes);
-
-    // The second item wants a file of every patch: this one is refused.
-    editor->dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().importButton, "Import All Patches");
-    EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage);
-    EXPECT_TRUE (pedal->takeReceivedFrames().empty());
-}
-
 namespace
 {
 using Frames = std::vector<std::string>;  // hex, so that a difference reads at a glance
@@ -341,9 +308,9 @@ protected:
     {
         CabSetMenu::SetUp();
         pedal->selectPatchOnPedal (33);
-        page.records.clear();
+        filePage.records.clear();
         for (int p = 0; p < 100; ++p)
-            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, page.records.add (new CABShape())->bytes.begin());
+            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, filePage.records.add (new CABShape())->bytes.begin());
         folder.createDirectory();
         pumpPending();
         pedal->clearReceivedFrames();
@@ -392,10 +359,10 @@ protected:
         auto expected = fileRecord (i);
         expected.bytes[0] = 100;
         expected.bytes[1] = 33;
-        return page.records[expected.bytes[2]]->bytes == expected.bytes;
+        return filePage.records[expected.bytes[2]]->bytes == expected.bytes;
     }
 
-    TestPage page;
+    TestPage filePage;
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                                   .getChildFile ("tessel-cab-patches-" + juce::Uuid().toString());
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 },
@@ -404,33 +371,52 @@ protected:
 };
 } // namespace
 
-TEST_F (CABPatchFilesTest, AllPatchesGoOutAsTheirRecordsAndFilesOfTheWrongSizeAreRefused)
+TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFilesOfTheWrongSizeAreRefused)
 {
-    // Cancelling a chooser writes and sends nothing.
-    for (int item : { PatchFiles::onePatch, PatchFiles::allPatches })
-    {
-        CABPatchFiles::importPatches (item, &page);
-        CABPatchFiles::exportPatches (item, &page);
-    }
-    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFiles), 0);
+    auto& cab = CabSetMenu::page();
+    const auto items = juce::StringArray ("Export One Patch", "Export All Patches", "Import One Patch", "Import All Patches");
 
-    // One patch out and back in goes through the page's own buttons (the CAB menu tests).
-    const auto all = folder.getChildFile ("all.tessel");
-    editor->dialogs().fileAnswers = { all };
-    CABPatchFiles::exportPatches (PatchFiles::allPatches, &page);
-    juce::MemoryBlock held, allBytes;
-    for (auto* r : page.records)
+    // Cancelling a chooser writes and sends nothing.
+    for (auto& item : items)
+        chooseFromMenu (item.startsWith ("Export") ? cab.exportButton : cab.importButton, item);
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFiles), 0);
+    editor->messages().clear();
+
+    const auto one = folder.getChildFile ("one.tessel"), all = folder.getChildFile ("all.tessel");
+    PageControls::selectRowQuietly (cab.patchList, 5, false);
+    editor->dialogs().fileAnswers = { one, all };
+    chooseFromMenu (cab.exportButton, items[0]);
+    chooseFromMenu (cab.exportButton, items[1]);
+    EXPECT_EQ (editor->dialogs().savePatterns[0], PatchFiles::filePattern);
+    juce::MemoryBlock saved, allSaved, held;
+    ASSERT_TRUE (one.loadFileAsData (saved));
+    EXPECT_EQ (saved, juce::MemoryBlock (cab.patchRecords[5]->bytes.data(), CABShape::size));
+    for (auto* r : cab.patchRecords)
         held.append (r->bytes.data(), CABShape::size);
-    all.loadFileAsData (allBytes);
-    EXPECT_EQ (allBytes, held);
+    ASSERT_TRUE (all.loadFileAsData (allSaved));
+    EXPECT_EQ (allSaved, held);
+
+    // Into patch 9, the selected row, whatever the record's own number says.
+    PageControls::selectRowQuietly (cab.patchList, 9, false);
+    editor->dialogs().fileAnswers = { one };
+    chooseFromMenu (cab.importButton, items[2]);
+    pumpPending();
+    const auto frames = pedal->takeReceivedFrames();
+    ASSERT_GE (frames.size(), 2u);
+    EXPECT_EQ (std::make_pair ((int) frames[0].code(), (int) frames[0][2]), std::make_pair ((int) Command::writePreset, 9));
+    EXPECT_TRUE (std::equal (frames[0].data() + 3, frames[0].data() + 12, cab.patchRecords[5]->bytes.data() + 3));
+    EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::selectPatch, { 9 }).bytes);
+    auto shown = juce::StringArray();
+    for (auto& m : editor->messages())
+        shown.add (m.text);
+    EXPECT_EQ (shown, juce::StringArray (PatchFiles::exportPrompt, PatchFiles::exportPrompt, PatchFiles::effectImportPrompt));
 
     // Files of the wrong size for the item chosen are refused before anything is sent.
-    for (auto [item, file] : { std::pair (PatchFiles::onePatch, write (1, 1)), std::pair (PatchFiles::allPatches, write (99)),
-                               std::pair (PatchFiles::onePatch, folder.getChildFile ("missing.tessel")) })
+    for (auto [item, file] : { std::pair (items[3], one), std::pair (items[2], write (1, 1)), std::pair (items[2], folder.getChildFile ("missing.tessel")) })
     {
         editor->dialogs().fileAnswers = { file };
-        CABPatchFiles::importPatches (item, &page);
-        EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage);
+        chooseFromMenu (cab.importButton, item);
+        EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage) << item;
     }
     pumpPending();
     EXPECT_EQ (received(), Frames {});
@@ -460,9 +446,9 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
 
         editor->dialogs().fileAnswers = { write (100) };
         if (records < 100)  // as if cut short after its size was checked
-            ImportAllPatchWindow::start (write (records, 6), page);
+            ImportAllPatchWindow::start (write (records, 6), filePage);
         else
-            CABPatchFiles::importPatches (PatchFiles::allPatches, &page);
+            CABPatchFiles::importPatches (PatchFiles::allPatches, &filePage);
 
         const bool completes = confirmed == 100;
         EXPECT_EQ (outcome(), completes ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage);
