@@ -1,46 +1,203 @@
 #include <gtest/gtest.h>
 
 #include "cab/FactoryDiskImage.h"
+#include "cab/ImportAllPatchWindow.h"
 #include "cab/KVCABView.h"
 #include "cab/WriteIRWindow.h"
 #include "device/ProtocolCodes.h"
+#include "device/TransferLink.h"
 #include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "pages/SetMenu.h"
 #include "support/EditorHarness.h"
+#include "support/FakeHidapi.h"
 
+using namespace tessel::test;
+using tessel::sim::Fault;
 using tessel::sim::PedalSimulator;
-using tessel::test::pumpPending;
-using tessel::test::chooseFromMenu;
-using tessel::test::pumpUntil;
 
 namespace
 {
-/** A linked CAB pedal of 100 patches whose flash is not the factory image,
-    with the reset's pauses shortened. */
-class CabMenusTest : public ::testing::Test
+/** Blocks of the factory image that hold nothing but 0xFF and so never go
+    over the wire. A changed image changes this, and the reset's time with it. */
+constexpr int sentBlocks = FactoryReset::blockCount - 143186;
+
+const juce::String successTitle = "Factory reset successful.";
+const juce::String reconnect = "Please disconnect both USB and power jacks and reconnect.";
+
+bool jobEnded() { return pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000); }
+
+// The CAB page's Set, Import and Export menus and the jobs behind them.
+
+/** A linked CAB pedal of 100 patches whose flash holds something else than
+    the image, and short waits so that a silent pedal ends a test quickly. */
+class CabSetMenu : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        pedal = editor.connect (kindCAB, 100);
-        pedal->setExternalFlash (std::vector<uint8_t> (1024, 0x00));
+        WriteIRWindow::statusObserver = [this] (const juce::String& status)
+        {
+            const std::lock_guard<std::mutex> guard (statusLock);
+            if (statuses.isEmpty())
+                statuses.add (status);
+            last = status;
+            if (onStatus)
+                onStatus (++statusCount);
+        };
+        pedal = nullptr;
+        editor = nullptr;
+        editor = std::make_unique<EditorHarness>();
+        pedal = editor->connect (kindCAB, 100);
+        pedal->setExternalFlash (std::vector<uint8_t> (FactoryDisk::imageSize / 2, 0x00));
         pedal->clearReceivedFrames();
+        editor->messages().clear();
+        tessel::sim::resetFakeHidapiCounts();
     }
 
     void TearDown() override
     {
-        pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000);
+        jobEnded();
         WriteIRWindow::statusObserver = nullptr;
     }
 
-    KVCABView& page() { return *editor.hub().cabView; }
+    /** Runs the reset as the Set menu does after OK; whether it ended in time. */
+    bool reset()
+    {
+        startFactoryReset();
+        const auto ended = jobEnded();
+        pumpPending();
+        return ended;
+    }
 
-    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } };
-    tessel::test::EditorHarness editor;
+    /** The codes the pedal received, but for the patch requests with which
+        the live link answers each transfer state, a run of block writes as one. */
+    juce::String frameCodes() const
+    {
+        juce::String codes;
+        uint8_t previous = 0;
+        for (auto& frame : pedal->receivedFrames())
+        {
+            const auto code = frame.code();
+            if (code != Command::requestPreset && (code != Command::flashWrite || previous != Command::flashWrite))
+                codes << juce::String::toHexString (code) << (code == Command::transferState ? ":" + juce::String (frame[2]) : "") << " ";
+            previous = code == Command::requestPreset ? previous : code;
+        }
+        return codes.trim();
+    }
+
+    /** The boxes shown, each as "title|text". */
+    juce::StringArray boxes() const
+    {
+        juce::StringArray shown;
+        for (auto& m : editor->messages())
+            shown.add (m.title + "|" + m.text);
+        return shown;
+    }
+
+    void expectLinkClosed()
+    {
+        const auto counts = tessel::sim::fakeHidapiCounts();
+        EXPECT_EQ (handle.load(), nullptr);
+        EXPECT_EQ (counts.opens, counts.closes);
+        EXPECT_EQ (tessel::sim::fakeHidapiOpenHandles(), 0);
+    }
+
+    KVCABView& page() { return *editor->hub().cabView; }
+
+    std::unique_ptr<EditorHarness> editor;
     std::shared_ptr<PedalSimulator> pedal;
+    std::mutex statusLock;
+    juce::StringArray statuses;
+    juce::String last;
+    int statusCount = 0;
+    std::function<void (int)> onStatus;
+
+private:
+    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } },
+        shortWaits[2] { { WriteIRWindow::Timing::eraseAnswerMs, 300 }, { TransferTimeouts::flashWriteMs, 300 } };
 };
+using FactoryResetTest = CabSetMenu;
+using CabMenusTest = CabSetMenu;
 } // namespace
+
+TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePedal)
+{
+    // A knob turned on the pedal mid-way: its report reaches the job's handle
+    // too, among the blocks' answers, and must not count as a refusal.
+    onStatus = [this] (int count) { if (count == 2000) pedal->turnKnob (1, 42); };
+
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (frameCodes(), "65:1 59 57 65:0 13");
+    EXPECT_EQ (pedal->externalFlashWriteCount(), sentBlocks);
+    const auto frames = pedal->receivedFrames();
+    EXPECT_NE (std::find_if (frames.begin(), frames.end(), [] (auto& f) { return f.bytes == HidPacket::command (Command::flashErase).bytes; }),
+               frames.end());
+
+    auto flash = pedal->externalFlash();
+    flash.resize (FactoryDisk::imageSize, 0xFF);
+    EXPECT_TRUE (std::equal (flash.begin(), flash.end(), FactoryDiskImage)) << "the flash holds the image";
+
+    EXPECT_EQ (statusCount, FactoryReset::fullBlocks);
+    EXPECT_EQ (statuses[0], "File : 0 / 155345");
+    EXPECT_EQ (last, "File : 155343 / 155345");
+    EXPECT_EQ (boxes(), juce::StringArray (successTitle + "|" + reconnect));
+    expectLinkClosed();
+}
+
+TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
+{
+    // Once the link has opened, the pedal is told to reset its settings even
+    // after a failure, and its answer shows the pedal's own box.
+    const auto failed = "|" + juce::String (FactoryReset::failedMessage);
+    const juce::StringArray failedThenReset { failed, successTitle + "|" + reconnect };
+
+    // A code of 0: the pedal is unplugged before the reset.
+    const std::tuple<const char*, Fault, int, int, juce::StringArray, const char*> cases[] = {
+        { "pedal unplugged before the reset", Fault::unplug, 0, 0, { juce::String (FactoryReset::noLinkTitle) + "|" + reconnect }, "" },
+        { "erase never answered", Fault::noAnswer, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
+        { "erase answered damaged", Fault::badChecksum, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
+        { "erase answered wrongly", Fault::wrongCode, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
+        { "a block refused", Fault::wrongCode, Command::flashWrite, 300, failedThenReset, "65:1 59 57 65:0 13" },
+        { "unplugged mid-reset", Fault::unplug, Command::flashWrite, 300, { failed }, "65:1 59 57" },
+    };
+    for (const auto& [name, fault, code, at, shown, frames] : cases)
+    {
+        SCOPED_TRACE (name);
+        if (name != std::get<0> (cases[0]))
+        {
+            TearDown();
+            SetUp();
+        }
+        if (code == 0)
+            editor->unplug (pedal);
+        else
+            pedal->injectFault (fault, code, at);
+
+        ASSERT_TRUE (reset()) << "the job ends by itself";
+        EXPECT_EQ (boxes(), shown);
+        EXPECT_EQ (frameCodes(), frames);
+        expectLinkClosed();
+    }
+}
+
+TEST_F (FactoryResetTest, APedalPluggedInWhileTheResetFailsKeepsItsSettings)
+{
+    auto amp = PedalSimulator::create (kindAMP);
+    onStatus = [this, amp] (int count)
+    {
+        if (count == 300)
+        {
+            editor->bus.unplug (pedal);
+            editor->bus.plug (amp);
+        }
+    };
+
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (FactoryReset::failedMessage)));
+    for (auto& frame : amp->receivedFrames())
+        EXPECT_NE (frame.code(), Command::factoryReset);
+}
 
 TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
 {
@@ -49,80 +206,260 @@ TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
         { &page().importButton, "Import One Patch|-|Import All Patches" },
         { &page().exportButton, "Export One Patch|-|Export All Patches" },
     };
-
     for (auto& [button, expected] : cases)
         EXPECT_EQ (chooseFromMenu (*button), expected);
-    EXPECT_TRUE (editor.dialogs().questions.empty());
+    EXPECT_TRUE (editor->dialogs().questions.empty());
     EXPECT_TRUE (pedal->receivedFrames().empty()) << "a dismissed menu does nothing";
 
     // The items the CAB page shares with the effect pages behave as there.
     chooseFromMenu (page().setButton, "About KORVEL");
-    EXPECT_EQ (editor.dialogs().links, juce::StringArray (juce::URL (SetMenu::aboutPage).toString (true)));
+    EXPECT_EQ (editor->dialogs().links, juce::StringArray (juce::URL (SetMenu::aboutPage).toString (true)));
 }
 
 TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
 {
-    const auto jobEnded = [] { return pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000); };
-
     // Cancel: nothing sent, no job.
     chooseFromMenu (page().setButton, "Factory Reset");
-    ASSERT_EQ (editor.dialogs().questions.size(), 1u);
-    EXPECT_EQ (editor.dialogs().questions[0].title, "");
-    EXPECT_EQ (editor.dialogs().questions[0].text, SetMenu::cabFactoryResetQuestion);
+    ASSERT_EQ (editor->dialogs().questions.size(), 1u);
+    EXPECT_EQ (editor->dialogs().questions[0].title, "");
+    EXPECT_EQ (editor->dialogs().questions[0].text, SetMenu::cabFactoryResetQuestion);
     EXPECT_TRUE (jobEnded());
     EXPECT_TRUE (pedal->receivedFrames().empty());
 
     // OK: the job rewrites the flash (as the reset's own tests check), then resets the pedal.
-    editor.dialogs().okAnswers.push_back (true);
+    editor->dialogs().okAnswers.push_back (true);
     chooseFromMenu (page().setButton, "Factory Reset");
     ASSERT_TRUE (jobEnded());
     pumpPending();
     EXPECT_GT (pedal->externalFlashWriteCount(), 0);
-    EXPECT_EQ (editor.messages().back().title, "Factory reset successful.");
+    EXPECT_EQ (editor->messages().back().title, successTitle);
 
     // Another CAB pedal plugged in while the question was open gets nothing.
     auto other = PedalSimulator::create (kindCAB);
     other->setExternalFlash (std::vector<uint8_t> (1024, 0x00));
-    editor.dialogs().okAnswers.push_back (true);
-    editor.dialogs().duringModal (0, [&] { editor.unplug (pedal); editor.plugIn (other); });
+    editor->dialogs().okAnswers.push_back (true);
+    editor->dialogs().duringModal (0, [&] { editor->unplug (pedal); editor->plugIn (other); });
     chooseFromMenu (page().setButton, "Factory Reset");
     EXPECT_TRUE (jobEnded());
-    EXPECT_EQ (editor.messages().back().text, PageControls::pedalMissingMessage);
+    EXPECT_EQ (editor->messages().back().text, PageControls::pedalMissingMessage);
     EXPECT_EQ (other->externalFlashWriteCount(), 0);
     for (auto& frame : other->receivedFrames())
         EXPECT_NE (frame.code(), Command::factoryReset);
 }
 
-TEST_F (CabMenusTest, OnePatchExportedAndImportedThroughThePagesButtons)
+namespace
 {
-    juce::TemporaryFile temp (".tessel");
-    const auto file = temp.getFile();
-    PageControls::selectRowQuietly (page().patchList, 5, false);
+using Frames = std::vector<std::string>;  // hex, so that a difference reads at a glance
 
-    editor.dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().exportButton, "Export One Patch");
-    EXPECT_EQ (editor.dialogs().savePatterns, juce::StringArray (PatchFiles::filePattern));
-    EXPECT_EQ (editor.messages().at (0).text, PatchFiles::exportPrompt);
-    juce::MemoryBlock saved;
-    ASSERT_TRUE (file.loadFileAsData (saved));
-    EXPECT_EQ (saved, juce::MemoryBlock (page().patchRecords[5]->bytes.data(), CABShape::size));
+struct TestPage : public CABPatchPage
+{
+    juce::OwnedArray<CABShape>& getPatchRecords() override { return records; }
+    int getSelectedPatchRow() override { return selectedRow; }
+    juce::OwnedArray<CABShape> records;
+    int selectedRow = 7;
+};
+
+/** File record i targets patch 37 i mod 100 with values the pedal does not
+    hold; bytes 0 and 1 are junk that must never travel. */
+CABShape fileRecord (int i)
+{
+    CABShape r;
+    r.bytes = { 0xEE, 0xDD, (uint8_t) (i * 37 % 100) };
+    for (int b = 3; b < CABShape::size; ++b)
+        r.bytes[(size_t) b] = (uint8_t) ((i * 11 + b * 3) % 60 + 40);
+    return r;
+}
+
+std::string hexOf (const HidPacket& f) { return juce::String::toHexString (f.data(), HidPacket::size, 0).toStdString(); }
+
+Frames hexOf (const std::vector<HidPacket>& frames, int onlyCode = -1)
+{
+    Frames hex;
+    for (auto& f : frames)
+        if (onlyCode < 0 || f.code() == onlyCode)
+            hex.push_back (hexOf (f));
+    return hex;
+}
+std::string command (int code, int value) { return hexOf (HidPacket::command (code, { value })); }
+
+/** The transfer link's frames with `written` records sent; `ended` when the pedal was there to end it. */
+Frames transferOf (int written, bool ended = true)
+{
+    Frames frames { command (Command::transferState, 1) };
+    for (int i = 0; i < written; ++i)
+    {
+        HidPacket f;
+        const auto record = fileRecord (i);
+        f.bytes = { Command::writePreset, 10, record.bytes[2] };
+        std::copy (record.bytes.begin() + 3, record.bytes.end(), f.bytes.begin() + 3);
+        f.seal();
+        frames.push_back (hexOf (f));
+    }
+    if (ended)
+        frames.push_back (command (Command::transferState, 0));
+    return frames;
+}
+
+/** The pedal's current patch 33; the page's copy of its patches, row 7 selected. */
+class CABPatchFilesTest : public CabSetMenu
+{
+protected:
+    void SetUp() override
+    {
+        CabSetMenu::SetUp();
+        pedal->selectPatchOnPedal (33);
+        filePage.records.clear();
+        for (int p = 0; p < 100; ++p)
+            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, filePage.records.add (new CABShape())->bytes.begin());
+        folder.createDirectory();
+        pumpPending();
+        pedal->clearReceivedFrames();
+        tessel::sim::takeFakeHidapiWrites();
+    }
+
+    void TearDown() override
+    {
+        CabSetMenu::TearDown();
+        folder.deleteRecursively();
+    }
+
+    juce::File write (int records, int extraBytes = 0)
+    {
+        juce::MemoryBlock data;
+        for (int i = 0; i < records; ++i)
+            data.append (fileRecord (i).bytes.data(), CABShape::size);
+        data.setSize (data.getSize() + (size_t) extraBytes, true);
+        auto file = folder.getNonexistentChildFile ("patches", ".tessel");
+        file.replaceWithData (data.getData(), data.getSize());
+        return file;
+    }
+
+    juce::String outcome()
+    {
+        const auto shown = [this] (const char* text)
+        { return std::any_of (editor->messages().begin(), editor->messages().end(), [&] (auto& m) { return m.text == text; }); };
+        pumpUntil ([&] { return shown (ImportAllPatchWindow::successMessage) || shown (ImportAllPatchWindow::failedMessage); }, 10000);
+        return shown (ImportAllPatchWindow::successMessage) ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage;
+    }
+
+    /** What the pedal received on either link, all or of one command. */
+    Frames received (int code = -1) { return hexOf (pedal->takeReceivedFrames(), code); }
+
+    /** What went out on the transfer link alone, which must be closed after one open. */
+    static Frames transferFrames()
+    {
+        const auto c = tessel::sim::fakeHidapiCounts();
+        EXPECT_EQ (std::make_tuple (c.opens, c.closes, handle.load()), std::make_tuple (1, 1, nullptr));
+        return hexOf (tessel::sim::takeFakeHidapiWrites());
+    }
+
+    /** Whether the page holds file record i as the pedal confirmed it. */
+    bool pageHolds (int i)
+    {
+        auto expected = fileRecord (i);
+        expected.bytes[0] = 100;
+        expected.bytes[1] = 33;
+        return filePage.records[expected.bytes[2]]->bytes == expected.bytes;
+    }
+
+    TestPage filePage;
+    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                                  .getChildFile ("tessel-cab-patches-" + juce::Uuid().toString());
+    const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 },
+        noStartDelay { ImportAllPatchWindow::startDelayMs, 0 }, shortAnswers { ImportAllPatchWindow::answerTimeoutMs, 200 },
+        shortStateAnswer { TransferTimeouts::transferStateMs, 200 };
+};
+} // namespace
+
+TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFilesOfTheWrongSizeAreRefused)
+{
+    auto& cab = CabSetMenu::page();
+    const auto items = juce::StringArray ("Export One Patch", "Export All Patches", "Import One Patch", "Import All Patches");
+
+    // Cancelling a chooser writes and sends nothing.
+    for (auto& item : items)
+        chooseFromMenu (item.startsWith ("Export") ? cab.exportButton : cab.importButton, item);
+    EXPECT_EQ (folder.getNumberOfChildFiles (juce::File::findFiles), 0);
+    editor->messages().clear();
+
+    const auto one = folder.getChildFile ("one.tessel"), all = folder.getChildFile ("all.tessel");
+    PageControls::selectRowQuietly (cab.patchList, 5, false);
+    editor->dialogs().fileAnswers = { one, all };
+    chooseFromMenu (cab.exportButton, items[0]);
+    chooseFromMenu (cab.exportButton, items[1]);
+    EXPECT_EQ (editor->dialogs().savePatterns[0], PatchFiles::filePattern);
+    juce::MemoryBlock saved, allSaved, held;
+    ASSERT_TRUE (one.loadFileAsData (saved));
+    EXPECT_EQ (saved, juce::MemoryBlock (cab.patchRecords[5]->bytes.data(), CABShape::size));
+    for (auto* r : cab.patchRecords)
+        held.append (r->bytes.data(), CABShape::size);
+    ASSERT_TRUE (all.loadFileAsData (allSaved));
+    EXPECT_EQ (allSaved, held);
 
     // Into patch 9, the selected row, whatever the record's own number says.
-    PageControls::selectRowQuietly (page().patchList, 9, false);
-    editor.dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().importButton, "Import One Patch");
-    EXPECT_EQ (editor.messages().at (1).text, PatchFiles::effectImportPrompt);
+    PageControls::selectRowQuietly (cab.patchList, 9, false);
+    editor->dialogs().fileAnswers = { one };
+    chooseFromMenu (cab.importButton, items[2]);
     pumpPending();
     const auto frames = pedal->takeReceivedFrames();
     ASSERT_GE (frames.size(), 2u);
-    EXPECT_EQ (frames[0].code(), Command::writePreset);
-    EXPECT_EQ (frames[0][2], 9);
-    EXPECT_TRUE (std::equal (frames[0].data() + 3, frames[0].data() + 12, page().patchRecords[5]->bytes.data() + 3));
+    EXPECT_EQ (std::make_pair ((int) frames[0].code(), (int) frames[0][2]), std::make_pair ((int) Command::writePreset, 9));
+    EXPECT_TRUE (std::equal (frames[0].data() + 3, frames[0].data() + 12, cab.patchRecords[5]->bytes.data() + 3));
     EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::selectPatch, { 9 }).bytes);
+    auto shown = juce::StringArray();
+    for (auto& m : editor->messages())
+        shown.add (m.text);
+    EXPECT_EQ (shown, juce::StringArray (PatchFiles::exportPrompt, PatchFiles::exportPrompt, PatchFiles::effectImportPrompt));
 
-    // The second item wants a file of every patch: this one is refused.
-    editor.dialogs().fileAnswers.push_back (file);
-    chooseFromMenu (page().importButton, "Import All Patches");
-    EXPECT_EQ (editor.messages().back().text, PatchFiles::wrongFileMessage);
-    EXPECT_TRUE (pedal->takeReceivedFrames().empty());
+    // Files of the wrong size for the item chosen are refused before anything is sent.
+    for (auto [item, file] : { std::pair (items[3], one), std::pair (items[2], write (1, 1)), std::pair (items[2], folder.getChildFile ("missing.tessel")) })
+    {
+        editor->dialogs().fileAnswers = { file };
+        chooseFromMenu (cab.importButton, item);
+        EXPECT_EQ (editor->messages().back().text, PatchFiles::wrongFileMessage) << item;
+    }
+    pumpPending();
+    EXPECT_EQ (received(), Frames {});
+    EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
+}
+
+TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImportFailsAndLetsGo)
+{
+    // { why, fault at this write (-1: none), records in the file, records confirmed, the pedal still there }
+    const std::tuple<const char*, Fault, int, int, int, bool> cases[] = {
+        { "every record answered at once", Fault::noAnswer, -1, 100, 100, true },
+        { "patch 0 as it was, ahead of the first answer", Fault::strayRecord, 0, 100, 100, true },
+        { "patch 0 ahead of the third answer", Fault::strayRecord, 2, 100, 100, true },
+        { "a wrong answer to the third record", Fault::wrongCode, 2, 100, 2, true },
+        { "no answer to the second record", Fault::noAnswer, 1, 100, 1, true },
+        { "the file cut short in the third record", Fault::noAnswer, -1, 2, 2, true },
+        { "unplugged during the fifth record", Fault::unplug, 4, 100, 4, false },
+    };
+
+    for (auto [why, fault, at, records, confirmed, present] : cases)
+    {
+        SCOPED_TRACE (why);
+        TearDown();
+        SetUp();
+        if (at >= 0)
+            pedal->injectFault (fault, Command::writePreset, at);
+
+        editor->dialogs().fileAnswers = { write (100) };
+        if (records < 100)  // as if cut short after its size was checked
+            ImportAllPatchWindow::start (write (records, 6), filePage);
+        else
+            CABPatchFiles::importPatches (PatchFiles::allPatches, &filePage);
+
+        const bool completes = confirmed == 100;
+        EXPECT_EQ (outcome(), completes ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage);
+        EXPECT_EQ (transferFrames(), transferOf (completes || at < 0 ? confirmed : at + 1, present));
+        for (int i = 0; i < 100; ++i)
+            EXPECT_EQ (pageHolds (i), i < confirmed) << "file record " << i;
+
+        // Once complete, the page's row 7 is selected again, then the pedal's current patch 33.
+        auto selections = received (Command::selectPatch);
+        selections.erase (selections.begin(), selections.end() - std::min<long> (2, (long) selections.size()));
+        const auto selected = completes ? Frames { command (Command::selectPatch, 7), command (Command::selectPatch, 33) } : Frames {};
+        EXPECT_EQ (selections, selected);
+    }
 }

@@ -7,10 +7,8 @@
 #include "support/EditorHarness.h"
 #include "support/SimulatedCabVolume.h"
 
+using namespace tessel::test;
 using tessel::sim::PedalSimulator;
-using tessel::test::EditorHarness;
-using tessel::test::pumpPending;
-using tessel::test::pumpUntil;
 
 namespace
 {
@@ -123,7 +121,7 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     ASSERT_TRUE (tessel::sim::writeIrWav (chosen));
     h.dialogs().fileListAnswers.push_back ({ chosen });
 
-    tessel::test::click (page.addButton);
+    click (page.addButton);
     ASSERT_TRUE (pumpUntil ([&] { return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
                                          && page.algorithmListModel.getNumRows() == 3; }, 10000));
 

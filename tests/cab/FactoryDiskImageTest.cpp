@@ -3,6 +3,7 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 
 #include "cab/FactoryDiskImage.h"
+#include "cab/FileList.h"
 
 // The factory volume as tools that know nothing of ours see it: Debian's
 // fsck.fat checks the file system, mtools lists and extracts the files, and
@@ -10,7 +11,6 @@
 
 namespace
 {
-constexpr size_t fileSystemEnd = 14335 * 512;
 constexpr size_t labelOffset = 43;
 
 /** Runs a program; its exit code and everything it printed. */
@@ -19,7 +19,6 @@ std::pair<int, juce::String> run (const juce::StringArray& command)
     juce::ChildProcess process;
     if (! process.start (command))
         return { -1, "could not start " + command[0] };
-
     const auto output = process.readAllProcessOutput();
     process.waitForProcessToFinish (60000);
     return { (int) process.getExitCode(), output };
@@ -54,15 +53,6 @@ protected:
     static juce::File extracted() { return folder->getChildFile ("extracted"); }
     static juce::File imageFile() { return folder->getChildFile ("factory.img"); }
 
-    static juce::StringArray listed()
-    {
-        auto lines = juce::StringArray::fromLines (run ({ "mdir", "-i", imageFile().getFullPathName(), "-b", "::" }).second);
-        lines.removeEmptyStrings();
-        for (auto& line : lines)
-            line = line.fromFirstOccurrenceOf ("::/", false, false);
-        return lines;
-    }
-
     static inline juce::File* folder = nullptr;
     static inline std::pair<int, juce::String> toolResult;
 };
@@ -72,42 +62,26 @@ TEST_F (FactoryDiskImageTest, BootSectorSizeAndFreeSpaceAreAsThePedalFormatsIt)
 {
     ASSERT_EQ (FactoryDiskImageSize, FactoryDisk::imageSize);
 
-    struct Field
-    {
-        size_t offset;
-        std::vector<uint8_t> bytes;
-    };
-
-    const auto text = [] (const char* t) { return std::vector<uint8_t> (t, t + strlen (t)); };
     // What fsck.fat checks and its cluster count pins down (sector size,
-    // reserved sectors, FATs, root entries, media) is left to it.
-    const Field fields[] = {
-        { 0, { 0xEB, 0x3C, 0x90 } },
-        { 3, text ("MSDOS5.0") },
-        { 13, { 4 } },                       // sectors per cluster
-        { 19, { 0xFF, 0x37 } },              // 14,335 sectors
-        { 24, { 1, 0, 1, 0, 0, 0, 0, 0 } },  // sectors per track, heads, hidden sectors
-        { 36, { 0x80 } },
-        { 38, { 0x29 } },
-        { labelOffset, text ("NO NAME    FAT12   ") },
-        { 510, { 0x55, 0xAA } },
+    // sectors per cluster, reserved sectors, FATs, root entries, media) is left to it.
+    const std::pair<size_t, std::string> fields[] = {
+        { 0, "\xEB\x3C\x90MSDOS5.0" }, { 19, "\xFF\x37" },  // 14,335 sectors
+        { 24, std::string ("\1\0\1\0\0\0\0\0", 8) },        // sectors per track, heads, hidden sectors
+        { 36, "\x80" }, { 38, "\x29" }, { labelOffset, "NO NAME    FAT12   " }, { 510, "\x55\xAA" },
     };
-
-    for (const auto& field : fields)
-        EXPECT_TRUE (std::equal (field.bytes.begin(), field.bytes.end(), image() + field.offset))
-            << "boot sector at " << field.offset;
+    for (const auto& [offset, bytes] : fields)
+        EXPECT_EQ (std::string ((const char*) image() + offset, bytes.size()), bytes) << "boot sector at " << offset;
 
     // After the file system: erased flash, but for the mark in the last block.
     const auto* mark = image() + FactoryDisk::imageSize - 32;
-    EXPECT_TRUE (std::all_of (image() + fileSystemEnd, mark, [] (uint8_t b) { return b == 0xFF; }));
+    EXPECT_TRUE (std::all_of (image() + 14335 * 512, mark, [] (uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ (juce::String (reinterpret_cast<const char*> (mark), 32), "TESSEL CAB FACTORY VOLUME");
 }
 
 TEST_F (FactoryDiskImageTest, FsckFindsNothingButTheBootSectorLabelThatDiffersFromTheVolumeLabel)
 {
     // The boot sector says "NO NAME" while the root directory carries the
-    // volume's label, as on a volume relabelled after formatting; fsck.fat
-    // notes that, and nothing else.
+    // volume's label, as on a volume relabelled after formatting.
     const auto [code, output] = run ({ "fsck.fat", "-n", imageFile().getFullPathName() });
     EXPECT_EQ (code, 1) << output;
     EXPECT_TRUE (output.contains ("no label in boot sector, but there is volume label 'TESSEL DISK'")) << output;
@@ -117,12 +91,11 @@ TEST_F (FactoryDiskImageTest, FsckFindsNothingButTheBootSectorLabelThatDiffersFr
     relabelled.copyFrom ("TESSEL DISK", labelOffset, 11);
     const auto copy = folder->getChildFile ("relabelled.img");
     copy.replaceWithData (relabelled.getData(), relabelled.getSize());
-
     const auto [cleanCode, cleanOutput] = run ({ "fsck.fat", "-n", copy.getFullPathName() });
     EXPECT_EQ (cleanCode, 0) << cleanOutput;
 }
 
-TEST_F (FactoryDiskImageTest, MtoolsListsAndExtractsEveryFileAsTheToolMadeIt)
+TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListIndexesTheWavsInDirectoryOrder)
 {
     ASSERT_EQ (toolResult.first, 0) << toolResult.second;
 
@@ -131,9 +104,10 @@ TEST_F (FactoryDiskImageTest, MtoolsListsAndExtractsEveryFileAsTheToolMadeIt)
     ASSERT_TRUE (folder->getChildFile ("again.img").loadFileAsData (again));
     EXPECT_TRUE (again.matches (image(), FactoryDisk::imageSize));
 
-    EXPECT_TRUE (run ({ "mlabel", "-i", imageFile().getFullPathName(), "-s", "::" }).second.contains ("TESSEL DISK"));
-
-    const auto names = listed();
+    auto names = juce::StringArray::fromLines (run ({ "mdir", "-i", imageFile().getFullPathName(), "-b", "::" }).second);
+    names.removeEmptyStrings();
+    for (auto& line : names)
+        line = line.fromFirstOccurrenceOf ("::/", false, false);
     ASSERT_EQ (names.size(), 102);
     EXPECT_EQ (names[0], "RADIO 1x5.wav");
     EXPECT_EQ (names[100], "FileList");
@@ -141,49 +115,29 @@ TEST_F (FactoryDiskImageTest, MtoolsListsAndExtractsEveryFileAsTheToolMadeIt)
 
     const auto copied = run ({ "mcopy", "-n", "-i", imageFile().getFullPathName(), "::*", extracted().getFullPathName() + "/" });
     ASSERT_EQ (copied.first, 0) << copied.second;
-
     EXPECT_EQ (sources().getNumberOfChildFiles (juce::File::findFiles), 102);
+    ListInfor index;
     for (const auto& name : names)
     {
         juce::MemoryBlock source, out;
         EXPECT_TRUE (sources().getChildFile (name).loadFileAsData (source)) << name;
         EXPECT_TRUE (extracted().getChildFile (name).loadFileAsData (out)) << name;
         EXPECT_TRUE (source.getSize() > 0 && source == out) << name;
-    }
-
-    juce::MemoryBlock para;
-    extracted().getChildFile ("Para.bin").loadFileAsData (para);
-    EXPECT_EQ (para.getSize(), 1400u);
-}
-
-TEST_F (FactoryDiskImageTest, FileListIndexesTheWavFilesInDirectoryOrderAndEachIsAShortMonoIr)
-{
-    const auto names = listed();
-    juce::MemoryBlock list;
-    ASSERT_TRUE (sources().getChildFile ("FileList").loadFileAsData (list));
-    const auto* b = static_cast<const uint8_t*> (list.getData());
-
-    ASSERT_EQ (juce::ByteOrder::littleEndianInt (b), 100u);
-    uint32_t expectedOffset = 2404;
-    for (int i = 0; i < 100; ++i)
-    {
-        const auto offset = juce::ByteOrder::littleEndianInt (b + 4 + 8 * i);
-        const auto length = juce::ByteOrder::littleEndianInt (b + 8 + 8 * i);
-        const auto stored = "/" + names[i];
-        EXPECT_EQ (offset, expectedOffset) << i;
-        EXPECT_EQ (length, (uint32_t) stored.getNumBytesAsUTF8() + 1) << i;
-        EXPECT_EQ (juce::String::fromUTF8 (reinterpret_cast<const char*> (b + offset)), stored) << i;
-        expectedOffset += length;
+        if (! name.endsWith (".wav"))
+            continue;
+        appendEntry (index, name);
 
         juce::WavAudioFormat wav;
-        std::unique_ptr<juce::AudioFormatReader> reader (
-            wav.createReaderFor (sources().getChildFile (names[i]).createInputStream().release(), true));
-        ASSERT_NE (reader, nullptr) << names[i];
-        EXPECT_EQ (reader->sampleRate, 48000.0);
-        EXPECT_EQ (reader->numChannels, 1u);
-        EXPECT_EQ (reader->bitsPerSample, 16u);
-        EXPECT_TRUE (reader->lengthInSamples >= 2048 && reader->lengthInSamples < 4096) << names[i];
+        std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::MemoryInputStream (out, true), true));
+        ASSERT_NE (reader, nullptr) << name;
+        EXPECT_EQ (std::make_tuple (reader->sampleRate, reader->numChannels, reader->bitsPerSample), std::make_tuple (48000.0, 1u, 16u));
+        EXPECT_TRUE (reader->lengthInSamples >= 2048 && reader->lengthInSamples < 4096) << name;
     }
-    EXPECT_EQ (list.getSize(), (size_t) expectedOffset);
-    EXPECT_TRUE (std::all_of (b + 4 + 800, b + 2404, [] (uint8_t x) { return x == 0; }));
+    EXPECT_EQ (extracted().getChildFile ("Para.bin").getSize(), 1400);
+
+    // The layout of FileList's bytes is checked with the index's own tests.
+    juce::MemoryBlock list;
+    extracted().getChildFile ("FileList").loadFileAsData (list);
+    ASSERT_EQ (index.irCount, 100u);
+    EXPECT_EQ (fileListBytes (index), list);
 }

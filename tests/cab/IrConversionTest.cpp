@@ -71,33 +71,18 @@ Bytes sourceWav (int bits, bool isFloat, int channels, int rate, int length, dou
                    { "smpl", "odd" } });
 }
 
-struct Parsed
+/** A 48 kHz 16-bit mono file of these data bytes, and nothing else. */
+Bytes pedalWav (const Bytes& data) { return riff ({ { "fmt ", format (1, 1, 48000, 16) }, { "data", data } }); }
+
+/** The samples of a converted file, once its header is checked to be pedalWav's. */
+std::vector<int16_t> samplesOf (const Bytes& s)
 {
-    size_t size;
-    uint32_t riffSize;
-    std::vector<Bytes> chunks;
-    Bytes format;
+    EXPECT_EQ (s.substr (0, 44), pedalWav (Bytes (std::max<size_t> (s.size(), 44) - 44, '\0')).substr (0, 44));
     std::vector<int16_t> samples;
-};
-
-Parsed parse (const Bytes& s)
-{
-    Parsed p { s.size(), s.size() >= 8 ? readLe (s, 4, 4) : 0, {}, {}, {} };
-    for (size_t at = 12; at + 8 <= s.size();)
-    {
-        const auto id = s.substr (at, 4);
-        const auto size = readLe (s, at + 4, 4);
-        p.chunks.push_back (id);
-        if (id == "fmt ")
-            p.format = s.substr (at + 8, size);
-        for (size_t i = 0; id == "data" && i + 1 < size && at + 9 + i < s.size(); i += 2)
-            p.samples.push_back ((int16_t) readLe (s, at + 8 + i, 2));
-        at += 8 + size + (size & 1);
-    }
-    return p;
+    for (size_t at = 44; at + 1 < s.size(); at += 2)
+        samples.push_back ((int16_t) readLe (s, at, 2));
+    return samples;
 }
-
-const std::vector<Bytes> fourChunks { "fmt ", "data" };
 
 /** Samples at each end that ring from the sine's abrupt start and stop, as
     through any band-limited resampler: 10 ms. */
@@ -138,25 +123,21 @@ struct Folders
     }
     bool convert (const juce::File& file, juce::String volumeRoot = {}) const
     {
-        return IrConversion::convertToVolume (file, volumeRoot.isEmpty() ? volume.getFullPathName() + "/" : volumeRoot,
-                                              work);
+        return IrConversion::convertToVolume (file, volumeRoot.isEmpty() ? volume.getFullPathName() + "/" : volumeRoot, work);
     }
-    Parsed onVolume (const juce::String& name) const
+    Bytes onVolume (const juce::String& name) const
     {
         juce::MemoryBlock data;
         volume.getChildFile (name).loadFileAsData (data);
-        return parse ({ (const char*) data.getData(), data.getSize() });
+        return { (const char*) data.getData(), data.getSize() };
     }
-    int leftInWork() const { return work.getNumberOfChildFiles (juce::File::findFilesAndDirectories); }
 
-    juce::File root { juce::File::getSpecialLocation (juce::File::tempDirectory)
-                          .getChildFile ("tessel-ir-" + juce::Uuid().toString()) };
-    juce::File source { root.getChildFile ("source") }, volume { root.getChildFile ("volume") },
-        work { root.getChildFile ("work") };
+    juce::File root { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-ir-" + juce::Uuid().toString()) };
+    juce::File source { root.getChildFile ("source") }, volume { root.getChildFile ("volume") }, work { root.getChildFile ("work") };
 };
 } // namespace
 
-TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannel)
+TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannelWithoutTouchingTheSourceFolder)
 {
     struct Row
     {
@@ -169,38 +150,54 @@ TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannel)
     // 48800). 16-bit samples hold about -92 dB; near the top of the band the
     // filter's passband ripple (at most 0.01 dB) comes on top.
     const Row rows[] = {
-        { 16, false, 1, 44100, 44100, 48000, 1000, -85 },   { 16, false, 1, 44100, 44835, 48799, 10000, -85 },
-        { 16, false, 1, 44100, 22050, 24000, 20000, -70 },  { 16, false, 2, 48000, 4000, 4000, 1000, -85 },
-        { 8, false, 2, 22050, 2205, 4800, 1000, -35 },      { 24, false, 3, 96000, 1000, 500, 1000, 0 },
+        { 16, false, 1, 44100, 44835, 48799, 10000, -85 },  { 16, false, 1, 44100, 22050, 24000, 20000, -70 },
+        { 16, false, 2, 48000, 4000, 4000, 1000, -85 },     { 8, false, 2, 22050, 2205, 4800, 1000, -35 },
         { 24, false, 1, 96000, 48000, 24000, 21000, -85 },  { 32, false, 2, 88200, 8820, 4800, 1000, -85 },
         { 32, true, 6, 32000, 3200, 4800, 1000, -85 },
     };
 
+    // The sources lie read-only in a read-only folder beside a file of the
+    // user's that shares the conversion's own name for its temporary file.
     Folders folders;
+    std::vector<Bytes> sources;
     for (auto& r : rows)
+        sources.push_back (sourceWav (r.bits, r.isFloat, r.channels, r.rate, r.length, r.frequency));
+    for (size_t i = 0; i < sources.size(); ++i)
+        chmod (folders.put (juce::String ((int) i) + ".wav", sources[i]).getFullPathName().toRawUTF8(), 0444);
+    const auto usersOwn = folders.put ("Temporary.wav", "the user's own");
+    chmod (folders.source.getFullPathName().toRawUTF8(), 0555);
+    // An older IR of the same name on the volume is replaced, not appended to.
+    folders.volume.getChildFile ("0.wav").replaceWithText (juce::String::repeatedString ("old", 100000));
+
+    // The kernel reports any change in the folder, even an open for writing that wrote nothing.
+    const int watch = inotify_init1 (IN_NONBLOCK);
+    inotify_add_watch (watch, folders.source.getFullPathName().toRawUTF8(),
+                       IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB);
+
+    for (size_t i = 0; i < std::size (rows); ++i)
     {
+        const auto& r = rows[i];
         SCOPED_TRACE (juce::String (r.bits) + (r.isFloat ? " float " : " int ") + juce::String (r.channels) + " ch "
                       + juce::String (r.rate) + " Hz");
-        const auto bytes = sourceWav (r.bits, r.isFloat, r.channels, r.rate, r.length, r.frequency);
-        const auto file = folders.put ("ir.wav", bytes);
-
+        const auto file = folders.source.getChildFile (juce::String ((int) i) + ".wav");
         ASSERT_TRUE (folders.convert (file));
-        const auto out = folders.onVolume ("ir.wav");
+        const auto out = folders.onVolume (file.getFileName());
 
-        EXPECT_EQ (out.chunks, fourChunks);
-        EXPECT_EQ (out.riffSize, out.size - 8);
-        EXPECT_EQ (out.format, format (1, 1, 48000, 16));
-        EXPECT_EQ ((int) out.samples.size(), r.expectedLength);
-        EXPECT_EQ (IrConversion::convertedSize (file), (juce::int64) out.size);
-        if (out.samples.size() > 4 * ringing)
-        {
-            EXPECT_LT (sineErrorDb (out.samples, r.frequency), r.worstErrorDb);
-        }
+        const auto samples = samplesOf (out);
+        EXPECT_EQ ((int) samples.size(), r.expectedLength);
+        EXPECT_EQ (IrConversion::convertedSize (file), (juce::int64) out.size());
+        EXPECT_LT (sineErrorDb (samples, r.frequency), r.worstErrorDb);
+        EXPECT_EQ (folders.work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
 
         // A 48 kHz 16-bit source is not resampled: its samples arrive as they were.
         for (int n = 0; r.rate == 48000 && n < r.length; ++n)
-            ASSERT_EQ (out.samples[(size_t) n], (int16_t) readLe (bytes, (size_t) (70 + n * 4), 2));
+            ASSERT_EQ (samples[(size_t) n], (int16_t) readLe (sources[i], (size_t) (70 + n * 4), 2));
     }
+
+    char events[4096];
+    EXPECT_LT (read (watch, events, sizeof (events)), 0);
+    close (watch);
+    EXPECT_EQ (usersOwn.loadFileAsString(), "the user's own");
 }
 
 namespace
@@ -222,30 +219,24 @@ struct RecordingStream : juce::MemoryOutputStream
     }
     std::string log;
 };
-
-bool copy (const Bytes& temporary, RecordingStream& out)
-{
-    juce::MemoryInputStream in (temporary.data(), temporary.size(), false);
-    return IrConversion::copyChunks (in, out);
-}
 } // namespace
 
 TEST (IrConversionCopy, DataGoesIn15000ByteBlocksAndMalformedFilesFail)
 {
-    const std::pair<int, std::string> rows[] = {
-        { 15000, " 15000" }, { 15002, " 15000 2" }, { 30000, " 15000 15000" } };
-    for (auto& [size, blocks] : rows)
+    const auto copy = [] (const Bytes& temporary, RecordingStream& out)
+    {
+        juce::MemoryInputStream in (temporary.data(), temporary.size(), false);
+        return IrConversion::copyChunks (in, out);
+    };
+    for (auto& [size, blocks] : { std::pair { 15000, " 15000" }, { 15002, " 15000 2" }, { 30000, " 15000 15000" } })
     {
         RecordingStream out;
         ASSERT_TRUE (copy (riff ({ { "JUNK", Bytes (52, '\0') }, { "odd ", "abc" }, { "fmt ", format (1, 1, 48000, 16) },
-                                   { "data", Bytes ((size_t) size, 'x') }, { "LIST", "after" } }),
-                           out));
+                                   { "data", Bytes ((size_t) size, 'x') }, { "LIST", "after" } }), out));
         // RIFF, WAVE, the format chunk, the data header, the blocks, then the
         // RIFF size put right and one flush.
-        EXPECT_EQ (out.log, " 4 4 4 4 4 16 4 4" + blocks + " S 4 S F") << size;
-        const auto parsed = parse ({ (const char*) out.getData(), out.getDataSize() });
-        EXPECT_EQ (parsed.chunks, fourChunks);
-        EXPECT_EQ (parsed.riffSize, 36u + (uint32_t) size);
+        EXPECT_EQ (out.log, " 4 4 4 4 4 16 4 4" + std::string (blocks) + " S 4 S F") << size;
+        EXPECT_EQ (Bytes ((const char*) out.getData(), out.getDataSize()), pedalWav (Bytes ((size_t) size, 'x')));
     }
 
     const auto whole = riff ({ { "fmt ", format (1, 1, 48000, 16) }, { "data", Bytes (100, 'x') } });
@@ -257,39 +248,16 @@ TEST (IrConversionCopy, DataGoesIn15000ByteBlocksAndMalformedFilesFail)
     }
 }
 
-TEST (IrConversion, ReadOnlySourceConvertsWithoutItsFolderBeingTouched)
-{
-    Folders folders;
-    const auto source = folders.put ("cab.wav", sourceWav (16, false, 2, 44100, 4410, 1000));
-    const auto usersOwn = folders.put ("Temporary.wav", "the user's own");
-    chmod (source.getFullPathName().toRawUTF8(), 0444);
-    chmod (folders.source.getFullPathName().toRawUTF8(), 0555);
-    // An older IR of the same name on the volume is replaced, not appended to.
-    folders.volume.getChildFile ("cab.wav").replaceWithText (juce::String::repeatedString ("old", 100000));
-
-    // The kernel reports any change in the folder, even an open for writing
-    // that wrote nothing.
-    const int watch = inotify_init1 (IN_NONBLOCK);
-    inotify_add_watch (watch, folders.source.getFullPathName().toRawUTF8(),
-                       IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB);
-
-    ASSERT_TRUE (folders.convert (source));
-
-    char events[4096];
-    EXPECT_LT (read (watch, events, sizeof (events)), 0);
-    close (watch);
-    EXPECT_EQ (usersOwn.loadFileAsString(), "the user's own");
-    const auto out = folders.onVolume ("cab.wav");
-    EXPECT_EQ (out.samples.size(), 4800u);
-    EXPECT_EQ (out.riffSize, out.size - 8);
-    EXPECT_EQ (folders.leftInWork(), 0);
-}
-
 TEST (IrConversion, FailedConversionLeavesNothingBehind)
 {
     const auto wav = sourceWav (16, false, 1, 44100, 441, 1000);
+    // A "bext" chunk after the samples, which JUCE's reader sets memory aside
+    // for before reading it, claiming 4 GB in a file of 90 bytes.
+    const auto hostile = "RIFF" + le (0xfffffff0u, 4) + "WAVE" + "fmt " + le (16, 4) + format (1, 1, 44100, 16) + "data"
+                         + le (4, 4) + Bytes (4, '\1') + "bext" + le (0xffffff00u, 4) + Bytes (32, '\0');
     const std::tuple<const char*, Bytes, juce::String> rows[] = {
         { "not a WAV file", Bytes ("RIFF\4\0\0\0TEXT", 12), {} },
+        { "hostile chunk size", hostile, {} },
         { "volume gone", wav, "/nonexistent-tessel-volume/" },
         { "folder in the way", wav, {} },
     };
@@ -299,19 +267,11 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
         const auto source = folders.put ("a.wav", bytes);
         if (juce::String (what) == "folder in the way")
             folders.volume.getChildFile ("a.wav").createDirectory();
+        EXPECT_EQ (IrConversion::convertedSize (source) == 0, bytes != wav) << what;
 
         EXPECT_FALSE (folders.convert (source, volumeRoot)) << what;
         EXPECT_FALSE (folders.volume.getChildFile ("a.wav").existsAsFile()) << what;
         EXPECT_EQ (folders.source.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1) << what;
-        EXPECT_EQ (folders.leftInWork(), 0) << what;
+        EXPECT_EQ (folders.work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << what;
     }
-
-    // A "bext" chunk after the samples, which JUCE's reader sets memory aside
-    // for before reading it, claiming 4 GB in a file of 90 bytes.
-    Folders folders;
-    const auto hostile = folders.put ("b.wav", "RIFF" + le (0xfffffff0u, 4) + "WAVE" + "fmt " + le (16, 4)
-                                                   + format (1, 1, 44100, 16) + "data" + le (4, 4) + Bytes (4, '\1')
-                                                   + "bext" + le (0xffffff00u, 4) + Bytes (32, '\0'));
-    EXPECT_EQ (IrConversion::convertedSize (hostile), 0);
-    EXPECT_FALSE (folders.convert (hostile, {}));
 }
