@@ -98,6 +98,8 @@ TEST (FileList, OnlyPlainFileNamesBecomePaths)
     };
 
     EXPECT_EQ (irFileFor (root, entry ("/Vintage 4x12.wav")), root.getChildFile ("Vintage 4x12.wav"));
+    // JUCE would read a leading '~' as a home folder.
+    EXPECT_EQ (irFileFor (root, entry ("/~root")), juce::File (root.getFullPathName() + "/~root"));
     for (const auto& bad : { entry (""), entry ("/"), entry ("a.wav"), entry ("/.."), entry ("/."), entry ("/../a.wav"),
                              entry ("/sub/a.wav"), entry ("/a\\b.wav"), entry ("/a", 5) /* cut short by a NUL */ })
         EXPECT_FALSE (irFileFor (root, bad).has_value()) << bad.name;
