@@ -95,23 +95,4 @@ std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (std::shared_ptr<sim
     pumpPending();
     return pedal;
 }
-
-std::shared_ptr<sim::PedalSimulator> EditorHarness::plugIn (DeviceKind kind)
-{
-    auto pedal = sim::PedalSimulator::create (kind);
-    plugIn (pedal);
-    return pedal;
-}
-
-void EditorHarness::plugIn (const std::shared_ptr<sim::PedalSimulator>& device)
-{
-    bus.plug (device);
-    pumpPending();
-}
-
-void EditorHarness::unplug (const std::shared_ptr<sim::PedalSimulator>& device)
-{
-    bus.unplug (device);
-    pumpPending();
-}
 } // namespace tessel::test

@@ -73,58 +73,34 @@ std::vector<HidPacket> writtenFrames;
 std::vector<hid_device*> openDevices;
 } // namespace
 
+template <typename Action>
+auto underFakeLock (Action action)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    return action();
+}
+
 namespace tessel::sim
 {
 void setFakeHidapiBus (SimulatedUsbBus* bus)
 {
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    if (bus != currentBus)
-        for (auto* device : openDevices)
-            device->detach();
-
-    currentBus = bus;
+    underFakeLock ([bus]
+    {
+        if (bus != currentBus)
+            for (auto* device : openDevices)
+                device->detach();
+        currentBus = bus;
+    });
 }
 
-FakeHidapiCounts fakeHidapiCounts()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return counts;
-}
-
-void resetFakeHidapiCounts()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    counts = {};
-}
-
-std::vector<HidPacket> takeFakeHidapiWrites()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return std::exchange (writtenFrames, {});
-}
-
-int fakeHidapiOpenHandles()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return (int) openDevices.size();
-}
+FakeHidapiCounts fakeHidapiCounts() { return underFakeLock ([] { return counts; }); }
+void resetFakeHidapiCounts() { underFakeLock ([] { counts = {}; }); }
+std::vector<HidPacket> takeFakeHidapiWrites() { return underFakeLock ([] { return std::exchange (writtenFrames, {}); }); }
+int fakeHidapiOpenHandles() { return underFakeLock ([] { return (int) openDevices.size(); }); }
 } // namespace tessel::sim
 
-int hid_init()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    initialised = true;
-    ++counts.inits;
-    return 0;
-}
-
-int hid_exit()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    initialised = false;
-    ++counts.exits;
-    return 0;
-}
+int hid_init() { underFakeLock ([] { initialised = true; ++counts.inits; }); return 0; }
+int hid_exit() { underFakeLock ([] { initialised = false; ++counts.exits; }); return 0; }
 
 hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
 {

@@ -47,6 +47,16 @@ bool isValidHandshake (const HidPacket& frame)
         && std::equal (updateAccessTextB, updateAccessTextB + sizeB, text + sizeA);
 }
 
+HidPacket packet (uint8_t code, const std::vector<uint8_t>& payload)
+{
+    HidPacket p;
+    p.bytes[0] = code;
+    p.bytes[1] = (uint8_t) payload.size();
+    std::copy (payload.begin(), payload.end(), p.bytes.begin() + HidPacket::payloadOffset);
+    p.seal();
+    return p;
+}
+
 /** Writes into a flash erased to 0xFF, growing it as needed and, as flash
     does, only ever clearing bits: a block written twice shows up garbled. */
 void programBytes (std::vector<uint8_t>& flash, size_t offset, const uint8_t* data, size_t count)
@@ -230,16 +240,10 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             if (kind == kindCAB)
                 break;
 
-            const auto name = names[arg0].toStdString();
-            const auto length = std::min<size_t> (name.size(), HidPacket::maxPayload - 2);
-            HidPacket reply;
-            reply.bytes[0] = Reply::algorithmName;
-            reply.bytes[1] = (uint8_t) (length + 2);
-            reply.bytes[2] = (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size());
-            reply.bytes[3] = (uint8_t) arg0;
-            std::copy_n (name.begin(), length, reply.bytes.begin() + 4);
-            reply.seal();
-            answers.push_back (reply);
+            const auto name = names[arg0].toStdString().substr (0, HidPacket::maxPayload - 2);
+            std::vector<uint8_t> payload { (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size()), (uint8_t) arg0 };
+            payload.insert (payload.end(), name.begin(), name.end());
+            answers.push_back (packet (Reply::algorithmName, payload));
             break;
         }
 
@@ -304,18 +308,12 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 HidPacket PedalSimulator::presetReport (int patch) const
 {
     // Callers hold the state lock.
-    HidPacket reply;
     if (patch < 0 || patch >= (int) patches.size())
-        return reply;
+        return {};
 
-    reply.bytes[0] = Reply::presetRecord;
-    reply.bytes[1] = (uint8_t) factsOf (kind).recordSize;
-    reply.bytes[2] = (uint8_t) patches.size();
-    reply.bytes[3] = (uint8_t) current;
-    reply.bytes[4] = (uint8_t) patch;
-    std::copy (patches[(size_t) patch].begin(), patches[(size_t) patch].end(), reply.bytes.begin() + 5);
-    reply.seal();
-    return reply;
+    std::vector<uint8_t> record { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch };
+    record.insert (record.end(), patches[(size_t) patch].begin(), patches[(size_t) patch].end());
+    return packet (Reply::presetRecord, record);
 }
 
 void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers)
@@ -365,22 +363,4 @@ void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vec
     }
 }
 
-void PedalSimulator::sendReport (const HidPacket& report)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    for (auto* sink : sinks)
-        sink->deliverReport (report);
-}
-
-void PedalSimulator::attachSink (ReportSink* sink)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    sinks.push_back (sink);
-}
-
-void PedalSimulator::detachSink (ReportSink* sink)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    sinks.erase (std::remove (sinks.begin(), sinks.end(), sink), sinks.end());
-}
 } // namespace tessel::sim

@@ -25,6 +25,22 @@ public:
     virtual void deliverReport (const HidPacket& report) = 0;
 };
 
+/** Observers under a lock of their own, told in the order they came. */
+template <typename Observer>
+class Observers
+{
+public:
+    void add (Observer* o) { const std::lock_guard<std::recursive_mutex> guard (lock); list.push_back (o); }
+    void remove (Observer* o) { const std::lock_guard<std::recursive_mutex> guard (lock); list.erase (std::remove (list.begin(), list.end(), o), list.end()); }
+
+    template <typename Call>
+    void tell (Call&& call) { const std::lock_guard<std::recursive_mutex> guard (lock); for (auto* o : list) call (*o); }
+
+private:
+    std::recursive_mutex lock;
+    std::vector<Observer*> list;
+};
+
 /** Misbehaviour on demand, applied to the next answer of the named command. */
 enum class Fault
 {
@@ -72,9 +88,9 @@ public:
     void clearReceivedFrames() { takeReceivedFrames(); }
 
     /** Sends a report of the pedal's own (a knob turned on the pedal). */
-    void sendReport (const HidPacket& report);
-    void attachSink (ReportSink* sink);
-    void detachSink (ReportSink* sink);
+    void sendReport (const HidPacket& report) { sinks.tell ([&] (ReportSink& s) { s.deliverReport (report); }); }
+    void attachSink (ReportSink* sink) { sinks.add (sink); }
+    void detachSink (ReportSink* sink) { sinks.remove (sink); }
 
     /** An answer to `command` (any command when -1) misbehaves: the first
         one after `skip` more such commands have been answered normally.
@@ -186,14 +202,8 @@ private:
     std::vector<uint8_t> program, external;
     int externalWrites = 0;
 
-    struct PendingFault
-    {
-        Fault fault;
-        int command, skip;
-    };
+    struct PendingFault { Fault fault; int command, skip; };
     std::deque<PendingFault> faults;
-
-    mutable std::mutex sinkLock;
-    std::vector<ReportSink*> sinks;
+    Observers<ReportSink> sinks;
 };
 } // namespace tessel::sim

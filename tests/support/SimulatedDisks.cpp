@@ -28,10 +28,12 @@ struct SimulatedDisks::State
         });
     }
 
-    void tellSessions (const DiskDescription& disk, bool appeared)
+    void setMounted (int number, bool mounted)
     {
-        for (const auto& session : sessions)
-            tell (session, disk, appeared);
+        auto& disk = disks.at ((size_t) number);
+        if (std::exchange (disk.mounted, mounted) != mounted)
+            for (const auto& session : sessions)
+                tell (session, disk.description, mounted);
     }
 };
 
@@ -41,10 +43,7 @@ class SimulatedDiskSession final : public DiskSession
 {
 public:
     explicit SimulatedDiskSession (std::shared_ptr<SimulatedDisks::State> s)
-        : state (std::move (s)),
-          listenerCell (std::make_shared<Listener*> (nullptr))
-    {
-    }
+        : state (std::move (s)), listenerCell (std::make_shared<Listener*> (nullptr)) {}
 
     void setListener (Listener* listener) override { *listenerCell = listener; }
 
@@ -95,21 +94,8 @@ int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNo
     return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow);
 }
 
-void SimulatedDisks::unmount (int number)
-{
-    auto& disk = state->disks.at ((size_t) number);
-
-    if (std::exchange (disk.mounted, false))
-        state->tellSessions (disk.description, false);
-}
-
-void SimulatedDisks::mount (int number)
-{
-    auto& disk = state->disks.at ((size_t) number);
-
-    if (! std::exchange (disk.mounted, true))
-        state->tellSessions (disk.description, true);
-}
+void SimulatedDisks::unmount (int number) { state->setMounted (number, false); }
+void SimulatedDisks::mount (int number) { state->setMounted (number, true); }
 
 juce::File SimulatedDisks::volumeRoot (int number) const
 {

@@ -172,9 +172,6 @@ private:
 };
 } // namespace
 
-SimulatedUsbBus::SimulatedUsbBus() = default;
-SimulatedUsbBus::~SimulatedUsbBus() = default;
-
 void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
 {
     const std::lock_guard<std::recursive_mutex> guard (lock);
@@ -188,8 +185,7 @@ void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
     };
 
     devices.push_back (device);
-    for (auto* l : listeners)
-        l->deviceAttached (device);
+    listeners.tell ([&] (Listener& l) { l.deviceAttached (device); });
 }
 
 void SimulatedUsbBus::unplug (const std::shared_ptr<PedalSimulator>& device)
@@ -199,36 +195,11 @@ void SimulatedUsbBus::unplug (const std::shared_ptr<PedalSimulator>& device)
         return;
 
     devices.erase (std::find (devices.begin(), devices.end(), device));
-    for (auto* l : listeners)
-        l->deviceRemoved (device);
-}
-
-std::vector<std::shared_ptr<PedalSimulator>> SimulatedUsbBus::pluggedDevices() const
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    return devices;
-}
-
-bool SimulatedUsbBus::isPlugged (const std::shared_ptr<PedalSimulator>& device) const
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    return std::find (devices.begin(), devices.end(), device) != devices.end();
+    listeners.tell ([&] (Listener& l) { l.deviceRemoved (device); });
 }
 
 std::unique_ptr<HidManager> SimulatedUsbBus::createHidManager()
 {
     return std::make_unique<SimulatedHidManager> (*this);
-}
-
-void SimulatedUsbBus::addListener (Listener* listener)
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    listeners.push_back (listener);
-}
-
-void SimulatedUsbBus::removeListener (Listener* listener)
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    listeners.erase (std::remove (listeners.begin(), listeners.end(), listener), listeners.end());
 }
 } // namespace tessel::sim
