@@ -151,20 +151,12 @@ int hid_write (hid_device* device, const unsigned char* data, size_t length)
     if (device == nullptr || data == nullptr || length < 1 || data[0] != 0)
         return -1;
 
-    {
-        const std::lock_guard<std::mutex> guard (device->lock);
-        if (device->unplugged)
-            return -1;
-    }
+    if (const std::lock_guard<std::mutex> guard (device->lock); device->unplugged)
+        return -1;
 
     uint8_t report[HidPacket::size] {};
     std::memcpy (report, data + 1, std::min (length - 1, (size_t) HidPacket::size));
-
-    {
-        const std::lock_guard<std::mutex> guard (fakeLock);
-        ++counts.writes;
-        writtenFrames.push_back (HidPacket::fromBytes (report));
-    }
+    underFakeLock ([&] { ++counts.writes; writtenFrames.push_back (HidPacket::fromBytes (report)); });
 
     // The pedal answers at once, into this handle's queue among others.
     device->pedal->receive (report, HidPacket::size);

@@ -114,9 +114,9 @@ void PedalSimulator::setPatches (int count)
     current = 0;
 }
 
-std::vector<uint8_t> PedalSimulator::recordOf (int patch) const
+std::vector<uint8_t> PedalSimulator::record (int patch) const
 {
-    const std::lock_guard<std::mutex> guard (stateLock);
+    // Callers hold the state lock.
     auto record = patch >= 0 && patch < (int) patches.size() ? patches[(size_t) patch] : Parameters();
     record.insert (record.begin(), { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch });
     return record;
@@ -170,14 +170,9 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
     for (auto& answer : answers)
     {
-        if (fault == Fault::badChecksum)
-            answer.bytes[HidPacket::checksumOffset] ^= 0x01;
-
-        if (fault == Fault::wrongCode)
-        {
-            answer.bytes[0] = 0x7E;
-            answer.seal();
-        }
+        answer.bytes[0] = fault == Fault::wrongCode ? (uint8_t) 0x7E : answer.bytes[0];
+        answer.seal();
+        answer.bytes[HidPacket::checksumOffset] ^= fault == Fault::badChecksum ? 0x01 : 0x00;
     }
 
     if (fault == Fault::noAnswer || fault == Fault::unplug)
@@ -229,11 +224,8 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
     switch (code)
     {
         case Command::identify:
-        {
-            const auto* model = factsOf (kind).modelCode;
-            answer (Reply::identity, { model[0], model[1], model[2], model[3], model[4] });
+            answers.push_back (packet (Reply::identity, { factsOf (kind).modelCode, factsOf (kind).modelCode + 5 }));
             break;
-        }
 
         case Command::getAlgorithmName:
         {
@@ -277,11 +269,8 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 
         case Command::flashErase:
             // The whole external flash reads 0xFF afterwards.
-            if (kind == kindCAB)
-            {
-                external.clear();
-                answer (Reply::flashErased);
-            }
+            external.clear();
+            answers.resize (kind == kindCAB ? 1 : 0, HidPacket::command (Reply::flashErased));
             break;
 
         case Command::selectPatch: current = arg0 < (int) patches.size() ? arg0 : current; break;
@@ -307,60 +296,34 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 
 HidPacket PedalSimulator::presetReport (int patch) const
 {
-    // Callers hold the state lock.
-    if (patch < 0 || patch >= (int) patches.size())
-        return {};
-
-    std::vector<uint8_t> record { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch };
-    record.insert (record.end(), patches[(size_t) patch].begin(), patches[(size_t) patch].end());
-    return packet (Reply::presetRecord, record);
+    return patch >= 0 && patch < (int) patches.size() ? packet (Reply::presetRecord, record (patch)) : HidPacket();
 }
 
 void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
-    // Whatever comes out of order (an erase before the handshake, a block
-    // before the erase) goes unanswered.
-    switch (command.code())
+    // Whatever comes out of order (an erase before the handshake, a block before the erase) goes unanswered.
+    const auto code = command.code();
+    const auto address = addressIn (command);
+    if (code == UpdateMode::handshake && isValidHandshake (command))
     {
-        case UpdateMode::handshake:
-            if (! isValidHandshake (command))
-                break;
-
-            handshakeAccepted = true;
-            programErased = false;
-            answers.push_back (HidPacket::command (UpdateMode::handshakeAccepted));
-            break;
-
-        case UpdateMode::erase:
-        {
-            if (! handshakeAccepted)
-                break;
-
-            const bool ok = ! eraseFails && command.length() == 6 && addressIn (command) == UpdateMode::programStart
-                            && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
-            if (ok)
-                program.clear();
-
-            programErased = programErased || ok;
-            answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
-            break;
-        }
-
-        case UpdateMode::writeBlock:
-        {
-            const auto offset = (size_t) (addressIn (command) - UpdateMode::programStart);
-            if (! programErased || command.length() != 4 + UpdateMode::blockSize || addressIn (command) < UpdateMode::programStart
-                || offset + UpdateMode::blockSize > UpdateMode::maxProgramSize)
-                break;
-
-            programBytes (program, offset, command.data() + 6, UpdateMode::blockSize);
-            answers.push_back (HidPacket::command (UpdateMode::blockWritten));
-            break;
-        }
-
-        default:
-            break;
+        handshakeAccepted = true;
+        programErased = false;
+        answers.push_back (HidPacket::command (UpdateMode::handshakeAccepted));
+    }
+    else if (code == UpdateMode::erase && handshakeAccepted)
+    {
+        const bool ok = ! eraseFails && command.length() == 6 && address == UpdateMode::programStart
+                        && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
+        if (ok)
+            program.clear();
+        programErased = programErased || ok;
+        answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
+    }
+    else if (code == UpdateMode::writeBlock && programErased && command.length() == 4 + UpdateMode::blockSize
+             && address >= UpdateMode::programStart && address - UpdateMode::programStart + UpdateMode::blockSize <= UpdateMode::maxProgramSize)
+    {
+        programBytes (program, address - UpdateMode::programStart, command.data() + 6, UpdateMode::blockSize);
+        answers.push_back (HidPacket::command (UpdateMode::blockWritten));
     }
 }
-
 } // namespace tessel::sim

@@ -8,12 +8,7 @@ namespace tessel::sim
 {
 struct SimulatedDisks::State
 {
-    struct Disk
-    {
-        DiskDescription description;
-        juce::File root;
-        bool mounted = false;
-    };
+    struct Disk { DiskDescription description; juce::File root; bool mounted = false; };
 
     std::vector<Disk> disks;
     std::vector<std::weak_ptr<DiskSession::Listener*>> sessions;
