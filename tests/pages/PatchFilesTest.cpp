@@ -3,10 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include "PageBench.h"
-
 #include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
 

@@ -65,8 +65,7 @@ std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal)
     for (auto& f : pedal.takeReceivedFrames())
     {
         frames.push_back ({ f.code() });
-        for (int i = 0; i < f.length(); ++i)
-            frames.back().push_back (f[2 + i]);
+        frames.back().insert (frames.back().end(), f.data() + 2, f.data() + 2 + f.length());
     }
     return frames;
 }
@@ -82,14 +81,12 @@ std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (std::shared_ptr<sim
 {
     bus.plug (pedal);
 
-    // The dump is over once the pedal has been asked for its bypass state
-    // and that answer has been handled.
+    // The dump is over once the pedal has been asked for its bypass state and that answer has been handled.
     pumpUntil ([&]
     {
-        for (auto& frame : pedal->receivedFrames())
-            if (frame.code() == Command::getBypass)
-                return content->loadingWindow == nullptr;
-        return false;
+        const auto frames = pedal->receivedFrames();
+        return content->loadingWindow == nullptr
+               && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
     }, 10000);
 
     pumpPending();

@@ -7,14 +7,8 @@ namespace tessel::sim
 {
 namespace
 {
-struct KindFacts
-{
-    const char* product;
-    int productId;  // only the CAB pedal's (6) matters, to the transfer jobs
-    const char* modelCode;
-    const char* catalogueSection;
-    int recordSize;
-};
+// Of the product ids only the CAB pedal's matters, to the transfer jobs.
+struct KindFacts { const char* product; int productId; const char *modelCode, *catalogueSection; int recordSize; };
 
 const KindFacts& factsOf (DeviceKind kind)
 {
@@ -33,10 +27,7 @@ const KindFacts& factsOf (DeviceKind kind)
 constexpr char updateAccessTextA[] = "TESSEL UPDATE ACCESS KEY A";
 constexpr char updateAccessTextB[] = "KORVEL PROGRAM FLASH UNLOCKED";
 
-uint32_t addressIn (const HidPacket& frame)
-{
-    return juce::ByteOrder::littleEndianInt (frame.data() + 2);
-}
+uint32_t addressIn (const HidPacket& frame) { return juce::ByteOrder::littleEndianInt (frame.data() + 2); }
 
 bool isValidHandshake (const HidPacket& frame)
 {
@@ -140,14 +131,12 @@ void PedalSimulator::receive (const uint8_t* data, long length)
     {
         const std::lock_guard<std::mutex> guard (stateLock);
         received.push_back (frame);
-
         // A frame with a bad sum is dropped by the pedal, as the host does.
         if (! frame.hasValidChecksum())
             return;
 
         const auto strayRecord = presetReport (0);
         handleCommand (frame, answers);
-
         unplugNow = applyFault (frame.code(), answers, strayRecord);
     }
 
