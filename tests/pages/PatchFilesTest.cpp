@@ -42,12 +42,7 @@ struct PatchFileBench : Connected
         return data;
     }
 
-    static juce::MemoryBlock bytesOf (const juce::File& f)
-    {
-        juce::MemoryBlock data;
-        f.loadFileAsData (data);
-        return data;
-    }
+    static juce::MemoryBlock bytesOf (const juce::File& f) { juce::MemoryBlock data; f.loadFileAsData (data); return data; }
 
     /** Chooses an item of the page's Import or Export menu, the chooser answering `answer`. */
     template <typename Page>
@@ -60,12 +55,7 @@ struct PatchFileBench : Connected
 
     juce::String lastMessage() { return h.messages().empty() ? "" : h.messages().back().text; }
 
-    void select (juce::ListBox& list, int row)
-    {
-        list.selectRow (row);
-        sent();
-        h.messages().clear();
-    }
+    void select (juce::ListBox& list, int row) { list.selectRow (row); sent(); h.messages().clear(); }
 
     juce::File folder { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 };
@@ -100,11 +90,10 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
 
     // Each record to its own patch, eight bytes for an AMP, then away from
     // the selected patch and back, so the pedal loads what it got.
-    Sent expected;
+    Sent expected (12);
     for (int i = 0; i < 12; ++i)
-        expected.push_back ({ Command::writePreset, i, 8 });
-    expected.push_back ({ Command::selectPatch, 5, 1 });
-    expected.push_back ({ Command::selectPatch, 6, 1 });
+        expected[(size_t) i] = { Command::writePreset, i, 8 };
+    expected.insert (expected.end(), { { Command::selectPatch, 5, 1 }, { Command::selectPatch, 6, 1 } });
     EXPECT_EQ (bench.sent(), expected);
 
     // An export that cannot be written says so.
@@ -142,8 +131,7 @@ TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
     bench.run (true, PatchFiles::allPatches, page, bench.file ("shuffled.tessel", bench.recordsOf ({ 8, 3, 0, 1, 2, 4, 5, 6, 7 })));
     const auto frames = bench.sent();
     ASSERT_GE (frames.size(), 2u);
-    EXPECT_EQ (std::get<1> (frames[0]), 8);
-    EXPECT_EQ (std::get<1> (frames[1]), 3);
+    EXPECT_EQ (std::make_pair (std::get<1> (frames[0]), std::get<1> (frames[1])), std::make_pair (8, 3));
 }
 
 TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
@@ -234,10 +222,8 @@ TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
     testing::internal::CaptureStdout();
     bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3 })));
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "0\n1\n2\n3\n");
-    const auto frames = bench.sent();
-    ASSERT_EQ (frames.size(), 4u);
-    for (auto& f : frames)
-        EXPECT_EQ (std::get<0> (f), Command::writePreset);
+    EXPECT_EQ (bench.sent(), (Sent { { Command::writePreset, 0, 12 }, { Command::writePreset, 1, 12 }, { Command::writePreset, 2, 12 },
+                                     { Command::writePreset, 3, 12 } }));
 
     // A cancelled chooser: the prompt was shown, nothing is written or sent;
     // a dismissed menu does nothing at all.
