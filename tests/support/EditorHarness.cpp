@@ -65,8 +65,7 @@ std::vector<std::vector<int>> takeSentFrames (sim::PedalSimulator& pedal)
     for (auto& f : pedal.takeReceivedFrames())
     {
         frames.push_back ({ f.code() });
-        for (int i = 0; i < f.length(); ++i)
-            frames.back().push_back (f[2 + i]);
+        frames.back().insert (frames.back().end(), f.data() + 2, f.data() + 2 + f.length());
     }
     return frames;
 }
@@ -82,36 +81,15 @@ std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (std::shared_ptr<sim
 {
     bus.plug (pedal);
 
-    // The dump is over once the pedal has been asked for its bypass state
-    // and that answer has been handled.
+    // The dump is over once the pedal has been asked for its bypass state and that answer has been handled.
     pumpUntil ([&]
     {
-        for (auto& frame : pedal->receivedFrames())
-            if (frame.code() == Command::getBypass)
-                return content->loadingWindow == nullptr;
-        return false;
+        const auto frames = pedal->receivedFrames();
+        return content->loadingWindow == nullptr
+               && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
     }, 10000);
 
     pumpPending();
     return pedal;
-}
-
-std::shared_ptr<sim::PedalSimulator> EditorHarness::plugIn (DeviceKind kind)
-{
-    auto pedal = sim::PedalSimulator::create (kind);
-    plugIn (pedal);
-    return pedal;
-}
-
-void EditorHarness::plugIn (const std::shared_ptr<sim::PedalSimulator>& device)
-{
-    bus.plug (device);
-    pumpPending();
-}
-
-void EditorHarness::unplug (const std::shared_ptr<sim::PedalSimulator>& device)
-{
-    bus.unplug (device);
-    pumpPending();
 }
 } // namespace tessel::test

@@ -22,56 +22,22 @@ public:
         juce::String title, text;
     };
 
-    void showMessageBox (const juce::String& title, const juce::String& message) override
+    void showMessageBox (const juce::String& title, const juce::String& message) override { asked (messages, title, message); }
+    bool askOkCancel (const juce::String& title, const juce::String& message) override { asked (questions, title, message); return next (okAnswers, false); }
+
+    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message, std::function<void (int)> callback) override
     {
-        messages.push_back ({ title, message });
-        whileOpen();
+        juce::MessageManager::callAsync ([callback, result = askOkCancel (title, message) ? 1 : 0] { callback (result); });
     }
 
-    bool askOkCancel (const juce::String& title, const juce::String& message) override
-    {
-        questions.push_back ({ title, message });
-        whileOpen();
-        return next (okAnswers, false);
-    }
-
-    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
-                               std::function<void (int)> callback) override
-    {
-        const int result = askOkCancel (title, message) ? 1 : 0;
-        juce::MessageManager::callAsync ([callback, result] { callback (result); });
-    }
-
-    juce::File chooseFileToOpen (const juce::String& pattern) override
-    {
-        openPatterns.add (pattern);
-        whileOpen();
-        return next (fileAnswers, juce::File());
-    }
-
-    juce::File chooseFileToSave (const juce::String& pattern) override
-    {
-        savePatterns.add (pattern);
-        whileOpen();
-        return next (fileAnswers, juce::File());
-    }
-
-    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
-    {
-        openPatterns.add (pattern);
-        return next (fileListAnswers, juce::Array<juce::File>());
-    }
-
-    juce::File chooseFolder (const juce::String& pattern) override
-    {
-        folderPatterns.add (pattern);
-        return next (fileAnswers, juce::File());
-    }
-
+    juce::File chooseFileToOpen (const juce::String& pattern) override { return choose (openPatterns, pattern, fileAnswers); }
+    juce::File chooseFileToSave (const juce::String& pattern) override { return choose (savePatterns, pattern, fileAnswers); }
+    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override { openPatterns.add (pattern); return next (fileListAnswers, {}); }
+    juce::File chooseFolder (const juce::String&) override { return next (fileAnswers, {}); }
     void openLink (const juce::URL& link) override { links.add (link.toString (true)); }
 
     std::vector<Message> messages, questions;
-    juce::StringArray links, openPatterns, savePatterns, folderPatterns;
+    juce::StringArray links, openPatterns, savePatterns;
     std::deque<bool> okAnswers;
     std::deque<juce::File> fileAnswers;  // also the folders chosen
     std::deque<juce::Array<juce::File>> fileListAnswers;
@@ -89,10 +55,20 @@ private:
     {
         if (modalAction == nullptr || modalsToSkip-- > 0)
             return;
+        std::exchange (modalAction, nullptr)();
+    }
 
-        auto action = std::move (modalAction);
-        modalAction = nullptr;
-        action();
+    void asked (std::vector<Message>& list, const juce::String& title, const juce::String& text)
+    {
+        list.push_back ({ title, text });
+        whileOpen();
+    }
+
+    juce::File choose (juce::StringArray& patterns, const juce::String& pattern, std::deque<juce::File>& answers)
+    {
+        patterns.add (pattern);
+        whileOpen();
+        return next (answers, {});
     }
 
     int modalsToSkip = 0;
@@ -103,7 +79,7 @@ private:
     {
         if (answers.empty())
             return none;
-        auto answer = answers.front();
+        auto answer = std::move (answers.front());
         answers.pop_front();
         return answer;
     }
@@ -117,14 +93,15 @@ public:
     EditorHarness();
     ~EditorHarness();
 
-    /** Plugs a pedal in and waits until the live link has taken it. */
-    std::shared_ptr<sim::PedalSimulator> plugIn (DeviceKind kind);
-
-    /** Plugs a device in and runs the message loop until its notice has been handled. */
-    void plugIn (const std::shared_ptr<sim::PedalSimulator>& device);
-
-    /** Pulls a device out and runs the message loop until its removal has been handled. */
-    void unplug (const std::shared_ptr<sim::PedalSimulator>& device);
+    /** Plug in or pull out a device, and run the message loop until the notice has been handled. */
+    void plugIn (const std::shared_ptr<sim::PedalSimulator>& device) { bus.plug (device); pumpPending(); }
+    void unplug (const std::shared_ptr<sim::PedalSimulator>& device) { bus.unplug (device); pumpPending(); }
+    std::shared_ptr<sim::PedalSimulator> plugIn (DeviceKind kind)
+    {
+        auto pedal = sim::PedalSimulator::create (kind);
+        plugIn (pedal);
+        return pedal;
+    }
 
     MainContentComponent& hub() { return *content; }
     KVNoDevice& noDevicePage() { return *content->noDevice; }
@@ -135,10 +112,7 @@ public:
     std::shared_ptr<sim::PedalSimulator> connect (DeviceKind kind, int patchCount = sim::PedalSimulator::defaultPatchCount);
     std::shared_ptr<sim::PedalSimulator> connect (std::shared_ptr<sim::PedalSimulator> pedal);
 
-    /** Every message box shown so far. */
     std::vector<RecordingDialogs::Message>& messages() { return recording->messages; }
-
-    /** The stand-in for the message boxes and file choosers. */
     RecordingDialogs& dialogs() { return *recording; }
 
     sim::SimulatedUsbBus bus;

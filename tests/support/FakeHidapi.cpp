@@ -73,58 +73,34 @@ std::vector<HidPacket> writtenFrames;
 std::vector<hid_device*> openDevices;
 } // namespace
 
+template <typename Action>
+auto underFakeLock (Action action)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    return action();
+}
+
 namespace tessel::sim
 {
 void setFakeHidapiBus (SimulatedUsbBus* bus)
 {
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    if (bus != currentBus)
-        for (auto* device : openDevices)
-            device->detach();
-
-    currentBus = bus;
+    underFakeLock ([bus]
+    {
+        if (bus != currentBus)
+            for (auto* device : openDevices)
+                device->detach();
+        currentBus = bus;
+    });
 }
 
-FakeHidapiCounts fakeHidapiCounts()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return counts;
-}
-
-void resetFakeHidapiCounts()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    counts = {};
-}
-
-std::vector<HidPacket> takeFakeHidapiWrites()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return std::exchange (writtenFrames, {});
-}
-
-int fakeHidapiOpenHandles()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    return (int) openDevices.size();
-}
+FakeHidapiCounts fakeHidapiCounts() { return underFakeLock ([] { return counts; }); }
+void resetFakeHidapiCounts() { underFakeLock ([] { counts = {}; }); }
+std::vector<HidPacket> takeFakeHidapiWrites() { return underFakeLock ([] { return std::exchange (writtenFrames, {}); }); }
+int fakeHidapiOpenHandles() { return underFakeLock ([] { return (int) openDevices.size(); }); }
 } // namespace tessel::sim
 
-int hid_init()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    initialised = true;
-    ++counts.inits;
-    return 0;
-}
-
-int hid_exit()
-{
-    const std::lock_guard<std::mutex> guard (fakeLock);
-    initialised = false;
-    ++counts.exits;
-    return 0;
-}
+int hid_init() { underFakeLock ([] { initialised = true; ++counts.inits; }); return 0; }
+int hid_exit() { underFakeLock ([] { initialised = false; ++counts.exits; }); return 0; }
 
 hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
 {
@@ -175,20 +151,12 @@ int hid_write (hid_device* device, const unsigned char* data, size_t length)
     if (device == nullptr || data == nullptr || length < 1 || data[0] != 0)
         return -1;
 
-    {
-        const std::lock_guard<std::mutex> guard (device->lock);
-        if (device->unplugged)
-            return -1;
-    }
+    if (const std::lock_guard<std::mutex> guard (device->lock); device->unplugged)
+        return -1;
 
     uint8_t report[HidPacket::size] {};
     std::memcpy (report, data + 1, std::min (length - 1, (size_t) HidPacket::size));
-
-    {
-        const std::lock_guard<std::mutex> guard (fakeLock);
-        ++counts.writes;
-        writtenFrames.push_back (HidPacket::fromBytes (report));
-    }
+    underFakeLock ([&] { ++counts.writes; writtenFrames.push_back (HidPacket::fromBytes (report)); });
 
     // The pedal answers at once, into this handle's queue among others.
     device->pedal->receive (report, HidPacket::size);

@@ -2,10 +2,9 @@
 
 #include "support/SimulatedUsbBus.h"
 
-// A stand-in for hidapi, linked into the tests, tools and benchmarks in place
-// of Debian's library: hid_open finds a device on a simulated USB bus, and
-// every open handle gets its own queue of the device's reports, as hidraw
-// gives each open file its own.
+// A stand-in for hidapi, linked into the tests, tools and benchmarks in place of Debian's library:
+// hid_open finds a device on a simulated USB bus, and every open handle gets its own queue of the
+// device's reports, as hidraw gives each open file its own.
 
 namespace tessel::sim
 {
@@ -13,10 +12,7 @@ namespace tessel::sim
 struct FakeHidapiCounts
 {
     int inits = 0;    // explicit hid_init calls and the implicit one in hid_open
-    int exits = 0;
-    int opens = 0;    // hid_open calls that gave a device
-    int closes = 0;
-    int writes = 0;   // reports handed to a device
+    int exits = 0, opens = 0, closes = 0, writes = 0;
 };
 
 /** The bus hid_open looks at; null for none. Handles still open on the old
@@ -26,10 +22,7 @@ void setFakeHidapiBus (SimulatedUsbBus* bus);
 FakeHidapiCounts fakeHidapiCounts();
 void resetFakeHidapiCounts();
 
-/** The frames written through hid_write since the last call, which clears
-    them: what the transfer link sent, apart from the live link's traffic. */
+/** The frames written through hid_write since the last call, which clears them. */
 std::vector<HidPacket> takeFakeHidapiWrites();
-
-/** Handles opened and not yet closed. */
 int fakeHidapiOpenHandles();
 } // namespace tessel::sim

@@ -7,14 +7,8 @@ namespace tessel::sim
 {
 namespace
 {
-struct KindFacts
-{
-    const char* product;
-    int productId;  // only the CAB pedal's (6) matters, to the transfer jobs
-    const char* modelCode;
-    const char* catalogueSection;
-    int recordSize;
-};
+// Of the product ids only the CAB pedal's matters, to the transfer jobs.
+struct KindFacts { const char* product; int productId; const char *modelCode, *catalogueSection; int recordSize; };
 
 const KindFacts& factsOf (DeviceKind kind)
 {
@@ -33,10 +27,7 @@ const KindFacts& factsOf (DeviceKind kind)
 constexpr char updateAccessTextA[] = "TESSEL UPDATE ACCESS KEY A";
 constexpr char updateAccessTextB[] = "KORVEL PROGRAM FLASH UNLOCKED";
 
-uint32_t addressIn (const HidPacket& frame)
-{
-    return juce::ByteOrder::littleEndianInt (frame.data() + 2);
-}
+uint32_t addressIn (const HidPacket& frame) { return juce::ByteOrder::littleEndianInt (frame.data() + 2); }
 
 bool isValidHandshake (const HidPacket& frame)
 {
@@ -45,6 +36,16 @@ bool isValidHandshake (const HidPacket& frame)
     return frame.length() == 1 + sizeA + sizeB && frame[2] == sizeA
         && std::equal (updateAccessTextA, updateAccessTextA + sizeA, text)
         && std::equal (updateAccessTextB, updateAccessTextB + sizeB, text + sizeA);
+}
+
+HidPacket packet (uint8_t code, const std::vector<uint8_t>& payload)
+{
+    HidPacket p;
+    p.bytes[0] = code;
+    p.bytes[1] = (uint8_t) payload.size();
+    std::copy (payload.begin(), payload.end(), p.bytes.begin() + HidPacket::payloadOffset);
+    p.seal();
+    return p;
 }
 
 /** Writes into a flash erased to 0xFF, growing it as needed and, as flash
@@ -104,9 +105,9 @@ void PedalSimulator::setPatches (int count)
     current = 0;
 }
 
-std::vector<uint8_t> PedalSimulator::recordOf (int patch) const
+std::vector<uint8_t> PedalSimulator::record (int patch) const
 {
-    const std::lock_guard<std::mutex> guard (stateLock);
+    // Callers hold the state lock.
     auto record = patch >= 0 && patch < (int) patches.size() ? patches[(size_t) patch] : Parameters();
     record.insert (record.begin(), { (uint8_t) patches.size(), (uint8_t) current, (uint8_t) patch });
     return record;
@@ -130,14 +131,12 @@ void PedalSimulator::receive (const uint8_t* data, long length)
     {
         const std::lock_guard<std::mutex> guard (stateLock);
         received.push_back (frame);
-
         // A frame with a bad sum is dropped by the pedal, as the host does.
         if (! frame.hasValidChecksum())
             return;
 
         const auto strayRecord = presetReport (0);
         handleCommand (frame, answers);
-
         unplugNow = applyFault (frame.code(), answers, strayRecord);
     }
 
@@ -160,14 +159,9 @@ bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answer
 
     for (auto& answer : answers)
     {
-        if (fault == Fault::badChecksum)
-            answer.bytes[HidPacket::checksumOffset] ^= 0x01;
-
-        if (fault == Fault::wrongCode)
-        {
-            answer.bytes[0] = 0x7E;
-            answer.seal();
-        }
+        answer.bytes[0] = fault == Fault::wrongCode ? (uint8_t) 0x7E : answer.bytes[0];
+        answer.seal();
+        answer.bytes[HidPacket::checksumOffset] ^= fault == Fault::badChecksum ? 0x01 : 0x00;
     }
 
     if (fault == Fault::noAnswer || fault == Fault::unplug)
@@ -219,27 +213,18 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
     switch (code)
     {
         case Command::identify:
-        {
-            const auto* model = factsOf (kind).modelCode;
-            answer (Reply::identity, { model[0], model[1], model[2], model[3], model[4] });
+            answers.push_back (packet (Reply::identity, { factsOf (kind).modelCode, factsOf (kind).modelCode + 5 }));
             break;
-        }
 
         case Command::getAlgorithmName:
         {
             if (kind == kindCAB)
                 break;
 
-            const auto name = names[arg0].toStdString();
-            const auto length = std::min<size_t> (name.size(), HidPacket::maxPayload - 2);
-            HidPacket reply;
-            reply.bytes[0] = Reply::algorithmName;
-            reply.bytes[1] = (uint8_t) (length + 2);
-            reply.bytes[2] = (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size());
-            reply.bytes[3] = (uint8_t) arg0;
-            std::copy_n (name.begin(), length, reply.bytes.begin() + 4);
-            reply.seal();
-            answers.push_back (reply);
+            const auto name = names[arg0].toStdString().substr (0, HidPacket::maxPayload - 2);
+            std::vector<uint8_t> payload { (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size()), (uint8_t) arg0 };
+            payload.insert (payload.end(), name.begin(), name.end());
+            answers.push_back (packet (Reply::algorithmName, payload));
             break;
         }
 
@@ -273,11 +258,8 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 
         case Command::flashErase:
             // The whole external flash reads 0xFF afterwards.
-            if (kind == kindCAB)
-            {
-                external.clear();
-                answer (Reply::flashErased);
-            }
+            external.clear();
+            answers.resize (kind == kindCAB ? 1 : 0, HidPacket::command (Reply::flashErased));
             break;
 
         case Command::selectPatch: current = arg0 < (int) patches.size() ? arg0 : current; break;
@@ -303,84 +285,34 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
 
 HidPacket PedalSimulator::presetReport (int patch) const
 {
-    // Callers hold the state lock.
-    HidPacket reply;
-    if (patch < 0 || patch >= (int) patches.size())
-        return reply;
-
-    reply.bytes[0] = Reply::presetRecord;
-    reply.bytes[1] = (uint8_t) factsOf (kind).recordSize;
-    reply.bytes[2] = (uint8_t) patches.size();
-    reply.bytes[3] = (uint8_t) current;
-    reply.bytes[4] = (uint8_t) patch;
-    std::copy (patches[(size_t) patch].begin(), patches[(size_t) patch].end(), reply.bytes.begin() + 5);
-    reply.seal();
-    return reply;
+    return patch >= 0 && patch < (int) patches.size() ? packet (Reply::presetRecord, record (patch)) : HidPacket();
 }
 
 void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers)
 {
-    // Whatever comes out of order (an erase before the handshake, a block
-    // before the erase) goes unanswered.
-    switch (command.code())
+    // Whatever comes out of order (an erase before the handshake, a block before the erase) goes unanswered.
+    const auto code = command.code();
+    const auto address = addressIn (command);
+    if (code == UpdateMode::handshake && isValidHandshake (command))
     {
-        case UpdateMode::handshake:
-            if (! isValidHandshake (command))
-                break;
-
-            handshakeAccepted = true;
-            programErased = false;
-            answers.push_back (HidPacket::command (UpdateMode::handshakeAccepted));
-            break;
-
-        case UpdateMode::erase:
-        {
-            if (! handshakeAccepted)
-                break;
-
-            const bool ok = ! eraseFails && command.length() == 6 && addressIn (command) == UpdateMode::programStart
-                            && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
-            if (ok)
-                program.clear();
-
-            programErased = programErased || ok;
-            answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
-            break;
-        }
-
-        case UpdateMode::writeBlock:
-        {
-            const auto offset = (size_t) (addressIn (command) - UpdateMode::programStart);
-            if (! programErased || command.length() != 4 + UpdateMode::blockSize || addressIn (command) < UpdateMode::programStart
-                || offset + UpdateMode::blockSize > UpdateMode::maxProgramSize)
-                break;
-
-            programBytes (program, offset, command.data() + 6, UpdateMode::blockSize);
-            answers.push_back (HidPacket::command (UpdateMode::blockWritten));
-            break;
-        }
-
-        default:
-            break;
+        handshakeAccepted = true;
+        programErased = false;
+        answers.push_back (HidPacket::command (UpdateMode::handshakeAccepted));
     }
-}
-
-void PedalSimulator::sendReport (const HidPacket& report)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    for (auto* sink : sinks)
-        sink->deliverReport (report);
-}
-
-void PedalSimulator::attachSink (ReportSink* sink)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    sinks.push_back (sink);
-}
-
-void PedalSimulator::detachSink (ReportSink* sink)
-{
-    const std::lock_guard<std::mutex> guard (sinkLock);
-    sinks.erase (std::remove (sinks.begin(), sinks.end(), sink), sinks.end());
+    else if (code == UpdateMode::erase && handshakeAccepted)
+    {
+        const bool ok = ! eraseFails && command.length() == 6 && address == UpdateMode::programStart
+                        && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
+        if (ok)
+            program.clear();
+        programErased = programErased || ok;
+        answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
+    }
+    else if (code == UpdateMode::writeBlock && programErased && command.length() == 4 + UpdateMode::blockSize
+             && address >= UpdateMode::programStart && address - UpdateMode::programStart + UpdateMode::blockSize <= UpdateMode::maxProgramSize)
+    {
+        programBytes (program, address - UpdateMode::programStart, command.data() + 6, UpdateMode::blockSize);
+        answers.push_back (HidPacket::command (UpdateMode::blockWritten));
+    }
 }
 } // namespace tessel::sim

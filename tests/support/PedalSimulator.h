@@ -25,6 +25,22 @@ public:
     virtual void deliverReport (const HidPacket& report) = 0;
 };
 
+/** Observers under a lock of their own, told in the order they came. */
+template <typename Observer>
+class Observers
+{
+public:
+    void add (Observer* o) { const std::lock_guard<std::recursive_mutex> guard (lock); list.push_back (o); }
+    void remove (Observer* o) { const std::lock_guard<std::recursive_mutex> guard (lock); list.erase (std::remove (list.begin(), list.end(), o), list.end()); }
+
+    template <typename Call>
+    void tell (Call&& call) { const std::lock_guard<std::recursive_mutex> guard (lock); for (auto* o : list) call (*o); }
+
+private:
+    std::recursive_mutex lock;
+    std::vector<Observer*> list;
+};
+
 /** Misbehaviour on demand, applied to the next answer of the named command. */
 enum class Fault
 {
@@ -41,7 +57,6 @@ enum class Fault
     transfer job may talk to it from a worker thread. */
 class PedalSimulator
 {
-    /** Runs `action` under the state lock; defined first, for the inline members below. */
     template <typename Action>
     auto locked (Action&& action) const
     {
@@ -50,9 +65,7 @@ class PedalSimulator
     }
 
 public:
-    /** A pedal in its normal mode, with its USB identity and model code. */
     static std::shared_ptr<PedalSimulator> create (DeviceKind kind);
-
     /** A pedal restarted in its firmware-update mode. */
     static std::shared_ptr<PedalSimulator> createUpdateModeDevice (const juce::String& product = "TESSEL AMP");
 
@@ -63,7 +76,7 @@ public:
     DeviceKind deviceKind() const noexcept { return kind; }
     int patchCount() const { return locked ([this] { return (int) patches.size(); }); }
 
-    /** One output report as it arrives from the host (64 bytes, no report ID). */
+    /** One output report as it arrives from the host (no report ID). */
     void receive (const uint8_t* data, long length);
 
     /** Every frame received so far, in order; take...() also clears them. */
@@ -72,35 +85,29 @@ public:
     void clearReceivedFrames() { takeReceivedFrames(); }
 
     /** Sends a report of the pedal's own (a knob turned on the pedal). */
-    void sendReport (const HidPacket& report);
-    void attachSink (ReportSink* sink);
-    void detachSink (ReportSink* sink);
+    void sendReport (const HidPacket& report) { sinks.tell ([&] (ReportSink& s) { s.deliverReport (report); }); }
+    void attachSink (ReportSink* sink) { sinks.add (sink); }
+    void detachSink (ReportSink* sink) { sinks.remove (sink); }
 
     /** An answer to `command` (any command when -1) misbehaves: the first
         one after `skip` more such commands have been answered normally.
         Faults queue up and fire one after another. */
-    void injectFault (Fault fault, int command = -1, int skip = 0)
-    {
-        locked ([&] { faults.push_back ({ fault, command, skip }); });
-    }
+    void injectFault (Fault fault, int command = -1, int skip = 0) { locked ([&] { faults.push_back ({ fault, command, skip }); }); }
 
     /** Called when a fault asks for the device to vanish; the bus sets it. */
     std::function<void()> onUnplugRequested;
-
     static constexpr int defaultPatchCount = 12;
-
     /** One patch as the pedal stores it: the record bytes from 3 on. */
     using Parameters = std::vector<uint8_t>;
 
     /** The record the pedal would send for patch n (count, current, n, parameters). */
-    std::vector<uint8_t> recordOf (int patch) const;
+    std::vector<uint8_t> recordOf (int patch) const { return locked ([&] { return record (patch); }); }
     Parameters parametersOf (int patch) const { return locked ([&] { return patches.at ((size_t) patch); }); }
     int currentPatch() const { return locked ([this] { return current; }); }
     juce::StringArray algorithmNames() const { return locked ([this] { return names; }); }
 
     /** Gives the pedal a different set of patches, each with its own values. */
     void setPatches (int count);
-
     /** Number of names the pedal claims in its name replies; -1 = the real count. */
     void setReportedNameCount (int count) { locked ([&] { reportedNameCount = count; }); }
 
@@ -134,12 +141,9 @@ public:
 
     /** What an earlier program left in the flash, for an update to replace. */
     void setProgramFlash (std::vector<uint8_t> contents) { locked ([&] { program = std::move (contents); }); }
-
-    /** From now on the erase reports failure (0x08). */
     void setEraseFails (bool fails) { locked ([&] { eraseFails = fails; }); }
 
-    /** The CAB pedal's external flash up to the last byte written, what it held before the
-        host erased it, and how many writes it took. */
+    /** The CAB pedal's external flash up to the last byte written, and how many writes it took. */
     std::vector<uint8_t> externalFlash() const { return locked ([this] { return external; }); }
     void setExternalFlash (std::vector<uint8_t> contents) { locked ([&] { external = std::move (contents); }); }
     int externalFlashWriteCount() const { return locked ([this] { return externalWrites; }); }
@@ -153,6 +157,7 @@ protected:
 private:
     void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     bool applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord);
+    std::vector<uint8_t> record (int patch) const;
     HidPacket presetReport (int patch) const;
     int algorithmByte() const { return kind == kindCAB ? 7 : 9; }
     // The CAB pedal's byte after its four knobs is the IR.
@@ -186,14 +191,8 @@ private:
     std::vector<uint8_t> program, external;
     int externalWrites = 0;
 
-    struct PendingFault
-    {
-        Fault fault;
-        int command, skip;
-    };
+    struct PendingFault { Fault fault; int command, skip; };
     std::deque<PendingFault> faults;
-
-    mutable std::mutex sinkLock;
-    std::vector<ReportSink*> sinks;
+    Observers<ReportSink> sinks;
 };
 } // namespace tessel::sim

@@ -1,19 +1,15 @@
-#include "support/SimulatedDisks.h"
+#include "support/SimulatedCabVolume.h"
 
 #include <juce_events/juce_events.h>
 
+#include "cab/FileList.h"
 #include "device/PedalVolumeWatcher.h"
 
 namespace tessel::sim
 {
 struct SimulatedDisks::State
 {
-    struct Disk
-    {
-        DiskDescription description;
-        juce::File root;
-        bool mounted = false;
-    };
+    struct Disk { DiskDescription description; juce::File root; bool mounted = false; };
 
     std::vector<Disk> disks;
     std::vector<std::weak_ptr<DiskSession::Listener*>> sessions;
@@ -28,10 +24,12 @@ struct SimulatedDisks::State
         });
     }
 
-    void tellSessions (const DiskDescription& disk, bool appeared)
+    void setMounted (int number, bool mounted)
     {
-        for (const auto& session : sessions)
-            tell (session, disk, appeared);
+        auto& disk = disks.at ((size_t) number);
+        if (std::exchange (disk.mounted, mounted) != mounted)
+            for (const auto& session : sessions)
+                tell (session, disk.description, mounted);
     }
 };
 
@@ -41,10 +39,7 @@ class SimulatedDiskSession final : public DiskSession
 {
 public:
     explicit SimulatedDiskSession (std::shared_ptr<SimulatedDisks::State> s)
-        : state (std::move (s)),
-          listenerCell (std::make_shared<Listener*> (nullptr))
-    {
-    }
+        : state (std::move (s)), listenerCell (std::make_shared<Listener*> (nullptr)) {}
 
     void setListener (Listener* listener) override { *listenerCell = listener; }
 
@@ -95,21 +90,8 @@ int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNo
     return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow);
 }
 
-void SimulatedDisks::unmount (int number)
-{
-    auto& disk = state->disks.at ((size_t) number);
-
-    if (std::exchange (disk.mounted, false))
-        state->tellSessions (disk.description, false);
-}
-
-void SimulatedDisks::mount (int number)
-{
-    auto& disk = state->disks.at ((size_t) number);
-
-    if (! std::exchange (disk.mounted, true))
-        state->tellSessions (disk.description, true);
-}
+void SimulatedDisks::unmount (int number) { state->setMounted (number, false); }
+void SimulatedDisks::mount (int number) { state->setMounted (number, true); }
 
 juce::File SimulatedDisks::volumeRoot (int number) const
 {
@@ -119,5 +101,40 @@ juce::File SimulatedDisks::volumeRoot (int number) const
 std::unique_ptr<DiskSession> SimulatedDisks::createSession()
 {
     return std::make_unique<SimulatedDiskSession> (state);
+}
+
+// The CAB pedal's volume, as SimulatedCabVolume.h describes it.
+bool writeIrWav (const juce::File& file, int bytes)
+{
+    juce::MemoryBlock data ((size_t) bytes, true);
+    data.copyFrom ("RIFF....WAVEfmt ", 0, 16);
+    data.copyFrom ("data", 36, 4);
+    for (auto [at, value] : { std::pair<int, int> { 4, bytes - 8 }, { 16, 16 }, { 20, 0x10001 }, { 24, 48000 },
+                              { 28, 96000 }, { 32, 0x100002 }, { 40, bytes - 44 } })
+    {
+        const auto field = juce::ByteOrder::swapIfBigEndian ((uint32_t) value);
+        data.copyFrom (&field, at, 4);
+    }
+    return file.replaceWithData (data.getData(), data.getSize());
+}
+
+int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow)
+{
+    const int disk = disks.addPedalVolume ("TESSEL", false);
+    const auto root = disks.volumeRoot (disk);
+
+    ListInfor index;
+    for (const auto& name : irFiles)
+    {
+        writeIrWav (root.getChildFile (name));
+        appendEntry (index, name);
+    }
+
+    writeFileListTo (root, index);
+
+    if (mountNow)
+        disks.mount (disk);
+
+    return disk;
 }
 } // namespace tessel::sim

@@ -14,9 +14,7 @@ class SimulatedDisks
 public:
     SimulatedDisks();
     ~SimulatedDisks();
-
-    /** Adds a disk and mounts it, unless it is to be filled first and
-        mounted later; returns its number. */
+    /** Adds a disk, mounted unless it is to be filled first; returns its number. */
     int add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName,
              bool mountNow = true);
 
@@ -25,10 +23,7 @@ public:
 
     void unmount (int disk);
     void mount (int disk);
-
-    /** The directory standing for the disk's volume. */
     juce::File volumeRoot (int disk) const;
-
     /** A disk layer that sees these disks. */
     std::unique_ptr<DiskSession> createSession();
 

@@ -32,10 +32,8 @@ public:
 
     HidResult setReport (HidReportType type, uint32_t, const uint8_t* data, long length) override
     {
-        // Pulled out is gone at once, as for hidraw, even before the removal
-        // notice has been handled.
-        if (! attached || ! isAccessible() || ! bus.isPlugged (pedal)
-            || type != HidReportType::output || length != HidPacket::size)
+        // Pulled out is gone at once, as for hidraw, even before the removal notice has been handled.
+        if (! attached || ! isAccessible() || ! bus.isPlugged (pedal) || type != HidReportType::output || length != HidPacket::size)
             return kHidError;
 
         pedal->receive (data, length);
@@ -44,10 +42,7 @@ public:
 
     void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) override
     {
-        inputBuffer = buffer;
-        inputLength = length;
-        inputCallback = callback;
-        inputContext = context;
+        input = { buffer, length, callback, context };
     }
 
     void deliverReport (const HidPacket& report) override
@@ -56,12 +51,12 @@ public:
         juce::MessageManager::callAsync ([weakSelf = weak_from_this(), report]
         {
             auto self = weakSelf.lock();
-            if (self == nullptr || ! self->attached || self->inputCallback == nullptr)
+            if (self == nullptr || ! self->attached || self->input.callback == nullptr)
                 return;
 
-            const auto count = std::min<long> (self->inputLength, HidPacket::size);
-            std::memcpy (self->inputBuffer, report.data(), (size_t) count);
-            self->inputCallback (self->inputContext, kHidSuccess, self.get(), HidReportType::input, 0, self->inputBuffer, count);
+            const auto count = std::min<long> (self->input.length, HidPacket::size);
+            std::memcpy (self->input.buffer, report.data(), (size_t) count);
+            self->input.callback (self->input.context, kHidSuccess, self.get(), HidReportType::input, 0, self->input.buffer, count);
         });
     }
 
@@ -70,10 +65,7 @@ public:
     std::atomic<bool> attached { true };
 
 private:
-    uint8_t* inputBuffer = nullptr;
-    long inputLength = 0;
-    HidReportCallback inputCallback = nullptr;
-    void* inputContext = nullptr;
+    struct { uint8_t* buffer; long length; HidReportCallback callback; void* context; } input {};
 };
 
 class SimulatedHidManager : public HidManager,
@@ -91,17 +83,8 @@ public:
 
     void setDeviceMatching (const juce::String& m) override { manufacturer = m; }
 
-    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override
-    {
-        matching = callback;
-        matchingContext = context;
-    }
-
-    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override
-    {
-        removal = callback;
-        removalContext = context;
-    }
+    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override { matching = { callback, context }; }
+    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override { removal = { callback, context }; }
 
     HidResult open() override
     {
@@ -132,8 +115,8 @@ private:
 
             devices.push_back (std::make_shared<SimulatedHidDevice> (pedal, bus));
             pedal->attachSink (devices.back().get());
-            if (matching != nullptr)
-                matching (matchingContext, kHidSuccess, this, devices.back().get());
+            if (matching.first != nullptr)
+                matching.first (matching.second, kHidSuccess, this, devices.back().get());
         });
     }
 
@@ -146,8 +129,8 @@ private:
                 auto device = *it;
                 devices.erase (it);
                 detach (*device);
-                if (removal != nullptr)
-                    removal (removalContext, kHidSuccess, this, device.get());
+                if (removal.first != nullptr)
+                    removal.first (removal.second, kHidSuccess, this, device.get());
             }
         });
     }
@@ -165,15 +148,11 @@ private:
 
     SimulatedUsbBus& bus;
     juce::String manufacturer;
-    HidDeviceCallback matching = nullptr, removal = nullptr;
-    void *matchingContext = nullptr, *removalContext = nullptr;
+    std::pair<HidDeviceCallback, void*> matching {}, removal {};
     std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
     std::shared_ptr<bool> token = std::make_shared<bool>();
 };
 } // namespace
-
-SimulatedUsbBus::SimulatedUsbBus() = default;
-SimulatedUsbBus::~SimulatedUsbBus() = default;
 
 void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
 {
@@ -188,8 +167,7 @@ void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
     };
 
     devices.push_back (device);
-    for (auto* l : listeners)
-        l->deviceAttached (device);
+    listeners.tell ([&] (Listener& l) { l.deviceAttached (device); });
 }
 
 void SimulatedUsbBus::unplug (const std::shared_ptr<PedalSimulator>& device)
@@ -199,36 +177,11 @@ void SimulatedUsbBus::unplug (const std::shared_ptr<PedalSimulator>& device)
         return;
 
     devices.erase (std::find (devices.begin(), devices.end(), device));
-    for (auto* l : listeners)
-        l->deviceRemoved (device);
-}
-
-std::vector<std::shared_ptr<PedalSimulator>> SimulatedUsbBus::pluggedDevices() const
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    return devices;
-}
-
-bool SimulatedUsbBus::isPlugged (const std::shared_ptr<PedalSimulator>& device) const
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    return std::find (devices.begin(), devices.end(), device) != devices.end();
+    listeners.tell ([&] (Listener& l) { l.deviceRemoved (device); });
 }
 
 std::unique_ptr<HidManager> SimulatedUsbBus::createHidManager()
 {
     return std::make_unique<SimulatedHidManager> (*this);
-}
-
-void SimulatedUsbBus::addListener (Listener* listener)
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    listeners.push_back (listener);
-}
-
-void SimulatedUsbBus::removeListener (Listener* listener)
-{
-    const std::lock_guard<std::recursive_mutex> guard (lock);
-    listeners.erase (std::remove (listeners.begin(), listeners.end(), listener), listeners.end());
 }
 } // namespace tessel::sim

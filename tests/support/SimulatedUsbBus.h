@@ -10,17 +10,18 @@ namespace tessel::sim
 class SimulatedUsbBus
 {
 public:
-    SimulatedUsbBus();
-    ~SimulatedUsbBus();
-
     /** Plugs a device in; a running HID manager hears of it on the message thread. */
     void plug (std::shared_ptr<PedalSimulator> device);
 
     /** Pulls a device out; may be called from any thread. */
     void unplug (const std::shared_ptr<PedalSimulator>& device);
 
-    std::vector<std::shared_ptr<PedalSimulator>> pluggedDevices() const;
-    bool isPlugged (const std::shared_ptr<PedalSimulator>& device) const;
+    std::vector<std::shared_ptr<PedalSimulator>> pluggedDevices() const { const std::lock_guard<std::recursive_mutex> guard (lock); return devices; }
+    bool isPlugged (const std::shared_ptr<PedalSimulator>& device) const
+    {
+        const std::lock_guard<std::recursive_mutex> guard (lock);
+        return std::find (devices.begin(), devices.end(), device) != devices.end();
+    }
 
     /** A HID manager that sees this bus's devices. */
     std::unique_ptr<HidManager> createHidManager();
@@ -33,12 +34,12 @@ public:
         virtual void deviceRemoved (std::shared_ptr<PedalSimulator> device) = 0;
     };
 
-    void addListener (Listener* listener);
-    void removeListener (Listener* listener);
+    void addListener (Listener* listener) { listeners.add (listener); }
+    void removeListener (Listener* listener) { listeners.remove (listener); }
 
 private:
     mutable std::recursive_mutex lock;
     std::vector<std::shared_ptr<PedalSimulator>> devices;
-    std::vector<Listener*> listeners;
+    Observers<Listener> listeners;
 };
 } // namespace tessel::sim
