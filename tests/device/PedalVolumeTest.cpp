@@ -34,11 +34,17 @@ const std::vector<BlockDeviceText> recordedDevices = {
     { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {} },
 };
 
+struct Recorded : DiskSession::Listener
+{
+    void diskAppeared (const DiskDescription& d) override { events.add ("appeared " + d.bsdName + " " + d.mountPath); }
+    void diskDisappeared (const DiskDescription& d) override { events.add ("gone " + d.bsdName + " " + d.mountPath); }
+    juce::StringArray events;
+};
+
 struct Heard : PedalVolumeWatcher::Listener
 {
     void pedalVolumeAppeared() override { events.push_back ("appeared " + disk_Name()); }
     void pedalVolumeGone() override { events.push_back ("gone " + disk_Name()); }
-
     std::vector<juce::String> events;
 };
 } // namespace
@@ -137,65 +143,33 @@ TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
     EXPECT_EQ (heard.events.size(), 3u);
 }
 
-namespace
-{
-/** A small ext2 file system on a loop device, which the test mounts and
-    unmounts as a desktop would the pedal's volume. Needs root; on a machine
-    without loop devices it says so and the test is skipped. */
-struct LoopVolume
-{
-    LoopVolume()
-    {
-        image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
-        mountPoint.createDirectory();
-
-        if (run ("mkfs.ext2 -q -F " + quoted (image) + " >/dev/null 2>&1") != 0)
-            return;
-
-        juce::ChildProcess losetup;
-        if (losetup.start ("losetup -f --show " + image.getFullPathName()))
-            device = losetup.readAllProcessOutput().trim();
-    }
-
-    ~LoopVolume()
-    {
-        unmount();
-        if (device.isNotEmpty())
-            run ("losetup -d " + device);
-        image.deleteFile();
-        mountPoint.deleteRecursively();
-    }
-
-    bool mount() { return run ("mount " + device + " " + quoted (mountPoint) + " 2>/dev/null") == 0; }
-    void unmount() { run ("umount " + quoted (mountPoint) + " 2>/dev/null"); }
-
-    static int run (const juce::String& command) { return std::system (command.toRawUTF8()); }
-    static juce::String quoted (const juce::File& f) { return "'" + f.getFullPathName() + "'"; }
-
-    const juce::File temp = juce::File::getSpecialLocation (juce::File::tempDirectory);
-    const juce::String unique = juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
-    const juce::File image = temp.getChildFile ("tessel-loop-" + unique + ".img");
-    const juce::File mountPoint = temp.getChildFile ("tessel loop volume " + unique);
-    juce::String device;
-};
-
-struct Recorded : DiskSession::Listener
-{
-    void diskAppeared (const DiskDescription& d) override { events.push_back ("appeared " + d.bsdName + " " + d.mountPath); }
-    void diskDisappeared (const DiskDescription& d) override { events.push_back ("gone " + d.bsdName + " " + d.mountPath); }
-
-    std::vector<juce::String> events;
-};
-} // namespace
-
+// The real session on a real mount table: a small ext2 image on a loop device,
+// mounted at a path with a blank as a desktop would mount the pedal's volume.
 TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
 {
     const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
     const auto before = watched();
+    const auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
+    const auto image = dir.getChildFile ("volume.img"), mountPoint = dir.getChildFile ("TESSEL IR");
+    const auto sh = [] (const juce::String& command) { return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0; };
+    const auto quoted = mountPoint.getFullPathName().quoted ('\'');
+    mountPoint.createDirectory();
+    image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
 
-    LoopVolume volume;
-    if (! volume.device.startsWith ("/dev/loop"))
-        GTEST_SKIP() << "no loop device on this machine";
+    juce::ChildProcess losetup;
+    const auto device = sh ("mkfs.ext2 -q -F " + image.getFullPathName())
+                                && losetup.start (juce::StringArray { "losetup", "-f", "--show", image.getFullPathName() })
+                            ? losetup.readAllProcessOutput().trim() : juce::String();
+    const juce::ScopeGuard cleanUp { [&]
+    {
+        sh ("umount " + quoted);
+        if (device.isNotEmpty())
+            sh ("losetup -d " + device);
+        dir.deleteRecursively();
+    } };
+
+    if (! device.startsWith ("/dev/loop"))
+        GTEST_SKIP() << "no loop device on this machine (needs root)";
 
     {
         Recorded heard;
@@ -205,19 +179,15 @@ TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
         pumpPending();
         EXPECT_EQ (watched(), before + 2);
 
-        const auto ours = volume.device.fromLastOccurrenceOf ("/", false, false) + " "
-                        + volume.mountPoint.getFullPathName();
-        const auto heardOf = [&] (const juce::String& event)
-        {
-            return std::find (heard.events.begin(), heard.events.end(), event) != heard.events.end();
-        };
+        const auto ours = device.fromLastOccurrenceOf ("/", false, false) + " " + mountPoint.getFullPathName();
+        const auto heardOf = [&] (const juce::String& event) { return heard.events.contains (event); };
 
-        if (! volume.mount())
+        if (! sh ("mount " + device + " " + quoted))
             GTEST_SKIP() << "cannot mount here";
 
         // The mount table's change wakes the session; its blank-bearing path arrives whole.
         EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("appeared " + ours); }));
-        volume.unmount();
+        sh ("umount " + quoted);
         EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("gone " + ours); }));
     }
 
