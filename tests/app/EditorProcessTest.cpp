@@ -9,7 +9,6 @@
 
 #include "TesselImages.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -20,15 +19,8 @@ namespace
 /** What a command prints, trimmed. */
 std::string outputOf (const std::string& command)
 {
-    std::string out;
-    if (auto* pipe = popen (command.c_str(), "r"))
-    {
-        char buffer[256];
-        while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
-            out += buffer;
-        pclose (pipe);
-    }
-    return out.substr (0, out.find_last_not_of (" \n") + 1);
+    juce::ChildProcess shell;
+    return shell.start (juce::StringArray { "sh", "-c", command }) ? shell.readAllProcessOutput().trimEnd().toStdString() : "";
 }
 } // namespace
 
@@ -63,10 +55,10 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     // xdotool gives up when a window goes away while it searches, so it is asked again.
     const auto window = std::strtoul (outputOf ("for i in $(seq 300); do xdotool search --onlyvisible --pid " + std::to_string (pid)
                                                 + " --name '^Tessel Editor$' 2>/dev/null && break; sleep 0.1; done | head -n 1").c_str(), nullptr, 10);
+    const auto killEditor = [pid] { kill (pid, SIGKILL); waitpid (pid, nullptr, 0); };
     if (window == 0)
     {
-        kill (pid, SIGKILL);
-        waitpid (pid, nullptr, 0);
+        killEditor();
         FAIL() << "no editor window; see " << log;
     }
 
@@ -94,12 +86,8 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     std::this_thread::sleep_for (std::chrono::milliseconds (300));
 
     XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = wmProtocols;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = (long) wmDelete;
-    event.xclient.data.l[1] = CurrentTime;
+    event.xclient = { ClientMessage, 0, False, display, window, wmProtocols, 32, {} };
+    event.xclient.data.l[0] = (long) wmDelete;  // l[1], the time, stays CurrentTime
     XSendEvent (display, window, False, NoEventMask, &event);
     XFlush (display);
 
@@ -108,11 +96,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     for (int i = 0; i < 200 && ! exited; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (50)))
         exited = waitpid (pid, &status, WNOHANG) == pid;
     if (! exited)
-    {
-        kill (pid, SIGKILL);
-        waitpid (pid, nullptr, 0);
-    }
-    EXPECT_TRUE (exited) << "the editor did not quit after the close request; see " << log;
-    EXPECT_TRUE (exited && WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the editor did not exit normally";
+        killEditor();
+    EXPECT_TRUE (exited && WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the editor did not quit normally after the close request; see " << log;
     XCloseDisplay (display);
 }

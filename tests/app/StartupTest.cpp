@@ -6,11 +6,11 @@
 #include "device/LiveLink.h"
 #include "support/EditorHarness.h"
 
-using tessel::test::pumpPending;
+using namespace tessel::test;
 
 TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
 {
-    tessel::test::resetLinkGlobals();
+    resetLinkGlobals();
     tessel::sim::SimulatedUsbBus bus;
     hidManagerFactory = [&bus] { return bus.createHidManager(); };
     auto window = std::make_unique<JUCE_USBApplication::MainWindow> ("Tessel Editor");
@@ -38,5 +38,5 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
     window = nullptr;
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
-    tessel::test::resetLinkGlobals();
+    resetLinkGlobals();
 }

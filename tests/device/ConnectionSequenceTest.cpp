@@ -7,16 +7,13 @@
 #include "pages/KVMODView.h"
 #include "support/EditorHarness.h"
 
-using tessel::sim::Fault;
-using tessel::sim::PedalSimulator;
-using tessel::test::EditorHarness;
-using tessel::test::pumpPending;
-using tessel::test::pumpUntil;
+using namespace tessel::sim;
+using namespace tessel::test;
 
 namespace
 {
 using Sent = std::vector<int>;  // code, then payload
-constexpr auto wire = tessel::test::takeSentFrames;
+constexpr auto wire = takeSentFrames;
 
 /** What the whole connection of a pedal must put on the wire. */
 std::vector<Sent> expectedSequence (DeviceKind kind, int names, int patches)
@@ -162,7 +159,6 @@ TEST (ConnectionSequence, ARecordWhileNoPageIsShownIsNotAnsweredWithTheDumpsEnd)
     EditorHarness h;
     auto pedal = h.connect (kindAMP, 1);
     pedal->clearReceivedFrames();
-
     // The pedal's only record while no page is shown: no end of the dump to
     // answer, so it is not asked for again and again.
     h.hub().disconnect();

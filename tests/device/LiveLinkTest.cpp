@@ -5,22 +5,12 @@
 #include "app/ReplyDecoder.h"
 #include "support/EditorHarness.h"
 
-using tessel::sim::PedalSimulator;
-using tessel::test::EditorHarness;
-using tessel::test::pumpPending;
+using namespace tessel::sim;
+using namespace tessel::test;
 
 namespace
 {
-std::shared_ptr<PedalSimulator> deviceWith (int vendorId, int productId, juce::String product,
-                                            juce::String manufacturer = Usb::manufacturer)
-{
-    return std::make_shared<PedalSimulator> (kindAMP, tessel::sim::UsbIdentity { vendorId, productId, manufacturer, product });
-}
-
-juce::String status (EditorHarness& h)
-{
-    return h.noDevicePage().statusLabel.getText();
-}
+juce::String status (EditorHarness& h) { return h.noDevicePage().statusLabel.getText(); }
 } // namespace
 
 TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnlinks)
@@ -68,7 +58,7 @@ TEST (LiveLink, DevicesOutsideThePedalTableAreIgnored)
     {
         SCOPED_TRACE (why);
         EditorHarness h;
-        auto device = deviceWith (vendorId, productId, "KORVEL TESSEL AMP", manufacturer);
+        auto device = std::make_shared<PedalSimulator> (kindAMP, UsbIdentity { vendorId, productId, manufacturer, "KORVEL TESSEL AMP" });
         h.plugIn (device);
 
         EXPECT_EQ (status (h), "No Device Connected.");
@@ -134,8 +124,8 @@ TEST (LiveLink, ANewerPedalReplacesTheOlderAndOnlyItsOwnRemovalUnlinksIt)
 
 TEST (LiveLink, APedalPluggedInBeforeStartIsFoundOnceTheMessageLoopRuns)
 {
-    tessel::test::resetLinkGlobals();
-    tessel::sim::SimulatedUsbBus bus;
+    resetLinkGlobals();
+    SimulatedUsbBus bus;
     bus.plug (PedalSimulator::create (kindCAB));
 
     hidManagerFactory = [&bus] { return bus.createHidManager(); };
@@ -148,5 +138,5 @@ TEST (LiveLink, APedalPluggedInBeforeStartIsFoundOnceTheMessageLoopRuns)
     }
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
-    tessel::test::resetLinkGlobals();
+    resetLinkGlobals();
 }

@@ -6,10 +6,7 @@
 #include "support/FakeHidapi.h"
 #include "support/SimulatedUsbBus.h"
 
-using tessel::sim::Fault;
-using tessel::sim::PedalSimulator;
-using tessel::sim::fakeHidapiCounts;
-using tessel::sim::fakeHidapiOpenHandles;
+using namespace tessel::sim;
 
 namespace
 {
@@ -34,25 +31,9 @@ std::vector<uint8_t> patternedImage (size_t size)
 class TransferLinkTest : public ::testing::Test
 {
 protected:
-    TransferLinkTest()
-    {
-        CloseUsbHid();
-        tessel::sim::setFakeHidapiBus (&bus);
-        tessel::sim::resetFakeHidapiCounts();
-    }
-
-    ~TransferLinkTest() override
-    {
-        CloseUsbHid();
-        tessel::sim::setFakeHidapiBus (nullptr);
-    }
-
-    std::shared_ptr<PedalSimulator> plugCab()
-    {
-        auto pedal = PedalSimulator::create (kindCAB);
-        bus.plug (pedal);
-        return pedal;
-    }
+    TransferLinkTest() { CloseUsbHid(); setFakeHidapiBus (&bus); resetFakeHidapiCounts(); }
+    ~TransferLinkTest() override { CloseUsbHid(); setFakeHidapiBus (nullptr); }
+    std::shared_ptr<PedalSimulator> plugCab() { auto pedal = PedalSimulator::create (kindCAB); bus.plug (pedal); return pedal; }
 
     static int open() { return OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId); }
 
@@ -63,7 +44,7 @@ protected:
 
     const juce::ScopedValueSetter<int> quickWrites { TransferTimeouts::flashWriteMs, 200 };
     const juce::ScopedValueSetter<int> quickStates { TransferTimeouts::transferStateMs, 200 };
-    tessel::sim::SimulatedUsbBus bus;
+    SimulatedUsbBus bus;
 };
 
 using TransferLink = TransferLinkTest;
