@@ -8,18 +8,16 @@
 
 using namespace tessel::test;
 
-TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
+TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFindsAPedalPluggedInBeforeOnceTheLoopRuns)
 {
     resetLinkGlobals();
     tessel::sim::SimulatedUsbBus bus;
+    bus.plug (tessel::sim::PedalSimulator::create (kindCAB));
     hidManagerFactory = [&bus] { return bus.createHidManager(); };
     auto window = std::make_unique<JUCE_USBApplication::MainWindow> ("Tessel Editor");
-    pumpPending();
 
     EXPECT_EQ (window->getName(), "Tessel Editor");
-    EXPECT_TRUE (window->isVisible());
-    EXPECT_TRUE (window->isUsingNativeTitleBar());
-    EXPECT_FALSE (window->isResizable());
+    EXPECT_TRUE (window->isVisible() && window->isUsingNativeTitleBar() && ! window->isResizable());
     const auto flags = window->getDesktopWindowStyleFlags();
     EXPECT_NE (flags & juce::ComponentPeer::windowHasMinimiseButton, 0);
     EXPECT_NE (flags & juce::ComponentPeer::windowHasCloseButton, 0);
@@ -28,12 +26,16 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
     auto& hub = *dynamic_cast<MainContentComponent*> (window->getContentComponent());
     auto& page = *hub.noDevice;
     EXPECT_EQ (hub.getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
-    EXPECT_TRUE (page.isVisible());
+    EXPECT_TRUE (page.isVisible() && ! page.firmwareButton.isVisible());
     EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
-    EXPECT_FALSE (page.firmwareButton.isVisible());
+    EXPECT_EQ (deviceRef.load(), nullptr) << "found before the loop ran";
     // Both pictures are compiled in and at their drawn sizes.
     EXPECT_EQ (page.background.getImage().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     EXPECT_EQ (page.firmwareButton.getNormalImage().getBounds(), juce::Rectangle<int> (0, 0, 238, 58));
+
+    pumpPending();
+    EXPECT_NE (deviceRef.load(), nullptr);
+    EXPECT_EQ (page.statusLabel.getText(), "Device Connected.");
 
     window = nullptr;
     pumpPending();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,11 +37,7 @@ struct FakeNode
     ~FakeNode() { closePedalEnd(); }
     void closePedalEnd() { if (pedalEnd >= 0) ::close (std::exchange (pedalEnd, -1)); }
 
-    bool pedalSends (const std::vector<uint8_t>& report) const
-    {
-        return ::write (pedalEnd, report.data(), report.size()) == (ssize_t) report.size();
-    }
-
+    bool pedalSends (const std::vector<uint8_t>& r) const { return ::write (pedalEnd, r.data(), r.size()) == (ssize_t) r.size(); }
     std::vector<uint8_t> pedalReceives() const
     {
         std::vector<uint8_t> frame (256);
@@ -56,15 +53,13 @@ struct FakeNode
 std::vector<uint8_t> reportFrom (uint8_t first, size_t size = 64)
 {
     std::vector<uint8_t> report (size);
-    for (size_t i = 0; i < size; ++i)
-        report[i] = (uint8_t) (first + i);
+    std::iota (report.begin(), report.end(), first);
     return report;
 }
 
 std::unique_ptr<LinuxHidDevice> ampDevice()
 {
-    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/devices/virtual/hidraw/hidraw3",
-                                             "/dev/hidraw3");
+    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/devices/virtual/hidraw/hidraw3", "/dev/hidraw3");
 }
 
 /** An AMP pedal's device on a fake node, with somebody listening to its reports. */
@@ -117,13 +112,7 @@ TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 
 TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMatches)
 {
-    const struct
-    {
-        const char* name;
-        UsbParentText parent;
-        HidProperties expected;
-        bool matches;
-    } devices[] = {
+    const struct { const char* name; UsbParentText parent; HidProperties expected; bool matches; } devices[] = {
         { "AMP pedal", korvelAmp, { 0x7c5a, 0x0003, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
         { "pedal in update mode", { "0483", "5730", "KORVEL-TESSEL", "KORVEL UPDATE", {}, {}, {}, {} },
           { 0x0483, 0x5730, "KORVEL-TESSEL", "KORVEL UPDATE" }, true },
@@ -161,12 +150,10 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
     const LinuxHidDevice device (propertiesOf (text), "/sys/x", "/dev/hidraw0");
     int32_t vendorId = 0, productId = 0;
     juce::String manufacturer, product;
-    ASSERT_TRUE (device.getIntProperty (HidDevice::vendorIdKey, vendorId)
-                 && device.getIntProperty (HidDevice::productIdKey, productId)
-                 && device.getStringProperty (HidDevice::manufacturerKey, manufacturer)
-                 && device.getStringProperty (HidDevice::productKey, product));
-    EXPECT_TRUE (vendorId == 0x7c5a && productId == 3 && manufacturer == "KORVEL-TESSEL");
-    EXPECT_TRUE (product.startsWith ("AMP ") && product.length() == 6);
+    EXPECT_TRUE (device.getIntProperty (HidDevice::vendorIdKey, vendorId) && device.getIntProperty (HidDevice::productIdKey, productId)
+                 && vendorId == 0x7c5a && productId == 3);
+    EXPECT_TRUE (device.getStringProperty (HidDevice::manufacturerKey, manufacturer) && device.getStringProperty (HidDevice::productKey, product)
+                 && manufacturer == "KORVEL-TESSEL" && product.startsWith ("AMP ") && product.length() == 6);
     EXPECT_FALSE (device.getIntProperty (HidDevice::manufacturerKey, vendorId));
     EXPECT_FALSE (LinuxHidDevice (propertiesOf ({}), "/sys/x", "/dev/hidraw1").getStringProperty (HidDevice::manufacturerKey, product));
 }
@@ -200,12 +187,10 @@ TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
 
     ASSERT_TRUE (pumpUntil ([&] { return pedal.received.size() >= 3; }));
     pumpPending();
-    EXPECT_EQ (pedal.received,
-               (std::vector<std::vector<uint8_t>> { reportFrom (0x10), reportFrom (0x50), reportFrom (0x90) }));
+    EXPECT_EQ (pedal.received, (std::vector<std::vector<uint8_t>> { reportFrom (0x10), reportFrom (0x50), reportFrom (0x90) }));
 
     // A report longer than the buffer is cut to it, and nothing past it is touched.
-    std::array<uint8_t, 24> guarded {};
-    guarded.fill (0xee);
+    std::vector<uint8_t> guarded (24, 0xee);
     pedal.listen (guarded.data(), 16);
     ASSERT_TRUE (pedal.node.pedalSends (reportFrom (0x01)));
     ASSERT_TRUE (pumpUntil ([&] { return pedal.received.size() >= 4; }));

@@ -121,22 +121,3 @@ TEST (LiveLink, ANewerPedalReplacesTheOlderAndOnlyItsOwnRemovalUnlinksIt)
     EXPECT_EQ (deviceRef.load(), nullptr);
     EXPECT_EQ (status (h), "No Device Connected.");
 }
-
-TEST (LiveLink, APedalPluggedInBeforeStartIsFoundOnceTheMessageLoopRuns)
-{
-    resetLinkGlobals();
-    SimulatedUsbBus bus;
-    bus.plug (PedalSimulator::create (kindCAB));
-
-    hidManagerFactory = [&bus] { return bus.createHidManager(); };
-    {
-        MainContentComponent hub;
-        EXPECT_EQ (deviceRef.load(), nullptr) << "found before the loop ran";
-        pumpPending();
-        EXPECT_NE (deviceRef.load(), nullptr);
-        EXPECT_EQ (hub.noDevice->statusLabel.getText(), "Device Connected.");
-    }
-    pumpPending();
-    hidManagerFactory = [] { return createPlatformHidManager(); };
-    resetLinkGlobals();
-}
