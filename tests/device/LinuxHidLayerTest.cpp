@@ -179,8 +179,7 @@ TEST (LinuxHidOpening, PermissionErrorsRightAfterPlugInAreRetriedForAboutASecond
 TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
 {
     ListenedDevice pedal;
-    ASSERT_GE (pedal.fd, 0);
-    EXPECT_TRUE (isWatched (pedal.fd));
+    ASSERT_TRUE (pedal.fd >= 0 && isWatched (pedal.fd));
 
     for (uint8_t first : { 0x10, 0x50, 0x90 })
         ASSERT_TRUE (pedal.node.pedalSends (reportFrom (first)));
@@ -219,9 +218,8 @@ TEST (LinuxHidDeviceIo, OutputReportsTravelAs65BytesWithTheReportIdFirst)
     device->adoptFd (node.deviceEnd);
 
     ASSERT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidSuccess);
-    auto expected = report;
-    expected.insert (expected.begin(), 0);
-    EXPECT_EQ (node.pedalReceives(), expected);
+    const auto received = node.pedalReceives();
+    EXPECT_TRUE (received.size() == 65 && received[0] == 0 && std::equal (report.begin(), report.end(), received.begin() + 1));
 
     const uint8_t shortReport[] = { 0xaa, 0xbb, 0xcc };
     ASSERT_EQ (device->setReport (HidReportType::output, 7, shortReport, 3), kHidSuccess);
@@ -275,8 +273,7 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
 
     ASSERT_TRUE (pumpUntil ([&] { return deletedByItsCallback.device == nullptr; }));
     pumpUntil ([] { return false; }, 50);
-    EXPECT_EQ (deletedByItsCallback.received.size(), 1u);
-    EXPECT_FALSE (isWatched (deletedByItsCallback.fd));
+    EXPECT_TRUE (deletedByItsCallback.received.size() == 1u && ! isWatched (deletedByItsCallback.fd));
 }
 
 // This machine has sysfs but no hidraw nodes and no udev daemon, so the
@@ -288,7 +285,7 @@ TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroye
     ASSERT_NE (dynamic_cast<LinuxHidManager*> (manager.get()), nullptr);
 
     int notices = 0;
-    const auto count = [] (void* context, HidResult, void*, HidDeviceRef) { ++*static_cast<int*> (context); };
+    const auto count = [] (void* notices, HidResult, void*, HidDeviceRef) { ++*static_cast<int*> (notices); };
     manager->setDeviceMatching (korvel);
     manager->registerDeviceMatchingCallback (count, &notices);
     manager->registerDeviceRemovalCallback (count, &notices);
