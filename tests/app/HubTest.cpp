@@ -3,7 +3,6 @@
 #include "app/FirmwareUpdate.h"
 #include "app/MainContentComponent.h"
 #include "device/LiveLink.h"
-#include "device/ProtocolCodes.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "support/EditorHarness.h"
@@ -15,20 +14,17 @@ TEST (Hub, BeforeAnyPageIsShownTheAmpPageTakesWhatTheHubIsGiven)
 {
     EditorHarness h;
     auto& page = h.ampPage();
-    EXPECT_TRUE (page.isVisible());
-    EXPECT_EQ (page.getWidth(), 0);
+    EXPECT_TRUE (page.isVisible() && page.getWidth() == 0);
 
     // Held to the range; knobs outside the page are checked with the other out-of-range reports.
     h.hub().SetSliderValue (1, 40);
     h.hub().SetSliderValue (0, 200);
-    EXPECT_EQ (page.knobSliders[1].getValue(), 40.0);
-    EXPECT_EQ (page.knobSliders[0].getValue(), 99.0);
+    EXPECT_TRUE (page.knobSliders[1].getValue() == 40.0 && page.knobSliders[0].getValue() == 99.0);
 
     // Kinds outside the table change nothing.
     h.hub().UpdateMainView (0);
     h.hub().UpdateMainView (5);
-    EXPECT_EQ (h.hub().getWidth(), 780);
-    EXPECT_TRUE (h.noDevicePage().isVisible());
+    EXPECT_TRUE (h.hub().getWidth() == 780 && h.noDevicePage().isVisible());
 }
 
 TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
@@ -41,11 +37,8 @@ TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
     h.hub().UpdateAlgorithmPreset ({ 3, 2, 0, 88, 1, 2, 3, 4, 1, 0 });
     pumpPending();
 
-    EXPECT_EQ (page.patchRecords.size(), 3);
-    EXPECT_EQ (page.patchRecords[0]->bytes[3], 88);
-    EXPECT_EQ (h.hub().loadingWindow, nullptr);
-    EXPECT_EQ (page.patchList.getSelectedRow(), 2);
-    EXPECT_TRUE (pedal->receivedFrames().empty()) << "no further record is asked for";
+    EXPECT_TRUE (page.patchRecords.size() == 3 && page.patchRecords[0]->bytes[3] == 88 && page.patchList.getSelectedRow() == 2);
+    EXPECT_TRUE (h.hub().loadingWindow == nullptr && pedal->receivedFrames().empty()) << "no further record is asked for";
 }
 
 TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
@@ -62,8 +55,7 @@ TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
     EXPECT_TRUE (hint.contains ("cmake --install") && hint.contains ("udevadm trigger")) << hint;
 
     h.unplug (pedal);
-    EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
-    EXPECT_TRUE (h.noDevicePage().hintLabel.getText().isEmpty());
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText() + "|" + h.noDevicePage().hintLabel.getText(), "No Device Connected.|");
 }
 
 TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlesslyAndTheNextPedalFillsItAgain)
