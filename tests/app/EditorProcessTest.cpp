@@ -50,17 +50,14 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     }
     ASSERT_GT (pid, 0);
 
-    // Other tests may have windows of the same title on this display: the
-    // editor's is told apart by its process.
-    // xdotool gives up when a window goes away while it searches, so it is asked again.
+    // Other tests' windows of the same title are told apart by the process; xdotool,
+    // which gives up when a window goes away while it searches, is asked again.
     const auto window = std::strtoul (outputOf ("for i in $(seq 300); do xdotool search --onlyvisible --pid " + std::to_string (pid)
                                                 + " --name '^Tessel Editor$' 2>/dev/null && break; sleep 0.1; done | head -n 1").c_str(), nullptr, 10);
     const auto killEditor = [pid] { kill (pid, SIGKILL); waitpid (pid, nullptr, 0); };
     if (window == 0)
-    {
         killEditor();
-        FAIL() << "no editor window; see " << log;
-    }
+    ASSERT_NE (window, 0u) << "no editor window; see " << log;
 
     // The window may be mapped before its content has sized it.
     std::string size;
@@ -73,8 +70,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     // width, height, then one ARGB pixel each, row by row.
     const auto icon = juce::StringArray::fromTokens (juce::String (outputOf ("xprop -id " + std::to_string (window) + " -notype 32c _NET_WM_ICON"))
                                                          .fromFirstOccurrenceOf ("=", false, false), ",", {});
-    const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png,
-                                                           TesselImages::app_icon_128_pngSize);
+    const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png, TesselImages::app_icon_128_pngSize);
     ASSERT_EQ (icon.size(), 2 + 128 * 128);
     EXPECT_EQ (icon[0].trim() + " " + icon[1].trim(), "128 128");
     int differing = 0;
