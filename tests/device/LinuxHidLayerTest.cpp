@@ -136,12 +136,9 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
         EXPECT_EQ (matchesManufacturer (p, korvel), d.matches);
     }
 
+    const auto madeBy = [] (const char* manufacturer) { auto text = korvelAmp; text.manufacturer = manufacturer; return propertiesOf (text); };
     for (const auto* nearMiss : { "KORVEL-TESSEL ", "korvel-tessel", "KORVEL", "" })
-    {
-        auto text = korvelAmp;
-        text.manufacturer = nearMiss;
-        EXPECT_FALSE (matchesManufacturer (propertiesOf (text), korvel)) << '"' << nearMiss << '"';
-    }
+        EXPECT_FALSE (matchesManufacturer (madeBy (nearMiss), korvel)) << '"' << nearMiss << '"';
 
     // The live link reads them through HidDevice's keys. A broken descriptor's
     // bytes that are not UTF-8 still arrive, one character each.
@@ -226,11 +223,10 @@ TEST (LinuxHidDeviceIo, OutputReportsTravelAs65BytesWithTheReportIdFirst)
     EXPECT_EQ (node.pedalReceives(), (std::vector<uint8_t> { 7, 0xaa, 0xbb, 0xcc }));
 
     // Nothing is sent for requests hidraw can't carry.
-    EXPECT_EQ (device->setReport (HidReportType::input, 0, report.data(), 64), kHidError);
-    EXPECT_EQ (device->setReport (HidReportType::output, 256, report.data(), 64), kHidError);
-    EXPECT_EQ (device->setReport (HidReportType::output, 0, nullptr, 64), kHidError);
-    EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), -1), kHidError);
-    EXPECT_TRUE (node.pedalReceives().empty());
+    EXPECT_TRUE (device->setReport (HidReportType::input, 0, report.data(), 64) == kHidError
+                 && device->setReport (HidReportType::output, 256, report.data(), 64) == kHidError
+                 && device->setReport (HidReportType::output, 0, nullptr, 64) == kHidError
+                 && device->setReport (HidReportType::output, 0, report.data(), -1) == kHidError && node.pedalReceives().empty());
 
     // A device that takes nothing more makes setReport fail rather than wait.
     int sent = 0;
