@@ -32,8 +32,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     Display* display = XOpenDisplay (nullptr);
     ASSERT_NE (display, nullptr);
 
-    // A bare X server has no window manager, so these atoms may not exist
-    // yet; the editor only looks them up, so create them before it starts.
+    // A bare X server has no window manager to make these atoms, which the editor only looks up.
     const Atom wmProtocols = XInternAtom (display, "WM_PROTOCOLS", False);
     const Atom wmDelete = XInternAtom (display, "WM_DELETE_WINDOW", False);
     XSync (display, False);
@@ -59,8 +58,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
         killEditor();
     ASSERT_NE (window, 0u) << "no editor window; see " << log;
 
-    // The title bar and the taskbar show the icon the desktop menu shows:
-    // width, height, then one ARGB pixel each, row by row.
+    // Title bar and taskbar show the desktop menu's icon: width, height, then one ARGB pixel each, row by row.
     const auto icon = juce::StringArray::fromTokens (juce::String (outputOf ("xprop -id " + std::to_string (window) + " -notype 32c _NET_WM_ICON"))
                                                          .fromFirstOccurrenceOf ("=", false, false), ",", {});
     const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png, TesselImages::app_icon_128_pngSize);

@@ -29,8 +29,7 @@ std::vector<uint8_t> payloadOf (size_t size)
 juce::MemoryBlock firmware (const std::vector<uint8_t>& payload, const juce::String& name = updateModeName) { return firmwareFile (payload, name); }
 uint32_t addressOf (const HidPacket& frame) { return juce::ByteOrder::littleEndianInt (frame.data() + 2); }
 
-/** The editor with a pedal waiting in its update mode; short time-outs let a
-    silent pedal end a test quickly. */
+/** The editor with a pedal waiting in its update mode; short time-outs let a silent pedal end a test quickly. */
 class FirmwareTest : public ::testing::Test
 {
 protected:
@@ -58,8 +57,7 @@ protected:
     std::vector<RecordingDialogs::Message>& messages() { return editor->messages(); }
     static bool waitForTheUpdate (int timeoutMs = 10000) { return pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, timeoutMs); }
 
-    /** The payload, then 0xFF to the end of its last block. The simulated flash
-        only clears bits, so a match also proves the last block's 0xFF fill. */
+    /** The payload, 0xFF-filled to its last block's end; the simulated flash only clears bits, so this proves the fill. */
     static std::vector<uint8_t> flashHolding (std::vector<uint8_t> payload)
     {
         payload.resize ((payload.size() + 19) / 20 * 20, 0xff);
@@ -132,9 +130,7 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
         expectBoxes (refusedText, 2);
     }
 
-    // Names match byte for byte up to their end, bytes of 0x80 and above
-    // included. One filling all 16 bytes has no NUL: it is compared whole,
-    // never read on into the reserved bytes.
+    // Names match byte for byte, 0x80 and above included; one filling all 16 bytes (no NUL) is not read on past them.
     const juce::String accented (juce::CharPointer_UTF8 ("TESSEL \xc3\x89" "CHO"));
     const std::tuple<juce::String, juce::String, bool> names[] = {
         { accented, accented, true }, { "TESSEL AMP MK 2", "TESSEL AMP MK 2 ", false }, { "TESSEL AMP MK 2", "TESSEL AMP MK", false },
@@ -215,8 +211,7 @@ TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLas
         EXPECT_TRUE (messages().empty());
         expectLinkClosedAfterOneOpen();
 
-        // The simulated pedal answers only a handshake and an erase with
-        // exactly the right bytes, so a filled flash also vouches for those.
+        // The simulated pedal answers only an exact handshake and erase, so a filled flash vouches for those.
         const auto frames = pedal->receivedFrames();
         ASSERT_EQ (frames.size(), 2 + blocks);
         EXPECT_TRUE (frames[0].code() == 0x13 && frames[1].code() == 0x06);
@@ -259,8 +254,7 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
 
 TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTold)
 {
-    // Five blocks go out: 1, 2, 3, 4, then 0. Each fault hits the handshake,
-    // the erase, block 2 or block 0.
+    // Five blocks go out: 1, 2, 3, 4, then 0. Each fault hits the handshake, the erase, block 2 or block 0.
     const std::pair<int, int> stages[] = { { UpdateMode::handshake, 0 }, { UpdateMode::erase, 0 },
                                            { UpdateMode::writeBlock, 1 }, { UpdateMode::writeBlock, 4 } };
     const auto file = write (firmware (payloadOf (100)));
@@ -289,8 +283,7 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
     // The pedal saying its erase failed (0x08) stops the update before any block.
     failsAfter (2, [&] { pedal->setEraseFails (true); });
 
-    // A pedal gone before the update starts: the page still knows its name,
-    // so the file passes, and the update fails without opening anything.
+    // A pedal gone before the update starts: its name is still known, so the file passes and the update fails unopened.
     replugPedal (updateModeName);
     ASSERT_TRUE (page().UpdateFirmware (file, false));
     editor->bus.unplug (pedal);

@@ -97,8 +97,7 @@ TEST (ConnectionSequence, ANameCountTheLoopHasReachedEndsTheNameLoop)
 
 TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndARecordWhileNoPageIsShownDoesNotEndItAgain)
 {
-    // The pedal answers the transfer state twice only: an editor that ended
-    // the dump again would stop on the wire here rather than loop for ever.
+    // The pedal answers the transfer state twice only: ending the dump again stops here, not loops.
     EditorHarness h;
     auto pedal = PedalSimulator::create (kindAMP);
     pedal->setPatches (1);
@@ -107,15 +106,13 @@ TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndARecordWhileNoPageIsShownDo
     EXPECT_TRUE (pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() == 0; }));
     pumpPending();
 
-    // Ending the transfer makes the pedal ask for record 0 once more; that
-    // record is already held, so the end of the dump is not sent again.
+    // Ending the transfer makes the pedal ask for the held record 0 again: the dump is not ended twice.
     auto expected = expectedSequence (kindAMP, pedal->algorithmNames().size(), 1);
     expected.push_back ({ Command::requestPreset, 0 });
     EXPECT_EQ (wire (*pedal), expected);
     EXPECT_TRUE (h.ampPage().patchRecords.size() == 1 && h.hub().loadingWindow == nullptr);
 
-    // The pedal's only record while no page is shown: no end of the dump to
-    // answer, so it is not asked for again and again.
+    // A record while no page is shown is not answered with the dump's end, so not asked for again and again.
     h.hub().disconnect();
     pedal->sendReport (HidPacket::command (Reply::presetRecord, { 1, 0, 0, 1, 2, 3, 4, 5, 1, 0 }));
     EXPECT_FALSE (pumpUntil ([&] { return ! pedal->receivedFrames().empty(); }, 300)) << "the dump's end was sent";

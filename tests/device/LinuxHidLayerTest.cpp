@@ -23,14 +23,10 @@ constexpr const char* korvel = "KORVEL-TESSEL";
 const auto watchedFds = [] { return juce::LinuxEventLoopInternal::getRegisteredFds(); };
 bool isWatched (int fd) { const auto fds = watchedFds(); return std::find (fds.begin(), fds.end(), fd) != fds.end(); }
 
-// Text as udev and sysfs show it for an AMP pedal on a real desktop: the sysfs
-// attributes idVendor, idProduct, manufacturer, product, then udev's
-// ID_VENDOR_ID, ID_MODEL_ID, ID_VENDOR_ENC, ID_MODEL_ENC.
-const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP",
-                                "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
+// An AMP pedal as sysfs (idVendor, idProduct, manufacturer, product) and udev (ID_VENDOR_ID, ID_MODEL_ID, ..._ENC) show it.
+const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP", "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
 
-/** Stands in for a hidraw node: a datagram socket pair also hands over one
-    whole report per read and write. */
+/** Stands in for a hidraw node: a datagram socket pair also hands over one whole report per read and write. */
 struct FakeNode
 {
     FakeNode() { ::socketpair (AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds); }
@@ -57,10 +53,7 @@ std::vector<uint8_t> reportFrom (uint8_t first, size_t size = 64)
     return report;
 }
 
-std::unique_ptr<LinuxHidDevice> ampDevice()
-{
-    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/devices/virtual/hidraw/hidraw3", "/dev/hidraw3");
-}
+std::unique_ptr<LinuxHidDevice> ampDevice() { return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/x", "/dev/hidraw3"); }
 
 /** An AMP pedal's device on a fake node, with somebody listening to its reports. */
 struct ListenedDevice
@@ -140,8 +133,7 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
     for (const auto* nearMiss : { "KORVEL-TESSEL ", "korvel-tessel", "KORVEL", "" })
         EXPECT_FALSE (matchesManufacturer (madeBy (nearMiss), korvel)) << '"' << nearMiss << '"';
 
-    // The live link reads them through HidDevice's keys. A broken descriptor's
-    // bytes that are not UTF-8 still arrive, one character each.
+    // Read through HidDevice's keys, as the live link does; a broken descriptor's non-UTF-8 bytes arrive one character each.
     auto text = korvelAmp;
     text.product = "AMP \xff\xfe";
     const LinuxHidDevice device (propertiesOf (text), "/sys/x", "/dev/hidraw0");
@@ -260,8 +252,7 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
         EXPECT_TRUE (::poll (&pedalEnd, 1, 0) == 1 && (pedalEnd.revents & POLLHUP) != 0) << "the node is closed";
     }
 
-    // As when a removal is handled inside a modal loop the callback runs: the
-    // rest of the burst is dropped.
+    // As when a removal is handled inside a modal loop the callback runs: the rest of the burst is dropped.
     ListenedDevice deletedByItsCallback;
     deletedByItsCallback.afterEachReport = [&] { deletedByItsCallback.device.reset(); };
     for (uint8_t first : { 0x10, 0x20, 0x30 })
@@ -272,8 +263,7 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
     EXPECT_TRUE (deletedByItsCallback.received.size() == 1u && ! isWatched (deletedByItsCallback.fd));
 }
 
-// This machine has sysfs but no hidraw nodes and no udev daemon, so the
-// manager can only be seen to start, find nothing and clean up after itself.
+// With sysfs but no hidraw nodes or udev daemon here, the manager can only start, find nothing and clean up.
 TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroyed)
 {
     const auto watchedBefore = watchedFds();

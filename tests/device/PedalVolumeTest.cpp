@@ -14,8 +14,7 @@ using namespace tessel::test;
 
 namespace
 {
-// /proc/self/mountinfo on a desktop with the pedal's volume (label "TESSEL IR")
-// and a USB stick mounted by udisks, a tmpfs and a line cut short.
+// A desktop's mountinfo: the pedal's volume "TESSEL IR", a USB stick, a tmpfs and a line cut short.
 const char* recordedMountInfo =
     "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw,errors=remount-ro\n"
     "25 22 0:21 / /run rw,nosuid,nodev shared:5 - tmpfs tmpfs rw,size=1631744k\n"
@@ -23,9 +22,7 @@ const char* recordedMountInfo =
     "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
     "312 30 8:49 / /media/anna/cut rw\n";
 
-// What udev shows for the block devices: the system disk, the pedal's
-// partition (inquiry fields padded with blanks, as udev keeps them), a USB
-// stick, and the pedal's whole disk, which is not mounted itself.
+// udev's block devices: system disk, pedal partition (inquiry fields blank-padded), stick, the pedal's unmounted whole disk.
 const std::vector<BlockDeviceText> recordedDevices = {
     { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
     { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20",
@@ -118,8 +115,7 @@ TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
     EXPECT_EQ (disk_Name(), "") << "a watcher that has gone leaves no path behind";
 }
 
-// The real session on a real mount table: a small ext2 image on a loop device,
-// mounted at a path with a blank as a desktop would mount the pedal's volume.
+// The real session on the real mount table: an ext2 image on a loop device, mounted at a path with a blank.
 TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
 {
     const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
