@@ -115,11 +115,11 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
     };
 
     const auto good = write (firmware (payload));
+    juce::MemoryBlock out;
 
     for (const auto& [why, file, check] : cases)
     {
         SCOPED_TRACE (why);
-        juce::MemoryBlock out;
         EXPECT_EQ (checkFirmwareFile (file, updateModeName, out), check);
 
         // The page refuses it with the one box, drops a pending file and starts nothing.
@@ -138,20 +138,24 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
     };
 
     for (const auto& [inFile, device, compatible] : names)
-    {
-        juce::MemoryBlock out;
         EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (30), inFile)), device, out) == FirmwareCheck::compatible,
                    compatible) << inFile << " / " << device;
-    }
 
     // The largest program the pedal can hold passes.
-    juce::MemoryBlock out;
     EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (UpdateMode::maxProgramSize))), updateModeName, out), FirmwareCheck::compatible);
     EXPECT_TRUE (fakeHidapiCounts().opens == 0 && pedal->receivedFrames().empty());
 }
 
 TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinFile)
 {
+    const auto clickWrites = [&] (const std::vector<uint8_t>& payload, int dialogsSoFar)
+    {
+        click (page().firmwareButton);
+        ASSERT_TRUE (waitForTheUpdate());
+        EXPECT_EQ (editor->dialogs().openPatterns.size(), dialogsSoFar);
+        EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
+    };
+
     // Cancelling the file dialog changes nothing.
     click (page().firmwareButton);
     EXPECT_EQ (editor->dialogs().openPatterns, juce::StringArray ("*.bin"));
@@ -161,28 +165,20 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     const auto pending = payloadOf (95);
     ASSERT_TRUE (page().UpdateFirmware (write (firmware (pending)), false));
     EXPECT_EQ (fakeHidapiCounts().opens, 0) << "nothing is sent until the button is clicked";
-    click (page().firmwareButton);
-    ASSERT_TRUE (waitForTheUpdate());
-    EXPECT_TRUE (editor->dialogs().openPatterns.size() == 1 && page().pendingFirmware == juce::File());
-    EXPECT_EQ (pedal->programFlash(), flashHolding (pending));
+    clickWrites (pending, 1);
 
     // Used up: the next click asks for a file, and writes the one picked.
     const auto picked = payloadOf (333);
     editor->dialogs().fileAnswers.push_back (write (firmware (picked)));
-    click (page().firmwareButton);
-    ASSERT_TRUE (waitForTheUpdate());
-    EXPECT_EQ (editor->dialogs().openPatterns.size(), 2);
-    EXPECT_EQ (pedal->programFlash(), flashHolding (picked));
+    clickWrites (picked, 2);
 
     // A pending file deleted meanwhile: the dialog opens instead.
     const auto deleted = write (firmware (payloadOf (50)));
     const auto chosen = payloadOf (70);
     editor->dialogs().fileAnswers.push_back (write (firmware (chosen)));
     ASSERT_TRUE (page().UpdateFirmware (deleted, false) && deleted.deleteFile());
-    click (page().firmwareButton);
-    ASSERT_TRUE (waitForTheUpdate());
-    EXPECT_TRUE (editor->dialogs().openPatterns.size() == 3 && messages().empty());
-    EXPECT_EQ (pedal->programFlash(), flashHolding (chosen));
+    clickWrites (chosen, 3);
+    EXPECT_TRUE (messages().empty());
 
     // A different pedal came up in update mode: its name refuses the pending file, which is dropped.
     ASSERT_TRUE (page().UpdateFirmware (write (firmware (payloadOf (40))), false));

@@ -168,9 +168,8 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
     pedal->clearReceivedFrames();
 
     const auto names = page.algorithmListModel.ampNames;
-    std::vector<double> knobs;
-    for (auto& knob : page.knobSliders)
-        knobs.push_back (knob.getValue());
+    const auto knobValues = [&] { juce::StringArray values; for (auto& knob : page.knobSliders) values.add (juce::String (knob.getValue())); return values; };
+    const auto knobs = knobValues();
 
     auto damagedIdentity = HidPacket::command (Reply::identity, { 'V', 'Q', 'D', '-', '2' });
     damagedIdentity.bytes[62] ^= 0x10;
@@ -190,14 +189,9 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
     pumpPending();
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "效验码出错效验码出错");
 
-    EXPECT_EQ (Device, (uint32_t) kindMOD);
-    EXPECT_EQ (page.patchRecords.size(), 4);
-    // Rows the lists don't have leave none selected.
-    EXPECT_EQ (page.patchList.getSelectedRow(), -1);
-    EXPECT_EQ (page.algorithmList.getSelectedRow(), -1);
-    EXPECT_EQ (page.algorithmListModel.ampNames, names);
+    EXPECT_TRUE (Device == (uint32_t) kindMOD && page.patchRecords.size() == 4 && page.algorithmListModel.ampNames == names);
+    EXPECT_TRUE (page.patchList.getSelectedRow() == -1 && page.algorithmList.getSelectedRow() == -1) << "rows the lists don't have leave none selected";
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
-    for (size_t k = 0; k < knobs.size(); ++k)
-        EXPECT_EQ (page.knobSliders[k].getValue(), knobs[k]) << "knob " << k;
+    EXPECT_EQ (knobValues(), knobs);
     EXPECT_TRUE (pedal->receivedFrames().empty());
 }
