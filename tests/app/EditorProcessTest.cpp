@@ -9,7 +9,6 @@
 
 #include "TesselImages.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,15 +37,10 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     XSync (display, False);
 
     const std::string log = std::string (testing::TempDir()) + "tessel-editor-process.log";
+    const auto command = "exec '" + std::string (TESSEL_EDITOR_BINARY) + "' >'" + log + "' 2>&1";  // exec: the editor keeps the pid
     const pid_t pid = fork();
     if (pid == 0)
-    {
-        const int out = open (log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2 (out, 1);
-        dup2 (out, 2);
-        execl (TESSEL_EDITOR_BINARY, TESSEL_EDITOR_BINARY, (char*) nullptr);
-        _exit (127);
-    }
+        _exit (execl ("/bin/sh", "sh", "-c", command.c_str(), (char*) nullptr));
     ASSERT_GT (pid, 0);
 
     // Other tests' windows of the same title are told apart by the process; xdotool,

@@ -24,14 +24,11 @@ TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnli
     EXPECT_TRUE (deviceRef.load() != nullptr && ! h.noDevicePage().firmwareButton.isVisible());
 
     const auto frames = pedal->receivedFrames();
-    ASSERT_FALSE (frames.empty());
-    EXPECT_EQ (frames[0].bytes, HidPacket::command (Command::identify).bytes);
-    EXPECT_EQ (frames[0].storedChecksum(), 0x19);
+    EXPECT_TRUE (! frames.empty() && frames[0].bytes == HidPacket::command (Command::identify).bytes);
 
     h.hub().names.add ("Clean");
     h.unplug (pedal);
-    EXPECT_EQ (deviceRef.load(), nullptr);
-    EXPECT_TRUE (h.noDevicePage().isVisible() && h.hub().names.isEmpty()) << "the hub has disconnected";
+    EXPECT_TRUE (deviceRef.load() == nullptr && h.noDevicePage().isVisible() && h.hub().names.isEmpty()) << "the hub has disconnected";
     EXPECT_EQ (Device, (uint32_t) kindDLY) << "the kind is remembered until the next identity reply";
 
     // The pedal no longer hears anything, and a report still in flight from it changes nothing.
@@ -104,12 +101,10 @@ TEST (LiveLink, ANewerPedalReplacesTheOlderAndOnlyItsOwnRemovalUnlinksIt)
     // Pulling out the older one leaves the newer linked, and it still answers.
     const auto* linked = deviceRef.load();
     h.unplug (first);
-    EXPECT_EQ (deviceRef.load(), linked);
-    EXPECT_EQ (h.hub().firstVisiblePage(), (uint32_t) kindMOD);
+    EXPECT_TRUE (deviceRef.load() == linked && h.hub().firstVisiblePage() == (uint32_t) kindMOD);
     sendLiveFrame (HidPacket::command (Command::save));
     EXPECT_EQ (second->receivedFrames().size(), 2u);
 
     h.unplug (second);
-    EXPECT_EQ (deviceRef.load(), nullptr);
-    EXPECT_EQ (status (h), "No Device Connected.");
+    EXPECT_TRUE (deviceRef.load() == nullptr && status (h) == "No Device Connected.");
 }
