@@ -46,7 +46,7 @@ struct Heard : PedalVolumeWatcher::Listener
 };
 } // namespace
 
-TEST (LinuxDiskParsing, MountInfoEscapesAndFields)
+TEST (LinuxDiskParsing, MountInfoIsDecodedAndBlockDevicesJoinTheirMountsByDeviceNumber)
 {
     const std::pair<const char*, const char*> escapes[] = {
         { "/a\\011b\\012c\\134d", "/a\tb\nc\\d" }, { "/kept\\09x\\", "/kept\\09x\\" }, { "/end\\04", "/end\\04" },
@@ -59,11 +59,8 @@ TEST (LinuxDiskParsing, MountInfoEscapesAndFields)
     ASSERT_EQ (mounts.size(), 4u);
     EXPECT_EQ (mounts[2].deviceNumber + " " + mounts[2].mountPoint, "8:17 /media/anna/TESSEL IR");
     EXPECT_EQ (mounts[3].deviceNumber + " " + mounts[3].mountPoint, "8:33 /media/anna/STICK");
-}
 
-TEST (LinuxDiskParsing, BlockDevicesJoinTheirMountsByDeviceNumber)
-{
-    const auto disks = mountedDisks (recordedDevices, parseMountInfo (recordedMountInfo));
+    const auto disks = mountedDisks (recordedDevices, mounts);
     ASSERT_EQ (disks.size(), 3u);
 
     const auto& pedal = disks[1];
@@ -76,9 +73,7 @@ TEST (LinuxDiskParsing, BlockDevicesJoinTheirMountsByDeviceNumber)
     EXPECT_TRUE (isPedalVolume (describe (bare, "/mnt/p")));
 
     // Only the stick went: it is the one disk gone, nothing appeared.
-    auto after = disks;
-    after.pop_back();
-    const auto changes = changesBetween (disks, after);
+    const auto changes = changesBetween (disks, { disks[0], disks[1] });
     EXPECT_TRUE (changes.gone.size() == 1 && changes.gone[0].bsdName == "sdc1" && changes.appeared.empty());
 }
 
