@@ -1,6 +1,3 @@
-// Starts the real editor binary on the test's X display and closes it the way
-// a window manager's close button does.
-
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -23,6 +20,7 @@ std::string outputOf (const std::string& command)
 }
 } // namespace
 
+// The real editor binary on the test's X display, closed the way a window manager's close button does.
 TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
 {
     if (std::getenv ("DISPLAY") == nullptr)

@@ -92,12 +92,9 @@ using FirmwareUpdateRun = FirmwareTest;
 TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPasses)
 {
     const auto payload = payloadOf (100);
-    const auto edited = [&] (auto change)
-    {
-        auto bytes = firmware (payload);
-        change (static_cast<uint8_t*> (bytes.getData()));
-        return write (bytes);
-    };
+    auto lengthTooLong = firmware (payload), checksumWithAHighByte = firmware (payload);
+    lengthTooLong[4] = 101;
+    checksumWithAHighByte[15] = 1;
 
     // An 8 GiB file (sparse on disk) is turned away by its size alone, never read.
     const auto huge = write (firmware (payloadOf (20)));
@@ -105,8 +102,8 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
 
     const std::tuple<const char*, juce::File, FirmwareCheck> cases[] = {
         { "made for another pedal", write (firmware (payload, "TESSEL MOD")), FirmwareCheck::otherDevice },
-        { "length field too long", edited ([] (uint8_t* b) { b[4] = 101; }), FirmwareCheck::wrongLength },
-        { "checksum with a high byte", edited ([] (uint8_t* b) { b[15] = 1; }), FirmwareCheck::wrongChecksum },
+        { "length field too long", write (lengthTooLong), FirmwareCheck::wrongLength },
+        { "checksum with a high byte", write (checksumWithAHighByte), FirmwareCheck::wrongChecksum },
         { "no program at all", write (firmware ({})), FirmwareCheck::emptyPayload },
         { "shorter than a header", write (juce::MemoryBlock (47, true)), FirmwareCheck::tooShort },
         { "a byte too large", write (firmware (payloadOf (UpdateMode::maxProgramSize + 1))), FirmwareCheck::tooLarge },
@@ -228,8 +225,7 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     ASSERT_TRUE (pumpUntil ([&] { return pedal->receivedFrames().size() == 5; }));
 
     auto* window = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
-    ASSERT_NE (window, nullptr);
-    EXPECT_TRUE (window->getName() == "Firmware Updating" && window->isVisible());
+    ASSERT_TRUE (window != nullptr && window->getName() == "Firmware Updating" && window->isVisible());
     EXPECT_EQ (window->getNumButtons(), 0) << "an update cannot be cancelled";
 
     // Block 0 gets the slow time-out: the job still waits well after the normal one has passed.
@@ -243,9 +239,8 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     page().UpdateFirmware (file, true);
     ASSERT_TRUE (waitForTheUpdate());
     ASSERT_EQ (pedal->receivedFrames().size(), 5u);
-    EXPECT_EQ (addressOf (pedal->receivedFrames()[2]), programStart + 20);
+    EXPECT_TRUE (addressOf (pedal->receivedFrames()[2]) == programStart + 20 && messages().size() == 1u) << "the second update went through";
     EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
-    EXPECT_EQ (messages().size(), 1u) << "the second update went through";
 }
 
 TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTold)
@@ -281,11 +276,9 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
 
     // A pedal gone before the update starts: its name is still known, so the file passes and the update fails unopened.
     replugPedal (updateModeName);
-    ASSERT_TRUE (page().UpdateFirmware (file, false));
     editor->bus.unplug (pedal);
     page().UpdateFirmware (file, true);
     ASSERT_TRUE (waitForTheUpdate());
     expectBoxes (failedText);
-    EXPECT_EQ (fakeHidapiCounts().opens, 0);
-    EXPECT_EQ (handle.load(), nullptr);
+    EXPECT_TRUE (fakeHidapiCounts().opens == 0 && handle.load() == nullptr);
 }

@@ -49,10 +49,9 @@ TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
     auto pedal = std::make_shared<PedalSimulator> (kindAMP, usb);
 
     h.plugIn (pedal);
-    EXPECT_EQ (deviceRef.load(), nullptr);
     EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "Pedal found, but it cannot be opened.");
     const auto hint = h.noDevicePage().hintLabel.getText();
-    EXPECT_TRUE (hint.contains ("cmake --install") && hint.contains ("udevadm trigger")) << hint;
+    EXPECT_TRUE (deviceRef.load() == nullptr && hint.contains ("cmake --install") && hint.contains ("udevadm trigger")) << hint;
 
     h.unplug (pedal);
     EXPECT_EQ (h.noDevicePage().statusLabel.getText() + "|" + h.noDevicePage().hintLabel.getText(), "No Device Connected.|");

@@ -65,8 +65,8 @@ TEST (ConnectionSequence, AnAmpPedalEndsOnItsPageWithPatchesNamesAndBypass)
     auto pedal = h.connect (kindAMP, 12);
     auto& page = h.ampPage();
 
-    EXPECT_TRUE (page.isVisible() && ! h.noDevicePage().isVisible());
-    EXPECT_TRUE (page.getBounds() == juce::Rectangle<int> (0, 0, 741, 517) && h.hub().getHeight() == 517);
+    EXPECT_TRUE (page.isVisible() && ! h.noDevicePage().isVisible() && page.getBounds() == juce::Rectangle<int> (0, 0, 741, 517)
+                 && h.hub().getHeight() == 517);
 
     ASSERT_TRUE (page.patchRecords.size() == 12 && page.patchList.getModel()->getNumRows() == 12);
     for (int p = 0; p < 12; ++p)

@@ -39,7 +39,7 @@ TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnli
     EXPECT_TRUE (pedal->receivedFrames().empty() && Device == (uint32_t) kindDLY);
 }
 
-TEST (LiveLink, DevicesOutsideThePedalTableAreIgnored)
+TEST (LiveLink, DevicesOutsideThePedalTableAreIgnoredAndAnUpdateModeOneOnlyShowsTheFirmwareButton)
 {
     const std::tuple<const char*, int, int, const char*> cases[] = {
         { "product 2", Usb::korvelVendorId, 2, Usb::manufacturer },
@@ -59,23 +59,10 @@ TEST (LiveLink, DevicesOutsideThePedalTableAreIgnored)
         EXPECT_EQ (status (h), "No Device Connected.");
         EXPECT_TRUE (deviceRef.load() == nullptr && device->receivedFrames().empty() && h.noDevicePage().deviceName.isEmpty());
     }
-}
 
-TEST (LiveLink, ProductNamesLoseLeadingCharactersOfTheMakersNameNotAPrefix)
-{
-    const std::pair<const char*, const char*> names[] = { { "KORVEL OVERDRIVE", "DRIVE" }, { "KORVEL TESSEL AMP", "TESSEL AMP" },
-                                                          { "TESSEL CAB", "TESSEL CAB" }, { "korvel amp", "korvel amp" },
-                                                          { "LOVE", "" } };
-    for (auto [product, trimmed] : names)
-        EXPECT_EQ (trimProductName (product), trimmed);
-}
-
-TEST (LiveLink, AnUpdateModeDeviceShowsTheFirmwareButtonButIsNeverLinked)
-{
     EditorHarness h;
     auto device = PedalSimulator::createUpdateModeDevice ("KORVEL TESSEL MOD");
     h.plugIn (device);
-
     EXPECT_EQ (status (h), "Device Connected.");
     // The update-mode name is kept whole: firmware files are checked against it.
     EXPECT_EQ (h.noDevicePage().deviceName, "KORVEL TESSEL MOD");
@@ -83,6 +70,14 @@ TEST (LiveLink, AnUpdateModeDeviceShowsTheFirmwareButtonButIsNeverLinked)
 
     h.unplug (device);
     EXPECT_TRUE (status (h) == "No Device Connected." && ! h.noDevicePage().firmwareButton.isVisible());
+}
+
+TEST (LiveLink, ProductNamesLoseLeadingCharactersOfTheMakersNameNotAPrefix)
+{
+    const std::pair<const char*, const char*> names[] = { { "KORVEL OVERDRIVE", "DRIVE" }, { "KORVEL TESSEL AMP", "TESSEL AMP" },
+                                                          { "TESSEL CAB", "TESSEL CAB" }, { "korvel amp", "korvel amp" }, { "LOVE", "" } };
+    for (auto [product, trimmed] : names)
+        EXPECT_EQ (trimProductName (product), trimmed);
 }
 
 TEST (LiveLink, ANewerPedalReplacesTheOlderAndOnlyItsOwnRemovalUnlinksIt)

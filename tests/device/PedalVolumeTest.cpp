@@ -25,8 +25,7 @@ const char* recordedMountInfo =
 // udev's block devices: system disk, pedal partition (inquiry fields blank-padded), stick, the pedal's unmounted whole disk.
 const std::vector<BlockDeviceText> recordedDevices = {
     { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
-    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20",
-      "TESSEL\\x20IR", "TESSEL IR", {}, {} },
+    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {} },
     { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {} },
     { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {} },
 };
