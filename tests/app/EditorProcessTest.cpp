@@ -50,6 +50,12 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
         killEditor();
     ASSERT_NE (window, 0u) << "no editor window; see " << log;
 
+    // The window may be mapped before its content has sized it; a close request before then may go unheard.
+    std::string size;
+    for (int i = 0; i < 100 && size != "780 408"; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (100)))
+        size = outputOf ("xdotool getwindowgeometry --shell " + std::to_string (window) + " 2>/dev/null | sed -n 's/^WIDTH=//p;s/^HEIGHT=//p' | paste -sd ' '");
+    EXPECT_EQ (size, "780 408");
+
     // Title bar and taskbar show the desktop menu's icon: width, height, then one ARGB pixel each, row by row.
     const auto icon = juce::StringArray::fromTokens (juce::String (outputOf ("xprop -id " + std::to_string (window) + " -notype 32c _NET_WM_ICON"))
                                                          .fromFirstOccurrenceOf ("=", false, false), ",", {});

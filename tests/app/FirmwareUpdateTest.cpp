@@ -49,8 +49,7 @@ protected:
     juce::File write (const juce::MemoryBlock& bytes)
     {
         auto file = folder.getNonexistentChildFile ("update", ".bin");
-        file.replaceWithData (bytes.getData(), bytes.getSize());
-        return file;
+        return file.replaceWithData (bytes.getData(), bytes.getSize()) ? file : juce::File();
     }
 
     KVNoDevice& page() { return editor->noDevicePage(); }

@@ -29,7 +29,6 @@ void writePresetAs (DeviceKind kind)
     DEVICEHID_DEBUG_IN_PRESET (5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110);
 }
 
-/** The frames a linked pedal receives from an action. */
 std::vector<std::vector<uint8_t>> sentBy (tessel::sim::PedalSimulator& pedal, const std::function<void()>& action)
 {
     pedal.clearReceivedFrames();

@@ -80,8 +80,8 @@ TEST (ConnectionSequence, AnAmpPedalEndsOnItsPageWithPatchesNamesAndBypass)
     // The pedal's current patch is on show, and the description matches its algorithm.
     const auto record = pedal->recordOf (pedal->currentPatch());
     EXPECT_TRUE ((int) page.knobSliders[0].getValue() == record[3] && page.algorithmList.getSelectedRow() == record[9]);
-    EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (pedal->algorithmNames()[record[9]]));
-    EXPECT_TRUE (page.bypassswitchButton.getToggleState() && page.knobSliders[0].isEnabled());
+    EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (pedal->algorithmNames()[record[9]]) && page.bypassswitchButton.getToggleState()
+                 && page.knobSliders[0].isEnabled());
 }
 
 TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndARecordWhileNoPageIsShownDoesNotEndItAgain)

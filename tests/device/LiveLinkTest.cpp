@@ -8,10 +8,7 @@
 using namespace tessel::sim;
 using namespace tessel::test;
 
-namespace
-{
-juce::String status (EditorHarness& h) { return h.noDevicePage().statusLabel.getText(); }
-} // namespace
+static juce::String status (EditorHarness& h) { return h.noDevicePage().statusLabel.getText(); }
 
 TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnlinks)
 {
