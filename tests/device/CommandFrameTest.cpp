@@ -112,6 +112,5 @@ TEST (CommandFrame, ReceivedReportsAreCheckedAgainstTheSumOfBytes0To61)
     HidPacket full;
     full.bytes.fill (0xFF);
     full.seal();
-    EXPECT_EQ (full.storedChecksum(), 62 * 255);
-    EXPECT_TRUE (hidPacketChecksumMatches (full.data()));
+    EXPECT_TRUE (full.storedChecksum() == 62 * 255 && hidPacketChecksumMatches (full.data()));
 }
