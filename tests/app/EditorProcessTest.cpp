@@ -1,6 +1,3 @@
-// Starts the real editor binary on the test's X display and closes it the way
-// a window manager's close button does.
-
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -9,8 +6,6 @@
 
 #include "TesselImages.h"
 
-#include <cstdio>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,18 +15,12 @@ namespace
 /** What a command prints, trimmed. */
 std::string outputOf (const std::string& command)
 {
-    std::string out;
-    if (auto* pipe = popen (command.c_str(), "r"))
-    {
-        char buffer[256];
-        while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
-            out += buffer;
-        pclose (pipe);
-    }
-    return out.substr (0, out.find_last_not_of (" \n") + 1);
+    juce::ChildProcess shell;
+    return shell.start (juce::StringArray { "sh", "-c", command }) ? shell.readAllProcessOutput().trimEnd().toStdString() : "";
 }
 } // namespace
 
+// The real editor binary on the test's X display, closed the way a window manager's close button does.
 TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
 {
     if (std::getenv ("DISPLAY") == nullptr)
@@ -40,49 +29,37 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     Display* display = XOpenDisplay (nullptr);
     ASSERT_NE (display, nullptr);
 
-    // A bare X server has no window manager, so these atoms may not exist
-    // yet; the editor only looks them up, so create them before it starts.
+    // A bare X server has no window manager to make these atoms, which the editor only looks up.
     const Atom wmProtocols = XInternAtom (display, "WM_PROTOCOLS", False);
     const Atom wmDelete = XInternAtom (display, "WM_DELETE_WINDOW", False);
     XSync (display, False);
 
     const std::string log = std::string (testing::TempDir()) + "tessel-editor-process.log";
+    const auto command = "exec '" + std::string (TESSEL_EDITOR_BINARY) + "' >'" + log + "' 2>&1";  // exec: the editor keeps the pid
     const pid_t pid = fork();
     if (pid == 0)
-    {
-        const int out = open (log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2 (out, 1);
-        dup2 (out, 2);
-        execl (TESSEL_EDITOR_BINARY, TESSEL_EDITOR_BINARY, (char*) nullptr);
-        _exit (127);
-    }
+        _exit (execl ("/bin/sh", "sh", "-c", command.c_str(), (char*) nullptr));
     ASSERT_GT (pid, 0);
 
-    // Other tests may have windows of the same title on this display: the
-    // editor's is told apart by its process.
-    // xdotool gives up when a window goes away while it searches, so it is asked again.
+    // Other tests' windows of the same title are told apart by the process; xdotool,
+    // which gives up when a window goes away while it searches, is asked again.
     const auto window = std::strtoul (outputOf ("for i in $(seq 300); do xdotool search --onlyvisible --pid " + std::to_string (pid)
                                                 + " --name '^Tessel Editor$' 2>/dev/null && break; sleep 0.1; done | head -n 1").c_str(), nullptr, 10);
+    const auto killEditor = [pid] { kill (pid, SIGKILL); waitpid (pid, nullptr, 0); };
     if (window == 0)
-    {
-        kill (pid, SIGKILL);
-        waitpid (pid, nullptr, 0);
-        FAIL() << "no editor window; see " << log;
-    }
+        killEditor();
+    ASSERT_NE (window, 0u) << "no editor window; see " << log;
 
-    // The window may be mapped before its content has sized it.
+    // The window may be mapped before its content has sized it; a close request before then may go unheard.
     std::string size;
     for (int i = 0; i < 100 && size != "780 408"; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (100)))
-        size = outputOf ("xdotool getwindowgeometry --shell " + std::to_string (window)
-                         + " 2>/dev/null | sed -n 's/^WIDTH=//p;s/^HEIGHT=//p' | paste -sd ' '");
+        size = outputOf ("xdotool getwindowgeometry --shell " + std::to_string (window) + " 2>/dev/null | sed -n 's/^WIDTH=//p;s/^HEIGHT=//p' | paste -sd ' '");
     EXPECT_EQ (size, "780 408");
 
-    // The title bar and the taskbar show the icon the desktop menu shows:
-    // width, height, then one ARGB pixel each, row by row.
+    // Title bar and taskbar show the desktop menu's icon: width, height, then one ARGB pixel each, row by row.
     const auto icon = juce::StringArray::fromTokens (juce::String (outputOf ("xprop -id " + std::to_string (window) + " -notype 32c _NET_WM_ICON"))
                                                          .fromFirstOccurrenceOf ("=", false, false), ",", {});
-    const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png,
-                                                           TesselImages::app_icon_128_pngSize);
+    const auto expected = juce::ImageCache::getFromMemory (TesselImages::app_icon_128_png, TesselImages::app_icon_128_pngSize);
     ASSERT_EQ (icon.size(), 2 + 128 * 128);
     EXPECT_EQ (icon[0].trim() + " " + icon[1].trim(), "128 128");
     int differing = 0;
@@ -94,12 +71,8 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     std::this_thread::sleep_for (std::chrono::milliseconds (300));
 
     XEvent event {};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = wmProtocols;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = (long) wmDelete;
-    event.xclient.data.l[1] = CurrentTime;
+    event.xclient = { ClientMessage, 0, False, display, window, wmProtocols, 32, {} };
+    event.xclient.data.l[0] = (long) wmDelete;  // l[1], the time, stays CurrentTime
     XSendEvent (display, window, False, NoEventMask, &event);
     XFlush (display);
 
@@ -108,11 +81,7 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
     for (int i = 0; i < 200 && ! exited; ++i, std::this_thread::sleep_for (std::chrono::milliseconds (50)))
         exited = waitpid (pid, &status, WNOHANG) == pid;
     if (! exited)
-    {
-        kill (pid, SIGKILL);
-        waitpid (pid, nullptr, 0);
-    }
-    EXPECT_TRUE (exited) << "the editor did not quit after the close request; see " << log;
-    EXPECT_TRUE (exited && WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the editor did not exit normally";
+        killEditor();
+    EXPECT_TRUE (exited && WIFEXITED (status) && WEXITSTATUS (status) == 0) << "the editor did not quit normally after the close request; see " << log;
     XCloseDisplay (display);
 }

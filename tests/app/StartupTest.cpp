@@ -6,37 +6,36 @@
 #include "device/LiveLink.h"
 #include "support/EditorHarness.h"
 
-using tessel::test::pumpPending;
+using namespace tessel::test;
 
-TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSize)
+TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFindsAPedalPluggedInBeforeOnceTheLoopRuns)
 {
-    tessel::test::resetLinkGlobals();
+    resetLinkGlobals();
     tessel::sim::SimulatedUsbBus bus;
+    bus.plug (tessel::sim::PedalSimulator::create (kindCAB));
     hidManagerFactory = [&bus] { return bus.createHidManager(); };
     auto window = std::make_unique<JUCE_USBApplication::MainWindow> ("Tessel Editor");
-    pumpPending();
 
     EXPECT_EQ (window->getName(), "Tessel Editor");
-    EXPECT_TRUE (window->isVisible());
-    EXPECT_TRUE (window->isUsingNativeTitleBar());
-    EXPECT_FALSE (window->isResizable());
-    const auto flags = window->getDesktopWindowStyleFlags();
-    EXPECT_NE (flags & juce::ComponentPeer::windowHasMinimiseButton, 0);
-    EXPECT_NE (flags & juce::ComponentPeer::windowHasCloseButton, 0);
-    EXPECT_EQ (flags & (juce::ComponentPeer::windowHasMaximiseButton | juce::ComponentPeer::windowIsResizable), 0);
+    EXPECT_TRUE (window->isVisible() && window->isUsingNativeTitleBar() && ! window->isResizable());
+    using Peer = juce::ComponentPeer;
+    EXPECT_EQ (window->getDesktopWindowStyleFlags() & (Peer::windowHasMinimiseButton | Peer::windowHasCloseButton | Peer::windowHasMaximiseButton
+                                                       | Peer::windowIsResizable), Peer::windowHasMinimiseButton | Peer::windowHasCloseButton);
 
     auto& hub = *dynamic_cast<MainContentComponent*> (window->getContentComponent());
     auto& page = *hub.noDevice;
     EXPECT_EQ (hub.getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
-    EXPECT_TRUE (page.isVisible());
+    EXPECT_TRUE (page.isVisible() && ! page.firmwareButton.isVisible());
     EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
-    EXPECT_FALSE (page.firmwareButton.isVisible());
-    // Both pictures are compiled in and at their drawn sizes.
-    EXPECT_EQ (page.background.getImage().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
-    EXPECT_EQ (page.firmwareButton.getNormalImage().getBounds(), juce::Rectangle<int> (0, 0, 238, 58));
+    EXPECT_EQ (deviceRef.load(), nullptr) << "found before the loop ran";
+    EXPECT_TRUE (page.background.getImage().getBounds() == juce::Rectangle<int> (0, 0, 780, 408)
+                 && page.firmwareButton.getNormalImage().getBounds() == juce::Rectangle<int> (0, 0, 238, 58)) << "pictures compiled in at their drawn sizes";
+
+    pumpPending();
+    EXPECT_TRUE (deviceRef.load() != nullptr && page.statusLabel.getText() == "Device Connected.");
 
     window = nullptr;
     pumpPending();
     hidManagerFactory = [] { return createPlatformHidManager(); };
-    tessel::test::resetLinkGlobals();
+    resetLinkGlobals();
 }

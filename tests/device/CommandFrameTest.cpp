@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
@@ -14,12 +16,8 @@ namespace
 std::vector<uint8_t> frameOf (const std::vector<int>& head)
 {
     std::vector<uint8_t> frame (64, 0);
-    int sum = 0;
-    for (size_t i = 0; i < head.size(); ++i)
-    {
-        frame[i] = (uint8_t) head[i];
-        sum += head[i];
-    }
+    std::copy (head.begin(), head.end(), frame.begin());
+    const auto sum = std::accumulate (head.begin(), head.end(), 0);
     frame[62] = (uint8_t) (sum & 0xff);
     frame[63] = (uint8_t) (sum >> 8);
     return frame;
@@ -31,7 +29,6 @@ void writePresetAs (DeviceKind kind)
     DEVICEHID_DEBUG_IN_PRESET (5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110);
 }
 
-/** The frames a linked pedal receives from an action. */
 std::vector<std::vector<uint8_t>> sentBy (tessel::sim::PedalSimulator& pedal, const std::function<void()>& action)
 {
     pedal.clearReceivedFrames();
@@ -45,42 +42,30 @@ std::vector<std::vector<uint8_t>> sentBy (tessel::sim::PedalSimulator& pedal, co
 
 TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWireAPresetAsManyBytesAsItsKindHolds)
 {
-    const std::vector<std::tuple<const char*, std::function<void()>, std::vector<int>>> cases = {
-        { "update mode", [] { usbInsertHidUpdate(); }, { 0x09, 0 } },
-        { "factory reset", [] { DEVICEHID_DEBUG_FACTORY(); }, { 0x13, 0 } },
-        { "request preset", [] { DEVICEHID_DEBUG_OUT_PRESET (7); }, { 0x15, 1, 7 } },
-        { "knob", [] { DEVICEHID_DEBUG_SET_KNOB (4, 99); }, { 0x16, 2, 4, 99 } },
-        { "knob, arguments as their low byte", [] { DEVICEHID_DEBUG_SET_KNOB (0x102, 300); }, { 0x16, 2, 2, 0x2C } },
-        { "patch", [] { DEVICEHID_DEBUG_SET_PATCH (12); }, { 0x21, 1, 12 } },
-        { "algorithm", [] { DEVICEHID_DEBUG_SET_ALOGR (15); }, { 0x23, 1, 15 } },
-        { "bypass", [] { DEVICEHID_DEBUG_SET_BYPASS (2); }, { 0x25, 1, 2 } },
-        { "bypass query", [] { DEVICEHID_DEBUG_GET_BYPASS(); }, { 0x26, 0 } },
-        { "cab simulation", [] { DEVICEHID_DEBUG_SET_CAB (1); }, { 0x27, 1, 1 } },
-        { "tap tempo query", [] { DEVICEHID_DEBUG_GET_TAPTEMP(); }, { 0x30, 0 } },
-        { "expression target", [] { DEVICEHID_DEBUG_SET_OBJECT (3); }, { 0x31, 1, 3 } },
-        { "division", [] { DEVICEHID_DEBUG_SET_DIVIDE (5); }, { 0x35, 1, 5 } },
-        { "division query", [] { DEVICEHID_DEBUG_GET_DIVIDE(); }, { 0x36, 0 } },
-        { "expression range", [] { DEVICEHID_DEBUG_SET_RANG (10, 90); }, { 0x37, 2, 10, 90 } },
-        { "range, a sum with a high byte", [] { DEVICEHID_DEBUG_SET_RANG (255, 255); }, { 0x37, 2, 255, 255 } },
-        { "power amp", [] { DEVICEHID_DEBUG_SET_POWERAMP_NUM (8); }, { 0x41, 1, 8 } },
-        { "microphone", [] { DEVICEHID_DEBUG_SET_MICSTALL (11); }, { 0x47, 1, 11 } },
-        { "trail", [] { DEVICEHID_DEBUG_SET_TRAIL (1); }, { 0x51, 1, 1 } },
-        { "save", [] { DEVICEHID_DEBUG_SAVE(); }, { 0x53, 0 } },
-        { "algorithm name", [] { DEVICEHID_DEBUG_GET_ALGOR_NAME (9); }, { 0x54, 1, 9 } },
-        { "input mode", [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
-        { "transfer state", [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },
-        { "IR index read", [] { sendIrIndexRead(); }, { 0x40, 0 } },
-        // A preset write carries as many record bytes as the pedal's kind holds.
-        { "AMP preset", [] { writePresetAs (kindAMP); }, { 0x14, 8, 5, 10, 20, 30, 40, 50, 60, 70 } },
-        { "CAB preset", [] { writePresetAs (kindCAB); }, { 0x14, 10, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90 } },
-        { "MOD preset", [] { writePresetAs (kindMOD); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
-        { "DLY preset", [] { writePresetAs (kindDLY); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
+    // Arguments go out as their low byte; a sum above 255 fills both checksum bytes.
+    const std::vector<std::pair<std::function<void()>, std::vector<int>>> cases = {
+        { [] { usbInsertHidUpdate(); }, { 0x09, 0 } },                       { [] { DEVICEHID_DEBUG_FACTORY(); }, { 0x13, 0 } },
+        { [] { DEVICEHID_DEBUG_OUT_PRESET (7); }, { 0x15, 1, 7 } },          { [] { DEVICEHID_DEBUG_SET_KNOB (4, 99); }, { 0x16, 2, 4, 99 } },
+        { [] { DEVICEHID_DEBUG_SET_KNOB (0x102, 300); }, { 0x16, 2, 2, 0x2C } }, { [] { DEVICEHID_DEBUG_SET_PATCH (12); }, { 0x21, 1, 12 } },
+        { [] { DEVICEHID_DEBUG_SET_ALOGR (15); }, { 0x23, 1, 15 } },         { [] { DEVICEHID_DEBUG_SET_BYPASS (2); }, { 0x25, 1, 2 } },
+        { [] { DEVICEHID_DEBUG_GET_BYPASS(); }, { 0x26, 0 } },              { [] { DEVICEHID_DEBUG_SET_CAB (1); }, { 0x27, 1, 1 } },
+        { [] { DEVICEHID_DEBUG_GET_TAPTEMP(); }, { 0x30, 0 } },             { [] { DEVICEHID_DEBUG_SET_OBJECT (3); }, { 0x31, 1, 3 } },
+        { [] { DEVICEHID_DEBUG_SET_DIVIDE (5); }, { 0x35, 1, 5 } },          { [] { DEVICEHID_DEBUG_GET_DIVIDE(); }, { 0x36, 0 } },
+        { [] { DEVICEHID_DEBUG_SET_RANG (10, 90); }, { 0x37, 2, 10, 90 } },  { [] { DEVICEHID_DEBUG_SET_RANG (255, 255); }, { 0x37, 2, 255, 255 } },
+        { [] { DEVICEHID_DEBUG_SET_POWERAMP_NUM (8); }, { 0x41, 1, 8 } },    { [] { DEVICEHID_DEBUG_SET_MICSTALL (11); }, { 0x47, 1, 11 } },
+        { [] { DEVICEHID_DEBUG_SET_TRAIL (1); }, { 0x51, 1, 1 } },           { [] { DEVICEHID_DEBUG_SAVE(); }, { 0x53, 0 } },
+        { [] { DEVICEHID_DEBUG_GET_ALGOR_NAME (9); }, { 0x54, 1, 9 } },      { [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
+        { [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },         { [] { sendIrIndexRead(); }, { 0x40, 0 } },
+        { [] { writePresetAs (kindAMP); }, { 0x14, 8, 5, 10, 20, 30, 40, 50, 60, 70 } },
+        { [] { writePresetAs (kindCAB); }, { 0x14, 10, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90 } },
+        { [] { writePresetAs (kindMOD); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
+        { [] { writePresetAs (kindDLY); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
     };
 
     EditorHarness h;
     auto pedal = h.plugIn (kindMOD);
-    for (const auto& [name, send, head] : cases)
-        EXPECT_EQ (sentBy (*pedal, send), std::vector<std::vector<uint8_t>> { frameOf (head) }) << name;
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ (sentBy (*pedal, cases[i].first), std::vector<std::vector<uint8_t>> { frameOf (cases[i].second) }) << "case " << i;
 }
 
 TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOnce)
@@ -88,23 +73,17 @@ TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOn
     EditorHarness harness;
     auto updateMode = tessel::sim::PedalSimulator::createUpdateModeDevice();
     harness.plugIn (updateMode);
-    ASSERT_EQ (deviceRef.load(), nullptr);
 
     testing::internal::CaptureStdout();
     DEVICEHID_DEBUG_SAVE();
     DEVICEHID_DEBUG_IN_PRESET (1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12);
-    EXPECT_EQ (testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE (updateMode->receivedFrames().empty());
+    EXPECT_TRUE (testing::internal::GetCapturedStdout().empty() && updateMode->receivedFrames().empty());
 
     struct RefusingDevice : HidDevice
     {
         bool getIntProperty (const char*, int32_t&) const override { return false; }
         bool getStringProperty (const char*, juce::String&) const override { return false; }
-        HidResult setReport (HidReportType, uint32_t, const uint8_t*, long) override
-        {
-            ++attempts;
-            return kHidError;
-        }
+        HidResult setReport (HidReportType, uint32_t, const uint8_t*, long) override { ++attempts; return kHidError; }
         void registerInputReportCallback (uint8_t*, long, HidReportCallback, void*) override {}
         int attempts = 0;
     } device;
@@ -133,6 +112,5 @@ TEST (CommandFrame, ReceivedReportsAreCheckedAgainstTheSumOfBytes0To61)
     HidPacket full;
     full.bytes.fill (0xFF);
     full.seal();
-    EXPECT_EQ (full.storedChecksum(), 62 * 255);
-    EXPECT_TRUE (hidPacketChecksumMatches (full.data()));
+    EXPECT_TRUE (full.storedChecksum() == 62 * 255 && hidPacketChecksumMatches (full.data()));
 }

@@ -10,12 +10,11 @@
 #include "support/SimulatedDisks.h"
 
 using namespace tessel::linuxdisk;
-using tessel::test::pumpPending;
+using namespace tessel::test;
 
 namespace
 {
-// /proc/self/mountinfo on a desktop with the pedal's volume (label "TESSEL IR")
-// and a USB stick mounted by udisks, a tmpfs and a line cut short.
+// A desktop's mountinfo: the pedal's volume "TESSEL IR", a USB stick, a tmpfs and a line cut short.
 const char* recordedMountInfo =
     "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw,errors=remount-ro\n"
     "25 22 0:21 / /run rw,nosuid,nodev shared:5 - tmpfs tmpfs rw,size=1631744k\n"
@@ -23,33 +22,33 @@ const char* recordedMountInfo =
     "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
     "312 30 8:49 / /media/anna/cut rw\n";
 
-// What udev shows for the block devices: the system disk, the pedal's
-// partition (inquiry fields padded with blanks, as udev keeps them), a USB
-// stick, and the pedal's whole disk, which is not mounted itself.
+// udev's block devices: system disk, pedal partition (inquiry fields blank-padded), stick, the pedal's unmounted whole disk.
 const std::vector<BlockDeviceText> recordedDevices = {
     { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
-    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20",
-      "TESSEL\\x20IR", "TESSEL IR", {}, {} },
+    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {} },
     { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {} },
     { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {} },
+};
+
+struct Recorded : DiskSession::Listener
+{
+    void diskAppeared (const DiskDescription& d) override { events.add ("appeared " + d.bsdName + " " + d.mountPath); }
+    void diskDisappeared (const DiskDescription& d) override { events.add ("gone " + d.bsdName + " " + d.mountPath); }
+    juce::StringArray events;
 };
 
 struct Heard : PedalVolumeWatcher::Listener
 {
     void pedalVolumeAppeared() override { events.push_back ("appeared " + disk_Name()); }
     void pedalVolumeGone() override { events.push_back ("gone " + disk_Name()); }
-
     std::vector<juce::String> events;
 };
 } // namespace
 
-TEST (LinuxDiskParsing, MountInfoEscapesAndFields)
+TEST (LinuxDiskParsing, MountInfoIsDecodedAndBlockDevicesJoinTheirMountsByDeviceNumber)
 {
     const std::pair<const char*, const char*> escapes[] = {
-        { "/media/anna/TESSEL\\040IR", "/media/anna/TESSEL IR" },
-        { "/a\\011b\\012c\\134d", "/a\tb\nc\\d" },
-        { "/kept\\09x\\", "/kept\\09x\\" },
-        { "/end\\04", "/end\\04" },
+        { "/a\\011b\\012c\\134d", "/a\tb\nc\\d" }, { "/kept\\09x\\", "/kept\\09x\\" }, { "/end\\04", "/end\\04" },
     };
 
     for (const auto& [encoded, decoded] : escapes)
@@ -57,46 +56,24 @@ TEST (LinuxDiskParsing, MountInfoEscapesAndFields)
 
     const auto mounts = parseMountInfo (recordedMountInfo);
     ASSERT_EQ (mounts.size(), 4u);
-    EXPECT_EQ (mounts[2].deviceNumber, "8:17");
-    EXPECT_EQ (mounts[2].mountPoint, "/media/anna/TESSEL IR");
-    EXPECT_EQ (mounts[3].deviceNumber, "8:33");
-    EXPECT_EQ (mounts[3].mountPoint, "/media/anna/STICK");
-}
+    EXPECT_EQ (mounts[2].deviceNumber + " " + mounts[2].mountPoint, "8:17 /media/anna/TESSEL IR");
+    EXPECT_EQ (mounts[3].deviceNumber + " " + mounts[3].mountPoint, "8:33 /media/anna/STICK");
 
-TEST (LinuxDiskParsing, BlockDevicesJoinTheirMountsByDeviceNumber)
-{
-    const auto disks = mountedDisks (recordedDevices, parseMountInfo (recordedMountInfo));
+    const auto disks = mountedDisks (recordedDevices, mounts);
     ASSERT_EQ (disks.size(), 3u);
 
     const auto& pedal = disks[1];
-    EXPECT_EQ (pedal.bsdName, "sdb1");
-    EXPECT_EQ (pedal.deviceVendor, "KORVEL");
-    EXPECT_EQ (pedal.deviceModel, "TESSEL");
-    EXPECT_EQ (pedal.volumeName, "TESSEL IR");
-    EXPECT_EQ (pedal.mountPath, "/media/anna/TESSEL IR");
-
-    EXPECT_FALSE (isPedalVolume (disks[0]));
+    EXPECT_EQ (pedal.bsdName + "|" + pedal.deviceVendor + "|" + pedal.deviceModel + "|" + pedal.volumeName + "|" + pedal.mountPath,
+               "sdb1|KORVEL|TESSEL|TESSEL IR|/media/anna/TESSEL IR");
     EXPECT_TRUE (isPedalVolume (pedal));
-    EXPECT_FALSE (isPedalVolume (disks[2]));
 
     // Without udev's database the SCSI attributes, padded the same way, serve.
-    BlockDeviceText bare { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" };
+    const BlockDeviceText bare { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" };
     EXPECT_TRUE (isPedalVolume (describe (bare, "/mnt/p")));
 
-    // Whole, case-sensitive names; a volume needs a name.
-    bare.scsiVendor = "Korvel";
-    EXPECT_FALSE (isPedalVolume (describe (bare, "/mnt/p")));
-    bare.scsiVendor = "KORVEL";
-    bare.labelProperty.reset();
-    EXPECT_FALSE (isPedalVolume (describe (bare, "/mnt/p")));
-
     // Only the stick went: it is the one disk gone, nothing appeared.
-    auto after = disks;
-    after.pop_back();
-    const auto changes = changesBetween (disks, after);
-    ASSERT_EQ (changes.gone.size(), 1u);
-    EXPECT_EQ (changes.gone[0].bsdName, "sdc1");
-    EXPECT_TRUE (changes.appeared.empty());
+    const auto changes = changesBetween (disks, { disks[0], disks[1] });
+    EXPECT_TRUE (changes.gone.size() == 1 && changes.gone[0].bsdName == "sdc1" && changes.appeared.empty());
 }
 
 TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
@@ -120,82 +97,38 @@ TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
         disks.add ("Korvel", "TESSEL", "TESSEL");
         disks.unmount (stick);
         pumpPending();
-        EXPECT_EQ (heard.events.size(), 1u);
-        EXPECT_EQ (disk_Name(), root);
+        EXPECT_TRUE (heard.events.size() == 1 && disk_Name() == root);
 
         disks.unmount (pedal);
         pumpPending();
-        EXPECT_EQ (heard.events.back(), "gone ");
-
         disks.mount (pedal);
         pumpPending();
-        EXPECT_EQ (heard.events.back(), "appeared " + root);
+        EXPECT_EQ (heard.events, std::vector<juce::String> ({ "appeared " + root, "gone ", "appeared " + root }));
     }
 
-    // A watcher that has gone leaves no path behind.
-    EXPECT_EQ (disk_Name(), "");
-    EXPECT_EQ (heard.events.size(), 3u);
+    EXPECT_EQ (disk_Name(), "") << "a watcher that has gone leaves no path behind";
 }
 
-namespace
-{
-/** A small ext2 file system on a loop device, which the test mounts and
-    unmounts as a desktop would the pedal's volume. Needs root; on a machine
-    without loop devices it says so and the test is skipped. */
-struct LoopVolume
-{
-    LoopVolume()
-    {
-        image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
-        mountPoint.createDirectory();
-
-        if (run ("mkfs.ext2 -q -F " + quoted (image) + " >/dev/null 2>&1") != 0)
-            return;
-
-        juce::ChildProcess losetup;
-        if (losetup.start ("losetup -f --show " + image.getFullPathName()))
-            device = losetup.readAllProcessOutput().trim();
-    }
-
-    ~LoopVolume()
-    {
-        unmount();
-        if (device.isNotEmpty())
-            run ("losetup -d " + device);
-        image.deleteFile();
-        mountPoint.deleteRecursively();
-    }
-
-    bool mount() { return run ("mount " + device + " " + quoted (mountPoint) + " 2>/dev/null") == 0; }
-    void unmount() { run ("umount " + quoted (mountPoint) + " 2>/dev/null"); }
-
-    static int run (const juce::String& command) { return std::system (command.toRawUTF8()); }
-    static juce::String quoted (const juce::File& f) { return "'" + f.getFullPathName() + "'"; }
-
-    const juce::File temp = juce::File::getSpecialLocation (juce::File::tempDirectory);
-    const juce::String unique = juce::String::toHexString (juce::Random::getSystemRandom().nextInt64());
-    const juce::File image = temp.getChildFile ("tessel-loop-" + unique + ".img");
-    const juce::File mountPoint = temp.getChildFile ("tessel loop volume " + unique);
-    juce::String device;
-};
-
-struct Recorded : DiskSession::Listener
-{
-    void diskAppeared (const DiskDescription& d) override { events.push_back ("appeared " + d.bsdName + " " + d.mountPath); }
-    void diskDisappeared (const DiskDescription& d) override { events.push_back ("gone " + d.bsdName + " " + d.mountPath); }
-
-    std::vector<juce::String> events;
-};
-} // namespace
-
+// The real session on the real mount table: an ext2 image on a loop device, mounted at a path with a blank.
 TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
 {
     const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
     const auto before = watched();
+    const auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
+    const auto image = dir.getChildFile ("volume.img"), mountPoint = dir.getChildFile ("TESSEL IR");
+    const auto sh = [] (const juce::String& command) { return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0; };
+    const auto quoted = mountPoint.getFullPathName().quoted ('\'');
+    mountPoint.createDirectory();
+    image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
 
-    LoopVolume volume;
-    if (! volume.device.startsWith ("/dev/loop"))
-        GTEST_SKIP() << "no loop device on this machine";
+    juce::ChildProcess losetup;
+    const auto device = sh ("mkfs.ext2 -q -F " + image.getFullPathName())
+                                && losetup.start (juce::StringArray { "losetup", "-f", "--show", image.getFullPathName() })
+                            ? losetup.readAllProcessOutput().trim() : juce::String();
+    const juce::ScopeGuard cleanUp { [&] { sh ("umount " + quoted); sh ("losetup -d " + device); dir.deleteRecursively(); } };
+
+    if (! device.startsWith ("/dev/loop"))
+        GTEST_SKIP() << "no loop device on this machine (needs root)";
 
     {
         Recorded heard;
@@ -205,20 +138,15 @@ TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
         pumpPending();
         EXPECT_EQ (watched(), before + 2);
 
-        const auto ours = volume.device.fromLastOccurrenceOf ("/", false, false) + " "
-                        + volume.mountPoint.getFullPathName();
-        const auto heardOf = [&] (const juce::String& event)
-        {
-            return std::find (heard.events.begin(), heard.events.end(), event) != heard.events.end();
-        };
+        const auto ours = device.fromLastOccurrenceOf ("/", false, false) + " " + mountPoint.getFullPathName();
 
-        if (! volume.mount())
+        if (! sh ("mount " + device + " " + quoted))
             GTEST_SKIP() << "cannot mount here";
 
         // The mount table's change wakes the session; its blank-bearing path arrives whole.
-        EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("appeared " + ours); }));
-        volume.unmount();
-        EXPECT_TRUE (tessel::test::pumpUntil ([&] { return heardOf ("gone " + ours); }));
+        EXPECT_TRUE (pumpUntil ([&] { return heard.events.contains ("appeared " + ours); }));
+        sh ("umount " + quoted);
+        EXPECT_TRUE (pumpUntil ([&] { return heard.events.contains ("gone " + ours); }));
     }
 
     EXPECT_EQ (watched(), before);
