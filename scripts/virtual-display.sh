@@ -12,29 +12,30 @@ tessel_start_virtual_display()
         return 0
     fi
 
-    local n
-    for n in $(seq 90 400); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            break
-        fi
-    done
-
+    # -displayfd: the server picks a free display itself, under its own lock,
+    # so runs started at the same moment never share (and later kill) one.
     # -noreset: a bare server forgets its atoms when its last client leaves,
     # and the close-window test relies on WM_DELETE_WINDOW staying defined.
-    Xvfb ":$n" -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+    local numberFile i
+    numberFile=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
     TESSEL_XVFB_PID=$!
-    export DISPLAY=":$n"
 
-    local i
-    for i in $(seq 1 50); do
-        if xdpyinfo >/dev/null 2>&1; then
-            echo "No display found: using a virtual display (Xvfb) on $DISPLAY."
-            return 0
+    for i in $(seq 1 100); do
+        if [ -s "$numberFile" ]; then
+            export DISPLAY=":$(head -n 1 "$numberFile")"
+            if xdpyinfo >/dev/null 2>&1; then
+                rm -f "$numberFile"
+                echo "No display found: using a virtual display (Xvfb) on $DISPLAY."
+                return 0
+            fi
         fi
+        kill -0 "$TESSEL_XVFB_PID" 2>/dev/null || break
         sleep 0.1
     done
 
-    echo "Could not start Xvfb on $DISPLAY." >&2
+    rm -f "$numberFile"
+    echo "Could not start Xvfb." >&2
     return 1
 }
 
