@@ -155,6 +155,7 @@ TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
     const std::tuple<const char*, Fault, int, int, juce::StringArray, const char*> cases[] = {
         { "pedal unplugged before the reset", Fault::unplug, 0, 0, { juce::String (FactoryReset::noLinkTitle) + "|" + reconnect }, "" },
         { "erase never answered", Fault::noAnswer, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
+        { "erase answered damaged", Fault::badChecksum, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
         { "erase answered wrongly", Fault::wrongCode, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
         { "a block refused", Fault::wrongCode, Command::flashWrite, 300, failedThenReset, "65:1 59 57 65:0 13" },
         // -1: the pedal is swapped for an AMP mid-reset, which must not be reset either.

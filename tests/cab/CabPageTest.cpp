@@ -104,10 +104,6 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
     const auto stalled = takeSentFrames (*pedal);
     const auto endOfDump = std::find (stalled.begin(), stalled.end(), std::vector<int> { Command::transferState, 0 });
     EXPECT_NE (std::find (endOfDump, stalled.end(), std::vector<int> { Command::selectPatch, 0 }), stalled.end());
-
-    h.unplug (pedal);
-    EXPECT_FALSE (page.irLoadPending);
-    EXPECT_FALSE (page.isVisible());
 }
 
 TEST (CabPage, ThePedalsOwnChangesShowWithoutAnEcho)
@@ -117,10 +113,16 @@ TEST (CabPage, ThePedalsOwnChangesShowWithoutAnEcho)
     auto& pedal = *cab.pedal;
 
     const std::tuple<const char*, std::function<void()>, std::function<bool()>> cases[] = {
+        { "VOL", [&] { pedal.turnKnob (0, 42); }, [&] { return page.knobSliders[0].getValue() == 42; } },
         { "X", [&] { pedal.turnKnob (1, 99); }, [&] { return page.knobSliders[1].getValue() == 99 && cab.ball().getX() == 136; } },
         { "Y", [&] { pedal.turnKnob (2, 0); }, [&] { return page.knobSliders[2].getValue() == 0 && cab.ball().getY() == 97; } },
         { "X past the pad", [&] { pedal.turnKnob (1, 150); }, [&] { return cab.ball().getX() == 136; } },
-        { "Z", [&] { pedal.turnKnob (3, 7); }, [&] { return pixelHash (cab.ball().getImage()) == pixelHash (KVCABView::getMicImage (5)); } },
+        // One picture for every five values.
+        { "Z", [&] { pedal.turnKnob (3, 7); }, [&]
+          {
+              const auto shown = pixelHash (cab.ball().getImage());
+              return shown == pixelHash (KVCABView::getMicImage (5)) && shown != pixelHash (KVCABView::getMicImage (4));
+          } },
         { "microphone", [&] { pedal.setMicrophoneOnPedal (3); }, [&] { return page.micSlider.getValue() == 4 && page.micCombo.getText() == "D421"; } },
         { "room", [&] { pedal.setRoomLevelOnPedal (0); }, [&] { return page.cabParamSlider.getValue() == 0 && std::abs (page.cabParamImage.getAlpha() - 0.5f) < 0.01f; } },
         { "room up", [&] { pedal.setRoomLevelOnPedal (6); }, [&] { return page.cabParamSlider.getValue() == 6 && page.cabParamImage.getAlpha() == 1.0f; } },
@@ -190,7 +192,7 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
     page.knobSliders[1].setValue (50, juce::sendNotificationSync);
     page.knobSliders[2].setValue (50, juce::sendNotificationSync);
     EXPECT_EQ (ball.getPosition(), juce::Point<int> (68, 48));
-    cab.sent();
+    EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x16, 1, 50 }, { 0x16, 2, 50 } }));
     dragBall (ball, { 0.0f, 0.0f });
     EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x16, 1, 49 }, { 0x16, 2, 51 } }));
 
