@@ -129,8 +129,7 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     EXPECT_TRUE (h.disks.volumeRoot (disk).getChildFile ("PORCH 1x10.wav").existsAsFile());
     EXPECT_TRUE (h.messages().empty());
 
-    // The pedal's volume going away leaves the page; other disks coming and
-    // going are left to the volume watcher's own test.
+    // The pedal's volume going away leaves the page.
     h.disks.unmount (disk);
     pumpPending();
     EXPECT_FALSE (page.isVisible());

@@ -154,14 +154,11 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
         { add, { "a.wav" }, "", {}, "a.wav b.wav", twoListed, "a.wav b.wav", loaded + "a.wav, ", 1, 0 },
         // Into an empty table a file already there is passed over in silence.
         { add, {}, "+a.wav", {}, "a.wav", "", "a.wav", "", 0, 0 },
-        { add, {}, "", {}, "ab.wav c.wav", "/ab.wav@2404 /c.wav@2412", "ab.wav c.wav", "", 1, 0 },
         // A full volume: no room for the IR, or for FileList after it.
         { add, two, "", {}, "n.wav:20000", twoListed, "a.wav b.wav", failed, 0, 3000 },
         { add, two, "", {}, "n.wav:500", twoListed, "a.wav b.wav", failed, 1, 1000 },
 
-        { replace, three, "", { 0 }, "abcd.wav", "/abcd.wav@2404 /abc.wav@2414 /ab.wav@2423", "ab.wav abc.wav abcd.wav", "", 1, 0 },
         { replace, three, "", { 1 }, "abc.wav", threeListed, "a.wav ab.wav abc.wav", loaded + "abc.wav, ", 0, 0 },
-        // The size and conversion checks it shares with Add are taken there.
         { replace, three, "", { 0 }, "n.wav:500", threeListed, "a.wav ab.wav abc.wav", failed, 1, 1000 },
         // A row without a chosen file keeps its IR; surplus files are ignored.
         { replace, three, "", { 2, 0 }, "x.wav", "/x.wav@2404 /abc.wav@2411 /ab.wav@2420", "ab.wav abc.wav x.wav", "", 1, 0 },
@@ -259,7 +256,6 @@ TEST_F (IrJob, ButtonsAskFirstThenRunTheJobOnItsOwnThreadBehindTheWindow)
     EXPECT_EQ (dialogs->questions.at (0).text, "Are you sure to delete?");
     EXPECT_EQ (dialogs->openPatterns, juce::StringArray ("*.wav"));
 
-    // Add through the page's button is checked with the pedal's volume.
     dialogs->fileListAnswers = { { wav ("d.wav") } };
     selection = { 0 };
     IrLibraryButtons::loadIrFileClicked (reader);

@@ -58,30 +58,13 @@ protected:
 };
 } // namespace
 
-TEST_F (FactoryDiskImageTest, BootSectorSizeAndFreeSpaceAreAsThePedalFormatsIt)
+TEST_F (FactoryDiskImageTest, FsckFindsNothingButTheBootSectorLabelThatDiffersFromTheVolumeLabel)
 {
     ASSERT_EQ (FactoryDiskImageSize, FactoryDisk::imageSize);
 
-    // What fsck.fat checks and its cluster count pins down (sector size,
-    // sectors per cluster, reserved sectors, FATs, root entries, media) is left to it.
-    const std::pair<size_t, std::string> fields[] = {
-        { 0, "\xEB\x3C\x90MSDOS5.0" }, { 19, "\xFF\x37" },  // 14,335 sectors
-        { 24, std::string ("\1\0\1\0\0\0\0\0", 8) },        // sectors per track, heads, hidden sectors
-        { 36, "\x80" }, { 38, "\x29" }, { labelOffset, "NO NAME    FAT12   " }, { 510, "\x55\xAA" },
-    };
-    for (const auto& [offset, bytes] : fields)
-        EXPECT_EQ (std::string ((const char*) image() + offset, bytes.size()), bytes) << "boot sector at " << offset;
-
-    // After the file system: erased flash, but for the mark in the last block.
-    const auto* mark = image() + FactoryDisk::imageSize - 32;
-    EXPECT_TRUE (std::all_of (image() + 14335 * 512, mark, [] (uint8_t b) { return b == 0xFF; }));
-    EXPECT_EQ (juce::String (reinterpret_cast<const char*> (mark), 32), "TESSEL CAB FACTORY VOLUME");
-}
-
-TEST_F (FactoryDiskImageTest, FsckFindsNothingButTheBootSectorLabelThatDiffersFromTheVolumeLabel)
-{
     // The boot sector says "NO NAME" while the root directory carries the
-    // volume's label, as on a volume relabelled after formatting.
+    // volume's label, as on a volume relabelled after formatting; the
+    // cluster count pins the geometry down.
     const auto [code, output] = run ({ "fsck.fat", "-n", imageFile().getFullPathName() });
     EXPECT_EQ (code, 1) << output;
     EXPECT_TRUE (output.contains ("no label in boot sector, but there is volume label 'TESSEL DISK'")) << output;
@@ -109,9 +92,6 @@ TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListI
     for (auto& line : names)
         line = line.fromFirstOccurrenceOf ("::/", false, false);
     ASSERT_EQ (names.size(), 102);
-    EXPECT_EQ (names[0], "RADIO 1x5.wav");
-    EXPECT_EQ (names[100], "FileList");
-    EXPECT_EQ (names[101], "Para.bin");
 
     const auto copied = run ({ "mcopy", "-n", "-i", imageFile().getFullPathName(), "::*", extracted().getFullPathName() + "/" });
     ASSERT_EQ (copied.first, 0) << copied.second;
@@ -135,7 +115,6 @@ TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListI
     }
     EXPECT_EQ (extracted().getChildFile ("Para.bin").getSize(), 1400);
 
-    // The layout of FileList's bytes is checked with the index's own tests.
     juce::MemoryBlock list;
     extracted().getChildFile ("FileList").loadFileAsData (list);
     ASSERT_EQ (index.irCount, 100u);
