@@ -456,3 +456,25 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
         EXPECT_EQ (selections, selected);
     }
 }
+
+TEST_F (CABPatchFilesTest, ARecordOfAnotherPatchWithTheSameValuesConfirmsNothing)
+{
+    // Every record holds the same values, so only the patch number tells the
+    // pedal's patch 0, sent ahead of the third answer, from that answer. Were
+    // it taken as one, the job would run an answer behind, and the last
+    // record, which goes unanswered, would still pass.
+    juce::MemoryBlock data;
+    for (int i = 0; i < 100; ++i)
+    {
+        auto record = fileRecord (0);
+        record.bytes[2] = (uint8_t) i;
+        data.append (record.bytes.data(), CABShape::size);
+    }
+    const auto file = folder.getChildFile ("same.tessel");
+    file.replaceWithData (data.getData(), data.getSize());
+    pedal->injectFault (Fault::strayRecord, Command::writePreset, 2);
+    pedal->injectFault (Fault::noAnswer, Command::writePreset, 96);
+
+    ImportAllPatchWindow::start (file, filePage);
+    EXPECT_EQ (outcome(), ImportAllPatchWindow::failedMessage);
+}
