@@ -46,7 +46,8 @@ void run (Input& input)
 
     // The bench decides each answer; past the chosen number of blocks the pedal goes.
     int writes = 0;
-    bench.device->onAnswers = [&, decide = bench.device->onAnswers] (const HidPacket& command, std::vector<HidPacket>& answers)
+    bench.device->onAnswers = [&, decide = bench.device->onAnswers] (const HidPacket& command,
+                                                                     std::vector<HidPacket>& answers)
     {
         if (bench.pulledOut() || command.code() != Command::flashWrite || ++writes <= blocks)
             return decide (command, answers);

@@ -87,7 +87,8 @@ extern const struct Target
     void (*run) (Input&);
 } target;   // defined by each target
 
-/** Handles every message posted and what those post, without waiting; a loop that posts itself for ever is a finding. */
+/** Handles every message posted and what those post, without waiting; a loop that posts itself for ever
+    is a finding. */
 void drain();
 
 /** Ends the process with a report (libFuzzer keeps the input) unless the condition holds. */

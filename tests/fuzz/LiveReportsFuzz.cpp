@@ -118,8 +118,9 @@ void seeds (SeedWriter& out)
                                      HidPacket::command (Command::transferState, { 0 }) })
             pedal->receive (command.data(), HidPacket::size);
 
-        for (auto code : { Reply::knob, Reply::patch, Reply::algorithm, Reply::bypass, Reply::cabSimulation, Reply::tapTempo,
-                           Reply::division, Reply::expressionTarget, Reply::expressionRange, Reply::trail, Reply::inputMode })
+        for (auto code : { Reply::knob, Reply::patch, Reply::algorithm, Reply::bypass, Reply::cabSimulation,
+                           Reply::tapTempo, Reply::division, Reply::expressionTarget, Reply::expressionRange,
+                           Reply::trail, Reply::inputMode })
             seed.byte (report).frame (HidPacket::command (code, { 1, 50 }));
         out.add (seed.byte (answerAll).byte (answerOne).byte (replug).byte (replug).byte (answerAll));
     }
