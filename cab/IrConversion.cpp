@@ -121,7 +121,11 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
         return {};
     stream.release();
 
-    if (reader->sampleRate <= 0.0 || reader->numChannels == 0 || reader->lengthInSamples < 0)
+    // JUCE's reader copes only with the sample sizes it knows, and a frame of thousands of channels
+    // at an odd size once made it write past its buffers.
+    const auto bits = reader->bitsPerSample;
+    if (reader->sampleRate <= 0.0 || reader->numChannels == 0 || reader->numChannels > 64 || reader->lengthInSamples < 0
+        || (bits != 8 && bits != 16 && bits != 24 && bits != 32))
         return {};
 
     // A header may claim more samples than its file holds (a recorder that

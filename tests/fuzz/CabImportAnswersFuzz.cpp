@@ -40,7 +40,6 @@ SeedBytes fileSeed (int pageCount, int records, int cutShort)
 void seeds (SeedWriter& out)
 {
     out.add (fileSeed (patchCount, patchCount, 0));                               // a whole import
-    out.add (fileSeed (patchCount, 40, 5));                                       // a file cut short
     out.add (fileSeed (12, patchCount, 0).byte (0).byte (0).byte (TransferBench::silence));
     out.add (fileSeed (patchCount, patchCount, 0).byte (0).byte (0).byte (0).byte (TransferBench::pullOut));
 
@@ -69,8 +68,7 @@ void run (Input& input)
     const auto contents = input.bytes ((size_t) (wholeRecords * CABShape::size + input.inRange (0, CABShape::size - 1)));
     const auto file = writeWholeFile (scratchFile ("patches.tessel"), contents.data(), contents.size());
 
-    TransferBench bench (*tessel::sim::PedalSimulator::create (kindCAB), input,
-                         { Reply::presetRecord, Reply::transferState, Reply::knob, Reply::patch });
+    TransferBench bench (tessel::sim::PedalSimulator::create (kindCAB), input);
     bench.device->setPatches (patchCount);
     std::vector<tessel::sim::PedalSimulator::Parameters> expected, held;
     for (int p = 0; p < patchCount; ++p)

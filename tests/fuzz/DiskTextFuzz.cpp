@@ -36,23 +36,19 @@ void seeds (SeedWriter& out)
         { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" },
     };
 
-    for (size_t count : { (size_t) 3, (size_t) 4 })
+    SeedBytes seed;
+    seed.byte ((int) devices.size());
+    for (const auto& device : devices)
     {
-        SeedBytes seed;
-        seed.byte ((int) count);
-        for (size_t i = 0; i < count; ++i)
-        {
-            seed.text (devices[i].deviceNumber).text (devices[i].kernelName);
-            for (auto field : textFields)
-                seed.maybeText (devices[i].*field);
-        }
-
-        // Before: the whole desktop; after: the pedal's volume unmounted.
-        std::string after (desktopMountInfo);
-        after.erase (after.find ("310 "), after.find ("311 ") - after.find ("310 "));
-        seed.raw (std::string_view (desktopMountInfo)).byte (snapshotBreak).raw (after);
-        out.add (seed);
+        seed.text (device.deviceNumber).text (device.kernelName);
+        for (auto field : textFields)
+            seed.maybeText (device.*field);
     }
+
+    // Before: the whole desktop; after: the pedal's volume unmounted.
+    std::string after (desktopMountInfo);
+    after.erase (after.find ("310 "), after.find ("311 ") - after.find ("310 "));
+    out.add (seed.raw (std::string_view (desktopMountInfo)).byte (snapshotBreak).raw (after));
 }
 
 std::vector<DiskDescription> disksOf (const std::vector<BlockDeviceText>& devices, std::string_view mountInfo)

@@ -28,7 +28,7 @@ void seeds (SeedWriter& out)
     out.add (SeedBytes().byte (4).byte (0).byte (TransferBench::staleFirst).frame (HidPacket::command (Reply::knob, { 1, 2 })));
 
     auto broken = SeedBytes().byte (4).byte (0).byte (0).byte (TransferBench::replace).frame (HidPacket::command (Command::flashWrite));
-    broken.bytes[broken.bytes.size() - 3] = 3;   // the code as it stands, the checksum broken
+    broken.bytes[broken.bytes.size() - 3] = 2;   // the checksum broken
     out.add (broken);
 }
 
@@ -41,19 +41,19 @@ void run (Input& input)
     TransferTimeouts::flashWriteMs = 0;
 
     const int blocks = input.inRange (1, mostBlocks);
-    TransferBench bench (*tessel::sim::PedalSimulator::create (kindCAB), input,
-                         { Reply::flashErased, Reply::flashWritten, Reply::presetRecord, Reply::knob, Reply::transferState });
+    TransferBench bench (tessel::sim::PedalSimulator::create (kindCAB), input);
     bench.device->setExternalFlash (std::vector<uint8_t> ((size_t) (mostBlocks + 2) * FlashWrite::blockSize, 0x5a));
 
     // The bench decides each answer; past the chosen number of blocks the pedal goes.
     int writes = 0;
-    bench.device->decide = [&, decide = bench.device->decide] (const HidPacket& command, std::vector<HidPacket>& normal,
-                                                               std::vector<HidPacket>& answers)
+    bench.device->onAnswers = [&, decide = bench.device->onAnswers] (const HidPacket& command,
+                                                                     std::vector<HidPacket>& answers)
     {
-        if (! bench.pulledOut() && command.code() == Command::flashWrite && ++writes > blocks)
-            bench.pullOutNow();
-        else
-            decide (command, normal, answers);
+        if (bench.pulledOut() || command.code() != Command::flashWrite || ++writes <= blocks)
+            return decide (command, answers);
+
+        answers.clear();
+        bench.pullOutNow();
     };
 
     auto* job = new WriteIRWindow();

@@ -22,10 +22,10 @@ juce::File volume()
 void seeds (SeedWriter& out)
 {
     // No edits (the first byte) or the edits given, then the file; a name after '~' once named a home folder.
-    const auto file = [&out] (const ListInfor& info, size_t cut, SeedBytes edits = SeedBytes().byte (0))
+    const auto file = [&out] (const ListInfor& info, SeedBytes edits = SeedBytes().byte (0))
     {
         const auto bytes = *fileListBytes (info);
-        out.add (edits.raw (bytes.getData(), bytes.getSize() - cut));
+        out.add (edits.raw (bytes.getData(), bytes.getSize()));
     };
 
     for (int count : { 0, 1, 3, 300 })
@@ -33,20 +33,13 @@ void seeds (SeedWriter& out)
         ListInfor info;
         for (int i = 0; i < count; ++i)
             appendEntry (info, (i % 2 == 0 ? "IR " : "~IR ") + juce::String (i) + (i % 2 == 0 ? ".wav" : " \xc3\xa9t\xc3\xa9.WAV"));
-        file (info, 0);
+        file (info);
     }
-
-    // An index whose name is padded with NULs past its text, and one cut short.
-    ListInfor padded;
-    appendEntry (padded, "A.wav");
-    padded.entries[0].nameLength += 4;
-    file (padded, 0);
-    file (padded, 3);
 
     // A name of over-long UTF-8, shorter in characters than in bytes, appended to a sound index.
     ListInfor one;
     appendEntry (one, "b.wav");
-    file (one, 0, SeedBytes().byte (1).byte (0).byte (0).byte (0).text ("\xc1\x8d\xe9\x8d\x8d\xc1\x8d"));
+    file (one, SeedBytes().byte (1).byte (0).byte (0).byte (0).text ("\xc1\x8d\xe9\x8d\x8d\xc1\x8d"));
 }
 
 bool sameIndex (const std::optional<ListInfor>& a, const ListInfor& b)

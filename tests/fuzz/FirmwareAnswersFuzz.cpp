@@ -37,9 +37,7 @@ void run (Input& input)
     FirmwareUpdate::slowAnswerTimeoutMs = 0;
 
     const auto bytes = input.bytes ((size_t) input.inRange (0, 400));
-    TransferBench bench (*tessel::sim::PedalSimulator::createUpdateModeDevice(), input,
-                         { UpdateMode::handshake, UpdateMode::handshakeAccepted, UpdateMode::erase, UpdateMode::erased,
-                           UpdateMode::eraseFailed, UpdateMode::writeBlock, UpdateMode::blockWritten });
+    TransferBench bench (tessel::sim::PedalSimulator::createUpdateModeDevice(), input);
 
     const bool failed = bench.runJob (new FirmwareUpdate ({ bytes.data(), bytes.size() }), FirmwareUpdate::failedMessage).size() > 0;
     if (bench.answeredNormally())

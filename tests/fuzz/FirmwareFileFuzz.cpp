@@ -1,6 +1,7 @@
 #include "FuzzSupport.h"
 
 #include "app/FirmwareUpdate.h"
+#include "support/EditorHarness.h"
 
 // A firmware file the user picks: only one made for the pedal in update mode,
 // whole and intact, may reach its flash.
@@ -9,30 +10,20 @@ namespace
 {
 using namespace tessel::fuzz;
 
-std::vector<uint8_t> firmwareFile (const char* deviceName, const std::vector<uint8_t>& payload)
-{
-    // The payload's length at 4 (32 bits), its sum at 14 (16 bits) and the device's name at 16.
-    std::vector<uint8_t> file (FirmwareHeader::size, 0);
-    const auto sum = FirmwareHeader::checksumOf (payload.data(), payload.size());
-    for (int i = 0; i < 4; ++i)
-        file[(size_t) (4 + i)] = (uint8_t) (payload.size() >> (8 * i));
-    file[14] = (uint8_t) sum;
-    file[15] = (uint8_t) (sum >> 8);
-    std::copy_n (deviceName, std::min<size_t> (std::strlen (deviceName), FirmwareHeader::nameSize), file.begin() + 16);
-    file.insert (file.end(), payload.begin(), payload.end());
-    return file;
-}
-
 void seeds (SeedWriter& out)
 {
     // Layout: the name of the device in update mode, then the file.
+    const auto seed = [&out] (const char* name, const std::vector<uint8_t>& payload)
+    {
+        const auto file = tessel::test::firmwareFile (payload, name);
+        out.add (SeedBytes().text (name).raw (file.getData(), file.getSize()));
+    };
+
     std::vector<uint8_t> program (100);
     std::generate (program.begin(), program.end(), [i = 0]() mutable { return (uint8_t) (7 * i++); });
-
     for (auto* name : { "TESSEL AMP", "TESSEL CAB", "SIXTEEN CHARS 16" })
-        out.add (SeedBytes().text (name).raw (firmwareFile (name, program)));
-
-    out.add (SeedBytes().text ("TESSEL AMP").raw (firmwareFile ("TESSEL AMP", {})));
+        seed (name, program);
+    seed ("TESSEL AMP", {});
 }
 
 void run (Input& input)

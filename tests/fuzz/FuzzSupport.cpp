@@ -26,16 +26,16 @@ int Input::inRange (int lo, int hi) noexcept
 
 SeedBytes& SeedBytes::frame (const HidPacket& f)
 {
-    byte (f.hasValidChecksum() ? 1 : 3).byte (f.code()).byte (f.length());
+    byte (f.hasValidChecksum() ? 0 : 2).byte (f.code()).byte (f.length());
     return raw (f.data() + HidPacket::payloadOffset, (size_t) std::min<int> (f.length(), HidPacket::maxPayload));
 }
 
-bool drainMessages (int limit)
+void drain()
 {
-    for (int i = 0; i < limit; ++i)
+    for (int i = 0; i < 20000; ++i)
         if (! juce::dispatchNextMessageOnSystemQueue (true))
-            return true;
-    return false;
+            return;
+    require (false, "the message loop never runs dry");
 }
 
 void require (bool condition, const char* what)
@@ -73,12 +73,11 @@ juce::File writeWholeFile (const juce::File& file, const void* data, size_t size
     return file;
 }
 
-HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes)
+HidPacket frameFrom (Input& input)
 {
     const auto flags = input.byte();
-    const auto code = input.byte();
     HidPacket frame;
-    frame.bytes[0] = (flags & 1) != 0 || codes.empty() ? code : codes[code % codes.size()];
+    frame.bytes[0] = input.byte();
     frame.bytes[1] = input.byte();
     const auto payload = input.bytes (std::min<size_t> (frame.bytes[1], HidPacket::maxPayload));
     std::copy (payload.begin(), payload.end(), frame.bytes.begin() + HidPacket::payloadOffset);
@@ -88,49 +87,17 @@ HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes)
 }
 
 //==============================================================================
-bool ScriptedPedal::answerHeld()
+TransferBench::TransferBench (std::shared_ptr<sim::PedalSimulator> pedal, Input& in)
+    : device (std::move (pedal)), input (in)
 {
-    std::vector<HidPacket> answers;
-    {
-        const std::lock_guard<std::mutex> guard (stateLock);
-        if (held.empty())
-            return false;
-        PedalSimulator::handleCommand (held.front(), answers);
-        held.pop_front();
-    }
-    for (auto& answer : answers)
-        sendReport (answer);
-    return true;
-}
-
-void ScriptedPedal::handleCommand (const HidPacket& command, std::vector<HidPacket>& answers)
-{
-    holding = holding || (holdFrom && holdFrom (command));
-    if (holding)
-        return held.push_back (command);
-    if (! decide)
-        return PedalSimulator::handleCommand (command, answers);
-
-    std::vector<HidPacket> normal;
-    PedalSimulator::handleCommand (command, normal);
-    decide (command, normal, answers);
-}
-
-//==============================================================================
-TransferBench::TransferBench (const sim::PedalSimulator& model, Input& in, std::vector<uint8_t> codes)
-    : device (std::make_shared<ScriptedPedal> (model.deviceKind(), model.identity())), input (in)
-{
-    if (model.deviceKind() != kindNone)
-        device->setPatches (model.patchCount());
-
-    device->decide = [this, codes] (const HidPacket&, std::vector<HidPacket>& normalAnswers, std::vector<HidPacket>& answers)
+    device->onAnswers = [this] (const HidPacket&, std::vector<HidPacket>& answers)
     {
         const auto decision = input.empty() || unplugged ? answer : input.byte() % decisionCount;
         normal = normal && decision < silence;
+        if (decision == silence || decision == replace || decision == pullOut)
+            answers.clear();
         if (decision == replace || decision == staleFirst)
-            answers.push_back (frameFrom (input, codes));
-        if (decision < silence || decision == staleFirst)
-            answers.insert (answers.end(), normalAnswers.begin(), normalAnswers.end());
+            answers.insert (answers.begin(), frameFrom (input));
         if (decision == pullOut)
             pullOutNow();
     };
@@ -144,7 +111,7 @@ TransferBench::~TransferBench()
     CloseUsbHid();
     bus.unplug (device);
     sim::setFakeHidapiBus (nullptr);
-    device->decide = nullptr;
+    device->onAnswers = nullptr;
 }
 
 void TransferBench::pullOutNow()
@@ -171,7 +138,7 @@ juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, co
         afterRun();
     job->threadComplete (false);
 
-    require (drainMessages(), "the message loop never runs dry");
+    drain();
     require (handle.load() == nullptr && sim::fakeHidapiOpenHandles() == 0, "the job left the transfer link open");
 
     juce::StringArray shown;
@@ -239,6 +206,6 @@ void nudgeWindowEvents()
     event.xclient.format = 32;
     XSendEvent (display, juce::juce_messageWindowHandle, False, NoEventMask, &event);
     XSync (display, False);
-    drainMessages();
+    drain();
 }
 } // namespace tessel::fuzz

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <utility>
@@ -65,7 +64,7 @@ struct SeedBytes
     }
     template <typename Bytes>
     SeedBytes& raw (const Bytes& b) { return raw (b.data(), b.size()); }
-    SeedBytes& frame (const HidPacket& f);   // as frameFrom reads it back: the code raw, the checksum kept
+    SeedBytes& frame (const HidPacket& f);   // as frameFrom reads it back, the checksum kept
 };
 
 /** Writes seed files into a folder, numbered in order. */
@@ -88,8 +87,9 @@ extern const struct Target
     void (*run) (Input&);
 } target;   // defined by each target
 
-/** Handles every message posted and what those post, without waiting; false when a loop posts itself for ever. */
-bool drainMessages (int limit = 20000);
+/** Handles every message posted and what those post, without waiting; a loop that posts itself for ever
+    is a finding. */
+void drain();
 
 /** Ends the process with a report (libFuzzer keeps the input) unless the condition holds. */
 void require (bool condition, const char* what);
@@ -100,32 +100,8 @@ juce::File scratchFile (const juce::String& name);
 /** Makes the file hold exactly these bytes, an empty file included. */
 juce::File writeWholeFile (const juce::File& file, const void* data, size_t size);
 
-/** A 64-byte frame: flags (bit 0 raw code, bit 1 broken checksum), a code
-    (an index into `codes`, or the byte itself), a length, the payload. */
-HidPacket frameFrom (Input& input, const std::vector<uint8_t>& codes);
-
-/** A pedal whose behaviour the input takes over from a chosen moment. */
-class ScriptedPedal : public sim::PedalSimulator
-{
-public:
-    using PedalSimulator::PedalSimulator;
-
-    /** From the command this returns true for on, every command is held until answerHeld(). */
-    std::function<bool (const HidPacket&)> holdFrom;
-
-    /** When set, chooses every command's answers (on the thread that sends it). */
-    std::function<void (const HidPacket& command, std::vector<HidPacket>& normal, std::vector<HidPacket>& answers)> decide;
-
-    bool answerHeld();   // the oldest held command, as the simulator would; false when none is held
-    void dropHeld() { const std::lock_guard<std::mutex> guard (stateLock); held.clear(); }
-
-protected:
-    void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers) override;
-
-private:
-    bool holding = false;
-    std::deque<HidPacket> held;
-};
+/** A 64-byte frame: flags (bit 1 a broken checksum), the code, a length, the payload. */
+HidPacket frameFrom (Input& input);
 
 /** The long jobs (firmware update, the CAB import, the factory reset) open
     the pedal through hidapi and wait for each answer. Here the fake hidapi
@@ -138,13 +114,13 @@ public:
     {
         answer = 0,        // 0..3: as the simulator does
         silence = 4,       // no answer at all
-        replace = 5,       // a frame from the input instead (codes from answerCodes)
+        replace = 5,       // a frame from the input instead
         staleFirst = 6,    // a frame from the input, then the simulator's answers
         pullOut = 7,       // the pedal is pulled out instead of answering
         decisionCount = 8
     };
 
-    TransferBench (const sim::PedalSimulator& model, Input& input, std::vector<uint8_t> answerCodes);
+    TransferBench (std::shared_ptr<sim::PedalSimulator> pedal, Input& input);
     ~TransferBench();
 
     /** Runs the job as its thread would, ends it (deleting it) and handles what it posted; checks
@@ -156,7 +132,7 @@ public:
     void pullOutNow();
 
     sim::SimulatedUsbBus bus;
-    std::shared_ptr<ScriptedPedal> device;
+    std::shared_ptr<sim::PedalSimulator> device;
 
 private:
     Input& input;

@@ -1,7 +1,5 @@
 #include "FuzzSupport.h"
 
-#include <cerrno>
-
 #include "device/ProtocolCodes.h"
 #include "device/platform/LinuxHidParsing.h"
 
@@ -24,12 +22,12 @@ void seeds (SeedWriter& out)
     for (auto* text : { "7c5a\n", "0003\n", Usb::manufacturer, "KORVEL TESSEL AMP\n", "7c5a", "0003", "KORVEL-TESSEL",
                         "KORVEL\\x20TESSEL\\x20AMP" })
         pedal.byte (1).text (text);
-    out.add (pedal.byte (0));
+    out.add (pedal);
 
     databaseOnly.byte (0).byte (0).byte (0).byte (0);
     for (auto* text : { "0483", "5730", "0483", "TESSEL\\x20AMP" })
         databaseOnly.byte (1).text (text);
-    out.add (databaseOnly.byte (1));
+    out.add (databaseOnly);
 }
 
 void run (Input& input)
@@ -51,17 +49,6 @@ void run (Input& input)
     checkId (properties.vendorId);
     checkId (properties.productId);
     matchesManufacturer (properties, Usb::manufacturer);
-
-    // However the open fails, the retries end, and soon.
-    const int errors[] = { EACCES, EPERM, ENOENT, EBUSY, ENODEV, EIO, 0, -1 };
-    const int error = errors[input.inRange (0, (int) std::size (errors) - 1)];
-    int totalMs = 0, attempt = 1;
-    while (const auto delay = delayBeforeOpenRetryMs (error, attempt++))
-    {
-        require (*delay > 0 && attempt < 1000, "a retry with no delay, or retries for ever");
-        totalMs += *delay;
-    }
-    require (totalMs <= 5000, "opening a node is retried for too long");
 }
 } // namespace
 

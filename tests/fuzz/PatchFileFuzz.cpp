@@ -22,8 +22,6 @@ using tessel::sim::PedalSimulator;
 
 constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY };
 
-void drain() { require (drainMessages(), "the message loop never runs dry"); }
-
 template <typename Page>
 void importAndExport (Page& page, Input& input, tessel::test::RecordingDialogs& dialogs, PedalSimulator& pedal)
 {

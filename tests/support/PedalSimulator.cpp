@@ -137,6 +137,8 @@ void PedalSimulator::receive (const uint8_t* data, long length)
 
         const auto strayRecord = presetReport (0);
         handleCommand (frame, answers);
+        if (onAnswers)
+            onAnswers (frame, answers);
         unplugNow = applyFault (frame.code(), answers, strayRecord);
     }
 

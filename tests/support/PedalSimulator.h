@@ -70,11 +70,9 @@ public:
     static std::shared_ptr<PedalSimulator> createUpdateModeDevice (const juce::String& product = "TESSEL AMP");
 
     PedalSimulator (DeviceKind kind, UsbIdentity identity);
-    virtual ~PedalSimulator() = default;
 
     const UsbIdentity& identity() const noexcept { return usb; }
     DeviceKind deviceKind() const noexcept { return kind; }
-    int patchCount() const { return locked ([this] { return (int) patches.size(); }); }
 
     /** One output report as it arrives from the host (no report ID). */
     void receive (const uint8_t* data, long length);
@@ -96,6 +94,10 @@ public:
 
     /** Called when a fault asks for the device to vanish; the bus sets it. */
     std::function<void()> onUnplugRequested;
+
+    /** When set, sees each command taken with the answers the pedal would give, under the
+        pedal's lock, and may change them: the fuzz targets decide answers through it. */
+    std::function<void (const HidPacket& command, std::vector<HidPacket>& answers)> onAnswers;
     static constexpr int defaultPatchCount = 12;
     /** One patch as the pedal stores it: the record bytes from 3 on. */
     using Parameters = std::vector<uint8_t>;
@@ -148,13 +150,9 @@ public:
     void setExternalFlash (std::vector<uint8_t> contents) { locked ([&] { external = std::move (contents); }); }
     int externalFlashWriteCount() const { return locked ([this] { return externalWrites; }); }
 
-protected:
-    /** Handles one well-formed command; appends the answers it gives. */
-    virtual void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
-
-    mutable std::mutex stateLock;
-
 private:
+    /** Handles one well-formed command; appends the answers it gives. */
+    void handleCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     void handleUpdateModeCommand (const HidPacket& command, std::vector<HidPacket>& answers);
     bool applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord);
     std::vector<uint8_t> record (int patch) const;
@@ -178,6 +176,7 @@ private:
         sendReport (HidPacket::command (reply, payload));
     }
 
+    mutable std::mutex stateLock;
     const DeviceKind kind;
     const UsbIdentity usb;
     std::vector<HidPacket> received;
