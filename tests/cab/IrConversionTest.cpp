@@ -258,6 +258,7 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
     const std::pair<const char*, Bytes> rows[] = {
         { "not a WAV file", Bytes ("RIFF\4\0\0\0TEXT", 12) },
         { "hostile chunk size", hostile },
+        { "thousands of channels of 98 bits", riff ({ { "fmt ", format (1, 64256, 44100, 98) }, { "data", Bytes (4096, '\x55') } }) },
         { "folder in the way", wav },
     };
     for (auto& [what, bytes] : rows)
