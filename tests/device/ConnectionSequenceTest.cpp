@@ -133,7 +133,13 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
     pedal->clearReceivedFrames();
 
     const auto names = page.algorithmListModel.ampNames;
-    const auto knobValues = [&] { juce::StringArray values; for (auto& knob : page.knobSliders) values.add (juce::String (knob.getValue())); return values; };
+    const auto knobValues = [&]
+    {
+        juce::StringArray values;
+        for (auto& knob : page.knobSliders)
+            values.add (juce::String (knob.getValue()));
+        return values;
+    };
     const auto knobs = knobValues();
 
     auto damagedIdentity = HidPacket::command (Reply::identity, { 'V', 'Q', 'D', '-', '2' });

@@ -21,7 +21,11 @@ namespace
 constexpr const char* korvel = "KORVEL-TESSEL";
 
 const auto watchedFds = [] { return juce::LinuxEventLoopInternal::getRegisteredFds(); };
-bool isWatched (int fd) { const auto fds = watchedFds(); return std::find (fds.begin(), fds.end(), fd) != fds.end(); }
+bool isWatched (int fd)
+{
+    const auto fds = watchedFds();
+    return std::find (fds.begin(), fds.end(), fd) != fds.end();
+}
 
 // An AMP pedal as sysfs (idVendor, idProduct, manufacturer, product) and udev (ID_VENDOR_ID, ID_MODEL_ID, ..._ENC) show it.
 const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP", "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
