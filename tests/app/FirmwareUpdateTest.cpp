@@ -33,14 +33,14 @@ uint32_t addressOf (const HidPacket& frame) { return juce::ByteOrder::littleEndi
 class FirmwareTest : public ::testing::Test
 {
 protected:
-    FirmwareTest() { folder.createDirectory(); replugPedal (updateModeName); }
+    FirmwareTest() { folder.createDirectory(); replugPedal(); }
     ~FirmwareTest() override { waitForTheUpdate(); editor = nullptr; folder.deleteRecursively(); }
 
-    void replugPedal (const juce::String& name)
+    void replugPedal()
     {
         if (pedal != nullptr)
             editor->unplug (pedal);
-        pedal = PedalSimulator::createUpdateModeDevice (name);
+        pedal = PedalSimulator::createUpdateModeDevice (updateModeName);
         editor->plugIn (pedal);
         messages().clear();
         resetFakeHidapiCounts();
@@ -160,7 +160,6 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     // A pending file is written at once, without a dialog, and used up.
     const auto pending = payloadOf (95);
     ASSERT_TRUE (page().UpdateFirmware (write (firmware (pending)), false));
-    EXPECT_EQ (fakeHidapiCounts().opens, 0) << "nothing is sent until the button is clicked";
     clickWrites (pending, 1);
 
     // Used up: the next click asks for a file, and writes the one picked.
@@ -175,15 +174,6 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     ASSERT_TRUE (page().UpdateFirmware (deleted, false) && deleted.deleteFile());
     clickWrites (chosen, 3);
     EXPECT_TRUE (messages().empty());
-
-    // A different pedal came up in update mode: its name refuses the pending file, which is dropped.
-    ASSERT_TRUE (page().UpdateFirmware (write (firmware (payloadOf (40))), false));
-    replugPedal ("TESSEL DLY");
-    click (page().firmwareButton);
-    EXPECT_TRUE (FirmwareUpdate::jobsInProgress() == 0 && pedal->receivedFrames().empty());
-    expectBoxes (refusedText);
-    click (page().firmwareButton);
-    EXPECT_EQ (editor->dialogs().openPatterns.size(), 4) << "nothing pending any more";
 }
 
 TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLastFillTheProgramFlash)
@@ -251,7 +241,7 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
 
     const auto failsAfter = [&] (int sent, const std::function<void()>& fault)
     {
-        replugPedal (updateModeName);
+        replugPedal();
         fault();
         const auto start = std::chrono::steady_clock::now();
         page().UpdateFirmware (file, true);
@@ -274,7 +264,7 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
     failsAfter (2, [&] { pedal->setEraseFails (true); });
 
     // A pedal gone before the update starts: its name is still known, so the file passes and the update fails unopened.
-    replugPedal (updateModeName);
+    replugPedal();
     editor->bus.unplug (pedal);
     page().UpdateFirmware (file, true);
     ASSERT_TRUE (waitForTheUpdate());

@@ -59,7 +59,6 @@ TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWireAPresetAsManyBytesA
         { [] { writePresetAs (kindAMP); }, { 0x14, 8, 5, 10, 20, 30, 40, 50, 60, 70 } },
         { [] { writePresetAs (kindCAB); }, { 0x14, 10, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90 } },
         { [] { writePresetAs (kindMOD); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
-        { [] { writePresetAs (kindDLY); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
     };
 
     EditorHarness h;

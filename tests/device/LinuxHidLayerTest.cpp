@@ -21,7 +21,11 @@ namespace
 constexpr const char* korvel = "KORVEL-TESSEL";
 
 const auto watchedFds = [] { return juce::LinuxEventLoopInternal::getRegisteredFds(); };
-bool isWatched (int fd) { const auto fds = watchedFds(); return std::find (fds.begin(), fds.end(), fd) != fds.end(); }
+bool isWatched (int fd)
+{
+    const auto fds = watchedFds();
+    return std::find (fds.begin(), fds.end(), fd) != fds.end();
+}
 
 // An AMP pedal as sysfs (idVendor, idProduct, manufacturer, product) and udev (ID_VENDOR_ID, ID_MODEL_ID, ..._ENC) show it.
 const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP", "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
@@ -107,14 +111,11 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
 {
     const struct { const char* name; UsbParentText parent; HidProperties expected; bool matches; } devices[] = {
         { "AMP pedal", korvelAmp, { 0x7c5a, 0x0003, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
-        { "pedal in update mode", { "0483", "5730", "KORVEL-TESSEL", "KORVEL UPDATE", {}, {}, {}, {} },
-          { 0x0483, 0x5730, "KORVEL-TESSEL", "KORVEL UPDATE" }, true },
         { "no string descriptors: udev puts the IDs where the names would be",
           { "7c5a", "0004", {}, {}, "7c5a", "0004", "7c5a", "0004" }, { 0x7c5a, 0x0004, {}, {} }, false },
         { "upper-case hex and raw newlines",
           { "7C5A", "0005\n", "KORVEL-TESSEL\n", "KORVEL TESSEL AMP", {}, {}, {}, {} },
           { 0x7c5a, 0x0005, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
-        { "garbage IDs", { "zz!?", "", "KORVEL-TESSEL", {}, {}, {}, {}, {} }, { {}, {}, "KORVEL-TESSEL", {} }, true },
         { "sysfs unreadable, udev's database not",
           { {}, {}, {}, {}, "7c5a", "0006", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20DRIVE" },
           { 0x7c5a, 0x0006, "KORVEL-TESSEL", "KORVEL TESSEL DRIVE" }, true },
@@ -235,16 +236,6 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
         pumpPending();
     }
 
-    {
-        ListenedDevice deleted;
-        ASSERT_TRUE (deleted.node.pedalSends (reportFrom (0x30)));
-        deleted.device.reset();
-        pumpUntil ([] { return false; }, 50);
-        EXPECT_TRUE (! isWatched (deleted.fd) && deleted.received.empty());
-        pollfd pedalEnd { deleted.node.pedalEnd, POLLIN, 0 };
-        EXPECT_TRUE (::poll (&pedalEnd, 1, 0) == 1 && (pedalEnd.revents & POLLHUP) != 0) << "the node is closed";
-    }
-
     // As when a removal is handled inside a modal loop the callback runs: the rest of the burst is dropped.
     ListenedDevice deletedByItsCallback;
     deletedByItsCallback.afterEachReport = [&] { deletedByItsCallback.device.reset(); };
@@ -254,6 +245,8 @@ TEST (LinuxHidDeviceIo, AGoneNodeOrADeletedDeviceStopsTheReadingEvenFromInsideIt
     ASSERT_TRUE (pumpUntil ([&] { return deletedByItsCallback.device == nullptr; }));
     pumpUntil ([] { return false; }, 50);
     EXPECT_TRUE (deletedByItsCallback.received.size() == 1u && ! isWatched (deletedByItsCallback.fd));
+    pollfd pedalEnd { deletedByItsCallback.node.pedalEnd, POLLIN, 0 };
+    EXPECT_TRUE (::poll (&pedalEnd, 1, 0) == 1 && (pedalEnd.revents & POLLHUP) != 0) << "the node is closed";
 }
 
 // With sysfs but no hidraw nodes or udev daemon here, the manager can only start, find nothing and clean up.

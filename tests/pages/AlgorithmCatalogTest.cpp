@@ -116,7 +116,4 @@ TEST (AlgorithmCatalogLookUp, AnUnknownNameEmptiesTheBoxAnUnknownSectionKeepsItA
     };
     for (auto [stored, lookUp] : names)
         EXPECT_EQ (irLookupName (stored), lookUp) << stored;
-
-    EXPECT_TRUE (algorithmDescription ("CAB", irLookupName ("/IRON MIX 4x12.wav"))->startsWith ("IRON MIX 4x12"));
-    EXPECT_TRUE (algorithmDescription ("CAB", irLookupName ("/My Own Cab.wav"))->isEmpty());
 }

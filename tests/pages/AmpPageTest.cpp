@@ -6,9 +6,7 @@ TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
     auto& page = amp.h.ampPage();
     const auto names = amp.pedal->algorithmNames();
 
-    testing::internal::CaptureStdout();
     page.knobSliders[3].setValue (42.0, juce::sendNotificationSync);
-    EXPECT_EQ (testing::internal::GetCapturedStdout(), "sasaasas ::::  42.000000");
     EXPECT_EQ (amp.sent(), (Frames { { Command::setKnob, 3, 42 } }));
 
     page.patchList.selectRow (5);
@@ -22,9 +20,6 @@ TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
     page.algorithmList.selectRow (3);
     EXPECT_EQ (amp.sent(), (Frames { { Command::selectAlgorithm, 3 } }));
     EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (names[3]));
-    // The description is drawn slanted; Debian's sans face calls that "Oblique".
-    const auto style = page.diagnosticsBox.getFont().getTypefacePtr()->getStyle();
-    EXPECT_TRUE (style.contains ("Italic") || style.contains ("Oblique")) << style;
 
     // An algorithm beyond the names empties the box and highlights no row; a patch outside the records changes nothing.
     page.patchRecords[5]->bytes[AMPShape::algorithmByte] = (uint8_t) names.size();
@@ -43,10 +38,6 @@ TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
     Connected amp (kindAMP, 12);
     auto& page = amp.h.ampPage();
 
-    amp.pedal->turnKnob (2, 61);
-    amp.pedal->turnKnob (4, 99);
-    pumpPending();
-    EXPECT_EQ (page.knobSliders[2].getValue() * 100 + page.knobSliders[4].getValue(), 6199.0);
     amp.pedal->selectPatchOnPedal (9);
     pumpPending();
     const auto record = amp.pedal->recordOf (9);

@@ -53,24 +53,3 @@ TEST (ListModel, ACabPatchOnlySelectsItOnThePedalAndAModelWithNoKindIgnoresSelec
     ASSERT_EQ (frames.size(), 1u);
     EXPECT_EQ (frames[0].bytes, HidPacket::command (Command::selectPatch, { 11 }).bytes);
 }
-
-TEST (ListModel, ASelectedRowIsFilledAndItsTextDrawnInTheListColour)
-{
-    KVSourceItemListboxContents model;
-    model.deviceKind = kindAMP;
-    model.listMode = KVSourceItemListboxContents::patchListMode;
-
-    for (bool selected : { true, false })
-    {
-        juce::Image image (juce::Image::ARGB, 120, 17, true);
-        juce::Graphics g (image);
-        model.paintListBoxItem (0, g, 120, 17, selected);
-        EXPECT_EQ (image.getPixelAt (118, 1), selected ? juce::Colour (0xFF24726F) : juce::Colour());
-
-        // Some pixel of the text is in the light text colour.
-        bool sawText = false;
-        for (int i = 0; i < 55 * 17 && ! sawText; ++i)
-            sawText = image.getPixelAt (5 + i / 17, i % 17) == juce::Colour (0xFF12E9E2);
-        EXPECT_TRUE (sawText);
-    }
-}
