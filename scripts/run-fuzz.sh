@@ -61,6 +61,8 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_sup
 
 # Targets that keep the hub (and JUCE's windows) between inputs.
 gui_targets=" LiveReportsFuzz PatchFileFuzz FirmwareAnswersFuzz CabImportAnswersFuzz FactoryResetAnswersFuzz "
+# Longest single process of such a target, in seconds (see fuzz_one).
+gui_slice=${TESSEL_FUZZ_GUI_SLICE:-240}
 
 fuzz_one()
 {
@@ -77,11 +79,22 @@ fuzz_one()
     local leaks=1
     case $gui_targets in *" $target "*) leaks=0 ;; esac
 
-    # The editor prints to stdout as it goes; only libFuzzer's report matters.
-    (cd "$out" && "$program" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=20 \
-        -rss_limit_mb=2048 -malloc_limit_mb=1024 -detect_leaks=$leaks -close_fd_mask=1 \
-        -print_final_stats=1 -artifact_prefix="$out/" >"$out/fuzz.log" 2>&1)
-    local status=$?
+    # JUCE gives each window a colormap it never frees, so the X server grows
+    # with every job window until the program exits: a GUI target runs as a
+    # series of shorter processes sharing one corpus, each freeing its own.
+    local slice=$seconds
+    [ $leaks -eq 0 ] && [ "$slice" -gt "$gui_slice" ] && slice=$gui_slice
+    local left=$seconds status=0
+    : >"$out/fuzz.log"
+    while [ "$left" -gt 0 ] && [ $status -eq 0 ]; do
+        local now=$((left < slice ? left : slice))
+        # The editor prints to stdout as it goes; only libFuzzer's report matters.
+        (cd "$out" && "$program" "$corpus" "$seeds" -max_total_time="$now" -timeout=20 \
+            -rss_limit_mb=2048 -malloc_limit_mb=1024 -detect_leaks=$leaks -close_fd_mask=1 \
+            -print_final_stats=1 -artifact_prefix="$out/" >>"$out/fuzz.log" 2>&1)
+        status=$?
+        left=$((left - now))
+    done
 
     if [ $status -eq 0 ] && [ $leaks -eq 0 ]; then
         # Every input kept, once, with leak checking: each runs in a fresh state.
@@ -93,7 +106,8 @@ fuzz_one()
     local done
     done=$(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$out/fuzz.log" | tail -n 1)
     local runs cov ft
-    runs=$(grep -a -oE 'stat::number_of_executed_units: [0-9]+' "$out/fuzz.log" | grep -oE '[0-9]+$')
+    runs=$(grep -a -oE 'stat::number_of_executed_units: [0-9]+' "$out/fuzz.log" | grep -oE '[0-9]+$' \
+        | awk '{ sum += $1 } END { if (NR) print sum }')
     cov=$(echo "$done" | grep -oE 'cov: [0-9]+' | grep -oE '[0-9]+')
     ft=$(echo "$done" | grep -oE 'ft: [0-9]+' | grep -oE '[0-9]+')
 
