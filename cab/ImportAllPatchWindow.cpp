@@ -75,21 +75,30 @@ void ImportAllPatchWindow::start (const juce::File& file, CABPatchPage& page)
 bool ImportAllPatchWindow::awaitConfirmation (const HidPacket& sent, HidPacket& answer)
 {
     // Taken in short slices so that the job can still be stopped meanwhile.
+    // What the pedal sent in time counts however late this thread comes to
+    // read it (a busy machine), so the reports already queued are read after
+    // the time is up: a hidraw queue's worth at the most.
     constexpr int slice = 100;
+    constexpr int queuedReportsAtMost = 64;
     const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerTimeoutMs);
+    int lateReads = 0;
 
     while (! threadShouldExit())
     {
         const auto now = juce::Time::getMillisecondCounter();
-        if (now >= deadline)
+        const auto left = deadline > now ? (int) (deadline - now) : 0;
+        if (left == 0 && ++lateReads > queuedReportsAtMost)
             return false;
 
-        const auto got = readTransferFrame (answer, std::min ((int) (deadline - now), slice));
+        const auto got = readTransferFrame (answer, std::min (left, slice));
         if (got < 0)
             return false;   // the pedal has gone
 
         if (got == HidPacket::size && confirms (answer, sent))
             return true;
+
+        if (got == 0 && left == 0)
+            return false;
     }
 
     return false;

@@ -52,10 +52,10 @@ void seeds (SeedWriter& out)
 
 void run (Input& input)
 {
-    // The answers are there at once or never; the confirmation's wait is a
-    // few milliseconds, since a wait of none would not read at all.
+    // The answers are there at once or never, and what is there is read
+    // however short the wait.
     ImportAllPatchWindow::startDelayMs = 0;
-    ImportAllPatchWindow::answerTimeoutMs = 5;
+    ImportAllPatchWindow::answerTimeoutMs = 0;
     TransferTimeouts::transferStateMs = 0;
     PatchFiles::settleAfterImportMs = 0;
 
