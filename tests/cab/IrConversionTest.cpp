@@ -41,7 +41,7 @@ Bytes format (int tag, int channels, int rate, int bits)
 {
     const int frame = channels * bits / 8;
     return le ((uint64_t) tag, 2) + le ((uint64_t) channels, 2) + le ((uint64_t) rate, 4)
-           + le ((uint64_t) (rate * frame), 4) + le ((uint64_t) frame, 2) + le ((uint64_t) bits, 2);
+           + le ((uint64_t) rate * (uint64_t) frame, 4) + le ((uint64_t) frame, 2) + le ((uint64_t) bits, 2);
 }
 
 constexpr double twoPi = 6.283185307179586;
