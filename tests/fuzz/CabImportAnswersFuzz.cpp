@@ -43,6 +43,12 @@ void seeds (SeedWriter& out)
     out.add (fileSeed (12, patchCount, 0).byte (0).byte (0).byte (TransferBench::silence));
     out.add (fileSeed (patchCount, patchCount, 0).byte (0).byte (0).byte (0).byte (TransferBench::pullOut));
 
+    // A whole import, the pedal pulled out only as the job leaves the transfer state.
+    auto whole = fileSeed (patchCount, patchCount, 0);
+    for (int command = 0; command <= patchCount; ++command)
+        whole.byte (TransferBench::answer);
+    out.add (whole.byte (TransferBench::pullOut));
+
     // The pedal's record of patch 0 from before the write, then its confirmation.
     auto pedal = tessel::sim::PedalSimulator::create (kindCAB);
     pedal->setPatches (patchCount);

@@ -138,5 +138,6 @@ private:
     Input& input;
     bool normal = true;
     bool unplugged = false;
+    bool whileLeaving = false;
 };
 } // namespace tessel::fuzz
