@@ -42,6 +42,10 @@ constexpr int modelCodeLength = 5;
 // Whether the dump under way has been ended already (see handlePresetRecord).
 bool dumpEnded = false;
 
+// Until when the factory-reset answer is to show nothing (0: it shows).
+juce::uint32 factoryAnswerSilentUntil = 0;
+constexpr juce::uint32 factoryAnswerWaitMs = 10000;
+
 void startDump()
 {
     dumpEnded = false;
@@ -305,6 +309,11 @@ void postToTempoPage (MainContentComponent* hub, const uint8_t* report, Action a
 }
 } // namespace
 
+void silenceNextFactoryResetAnswer()
+{
+    factoryAnswerSilentUntil = std::max<juce::uint32> (1, juce::Time::getMillisecondCounter() + factoryAnswerWaitMs);
+}
+
 void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
 {
     if (report == nullptr || reportLength < HidPacket::size)
@@ -323,6 +332,12 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
         case Reply::factoryReset:
             post (hub, [] (MainContentComponent&)
             {
+                const auto silent = factoryAnswerSilentUntil != 0
+                                 && juce::Time::getMillisecondCounter() < factoryAnswerSilentUntil;
+                factoryAnswerSilentUntil = 0;
+                if (silent)
+                    return;
+
                 Dialogs::showMessage ("Factory reset successful.",
                                       "Please disconnect both USB and power jacks and reconnect.");
             });

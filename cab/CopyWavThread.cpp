@@ -15,7 +15,10 @@ constexpr int stopTimeoutMs = 10000;
 constexpr int exportBufferBytes = 16384;
 constexpr const char* selectFirstMessage = "Please select at least one IR file.";
 constexpr const char* deleteQuestion = "Are you sure to delete?";
-constexpr const char* wavPattern = "*.wav";
+// The Linux choosers (zenity, kdialog) match patterns case-sensitively; the
+// bracket form lets them show the suffix in any letter case, the plain ones
+// serve JUCE's own chooser, which knows no brackets.
+constexpr const char* wavPattern = "*.wav;*.Wav;*.WAV;*.[wW][aA][vV]";
 
 /** The selected rows that name entries, in ascending order, each once. */
 std::vector<int> rowsOf (std::vector<int> selected, uint32_t irCount)
@@ -94,9 +97,10 @@ void CopyWavThread::run()
     else if (! importing)
         exportRows (rows);
 
-    // The list changes only now, and all at once, on the message thread.
+    // The list changes only now, and all at once, on the message thread, to
+    // what FileList now holds.
     if (indexWritten)
-        view.irTable->handOver (table);
+        view.irTable->handOver (asWritten (table));
 }
 
 void CopyWavThread::threadComplete (bool windowClosedWhileRunning)
@@ -123,6 +127,12 @@ bool CopyWavThread::importFile (const juce::File& chosen)
         resultCode = IrLibrary::conversionFailed;
 
     return reloadList;
+}
+
+bool CopyWavThread::isTaken (const juce::File& copy) const
+{
+    // The volume's own files are not IRs, whether there yet or not.
+    return copy.existsAsFile() || IrIndex::isIndexFileName (copy.getFileName());
 }
 
 bool CopyWavThread::isIndexed (const juce::File& file) const
@@ -152,7 +162,7 @@ void CopyWavThread::addFiles (bool intoEmptyTable)
     // list is never left holding only part of it.
     juce::StringArray newNames;
     for (auto& file : files)
-        if (! volume.getChildFile (file.getFileName()).existsAsFile())
+        if (! isTaken (volume.getChildFile (file.getFileName())))
             newNames.addIfNotAlreadyThere (file.getFileName(), true);
 
     if (table.irCount + (uint32_t) newNames.size() > (uint32_t) IrIndex::maxEntries)
@@ -168,7 +178,7 @@ void CopyWavThread::addFiles (bool intoEmptyTable)
         const auto name = files[i].getFileName();
         const auto copy = volume.getChildFile (name);
 
-        if (copy.existsAsFile())
+        if (isTaken (copy))
         {
             if (! intoEmptyTable)
                 duplicates.add (name);
@@ -213,7 +223,7 @@ void CopyWavThread::replaceRows (const std::vector<int>& rows)
         const auto name = files[k].getFileName();
         const auto copy = volume.getChildFile (name);
 
-        if (copy.existsAsFile())
+        if (isTaken (copy))
         {
             duplicates.add (name);
             continue;
@@ -263,7 +273,10 @@ void CopyWavThread::deleteRows (const std::vector<int>& rows)
 
     // The files go only once the index no longer names them.
     if (! writeIndex())
+    {
         table = before;
+        resultCode = IrLibrary::deleteFailed;
+    }
     else
         for (int k = 0; k < doomed.size(); ++k)
         {
@@ -289,9 +302,21 @@ void CopyWavThread::exportRows (const std::vector<int>& rows)
         const auto source = irFileFor (volume, entry);
 
         if (! source.has_value() || ! source->existsAsFile())
+        {
             missing.add (entry.name);
+        }
         else
+        {
             reloadList = folder != juce::File() && exportFile (*source, *irFileFor (folder, entry));
+
+            // A folder that takes one file and not the next (full, pulled
+            // out) won't take the rest either.
+            if (! reloadList)
+            {
+                resultCode = IrLibrary::exportFailed;
+                return;
+            }
+        }
 
         setProgress ((double) k / rows.size());
     }

@@ -86,6 +86,10 @@ private:
     /** The size and space checks, then the conversion onto the volume. */
     bool importFile (const juce::File& chosen);
 
+    /** Whether a chosen file's copy on the volume would take the place of a
+        file already there, or of one of the volume's own. */
+    bool isTaken (const juce::File& copy) const;
+
     /** Whether an entry of the job's table names this file: an entry may
         share its file with another, and such a file must stay. */
     bool isIndexed (const juce::File& file) const;

@@ -48,15 +48,51 @@ uint32_t storedLengthOf (const juce::String& fileName)
 }
 } // namespace
 
-std::optional<juce::MemoryBlock> fileListBytes (const ListInfor& info)
+bool IrIndex::isIndexFileName (const juce::String& name)
 {
-    if (info.irCount > (uint32_t) IrIndex::maxEntries)
+    const auto fileName = name.startsWithChar ('/') ? name.substring (1) : name;
+
+    for (auto* own : { IrIndex::fileName, "FileList.new", "Para.bin" })
+        if (fileName.equalsIgnoreCase (own))
+            return true;
+
+    return false;
+}
+
+ListInfor asWritten (const ListInfor& info)
+{
+    auto written = info;
+    const auto count = std::min (info.irCount, (uint32_t) IrIndex::maxEntries);
+    uint32_t kept = 0;
+    auto offset = (uint32_t) IrIndex::headerSize;
+
+    // A slot of a damaged FileList that names no file (the page shows it
+    // empty) must not keep every later edit from being written.
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const auto& entry = info.entries[i];
+        if (entry.nameLength < 1 || entry.nameLength > (uint32_t) IrIndex::maxNameLength)
+            continue;
+
+        auto& slot = written.entries[kept++];
+        slot = entry;
+        slot.nameOffset = offset;
+        offset += entry.nameLength;
+    }
+
+    for (auto i = kept; i < count; ++i)
+        written.entries[i] = {};
+
+    written.irCount = kept;
+    return written;
+}
+
+std::optional<juce::MemoryBlock> fileListBytes (const ListInfor& table)
+{
+    if (table.irCount > (uint32_t) IrIndex::maxEntries)
         return std::nullopt;
 
-    for (uint32_t i = 0; i < info.irCount; ++i)
-        if (info.entries[i].nameLength > (uint32_t) IrIndex::maxNameLength)
-            return std::nullopt;
-
+    const auto info = asWritten (table);
     juce::MemoryOutputStream out;
     writeU32 (out, info.irCount);
 
@@ -177,7 +213,7 @@ std::optional<juce::File> irFileFor (const juce::File& root, const IrListEntry& 
 
     const auto fileName = name.substring (1);
 
-    if (fileName.isEmpty() || fileName == "." || fileName == ".." || fileName.containsAnyOf ("/\\")
+    if (fileName.isEmpty() || IrIndex::isIndexFileName (fileName) || fileName == "." || fileName == ".." || fileName.containsAnyOf ("/\\")
         || fileName.containsChar (0))
         return std::nullopt;
 

@@ -23,6 +23,12 @@ constexpr int slotSize = 8;
 constexpr int headerSize = 4 + maxEntries * slotSize;  // 2404
 constexpr int maxNameLength = 300;                     // with the NUL
 constexpr int largestFileSize = headerSize + maxEntries * maxNameLength;
+
+/** Whether a name (a stored name with its "/", or a file name) is one of the
+    volume's own files: FileList, the FileList.new it is written through, and
+    the pedal's Para.bin. The volume is FAT, so letter case doesn't count.
+    Such a file is never an IR: never deleted, replaced or written as one. */
+bool isIndexFileName (const juce::String& name);
 } // namespace IrIndex
 
 /** One IR of the index. */
@@ -43,10 +49,15 @@ struct ListInfor
 /** The CAB page's copy of the index has the same shape. */
 using IrTable = ListInfor;
 
-/** The bytes of FileList for this index. Slots past the count are written as
-    they stand; each valid entry's name takes exactly nameLength bytes (its
-    UTF-8 text, then NULs). Nothing when the index can't be written soundly:
-    a count over 300, or a valid entry whose length no reader accepts. */
+/** The index as FileList will hold it: an entry whose length no reader
+    accepts (0, or over 300) names no file and is dropped, and the names are
+    laid out back to back from the end of the header in entry order, with
+    the offsets to match. A sound index comes back as it was. */
+ListInfor asWritten (const ListInfor& info);
+
+/** The bytes of FileList for asWritten (info). Slots past the count are
+    written as they stand; each entry's name takes exactly nameLength bytes
+    (its UTF-8 text, then NULs). Nothing when the count is over 300. */
 std::optional<juce::MemoryBlock> fileListBytes (const ListInfor& info);
 
 /** Reads an index from FileList's bytes. Nothing is read outside them: a
@@ -69,8 +80,8 @@ bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info);
 
 /** The file an entry names under root (the pedal's volume, or a folder the
     user chose), or nothing when its stored name isn't "/" followed by a plain
-    file name that matches its length: such an entry is never used as a path,
-    and its file counts as missing. */
+    file name that matches its length, or names one of the volume's own files:
+    such an entry is never used as a path, and its file counts as missing. */
 std::optional<juce::File> irFileFor (const juce::File& root, const IrListEntry& entry);
 
 // The offset rules that keep the names contiguous and in entry order.

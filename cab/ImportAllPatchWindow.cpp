@@ -29,19 +29,24 @@ HidPacket writeFrameFor (const CABShape& record)
     return frame;
 }
 
-/** Whether a report is the pedal's copy of what `sent` wrote: the live link
-    keeps its own handle on the pedal, so its answers arrive here as well. A
-    record of the same patch with other values is an older copy, sent before
-    this write reached the pedal. */
-bool confirms (const HidPacket& answer, const HidPacket& sent)
+/** Whether a report is the pedal's answer to what `sent` wrote: the pedal's
+    record of the same patch. The live link keeps its own handle on the pedal,
+    so its answers arrive here as well, each matched by patch number. The
+    values may differ from those sent: the pedal keeps what it can hold (a
+    value out of range is clamped), and that is what it answers. */
+bool answersPatch (const HidPacket& answer, const HidPacket& sent)
 {
-    constexpr int parameters = CABShape::size - PatchRecord::firstKnobByte;
-    const auto* sentRecord = sent.data() + HidPacket::payloadOffset;
-
     return answer.hasValidChecksum()
         && answer.code() == Reply::presetRecord
-        && answer[answerPatchByte] == sentRecord[0]
-        && std::equal (sentRecord + 1, sentRecord + 1 + parameters, answer.data() + answerPatchByte + 1);
+        && answer[answerPatchByte] == sent[HidPacket::payloadOffset];
+}
+
+/** Whether the answer carries the very values sent. */
+bool holdsValuesSent (const HidPacket& answer, const HidPacket& sent)
+{
+    constexpr int parameters = CABShape::size - PatchRecord::firstKnobByte;
+    const auto* sentValues = sent.data() + HidPacket::payloadOffset + 1;
+    return std::equal (sentValues, sentValues + parameters, answer.data() + answerPatchByte + 1);
 }
 
 void showLater (const juce::String& message)
@@ -78,27 +83,43 @@ bool ImportAllPatchWindow::awaitConfirmation (const HidPacket& sent, HidPacket& 
     // What the pedal sent in time counts however late this thread comes to
     // read it (a busy machine), so the reports already queued are read after
     // the time is up: a hidraw queue's worth at the most.
+    //
+    // A record of the patch with other values may be the pedal's copy as it
+    // stood, sent for the live link just before this write reached it: the
+    // job looks a moment longer for the answer that carries the values sent,
+    // and otherwise takes the last record of the patch, the pedal's latest.
     constexpr int slice = 100;
     constexpr int queuedReportsAtMost = 64;
-    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerTimeoutMs);
+    auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerTimeoutMs);
     int lateReads = 0;
+    bool haveRecord = false;
 
     while (! threadShouldExit())
     {
         const auto now = juce::Time::getMillisecondCounter();
         const auto left = deadline > now ? (int) (deadline - now) : 0;
         if (left == 0 && ++lateReads > queuedReportsAtMost)
-            return false;
+            return haveRecord;
 
-        const auto got = readTransferFrame (answer, std::min (left, slice));
+        HidPacket report;
+        const auto got = readTransferFrame (report, std::min (left, slice));
         if (got < 0)
             return false;   // the pedal has gone
 
-        if (got == HidPacket::size && confirms (answer, sent))
-            return true;
+        if (got == HidPacket::size && answersPatch (report, sent))
+        {
+            answer = report;
+            if (holdsValuesSent (report, sent))
+                return true;
+
+            // Only the first one sets the moment to settle in.
+            if (! haveRecord)
+                deadline = std::min (deadline, juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerSettleMs));
+            haveRecord = true;
+        }
 
         if (got == 0 && left == 0)
-            return false;
+            return haveRecord;
     }
 
     return false;

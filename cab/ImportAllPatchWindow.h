@@ -39,6 +39,10 @@ public:
     /** How long the job waits for the pedal to confirm one record. */
     static inline int answerTimeoutMs = 2000;
 
+    /** How long the job looks further for the record with the values sent
+        once the pedal has answered the patch with others. */
+    static inline int answerSettleMs = 150;
+
     /** How long the window gives the job to stop when it is closed early. */
     static constexpr int stopTimeoutMs = 10000;
 

@@ -68,14 +68,17 @@ bool copySampleData (juce::InputStream& in, juce::OutputStream& out, uint32_t si
     chunk ("bext", "smpl", "cue "...) says it holds before reading it, so a few
     bytes of damaged or hostile file could ask for gigabytes. Sample data that
     runs past the end is a recorder that never finished its header: the
-    reader then reads what is there. Leaves the stream where it began. */
-bool chunksLieInside (juce::InputStream& in)
+    reader then reads what is there. `dataStart` gets where the first "data"
+    chunk's samples begin, or the file's length when it has none. Leaves the
+    stream where it began. */
+bool chunksLieInside (juce::InputStream& in, int64_t& dataStart)
 {
     const auto start = in.getPosition();
     const auto total = in.getTotalLength();
     constexpr int headerBytes = 12;  // "RIFF", its size, "WAVE"
 
     in.skipNextBytes (headerBytes);
+    dataStart = total;
 
     bool inside = true, atEnd = false;
     while (inside && ! atEnd && total - in.getPosition() >= 8)
@@ -87,6 +90,9 @@ bool chunksLieInside (juce::InputStream& in)
 
         const auto left = (uint64_t) (total - in.getPosition());
         const bool sampleData = std::memcmp (id, "data", 4) == 0;
+
+        if (sampleData && dataStart == total)
+            dataStart = in.getPosition();
 
         if (size > left)
         {
@@ -112,7 +118,8 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
         return {};
 
     const auto fileSize = stream->getTotalLength();
-    if (! chunksLieInside (*stream))
+    int64_t dataStart = 0;
+    if (! chunksLieInside (*stream, dataStart))
         return {};
 
     std::unique_ptr<juce::AudioFormatReader> reader (
@@ -129,10 +136,11 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
         return {};
 
     // A header may claim more samples than its file holds (a recorder that
-    // never finished its header): only what the file can hold is read, and
-    // nothing is allocated for the rest.
+    // never finished its header): only the sample bytes the file holds are
+    // read, and nothing is allocated for the rest, which would be silence
+    // made up and put on the pedal.
     const auto bytesPerFrame = std::max<int64_t> (1, (int64_t) reader->numChannels * reader->bitsPerSample / 8);
-    const auto available = std::min<int64_t> (reader->lengthInSamples, fileSize / bytesPerFrame);
+    const auto available = std::min<int64_t> (reader->lengthInSamples, (fileSize - dataStart) / bytesPerFrame);
 
     if ((double) available * targetSampleRate / reader->sampleRate > longestOutput)
         return {};
@@ -194,8 +202,9 @@ bool writeTemporary (const juce::File& file, const std::vector<float>& samples)
     writer.reset();
     return true;
 }
+} // namespace
 
-bool writeDestination (const juce::File& temporary, const juce::File& destination)
+bool copyToVolume (const juce::File& temporary, const juce::File& destination)
 {
     if (destination.isDirectory() || (destination.existsAsFile() && ! destination.deleteFile()))
         return false;
@@ -205,18 +214,23 @@ bool writeDestination (const juce::File& temporary, const juce::File& destinatio
         return false;
 
     bool copied = false;
+    juce::int64 meant = -1;
     {
         juce::FileOutputStream out (destination, destinationBufferBytes);
         copied = ! out.failedToOpen() && copyChunks (in, out) && out.getStatus().wasOk();
+        meant = out.getPosition();
     }
 
-    // A half-written IR must not stay on the volume: it would look imported.
+    // A volume that fills up part-way can pass every write unseen (the
+    // stream drops what it could not flush before a seek), so the size on
+    // the volume has the last word. A half-written IR must not stay there:
+    // it would look imported.
+    copied = copied && destination.getSize() == meant;
     if (! copied)
         destination.deleteFile();
 
     return copied;
 }
-} // namespace
 
 juce::int64 convertedSize (const juce::File& source)
 {
@@ -367,6 +381,6 @@ bool convertToVolume (const juce::File& source, const juce::String& volumeRoot, 
         return false;
     output = {};
 
-    return writeDestination (temporary.getFile(), juce::File (volumeRoot + source.getFileName()));
+    return copyToVolume (temporary.getFile(), juce::File (volumeRoot + source.getFileName()));
 }
 } // namespace IrConversion

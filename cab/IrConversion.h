@@ -58,4 +58,9 @@ bool resample (const std::vector<float>& input, double sourceRate, std::vector<f
     a failed write, or when the file ends (or is malformed) before its "data"
     chunk is whole. */
 bool copyChunks (juce::InputStream& temporary, juce::OutputStream& destination);
+
+/** Copies the converted `temporary` file to `destination` on the volume
+    with copyChunks, replacing any file there. True only when every byte
+    meant is on the volume; otherwise the destination is removed. */
+bool copyToVolume (const juce::File& temporary, const juce::File& destination);
 } // namespace IrConversion

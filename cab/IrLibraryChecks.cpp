@@ -14,6 +14,12 @@ juce::String messageFor (uint32_t resultCode, const juce::String& failedNames)
         case filesMissing: return "The listed IR files do not exist:" + failedNames;
         case conversionFailed: return "IR file conversion failed. Please try again.";
         case listFull: return "The Cab Models list is full. Tessel IR Cab is able to store 300 IR cab files.";
+        case deleteFailed:
+            return "The IR files could not be deleted. Please check that the pedal is connected and its storage can be "
+                   "written to, then try again.";
+        case exportFailed:
+            return "The IR files could not be saved. Please check that the folder can be written to and has free space, "
+                   "then try again.";
         default: return {};
     }
 }

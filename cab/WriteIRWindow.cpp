@@ -8,6 +8,7 @@
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
+#include "app/ReplyDecoder.h"
 #include "ui/Dialogs.h"
 
 static_assert ((size_t) FactoryReset::fullBlocks * FlashWrite::blockSize + FactoryReset::lastBlockSize
@@ -62,6 +63,26 @@ bool WriteIRWindow::samePedalLinked() const
     // device alone.
     const auto kindStillCab = ! juce::MessageManager::getInstance()->isThisTheMessageThread() || Device == kindCAB;
     return askedOfCab && session.isIntact() && kindStillCab;
+}
+
+void WriteIRWindow::enterTransferState()
+{
+    // The live link belongs to the message thread, where an unplugged
+    // pedal's device is let go: the command is sent there, and the job goes
+    // on once it has gone (or could not), so the pedal gets it first.
+    auto handedOver = std::make_shared<juce::WaitableEvent>();
+
+    const auto posted = juce::MessageManager::callAsync ([handedOver, sessionNow = session, cab = askedOfCab]
+    {
+        if (cab && sessionNow.isIntact() && Device == kindCAB)
+            DEVICEHID_DEBUG_TRANS_STATE (1);
+
+        handedOver->signal();
+    });
+
+    while (posted && ! handedOver->wait (100) && ! threadShouldExit())
+    {
+    }
 }
 
 void WriteIRWindow::setStatus (const juce::String& text)
@@ -143,8 +164,7 @@ void WriteIRWindow::run()
         ~BufferRelease() { std::vector<uint8_t>().swap (buffer); }
     } release { image };
 
-    if (samePedalLinked())
-        DEVICEHID_DEBUG_TRANS_STATE (1);
+    enterTransferState();
 
     wait (Timing::beforeResultMs);
     resultCode = 0;
@@ -182,8 +202,15 @@ void WriteIRWindow::threadComplete (bool)
         Dialogs::showMessage ({}, FactoryReset::failedMessage);
 
     // The message box ran the message loop: the pedal may have changed since.
+    // The pedal is reset even after a failure, but the user has been told
+    // the outcome already: its "successful" answer must not follow.
     if (samePedalLinked())
+    {
+        if (resultCode == linkNotOpened || resultCode == resetFailed)
+            silenceNextFactoryResetAnswer();
+
         DEVICEHID_DEBUG_FACTORY();
+    }
 
     delete this;
 }

@@ -72,6 +72,7 @@ public:
 
 private:
     void setStatus (const juce::String& text);
+    void enterTransferState();
     bool eraseFlash();
     int awaitAnswer (HidPacket& answer, int timeoutMs);
     uint32_t writeImage();

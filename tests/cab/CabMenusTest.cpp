@@ -125,8 +125,10 @@ TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePeda
     // A knob turned on the pedal mid-way: its report reaches the job's handle
     // too, among the blocks' answers, and must not count as a refusal.
     onStatus = [this] (int count) { if (count == 2000) pedal->turnKnob (1, 42); };
+    const auto offThreadBefore = tessel::sim::liveLinkSendsOffTheMessageThread();
 
     ASSERT_TRUE (reset());
+    EXPECT_EQ (tessel::sim::liveLinkSendsOffTheMessageThread(), offThreadBefore) << "the live link is the message thread's";
     EXPECT_EQ (frameCodes(), "65:1 59 57 65:0 13");
     EXPECT_EQ (pedal->externalFlashWriteCount(), sentBlocks);
     const auto frames = pedal->receivedFrames();
@@ -147,17 +149,18 @@ TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePeda
 TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
 {
     // Once the link has opened, the pedal is told to reset its settings even
-    // after a failure, and its answer shows the pedal's own box.
+    // after a failure, but the user sees one outcome: the failure, without
+    // the pedal's "successful" after it.
     const auto failed = "|" + juce::String (FactoryReset::failedMessage);
-    const juce::StringArray failedThenReset { failed, successTitle + "|" + reconnect };
+    const juce::StringArray failedAlone { failed };
 
     // A code of 0: the pedal is unplugged before the reset.
     const std::tuple<const char*, Fault, int, int, juce::StringArray, const char*> cases[] = {
         { "pedal unplugged before the reset", Fault::unplug, 0, 0, { juce::String (FactoryReset::noLinkTitle) + "|" + reconnect }, "" },
-        { "erase never answered", Fault::noAnswer, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
-        { "erase answered damaged", Fault::badChecksum, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
-        { "erase answered wrongly", Fault::wrongCode, Command::flashErase, 0, failedThenReset, "65:1 59 65:0 13" },
-        { "a block refused", Fault::wrongCode, Command::flashWrite, 300, failedThenReset, "65:1 59 57 65:0 13" },
+        { "erase never answered", Fault::noAnswer, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
+        { "erase answered damaged", Fault::badChecksum, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
+        { "erase answered wrongly", Fault::wrongCode, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
+        { "a block refused", Fault::wrongCode, Command::flashWrite, 300, failedAlone, "65:1 59 57 65:0 13" },
         // -1: the pedal is swapped for an AMP mid-reset, which must not be reset either.
         { "swapped for another pedal mid-reset", Fault::unplug, -1, 300, { failed }, "65:1 59 57" },
     };
@@ -477,6 +480,36 @@ TEST_F (CABPatchFilesTest, ARecordOfAnotherPatchWithTheSameValuesConfirmsNothing
 
     ImportAllPatchWindow::start (file, filePage);
     EXPECT_EQ (outcome(), ImportAllPatchWindow::failedMessage);
+}
+
+TEST_F (CABPatchFilesTest, APedalThatClampsValuesCompletesTheImportAndThePageHoldsWhatItAnswered)
+{
+    // The pedal keeps nothing over 60; patch 0 as it was goes out ahead of
+    // the first answer, as one the live link asked for.
+    const juce::ScopedValueSetter<int> shortSettle { ImportAllPatchWindow::answerSettleMs, 30 };
+    pedal->onAnswers = [] (const HidPacket&, std::vector<HidPacket>& answers)
+    {
+        for (auto& answer : answers)
+            if (answer.code() == Reply::presetRecord)
+            {
+                for (int b = 5; b < 14; ++b)
+                    answer.bytes[(size_t) b] = std::min<uint8_t> (answer.bytes[(size_t) b], 60);
+                answer.seal();
+            }
+    };
+    pedal->injectFault (Fault::strayRecord, Command::writePreset, 0);
+
+    ImportAllPatchWindow::start (write (100), filePage);
+    EXPECT_EQ (outcome(), ImportAllPatchWindow::successMessage);
+    EXPECT_EQ (transferFrames(), transferOf (100));
+    for (int i = 0; i < 100; ++i)
+    {
+        auto expected = fileRecord (i);
+        std::tie (expected.bytes[0], expected.bytes[1]) = std::pair (100, 33);
+        for (int b = 3; b < CABShape::size; ++b)
+            expected.bytes[(size_t) b] = std::min<uint8_t> (expected.bytes[(size_t) b], 60);
+        EXPECT_EQ (filePage.records[expected.bytes[2]]->bytes, expected.bytes) << "file record " << i;
+    }
 }
 
 TEST_F (CABPatchFilesTest, AnAnswerAlreadyThereCountsHoweverLateTheJobLooks)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fnmatch.h>
 #include <sys/resource.h>
 
 #include "cab/CopyWavThread.h"
@@ -12,6 +13,10 @@ namespace
 const juce::String tooLarge = "The IR file you selected is too large.";
 const juce::String failed = "IR file conversion failed. Please try again.";
 const juce::String loaded = "This file has already been loaded:";
+const juce::String notDeleted = "The IR files could not be deleted. Please check that the pedal is connected and its "
+                                "storage can be written to, then try again.";
+const juce::String notSaved = "The IR files could not be saved. Please check that the folder can be written to and "
+                              "has free space, then try again.";
 
 /** The pedal's volume, the chosen files and an export folder, all
     temporary; the CAB page stands in as an IrLibraryPage. */
@@ -171,7 +176,7 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
           "/bb.wav@2404 /dddd.wav@2412 /e.wav@2422", "bb.wav dddd.wav e.wav sub/x.wav", "", 1, 0 },
         { remove, { "a.wav", "a.wav" }, "", { 0 }, "", "/a.wav@2404", "a.wav", "", 1, 0 },
         { remove, {}, "", { 0 }, "", "", "", "", 1, 0 },
-        { remove, two, "", { 0 }, "", twoListed, "a.wav b.wav", "", 1, 1000 },
+        { remove, two, "", { 0 }, "", twoListed, "a.wav b.wav", notDeleted, 1, 1000 },
     };
     for (size_t i = 0; i < std::size (rows); ++i)
     {
@@ -203,6 +208,40 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
     }
 }
 
+TEST_F (IrJob, ADamagedSlotNeitherStopsEditsNorLetsTheIndexFilesBeTakenForIRs)
+{
+    // A FileList whose second slot claims 5000 bytes: the page lists it
+    // without a name, as LoadDisk reads it.
+    index ({ "a.wav", "x.wav", "b.wav" });
+    juce::MemoryBlock bytes;
+    volume.getChildFile ("FileList").loadFileAsData (bytes);
+    static_cast<uint8_t*> (bytes.getData())[16] = 0x88;
+    static_cast<uint8_t*> (bytes.getData())[17] = 0x13;
+    volume.getChildFile ("FileList").replaceWithData (bytes.getData(), bytes.getSize());
+    shared.handOver (*readFileListFrom (volume));
+
+    run (CopyWavThread::addMode, { wav ("n.wav") });
+    EXPECT_EQ (shown(), "");
+    EXPECT_EQ (listing(), "/a.wav@2404 /b.wav@2411 /n.wav@2418");
+    EXPECT_EQ (shared.current()->irCount, 3u);
+    run (CopyWavThread::deleteMode, {}, { 0 });
+    EXPECT_EQ (listing(), "/b.wav@2404 /n.wav@2411");
+
+    // Rows named after the volume's own files: deleting or replacing them
+    // never takes FileList or Para.bin, and no chosen file is copied over them.
+    fresh();
+    index ({ "FileList", "a.wav", "Para.bin" });
+    run (CopyWavThread::deleteMode, {}, { 0 });
+    EXPECT_EQ (listing(), "/a.wav@2404 /Para.bin@2411");
+    run (CopyWavThread::replaceMode, { wav ("r.wav") }, { 1 });
+    EXPECT_EQ (listing(), "/a.wav@2404 /r.wav@2411");
+    EXPECT_EQ (volume.getChildFile ("Para.bin").loadFileAsString(), "old Para.bin");
+    run (CopyWavThread::addMode, { wav ("FileList.new"), wav ("para.BIN") });
+    EXPECT_EQ (shown(), loaded + "FileList.new, para.BIN, ");
+    EXPECT_EQ (listing(), "/a.wav@2404 /r.wav@2411");
+    EXPECT_EQ (onVolume(), "Para.bin a.wav r.wav");
+}
+
 TEST_F (IrJob, AddNeverTakesTheListPast300)
 {
     juce::StringArray names;
@@ -226,8 +265,9 @@ TEST_F (IrJob, ExportReplacesAFileOfTheSameNameWholeOrNotAtAll)
     volume.getChildFile ("b.wav").deleteFile();
     outside.getChildFile ("a.wav").replaceWithText ("an older and longer file of the same name");
 
-    withRoomFor (5, [&] { run (CopyWavThread::exportMode, {}, { 0 }); });
+    withRoomFor (5, [&] { run (CopyWavThread::exportMode, {}, { 0, 2 }); });
     EXPECT_EQ (outside.getChildFile ("a.wav").loadFileAsString(), "an older and longer file of the same name");
+    EXPECT_EQ (shown(), notSaved);
     EXPECT_EQ (reloads, 0);
 
     run (CopyWavThread::exportMode, {}, { 0, 1, 2 });
@@ -254,7 +294,13 @@ TEST_F (IrJob, ButtonsAskFirstThenRunTheJobOnItsOwnThreadBehindTheWindow)
     IrLibraryButtons::addClicked (reader);
     EXPECT_EQ (dialogs->messages.at (1).text, "Please select at least one IR file.");
     EXPECT_EQ (dialogs->questions.at (0).text, "Are you sure to delete?");
-    EXPECT_EQ (dialogs->openPatterns, juce::StringArray ("*.wav"));
+    ASSERT_EQ (dialogs->openPatterns.size(), 1);
+    // zenity and kdialog take each pattern as a glob that minds letter case.
+    const auto patterns = juce::StringArray::fromTokens (dialogs->openPatterns[0], ";", {});
+    for (auto [name, shown] : { std::pair { "a.wav", true }, { "A.WAV", true }, { "a.Wav", true }, { "a.wAV", true },
+                                { "a.wav.txt", false } })
+        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(), [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
+                   shown) << name;
 
     dialogs->fileListAnswers = { { wav ("d.wav") } };
     selection = { 0 };

@@ -98,7 +98,9 @@ TEST (FileList, OnlyPlainFileNamesBecomePaths)
     // JUCE would read a leading '~' as a home folder.
     EXPECT_EQ (irFileFor (root, entry ("/~root")), juce::File (root.getFullPathName() + "/~root"));
     for (const auto& bad : { entry (""), entry ("/"), entry ("a.wav"), entry ("/.."), entry ("/."), entry ("/../a.wav"),
-                             entry ("/sub/a.wav"), entry ("/a\\b.wav"), entry ("/a", 5) /* cut short by a NUL */ })
+                             entry ("/sub/a.wav"), entry ("/a\\b.wav"), entry ("/a", 5) /* cut short by a NUL */,
+                             // The volume's own files, in any letter case, as FAT has them.
+                             entry ("/FileList"), entry ("/filelist.NEW"), entry ("/Para.bin"), entry ("/PARA.BIN") })
         EXPECT_FALSE (irFileFor (root, bad).has_value()) << bad.name;
 }
 
@@ -112,8 +114,25 @@ TEST (FileList, AnUnreadableTableIsRefusedAndTheOldOneKept)
     const auto oldBytes = fileList();
 
     // A table no reader would accept is refused, not written.
-    index.entries[0].nameLength = 70000;
+    index.irCount = 301;
     EXPECT_FALSE (writeFileListTo (root, index));
     EXPECT_EQ (fileList(), oldBytes);
     root.deleteRecursively();
+}
+
+TEST (FileList, SlotsThatNameNoFileAreDroppedSoTheRestCanStillBeWritten)
+{
+    // As read from a damaged FileList: slot 1 claims 5000 bytes, slot 3 none,
+    // and the page lists both without a name.
+    auto damaged = indexOf ({ "a.wav", "x.wav", "bb.wav", "y.wav", "c.wav" });
+    damaged.entries[1].nameLength = 5000;
+    damaged.entries[3].nameLength = 0;
+
+    const auto back = read (bytesOf (damaged));
+    ASSERT_EQ (back.irCount, 3u);
+    juce::StringArray listed;
+    for (uint32_t i = 0; i < back.irCount; ++i)
+        listed.add (back.entries[i].name + "@" + juce::String (back.entries[i].nameOffset));
+    EXPECT_EQ (listed.joinIntoString (" "), "/a.wav@2404 /bb.wav@2411 /c.wav@2419");
+    EXPECT_EQ (bytesOf (damaged).size(), 2404u + 7 + 8 + 7);
 }

@@ -2,7 +2,9 @@
 
 #include "cab/IrConversion.h"
 
+#include <csignal>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -274,4 +276,42 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
         EXPECT_EQ (folders.source.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1) << what;
         EXPECT_EQ (folders.work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << what;
     }
+}
+
+TEST (IrConversion, OnlyTheSampleBytesPresentAreTakenAndAVolumeThatFillsUpKeepsNoShortFile)
+{
+    // A header claiming 1,000,000 data bytes over 100 that are there: 50
+    // samples, as they are, and no silence made up after them.
+    Folders folders;
+    Bytes data;
+    for (int n = 0; n < 50; ++n)
+        data += le ((uint64_t) (uint16_t) (n * 300 - 7000), 2);
+    auto cut = pedalWav (data);
+    cut.replace (40, 4, le (1000000, 4));
+    const auto source = folders.put ("cut.wav", cut);
+    ASSERT_TRUE (folders.convert (source));
+    const auto samples = samplesOf (folders.onVolume ("cut.wav"));
+    ASSERT_EQ (samples.size(), 50u);
+    for (size_t n = 0; n < samples.size(); ++n)
+        EXPECT_EQ (samples[n], (int16_t) readLe (data, n * 2, 2)) << n;
+
+    // 96,044 bytes onto a volume with room for 94,208: the last of the data
+    // goes with the seek that puts the RIFF size right, whose failure the
+    // stream keeps to itself. Files past the limit fail as on a full volume.
+    const auto temporary = folders.put ("temporary.wav", pedalWav (Bytes (96000, 'x')));
+    const auto destination = folders.volume.getChildFile ("full.wav");
+    rlimit saved {};
+    ASSERT_EQ (getrlimit (RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
+    auto capped = saved;
+    capped.rlim_cur = 94208;
+    ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &capped), 0);
+    const auto copied = IrConversion::copyToVolume (temporary, destination);
+    setrlimit (RLIMIT_FSIZE, &saved);
+    std::signal (SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE (copied);
+    EXPECT_FALSE (destination.exists());
+    EXPECT_TRUE (IrConversion::copyToVolume (temporary, destination));
+    EXPECT_EQ (destination.getSize(), 96044);
 }

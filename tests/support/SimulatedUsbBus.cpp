@@ -6,6 +6,8 @@ namespace tessel::sim
 {
 namespace
 {
+std::atomic<int> offThreadSends { 0 };
+
 /** One device as the simulated HID manager presents it to the live link. */
 class SimulatedHidDevice : public HidDevice,
                            public ReportSink,
@@ -35,6 +37,9 @@ public:
         // Pulled out is gone at once, as for hidraw, even before the removal notice has been handled.
         if (! attached || ! isAccessible() || ! bus.isPlugged (pedal) || type != HidReportType::output || length != HidPacket::size)
             return kHidError;
+
+        if (! juce::MessageManager::existsAndIsCurrentThread())
+            ++offThreadSends;
 
         pedal->receive (data, length);
         return kHidSuccess;
@@ -153,6 +158,8 @@ private:
     std::shared_ptr<bool> token = std::make_shared<bool>();
 };
 } // namespace
+
+int liveLinkSendsOffTheMessageThread() { return offThreadSends; }
 
 void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
 {

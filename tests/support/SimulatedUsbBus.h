@@ -5,6 +5,10 @@
 
 namespace tessel::sim
 {
+/** How many reports have gone out on a live link from a thread other than
+    the message thread, which owns the link and lets go of a removed device. */
+int liveLinkSendsOffTheMessageThread();
+
 /** The USB bus of the simulated machine: which devices are plugged in.
     The simulated HID manager follows it as the real one follows udev. */
 class SimulatedUsbBus
