@@ -502,14 +502,17 @@ TEST_F (CABPatchFilesTest, APedalThatClampsValuesCompletesTheImportAndThePageHol
     ImportAllPatchWindow::start (write (100), filePage);
     EXPECT_EQ (outcome(), ImportAllPatchWindow::successMessage);
     EXPECT_EQ (transferFrames(), transferOf (100));
+    std::vector<int> notAsAnswered;
     for (int i = 0; i < 100; ++i)
     {
         auto expected = fileRecord (i);
         std::tie (expected.bytes[0], expected.bytes[1]) = std::pair (100, 33);
         for (int b = 3; b < CABShape::size; ++b)
             expected.bytes[(size_t) b] = std::min<uint8_t> (expected.bytes[(size_t) b], 60);
-        EXPECT_EQ (filePage.records[expected.bytes[2]]->bytes, expected.bytes) << "file record " << i;
+        if (filePage.records[expected.bytes[2]]->bytes != expected.bytes)
+            notAsAnswered.push_back (i);
     }
+    EXPECT_EQ (notAsAnswered, std::vector<int> {}) << "file records the page holds otherwise than the pedal answered";
 }
 
 TEST_F (CABPatchFilesTest, AnAnswerAlreadyThereCountsHoweverLateTheJobLooks)
