@@ -5,7 +5,8 @@
 
 // The CAB pedal's factory volume: the raw image of the pedal's whole external
 // flash, a FAT12 volume with the factory IRs, FileList and Para.bin. It is
-// built by tools/diskimage at build time and linked in as it is.
+// built by tools/diskimage at build time, or is the maker's own image when
+// the build is given one (TESSEL_FACTORY_IMAGE), and linked in as it is.
 
 extern "C"
 {
@@ -14,6 +15,10 @@ extern const uint8_t FactoryDiskImage[];
 
 /** The number of bytes linked in; FactoryDisk::imageSize unless the build broke. */
 extern const uint64_t FactoryDiskImageSize;
+
+/** True for our own image, whose IRs are synthetic placeholders under the
+    factory cabinets' names; false when the build was given the maker's. */
+extern const bool FactoryDiskImageHasPlaceholderIrs;
 }
 
 namespace FactoryDisk

@@ -2,6 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include "cab/FactoryDiskImage.h"
+
 class KVAMPView;
 class KVCABView;
 class KVDLYView;
@@ -27,14 +29,23 @@ const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel
 const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
 const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
 
+/** Said in the CAB reset's question by a build that carries our own factory
+    volume, whose IRs are not the maker's recordings. */
+const juce::String placeholderIrsNote {
+    "This build of Tessel Editor restores placeholder IRs, not the factory IRs: the reset replaces every IR on the "
+    "pedal with synthetic ones under the factory names."
+};
+
 /** The CAB pedal's reset takes long and rewrites its IR volume, so its
     question says more. */
 const juce::String cabFactoryResetQuestion {
-    juce::CharPointer_UTF8 ("Are you sure you want to execute a factory reset? This process cannot be cancelled. "
-                            "DO NOT disconnect the USB cable or unplug the power jack while the reset is in progress. "
-                            "The factory reset may take several seconds depending on your device. "
-                            "If the Tessel Editor doesn\xe2\x80\x99t respond for a long time, please reconnect both USB "
-                            "and power jacks and try again.")
+    juce::String (juce::CharPointer_UTF8 (
+        "Are you sure you want to execute a factory reset? This process cannot be cancelled. "
+        "DO NOT disconnect the USB cable or unplug the power jack while the reset is in progress. "
+        "The factory reset may take several seconds depending on your device. "
+        "If the Tessel Editor doesn\xe2\x80\x99t respond for a long time, please reconnect both USB "
+        "and power jacks and try again."))
+    + (FactoryDiskImageHasPlaceholderIrs ? " " + placeholderIrsNote : juce::String())
 };
 } // namespace SetMenu
 

@@ -6,6 +6,16 @@
  #error "the build names the image file in TESSEL_FACTORY_DISK_IMAGE"
 #endif
 
+#ifndef TESSEL_FACTORY_DISK_IMAGE_IS_OURS
+ #error "the build says in TESSEL_FACTORY_DISK_IMAGE_IS_OURS whose image it links in"
+#endif
+
+extern "C"
+{
+extern const bool FactoryDiskImageHasPlaceholderIrs;
+const bool FactoryDiskImageHasPlaceholderIrs = TESSEL_FACTORY_DISK_IMAGE_IS_OURS != 0;
+}
+
 __asm__ (
     ".section .rodata\n"
     ".balign 64\n"

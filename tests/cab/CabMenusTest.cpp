@@ -220,6 +220,12 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
     ASSERT_EQ (editor->dialogs().questions.size(), 1u);
     EXPECT_EQ (editor->dialogs().questions[0].title, "");
     EXPECT_EQ (editor->dialogs().questions[0].text, SetMenu::cabFactoryResetQuestion);
+    // Our own factory volume holds no recordings of the maker's, and the user is told so.
+    EXPECT_TRUE (editor->dialogs().questions[0].text.startsWith ("Are you sure you want to execute a factory reset?"));
+    EXPECT_EQ (editor->dialogs().questions[0].text.endsWith (
+                   "This build of Tessel Editor restores placeholder IRs, not the factory IRs: the reset replaces "
+                   "every IR on the pedal with synthetic ones under the factory names."),
+               FactoryDiskImageHasPlaceholderIrs);
     EXPECT_TRUE (jobEnded());
     EXPECT_TRUE (pedal->receivedFrames().empty());
 

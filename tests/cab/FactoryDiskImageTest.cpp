@@ -120,3 +120,43 @@ TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListI
     ASSERT_EQ (index.irCount, 100u);
     EXPECT_EQ (fileListBytes (index), list);
 }
+
+TEST_F (FactoryDiskImageTest, TheBuildsCheckTakesOnlyAnImageOfThePedalsSizeBootSectorAndAReadableFileList)
+{
+    // The check the build runs on our image, or on the maker's when given one.
+    const auto check = [] (const juce::MemoryBlock& bytes)
+    {
+        const auto file = folder->getChildFile ("checked.img");
+        file.replaceWithData (bytes.getData(), bytes.getSize());
+        return run ({ TESSEL_DISKIMAGE_TOOL, "--check", file.getFullPathName() });
+    };
+    const juce::MemoryBlock ours (image(), FactoryDisk::imageSize);
+    const auto [code, output] = check (ours);
+    EXPECT_EQ (code, 0) << output;
+
+    // FileList's bytes as the tool wrote them, found in the image.
+    juce::MemoryBlock list;
+    ASSERT_TRUE (sources().getChildFile ("FileList").loadFileAsData (list));
+    const auto* start = static_cast<const uint8_t*> (ours.getData());
+    const auto listAt = (size_t) (std::search (start, start + ours.getSize(), (const uint8_t*) list.getData(),
+                                               (const uint8_t*) list.getData() + list.getSize()) - start);
+    const auto rootAt = (size_t) (std::search (start, start + ours.getSize(), "FILELIST   ", "FILELIST   " + 11) - start);
+    ASSERT_LT (listAt, ours.getSize());
+
+    const std::pair<const char*, std::function<void (juce::MemoryBlock&)>> damaged[] = {
+        { "a sector short", [] (auto& b) { b.setSize (b.getSize() - 512); } },
+        { "4 sectors to a cluster no more", [] (auto& b) { b[13] = 8; } },
+        { "no boot signature", [] (auto& b) { b[511] = 0; } },
+        { "no FileList in the root directory", [rootAt] (auto& b) { b[rootAt + 7] = 'X'; } },
+        { "FileList counting 301 IRs", [listAt] (auto& b) { b[listAt] = 0x2D; b[listAt + 1] = 1; } },
+        { "FileList's first name off its end", [listAt] (auto& b) { b[listAt + 5] = 0x7F; } },
+    };
+    for (auto& [what, damage] : damaged)
+    {
+        auto bytes = ours;
+        damage (bytes);
+        const auto [badCode, badOutput] = check (bytes);
+        EXPECT_EQ (badCode, 1) << what;
+        EXPECT_TRUE (badOutput.contains ("not a factory volume of the CAB pedal")) << what << ": " << badOutput;
+    }
+}

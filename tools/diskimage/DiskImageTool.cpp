@@ -4,10 +4,16 @@
 // gives the same bytes on every machine.
 //
 //     tessel_diskimage CATALOG IMAGE [FOLDER]
+//     tessel_diskimage --check IMAGE
 //
 // CATALOG is tools/catalog/catalog.txt; IMAGE is the image to write; FOLDER,
 // when given, receives every file of the volume as well, for comparing what
 // other tools read out of the image with what went in.
+//
+// --check looks at an image before the build links it in, ours or the
+// maker's: a factory reset writes it over the pedal's whole flash, so it must
+// be 8 MiB, carry the pedal's FAT12 boot sector, and hold a FileList that the
+// editor can read. It says what is wrong and exits 1 when it is not so.
 //
 // The volume is FAT12 as the pedal formats it: 512-byte sectors, 4 per
 // cluster, 2 reserved sectors, 2 FATs of 11 sectors, 512 root entries and
@@ -36,6 +42,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -427,13 +434,118 @@ bool writeFile (const std::string& path, const Bytes& bytes)
         std::cerr << "cannot write " << path << "\n";
     return (bool) out;
 }
+//==============================================================================
+uint32_t get16 (const uint8_t* at) { return (uint32_t) at[0] | ((uint32_t) at[1] << 8); }
+uint32_t get32 (const uint8_t* at) { return get16 (at) | (get16 (at + 2) << 16); }
+
+/** What is wrong with the boot sector, against the one the pedal formats. */
+std::vector<std::string> bootSectorFaults (const Bytes& image)
+{
+    Bytes expected (sectorSize, 0);
+    writeBootSector (expected.data());
+
+    // The fields of the pedal's boot sector, by offset and size; the serial
+    // number and the boot code are the volume's own.
+    const std::pair<size_t, size_t> fields[] = { { 0, 3 }, { 3, 8 }, { 11, 2 }, { 13, 1 }, { 14, 2 }, { 16, 1 },
+                                                  { 17, 2 }, { 19, 2 }, { 21, 1 }, { 22, 2 }, { 24, 2 }, { 26, 2 },
+                                                  { 28, 4 }, { 36, 1 }, { 38, 1 }, { 43, 11 }, { 54, 8 }, { 510, 2 } };
+    std::vector<std::string> faults;
+    for (auto [offset, size] : fields)
+        if (! std::equal (expected.begin() + (long) offset, expected.begin() + (long) (offset + size), image.begin() + (long) offset))
+            faults.push_back ("the boot sector's field at byte " + std::to_string (offset) + " differs from the pedal's");
+    return faults;
+}
+
+/** FileList's bytes, read through the root directory and the first FAT. */
+bool readFileList (const Bytes& image, Bytes& list)
+{
+    for (size_t i = 0; i < rootEntries; ++i)
+    {
+        const auto* entry = image.data() + rootStart + i * entrySize;
+        if (entry[0] == 0)
+            break;
+        if (entry[0] == 0xE5 || (entry[11] & 0x18) != 0 || entry[11] == 0x0F
+            || std::string (entry, entry + 11) != "FILELIST   ")
+            continue;
+
+        const auto size = get32 (entry + 28);
+        auto cluster = get16 (entry + 26);
+        const auto* fat = image.data() + fatStart;
+
+        // The chain may not leave the volume or run longer than the file.
+        for (size_t steps = 0; list.size() < size; ++steps)
+        {
+            if (cluster < 2 || cluster >= clusterCount + 2 || steps > clusterCount)
+                return false;
+
+            const auto* data = image.data() + dataStart + (cluster - 2) * clusterSize;
+            list.insert (list.end(), data, data + std::min<size_t> (clusterSize, size - list.size()));
+
+            const auto* at = fat + cluster * 3 / 2;
+            const auto pair = get16 (at);
+            cluster = cluster % 2 == 0 ? pair & 0x0FFF : pair >> 4;
+        }
+        return true;
+    }
+    return false;
+}
+
+/** What is wrong with FileList, read as the editor reads it. */
+std::vector<std::string> fileListFaults (const Bytes& list)
+{
+    if (list.size() < fileListHeader)
+        return { "FileList is shorter than its header" };
+
+    const auto count = get32 (list.data());
+    if (count > fileListSlots)
+        return { "FileList counts " + std::to_string (count) + " IRs, over " + std::to_string (fileListSlots) };
+
+    std::vector<std::string> faults;
+    for (size_t i = 0; i < count; ++i)
+    {
+        const auto offset = get32 (list.data() + 4 + 8 * i), length = get32 (list.data() + 8 + 8 * i);
+        const bool inside = length >= 1 && length <= 300 && offset <= list.size() && list.size() - offset >= length;
+        if (! inside || list[offset] != '/' || std::find (list.begin() + offset, list.begin() + offset + length, 0) == list.begin() + offset + length)
+            faults.push_back ("FileList's entry " + std::to_string (i) + " names no file");
+    }
+    return faults;
+}
+
+int checkImage (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    const Bytes image ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>());
+
+    std::vector<std::string> faults;
+    if (! in.eof() && ! in)
+        faults.push_back ("cannot read it");
+    else if (image.size() != imageSize)
+        faults.push_back ("it is " + std::to_string (image.size()) + " bytes, not " + std::to_string (imageSize));
+    else
+    {
+        faults = bootSectorFaults (image);
+        Bytes list;
+        if (faults.empty() && ! readFileList (image, list))
+            faults.push_back ("its root directory holds no readable FileList");
+        else if (faults.empty())
+            faults = fileListFaults (list);
+    }
+
+    for (auto& fault : faults)
+        std::cerr << path << ": not a factory volume of the CAB pedal: " << fault << "\n";
+    return faults.empty() ? 0 : 1;
+}
 } // namespace
 
 int main (int argc, char** argv)
 {
+    if (argc == 3 && std::string (argv[1]) == "--check")
+        return checkImage (argv[2]);
+
     if (argc != 3 && argc != 4)
     {
-        std::cerr << "usage: tessel_diskimage CATALOG IMAGE [FOLDER]\n";
+        std::cerr << "usage: tessel_diskimage CATALOG IMAGE [FOLDER]\n"
+                     "       tessel_diskimage --check IMAGE\n";
         return 2;
     }
 
