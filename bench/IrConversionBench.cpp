@@ -1,21 +1,24 @@
 #include <benchmark/benchmark.h>
 
-#include "cab/IrConversion.h"
-
+#include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <fstream>
 
+#include <juce_audio_formats/juce_audio_formats.h>
+
 extern char** environ;
 
-// The IR conversion against SoX on the same file in the same run: a 1 MiB
-// 44.1 kHz 16-bit mono WAV (the largest IR the library accepts) converted to
-// 48 kHz 16-bit mono, and `sox in.wav -r 48000 -b 16 -c 1 out.wav`. Prints the
-// time of each and their ratio, the peak memory each needs beyond what its
-// process held before, and the error of each against the ideal 48 kHz sine.
+// The IR conversion against SoX on the same file in the same run, both as
+// whole processes: our conversion as a program of its own (bench/programs,
+// the same call the IR library job makes) and `sox in.wav -r 48000 -b 16 -c 1
+// out.wav`, on a 1 MiB 44.1 kHz 16-bit mono WAV (the largest IR the library
+// accepts) converted to 48 kHz 16-bit mono. Each is started through a small
+// launcher that measures its time and its peak memory alone. Prints the time
+// of each and their ratio sox_over_ours (above 1: ours is faster), the peak
+// memory of each process, and the error of each against the ideal 48 kHz sine.
 
 namespace
 {
@@ -60,32 +63,47 @@ double sineErrorDb (const juce::File& file, double frequency)
     return 10.0 * std::log10 (error / signal);
 }
 
-long statusKiB (const char* field)
+struct ChildRun
 {
-    std::ifstream status ("/proc/self/status");
-    for (std::string line; std::getline (status, line);)
-        if (line.rfind (field, 0) == 0)
-            return std::stol (line.substr (std::strlen (field)));
-    return 0;
-}
+    double milliseconds = 0.0;
+    long peakKiB = -1;  // -1: the command failed
+};
 
-/** Runs a command; returns its peak resident memory in KiB, or -1. */
-long run (std::vector<std::string> args)
+/** Runs a command through the launcher, which measures it alone. */
+ChildRun run (const std::vector<std::string>& command, const juce::File& report)
 {
+    std::vector<std::string> args { TESSEL_CHILD_PEAK, report.getFullPathName().toStdString() };
+    args.insert (args.end(), command.begin(), command.end());
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back (a.data());
     argv.push_back (nullptr);
 
+    // The commands' own output would only clutter the bench's.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init (&quiet);
+    posix_spawn_file_actions_addopen (&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen (&quiet, 2, "/dev/null", O_WRONLY, 0);
+
     pid_t pid = 0;
-    if (posix_spawnp (&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return -1;
+    const auto spawned = posix_spawn (&pid, argv[0], &quiet, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy (&quiet);
 
     int status = 0;
-    rusage usage {};
-    if (wait4 (pid, &status, 0, &usage) != pid || ! WIFEXITED (status) || WEXITSTATUS (status) != 0)
-        return -1;
-    return usage.ru_maxrss;
+    if (! spawned || waitpid (pid, &status, 0) != pid || ! WIFEXITED (status) || WEXITSTATUS (status) != 0)
+        return {};
+
+    ChildRun result;
+    int exitCode = -1;
+    std::ifstream (report.getFullPathName().toStdString()) >> result.milliseconds >> result.peakKiB >> exitCode;
+    if (exitCode != 0)
+        result.peakKiB = -1;
+    return result;
+}
+
+std::vector<std::string> oursCommand (const juce::File& in, const juce::File& volume)
+{
+    return { TESSEL_CONVERT_IR, in.getFullPathName().toStdString(), volume.getFullPathName().toStdString() + "/" };
 }
 
 std::vector<std::string> soxCommand (const juce::File& in, const juce::File& out)
@@ -101,37 +119,33 @@ static void BM_IrConversionAgainstSox (benchmark::State& state)
                             .getChildFile ("tessel-ir-bench-" + juce::Uuid().toString());
     const auto volume = folder.getChildFile ("volume");
     volume.createDirectory();
-    const auto volumeRoot = volume.getFullPathName() + "/";
 
     const auto source = folder.getChildFile ("ir.wav");
     const auto soxOut = folder.getChildFile ("sox.wav");
+    const auto report = folder.getChildFile ("report.txt");
     writeSine (source, 1000.0);
 
     double oursMs = 0.0, soxMs = 0.0;
-    long oursPeakRiseKiB = 0, soxPeakKiB = 0;
-    bool failed = false;
+    long oursPeakKiB = 0, soxPeakKiB = 0;
+    bool failed = false, oursFirst = true;
 
     for (auto _ : state)
     {
-        // The kernel's high-water mark restarts here, so the peak is this
-        // conversion's own.
-        std::ofstream ("/proc/self/clear_refs") << "5";
-        const auto residentBefore = statusKiB ("VmRSS:");
-        auto start = juce::Time::getMillisecondCounterHiRes();
-        failed |= ! IrConversion::convertToVolume (source, volumeRoot);
-        oursMs += juce::Time::getMillisecondCounterHiRes() - start;
-        oursPeakRiseKiB = std::max (oursPeakRiseKiB, statusKiB ("VmHWM:") - residentBefore);
+        // Turn about, so that neither always runs on the other's warm caches.
+        ChildRun ours, sox;
+        if (oursFirst)
+            ours = run (oursCommand (source, volume), report);
+        sox = run (soxCommand (source, soxOut), report);
+        if (! oursFirst)
+            ours = run (oursCommand (source, volume), report);
+        oursFirst = ! oursFirst;
 
-        start = juce::Time::getMillisecondCounterHiRes();
-        const auto peak = run (soxCommand (source, soxOut));
-        soxMs += juce::Time::getMillisecondCounterHiRes() - start;
-        failed |= peak < 0;
-        soxPeakKiB = std::max (soxPeakKiB, peak);
+        failed |= ours.peakKiB < 0 || sox.peakKiB < 0;
+        oursMs += ours.milliseconds;
+        soxMs += sox.milliseconds;
+        oursPeakKiB = std::max (oursPeakKiB, ours.peakKiB);
+        soxPeakKiB = std::max (soxPeakKiB, sox.peakKiB);
     }
-
-    // What SoX holds with no audio at all, so both rises compare.
-    const auto soxIdleKiB = run ({ "sox", "-n", "-r", "48000", "-b", "16", "-c", "1",
-                                   soxOut.getFullPathName().toStdString(), "trim", "0", "0" });
 
     if (failed)
         state.SkipWithError ("a conversion failed (is sox installed?)");
@@ -140,16 +154,15 @@ static void BM_IrConversionAgainstSox (benchmark::State& state)
     state.counters["ours_ms"] = oursMs / iterations;
     state.counters["sox_ms"] = soxMs / iterations;
     state.counters["sox_over_ours"] = soxMs / oursMs;
-    state.counters["ours_peak_rise_KiB"] = (double) oursPeakRiseKiB;
+    state.counters["ours_peak_KiB"] = (double) oursPeakKiB;
     state.counters["sox_peak_KiB"] = (double) soxPeakKiB;
-    state.counters["sox_peak_rise_KiB"] = (double) (soxPeakKiB - soxIdleKiB);
 
     // Quality at 1 kHz and near the top of the band, both converted once more.
     for (auto frequency : { 1000.0, 20000.0 })
     {
         writeSine (source, frequency);
-        IrConversion::convertToVolume (source, volumeRoot);
-        run (soxCommand (source, soxOut));
+        run (oursCommand (source, volume), report);
+        run (soxCommand (source, soxOut), report);
         const auto name = std::to_string ((int) frequency / 1000) + "kHz_error_dB";
         state.counters["ours_" + name] = sineErrorDb (volume.getChildFile ("ir.wav"), frequency);
         state.counters["sox_" + name] = sineErrorDb (soxOut, frequency);

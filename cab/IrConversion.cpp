@@ -149,68 +149,161 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
     return reader;
 }
 
-bool readFirstChannel (const juce::File& source, std::vector<float>& samples, double& sampleRate)
+/** The pedal's form of the IR, made in memory by JUCE's WAV writer: 48 kHz,
+    one channel, 16 bits. */
+class ConvertedFile
 {
-    int length = 0;
-    const auto reader = openSource (source, length);
-    if (reader == nullptr)
-        return false;
-
-    samples.assign ((size_t) length, 0.0f);
-    sampleRate = reader->sampleRate;
-
-    if (samples.empty())
-        return true;
-
-    // Only the first channel: the pedal's IRs are mono and the others are
-    // dropped, not mixed in.
-    float* channels[] = { samples.data() };
-    juce::AudioBuffer<float> buffer (channels, 1, (int) samples.size());
-    return reader->read (&buffer, 0, buffer.getNumSamples(), 0, true, false);
-}
-
-bool writeTemporary (const juce::File& file, const std::vector<float>& samples)
-{
-    auto stream = std::make_unique<juce::FileOutputStream> (file, temporaryBufferBytes);
-    if (stream->failedToOpen())
-        return false;
-
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-        stream.get(), targetSampleRate, juce::AudioChannelSet::mono(), targetBitsPerSample, {}, 0));
-    if (writer == nullptr)
-        return false;
-    stream.release();
-
-    // The writer keeps the top 16 bits of 32-bit samples, which truncates: a
-    // bias of half a step and twice the noise of rounding. Rounded to 16 bits
-    // here, what it keeps is exact.
-    std::vector<int> block (4096);
-    const int* channels[] = { block.data(), nullptr };
-
-    for (size_t done = 0; done < samples.size();)
+public:
+    ConvertedFile (juce::MemoryBlock& file, int samples)
     {
-        const auto count = std::min (block.size(), samples.size() - done);
-        for (size_t i = 0; i < count; ++i)
-            block[i] = juce::jlimit (-32768, 32767, juce::roundToInt (samples[done + i] * 32768.0f)) * 65536;
+        // Room for all of it at once, so the block is never copied as it grows.
+        constexpr size_t headerRoom = 4096;
+        file.ensureSize (headerRoom + (size_t) samples * (targetBitsPerSample / 8));
 
-        if (! writer->write (channels, (int) count))
-            return false;
-        done += count;
+        auto stream = std::make_unique<juce::MemoryOutputStream> (file, false);
+        writer.reset (juce::WavAudioFormat().createWriterFor (stream.get(), targetSampleRate, juce::AudioChannelSet::mono(),
+                                                              targetBitsPerSample, {}, 0));
+        if (writer != nullptr)
+            stream.release();
     }
 
-    // Closing the writer completes the header.
-    writer.reset();
-    return true;
+    bool isOpen() const { return writer != nullptr; }
+
+    bool write (const float* samples, size_t count)
+    {
+        // The writer keeps the top 16 bits of 32-bit samples, which truncates:
+        // a bias of half a step and twice the noise of rounding. Rounded to 16
+        // bits here, what it keeps is exact. It clips nothing more.
+        for (size_t done = 0; done < count;)
+        {
+            const auto part = std::min (block.size(), count - done);
+            for (size_t i = 0; i < part; ++i)
+                block[i] = juce::jlimit (-32768, 32767, juce::roundToInt (samples[done + i] * 32768.0f)) * 65536;
+
+            const int* channels[] = { block.data(), nullptr };
+            if (! writer->write (channels, (int) part))
+                return false;
+            done += part;
+        }
+        return true;
+    }
+
+    bool writeSilence (size_t count)
+    {
+        const std::vector<float> silence (std::min<size_t> (count, block.size()), 0.0f);
+        for (size_t done = 0; done < count; done += silence.size())
+            if (! write (silence.data(), std::min (silence.size(), count - done)))
+                return false;
+        return true;
+    }
+
+    /** Completes the header. */
+    void close() { writer.reset(); }
+
+private:
+    std::unique_ptr<juce::AudioFormatWriter> writer;
+    std::vector<int> block = std::vector<int> (4096);
+};
+
+/** Reads the source's first channel piece by piece: the pedal's IRs are mono,
+    and the other channels are dropped, not mixed in. */
+class FirstChannel
+{
+public:
+    FirstChannel (juce::AudioFormatReader& r, int samples) : reader (r), length (samples) {}
+
+    /** The next piece, empty at the end; null when the source can't be read. */
+    const float* next (size_t& count)
+    {
+        count = (size_t) std::min<int64_t> ((int64_t) piece.size(), length - position);
+        if (count == 0)
+            return piece.data();
+
+        float* channels[] = { piece.data() };
+        juce::AudioBuffer<float> buffer (channels, 1, (int) count);
+        if (! reader.read (&buffer, 0, (int) count, position, true, false))
+            return nullptr;
+
+        position += (int64_t) count;
+        return piece.data();
+    }
+
+private:
+    juce::AudioFormatReader& reader;
+    const int64_t length;
+    int64_t position = 0;
+    std::vector<float> piece = std::vector<float> (resampleStep);
+};
+
+/** Resamples the source to 48 kHz into exactly outputLength samples, as one
+    stream through one resampler (linear phase, very high quality, 2 %
+    transition band); what still falls short of the length after the
+    resampler's filter has been flushed is silence. */
+bool resampleInto (FirstChannel& input, double sourceRate, size_t length, ConvertedFile& out)
+{
+    const auto io = soxr_io_spec (SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    auto quality = soxr_quality_spec (SOXR_VHQ, SOXR_LINEAR_PHASE);
+    quality.passband_end = 0.98;
+    const auto runtime = soxr_runtime_spec (1);
+
+    soxr_error_t error = nullptr;
+    std::unique_ptr<soxr, decltype (&soxr_delete)> resampler (
+        soxr_create (sourceRate, targetSampleRate, 1, &error, &io, &quality, &runtime), &soxr_delete);
+    if (error != nullptr || resampler == nullptr)
+        return false;
+
+    // Pieces in and out, never the whole IR: the whole signal is never held
+    // in memory but as the converted file itself.
+    std::vector<float> produced (resampleStep * 2);
+    const float* piece = nullptr;
+    size_t pieceLength = 0, pieceUsed = 0, written = 0;
+    bool inputEnded = false;
+
+    while (written < length)
+    {
+        if (pieceUsed == pieceLength && ! inputEnded)
+        {
+            piece = input.next (pieceLength);
+            if (piece == nullptr)
+                return false;
+            pieceUsed = 0;
+            inputEnded = pieceLength == 0;
+        }
+
+        // A null input flushes the resampler's filter at the end.
+        size_t used = 0, made = 0;
+        error = soxr_process (resampler.get(), inputEnded ? nullptr : piece + pieceUsed, pieceLength - pieceUsed, &used,
+                              produced.data(), std::min (produced.size(), length - written), &made);
+        if (error != nullptr || ! out.write (produced.data(), made))
+            return false;
+
+        pieceUsed += used;
+        written += made;
+        if (inputEnded && made == 0)
+            break;
+    }
+
+    return out.writeSilence (length - written);
+}
+
+/** The source as it is, at 48 kHz already. */
+bool copyInto (FirstChannel& input, ConvertedFile& out)
+{
+    for (;;)
+    {
+        size_t count = 0;
+        const auto* piece = input.next (count);
+        if (piece == nullptr || ! out.write (piece, count))
+            return false;
+        if (count == 0)
+            return true;
+    }
 }
 } // namespace
 
-bool copyToVolume (const juce::File& temporary, const juce::File& destination)
+bool copyToVolume (juce::InputStream& in, const juce::File& destination)
 {
     if (destination.isDirectory() || (destination.existsAsFile() && ! destination.deleteFile()))
-        return false;
-
-    juce::FileInputStream in (temporary);
-    if (in.failedToOpen())
         return false;
 
     bool copied = false;
@@ -248,50 +341,6 @@ juce::int64 convertedSize (const juce::File& source)
 int outputLength (int inputLength, double sourceRate)
 {
     return (int) ((float) inputLength * (float) targetSampleRate / (float) sourceRate);
-}
-
-bool resample (const std::vector<float>& input, double sourceRate, std::vector<float>& output)
-{
-    if (sourceRate == (double) targetSampleRate)
-    {
-        output = input;
-        return true;
-    }
-
-    output.assign ((size_t) std::max (0, outputLength ((int) input.size(), sourceRate)), 0.0f);
-    if (input.empty() || output.empty())
-        return true;
-
-    const auto io = soxr_io_spec (SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    auto quality = soxr_quality_spec (SOXR_VHQ, SOXR_LINEAR_PHASE);
-    quality.passband_end = 0.98;
-    const auto runtime = soxr_runtime_spec (1);
-
-    soxr_error_t error = nullptr;
-    std::unique_ptr<soxr, decltype (&soxr_delete)> resampler (
-        soxr_create (sourceRate, targetSampleRate, 1, &error, &io, &quality, &runtime), &soxr_delete);
-    if (error != nullptr || resampler == nullptr)
-        return false;
-
-    // One resampler over the whole IR, handed it piece by piece: the result is
-    // the same as in a single call, but soxr then keeps a few pieces instead
-    // of copies of the whole signal. A null input flushes its filter at the
-    // end; whatever still falls short of the output length stays silent.
-    size_t read = 0, written = 0;
-    for (;;)
-    {
-        const auto count = std::min (resampleStep, input.size() - read);
-        size_t used = 0, made = 0;
-        error = soxr_process (resampler.get(), count > 0 ? input.data() + read : nullptr, count, &used,
-                              output.data() + written, output.size() - written, &made);
-        if (error != nullptr)
-            return false;
-
-        read += used;
-        written += made;
-        if (written == output.size() || (count == 0 && made == 0))
-            return true;
-    }
 }
 
 bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
@@ -360,27 +409,33 @@ bool copyChunks (juce::InputStream& in, juce::OutputStream& out)
     }
 }
 
-bool convertToVolume (const juce::File& source, const juce::String& volumeRoot, const juce::File& workFolder)
+bool convertToVolume (const juce::File& source, const juce::String& volumeRoot)
 {
     if (! juce::File::isAbsolutePath (volumeRoot))
         return false;
 
-    std::vector<float> input;
-    double sourceRate = 0.0;
-    if (! readFirstChannel (source, input, sourceRate))
+    int inputLength = 0;
+    const auto reader = openSource (source, inputLength);
+    if (reader == nullptr)
         return false;
 
-    std::vector<float> output;
-    if (! resample (input, sourceRate, output))
-        return false;
-    input = {};
+    const auto sourceRate = reader->sampleRate;
+    const bool as48k = sourceRate == (double) targetSampleRate;
+    const auto length = as48k ? inputLength : std::max (0, outputLength (inputLength, sourceRate));
 
-    // Our own file in our own place, gone when this returns, whatever happens.
-    juce::TemporaryFile temporary (workFolder.getChildFile ("tessel-ir.wav"));
-    if (! writeTemporary (temporary.getFile(), output))
-        return false;
-    output = {};
+    // The converted file stays in memory (about half the size of the
+    // samples it holds): no folder of the user's, and no temporary folder
+    // that may be full, is written to on the way to the volume.
+    juce::MemoryBlock converted;
+    {
+        ConvertedFile out (converted, length);
+        FirstChannel input (*reader, inputLength);
+        if (! out.isOpen() || ! (as48k ? copyInto (input, out) : resampleInto (input, sourceRate, (size_t) length, out)))
+            return false;
+        out.close();
+    }
 
-    return copyToVolume (temporary.getFile(), juce::File (volumeRoot + source.getFileName()));
+    juce::MemoryInputStream in (converted, false);
+    return copyToVolume (in, juce::File (volumeRoot + source.getFileName()));
 }
 } // namespace IrConversion

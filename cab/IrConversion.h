@@ -2,15 +2,13 @@
 
 #include <juce_audio_formats/juce_audio_formats.h>
 
-#include <vector>
-
 // The CAB pedal plays IR files of one form only: 48000 Hz, 16-bit PCM, one
 // channel, and nothing in the file but the "RIFF", "WAVE", "fmt " and "data"
 // chunks. Any WAV file JUCE can read is turned into that form here and written
 // to the root of the pedal's volume under its own name.
 //
 // A conversion runs on the IR library job's worker thread and touches nothing
-// but its source (read only), one private temporary file and its destination.
+// but its source (read only) and its destination.
 
 namespace IrConversion
 {
@@ -20,19 +18,16 @@ constexpr int targetBitsPerSample = 16;
 /** The sample data goes to the volume in blocks of this size. */
 constexpr int copyBlockBytes = 15000;
 
-constexpr int temporaryBufferBytes = 32768;
 constexpr int destinationBufferBytes = 16384;
 
 /** Converts `source` and writes the result to `volumeRoot` (the volume's
     mount path, ending in "/") + the source's file name, replacing any file of
-    that name there. The intermediate file is a private temporary file in
-    `workFolder`, removed whatever happens. The source is only ever read.
+    that name there. The converted file is made in memory; the source is
+    only ever read.
 
     Returns true when the converted file is complete on the volume; on false
     nothing of it is left there. */
-bool convertToVolume (const juce::File& source, const juce::String& volumeRoot,
-                      const juce::File& workFolder
-                      = juce::File::getSpecialLocation (juce::File::tempDirectory));
+bool convertToVolume (const juce::File& source, const juce::String& volumeRoot);
 
 /** The size of the file convertToVolume would write for `source`, or 0
     when it is not a WAV file that can be converted. Reads the header only. */
@@ -44,23 +39,16 @@ juce::int64 convertedSize (const juce::File& source);
     44.1 kHz give 48000, 1000 samples at 96 kHz give 500. */
 int outputLength (int inputLength, double sourceRate);
 
-/** Resamples the whole of `input` from `sourceRate` to 48 kHz with one
-    resampler (linear phase, very high quality, 2 % transition band) into exactly
-    outputLength (input.size(), sourceRate) samples; the tail beyond what
-    the resampler gives is silence. A 48 kHz input is copied unchanged.
-    False when the resampler fails. */
-bool resample (const std::vector<float>& input, double sourceRate, std::vector<float>& output);
-
-/** Copies a WAV file from `temporary` to `destination`, keeping only its
+/** Copies a WAV file from `converted` to `destination`, keeping only its
     "RIFF", "WAVE", "fmt " and "data" chunks and nothing after "data". The
     RIFF size written is the copy's own. Sample data goes in copyBlockBytes
     blocks; the destination is flushed once, when the copy is whole. False on
     a failed write, or when the file ends (or is malformed) before its "data"
     chunk is whole. */
-bool copyChunks (juce::InputStream& temporary, juce::OutputStream& destination);
+bool copyChunks (juce::InputStream& converted, juce::OutputStream& destination);
 
-/** Copies the converted `temporary` file to `destination` on the volume
-    with copyChunks, replacing any file there. True only when every byte
-    meant is on the volume; otherwise the destination is removed. */
-bool copyToVolume (const juce::File& temporary, const juce::File& destination);
+/** Copies a converted WAV file to `destination` on the volume with
+    copyChunks, replacing any file there. True only when every byte meant is
+    on the volume; otherwise the destination is removed. */
+bool copyToVolume (juce::InputStream& converted, const juce::File& destination);
 } // namespace IrConversion

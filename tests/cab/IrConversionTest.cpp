@@ -103,13 +103,12 @@ double sineErrorDb (const std::vector<int16_t>& samples, double frequency)
     return 10.0 * std::log10 (error / signal);
 }
 
-/** The user's folder, the pedal's volume and the conversion's work folder,
-    private to this test process. */
+/** The user's folder and the pedal's volume, private to this test process. */
 struct Folders
 {
     Folders()
     {
-        for (auto* f : { &source, &volume, &work })
+        for (auto* f : { &source, &volume })
             f->createDirectory();
     }
     ~Folders()
@@ -125,7 +124,7 @@ struct Folders
     }
     bool convert (const juce::File& file) const
     {
-        return IrConversion::convertToVolume (file, volume.getFullPathName() + "/", work);
+        return IrConversion::convertToVolume (file, volume.getFullPathName() + "/");
     }
     Bytes onVolume (const juce::String& name) const
     {
@@ -135,7 +134,7 @@ struct Folders
     }
 
     juce::File root { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-ir-" + juce::Uuid().toString()) };
-    juce::File source { root.getChildFile ("source") }, volume { root.getChildFile ("volume") }, work { root.getChildFile ("work") };
+    juce::File source { root.getChildFile ("source") }, volume { root.getChildFile ("volume") };
 };
 } // namespace
 
@@ -189,7 +188,6 @@ TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannelWit
         EXPECT_EQ ((int) samples.size(), r.expectedLength);
         EXPECT_EQ (IrConversion::convertedSize (file), (juce::int64) out.size());
         EXPECT_LT (sineErrorDb (samples, r.frequency), r.worstErrorDb);
-        EXPECT_EQ (folders.work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
 
         // A 48 kHz 16-bit source is not resampled: its samples arrive as they were.
         for (int n = 0; r.rate == 48000 && n < r.length; ++n)
@@ -274,7 +272,6 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
         EXPECT_FALSE (folders.convert (source)) << what;
         EXPECT_FALSE (folders.volume.getChildFile ("a.wav").existsAsFile()) << what;
         EXPECT_EQ (folders.source.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1) << what;
-        EXPECT_EQ (folders.work.getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0) << what;
     }
 }
 
@@ -298,20 +295,25 @@ TEST (IrConversion, OnlyTheSampleBytesPresentAreTakenAndAVolumeThatFillsUpKeepsN
     // 96,044 bytes onto a volume with room for 94,208: the last of the data
     // goes with the seek that puts the RIFF size right, whose failure the
     // stream keeps to itself. Files past the limit fail as on a full volume.
-    const auto temporary = folders.put ("temporary.wav", pedalWav (Bytes (96000, 'x')));
+    const auto converted = pedalWav (Bytes (96000, 'x'));
     const auto destination = folders.volume.getChildFile ("full.wav");
+    const auto copy = [&]
+    {
+        juce::MemoryInputStream in (converted.data(), converted.size(), false);
+        return IrConversion::copyToVolume (in, destination);
+    };
     rlimit saved {};
     ASSERT_EQ (getrlimit (RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
     auto capped = saved;
     capped.rlim_cur = 94208;
     ASSERT_EQ (setrlimit (RLIMIT_FSIZE, &capped), 0);
-    const auto copied = IrConversion::copyToVolume (temporary, destination);
+    const auto copied = copy();
     setrlimit (RLIMIT_FSIZE, &saved);
     std::signal (SIGXFSZ, previousHandler);
 
     EXPECT_FALSE (copied);
     EXPECT_FALSE (destination.exists());
-    EXPECT_TRUE (IrConversion::copyToVolume (temporary, destination));
+    EXPECT_TRUE (copy());
     EXPECT_EQ (destination.getSize(), 96044);
 }
