@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/ReplyDecoder.h"
 #include "cab/FactoryDiskImage.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
-#include "app/ReplyDecoder.h"
 #include "ui/Dialogs.h"
 
 static_assert ((size_t) FactoryReset::fullBlocks * FlashWrite::blockSize + FactoryReset::lastBlockSize
