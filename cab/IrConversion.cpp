@@ -173,7 +173,7 @@ public:
     {
         // The writer keeps the top 16 bits of 32-bit samples, which truncates:
         // a bias of half a step and twice the noise of rounding. Rounded to 16
-        // bits here, what it keeps is exact. It clips nothing more.
+        // bits here (and clipped to the 16-bit range), what it keeps is exact.
         for (size_t done = 0; done < count;)
         {
             const auto part = std::min (block.size(), count - done);
