@@ -31,6 +31,10 @@ const juce::String wrongFileMessage {
 const juce::String ampImportPrompt { "Please select a patch file (must have a \".tessel\" extension)." };
 const juce::String effectImportPrompt { "Please select a patch file (with a \".tessel\" suffix)." };
 const juce::String noPatchSelectedMessage { "Please select a patch in the patch list first." };
+const juce::String selectionChangedMessage {
+    "The selected patch changed while you were choosing the file, so nothing was done. Please check the patch list "
+    "and try again."
+};
 const juce::String importIncompleteMessage {
     "The import did not complete. Please reconnect the pedal and import the patches again."
 };
