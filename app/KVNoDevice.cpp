@@ -7,7 +7,9 @@
 
 namespace
 {
-constexpr float hintFontHeight = 14.0f;
+// Two lines of help fit between the frame round the status line and the
+// rule near the foot of the picture, clear of both.
+constexpr float hintFontHeight = 13.0f;
 
 juce::Image loadImage (const char* data, int size)
 {
@@ -59,7 +61,7 @@ void KVNoDevice::resized()
 {
     background.setBounds (0, 0, getWidth(), getHeight());
     statusLabel.setBounds (100, 300, 580, 50);
-    hintLabel.setBounds (40, 348, 700, 40);
+    hintLabel.setBounds (40, 353, 700, 28);
     firmwareButton.setBounds (270, 215, 238, 58);
 }
 

@@ -43,19 +43,30 @@ void exportPatches (int result, CABPatchPage* page)
         return;
     }
 
+    const int selected = page->getSelectedPatchRow();
     tell (exportPrompt);
 
-    const auto file = Dialogs::chooseFileToSave (filePattern);
-    if (file == juce::File())
+    // The modal waits run the message loop: the pedal may have gone
+    // meanwhile, and the page's records with it, or stepped to another patch
+    // and moved the selection off the one the user chose to save.
+    const auto stillSelected = [&]
+    {
+        if (result == onePatch && ! hasSelectedRecord())
+            tell (noPatchSelectedMessage);
+        else if (result == onePatch && page->getSelectedPatchRow() != selected)
+            tell (selectionChangedMessage);
+        else
+            return true;
+
+        return false;
+    };
+
+    if (! stillSelected())
         return;
 
-    // The modal waits above run the message loop: the pedal may have gone
-    // meanwhile, and the page's records with it.
-    if (result == onePatch && ! hasSelectedRecord())
-    {
-        tell (noPatchSelectedMessage);
+    const auto file = Dialogs::chooseFileToSave (filePattern);
+    if (file == juce::File() || ! stillSelected())
         return;
-    }
 
     const auto& records = page->getPatchRecords();
     juce::MemoryBlock data;
@@ -75,7 +86,8 @@ void importPatches (int result, CABPatchPage* page)
     if (page == nullptr || ! isMenuItem (result))
         return;
 
-    if (result == onePatch && page->getSelectedPatchRow() < 0)
+    const int selected = page->getSelectedPatchRow();
+    if (result == onePatch && selected < 0)
     {
         tell (noPatchSelectedMessage);
         return;
@@ -83,11 +95,28 @@ void importPatches (int result, CABPatchPage* page)
 
     tell (effectImportPrompt);
 
-    const auto file = Dialogs::chooseFileToOpen (filePattern);
-    if (file == juce::File())
+    // The prompt and the chooser run the message loop: the pedal may have
+    // stepped to another patch. One patch goes only into the patch that was
+    // selected when the user chose to import, and is still selected now.
+    const auto stillSelected = [&]
+    {
+        if (result == onePatch && page->getSelectedPatchRow() < 0)
+            tell (noPatchSelectedMessage);
+        else if (result == onePatch && page->getSelectedPatchRow() != selected)
+            tell (selectionChangedMessage);
+        else
+            return true;
+
+        return false;
+    };
+
+    if (! stillSelected())
         return;
 
-    // Read only now: the chooser ran the message loop.
+    const auto file = Dialogs::chooseFileToOpen (filePattern);
+    if (file == juce::File() || ! stillSelected())
+        return;
+
     const int target = page->getSelectedPatchRow();
     const auto count = page->getPatchRecords().size();
     const auto expectedSize = (juce::int64) (result == onePatch ? 1 : count) * CABShape::size;

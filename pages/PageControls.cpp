@@ -1,5 +1,7 @@
 #include "pages/PageControls.h"
 
+#include <cmath>
+
 #include "ui/Palette.h"
 
 namespace PageControls
@@ -10,6 +12,84 @@ constexpr int knobTextBoxWidth = 50;
 constexpr int knobTextBoxHeight = 20;
 constexpr int knobMaximum = 99;
 constexpr float descriptionFontHeight = 12.0f;
+
+/** Keeps a description box showing whole lines only. Its height is fixed by
+    the page, so the space under the last whole line is left empty rather
+    than showing half a line; and a scroll, which the wheel makes in steps
+    of no particular size, comes to rest on the top of a line. */
+class WholeLines final : public juce::ComponentListener,
+                         public juce::ScrollBar::Listener
+{
+public:
+    static WholeLines& instance()
+    {
+        static WholeLines lines;
+        return lines;
+    }
+
+    void attach (juce::TextEditor& box)
+    {
+        // The space JUCE leaves above the first line goes into the border
+        // rather than the text's indent, or a scroll by whole lines would
+        // show the foot of the line above in it.
+        box.setIndents (box.getLeftIndent(), 0);
+        box.addComponentListener (this);
+
+        for (auto* child : box.getChildren())
+            if (auto* viewport = dynamic_cast<juce::Viewport*> (child))
+                viewport->getVerticalScrollBar().addListener (this);
+
+        fit (box);
+    }
+
+private:
+    static constexpr int topSpace = 5;
+    static constexpr int sideBorder = 1;
+    static constexpr int rightBorder = 3;
+    static constexpr int bottomBorder = 1;
+
+    static int lineHeight (const juce::TextEditor& box)
+    {
+        return juce::jmax (1, juce::roundToInt (box.getFont().getHeight()));
+    }
+
+    static void fit (juce::TextEditor& box)
+    {
+        const auto room = juce::jmax (0, box.getHeight() - topSpace - bottomBorder);
+        const auto spare = room % lineHeight (box);
+        box.setBorder ({ topSpace, sideBorder, bottomBorder + spare, rightBorder });
+    }
+
+    void componentMovedOrResized (juce::Component& component, bool, bool wasResized) override
+    {
+        if (auto* box = dynamic_cast<juce::TextEditor*> (&component); box != nullptr && wasResized)
+            fit (*box);
+    }
+
+    void scrollBarMoved (juce::ScrollBar* bar, double start) override
+    {
+        auto* box = bar->findParentComponentOfClass<juce::TextEditor>();
+        if (box == nullptr)
+            return;
+
+        static const juce::Identifier restingKey { "wholeLineStart" };
+        const auto line = (double) lineHeight (*box);
+        const auto resting = (double) bar->getProperties().getWithDefault (restingKey, 0.0);
+
+        // To the nearest line; a move too small to reach one still takes
+        // the next line in its direction, or small steps would never move.
+        auto snapped = std::round (start / line) * line;
+        if (snapped == resting && start != resting)
+            snapped += start > resting ? line : -line;
+
+        const auto last = bar->getMaximumRangeLimit() - bar->getCurrentRangeSize();
+        snapped = juce::jlimit (0.0, juce::jmax (0.0, last), snapped);
+
+        bar->getProperties().set (restingKey, snapped);
+        if (snapped != start)
+            bar->setCurrentRangeStart (snapped);
+    }
+};
 } // namespace
 
 juce::Font slantedFont (float height)
@@ -92,6 +172,7 @@ void setUpDescriptionBox (juce::TextEditor& box)
     box.setColour (juce::TextEditor::focusedOutlineColourId, juce::Colours::transparentBlack);
     box.setColour (juce::TextEditor::outlineColourId, juce::Colours::transparentBlack);
     box.setColour (juce::TextEditor::highlightColourId, Palette::descriptionHighlight);
+    WholeLines::instance().attach (box);
 }
 
 void setUpVersionLabel (juce::Label& label)

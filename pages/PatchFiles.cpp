@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
@@ -12,27 +15,97 @@
 
 namespace PatchFiles
 {
-bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
+namespace
 {
-    juce::TemporaryFile temporary (target, juce::TemporaryFile::useHiddenFile);
+/** The file a write to `target` must change: where a symbolic link, or a
+    chain of them, finally points, even if nothing is there yet. */
+juce::File followLinks (const juce::File& target)
+{
+    constexpr int mostLinks = 40;  // as many as the system follows before it calls it a loop
+
+    auto file = target;
+    for (int i = 0; i < mostLinks && file.isSymbolicLink(); ++i)
+        file = file.getLinkedTarget();
+
+    return file;
+}
+
+/** Writes all of `data` through the stream and checks that it landed:
+    JUCE can lose a failed flush unseen, so the size on disk is compared too. */
+bool writeAll (juce::FileOutputStream& out, const juce::File& file, const juce::MemoryBlock& data)
+{
+    if (! out.openedOk())
+        return false;
+
+    if (data.getSize() > 0 && ! out.write (data.getData(), data.getSize()))
+        return false;
+
+    out.flush();
+    return out.getStatus().wasOk() && file.getSize() == (juce::int64) data.getSize();
+}
+
+/** Gives a new file the owner and permissions of the one it replaces. The
+    owner can only be kept where the system allows it, as for root. */
+void takeOverAttributes (const juce::File& replacement, const struct stat& old)
+{
+    const auto path = replacement.getFullPathName().toRawUTF8();
+    if (::chown (path, old.st_uid, old.st_gid) != 0)
+        (void) ::chown (path, (uid_t) -1, old.st_gid);
+
+    (void) ::chmod (path, old.st_mode & 07777);
+}
+
+enum class Outcome
+{
+    written,
+    failed,
+    noRoomBeside
+};
+
+/** Writes a complete file beside `file`, then renames it over `file`, so that
+    a failed write leaves any old file as it was. */
+Outcome writeBeside (const juce::File& file, const juce::MemoryBlock& data, const struct stat* old)
+{
+    juce::TemporaryFile temporary (file, juce::TemporaryFile::useHiddenFile);
 
     {
         juce::FileOutputStream out (temporary.getFile(), 16384);
         if (! out.openedOk())
-            return false;
+            return Outcome::noRoomBeside;
 
-        if (data.getSize() > 0 && ! out.write (data.getData(), data.getSize()))
-            return false;
-
-        out.flush();
-        if (out.getStatus().failed())
-            return false;
+        if (! writeAll (out, temporary.getFile(), data))
+            return Outcome::failed;
     }
 
-    if (temporary.getFile().getSize() != (juce::int64) data.getSize())
+    if (old != nullptr)
+        takeOverAttributes (temporary.getFile(), *old);
+
+    return temporary.overwriteTargetFileWithTemporary() ? Outcome::written : Outcome::failed;
+}
+} // namespace
+
+bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
+{
+    // Writing through a link changes the file it points to, as any editor
+    // does; renaming over the link would cut it and leave that file as it was.
+    const auto file = followLinks (target);
+    if (file.isSymbolicLink())
         return false;
 
-    return temporary.overwriteTargetFileWithTemporary();
+    struct stat old {};
+    const bool replacing = ::stat (file.getFullPathName().toRawUTF8(), &old) == 0;
+    if (replacing && ! S_ISREG (old.st_mode))
+        return false;
+
+    const auto outcome = writeBeside (file, data, replacing ? &old : nullptr);
+    if (outcome != Outcome::noRoomBeside || ! replacing)
+        return outcome == Outcome::written;
+
+    // No file can be made beside the old one (a folder the user may not
+    // write to, holding a file they may): the old file is overwritten where
+    // it stands, which is not all-or-nothing but the only way left.
+    juce::FileOutputStream out (file, 16384);
+    return out.openedOk() && out.setPosition (0) && out.truncate().wasOk() && writeAll (out, file, data);
 }
 } // namespace PatchFiles
 
@@ -104,13 +177,16 @@ void exportPatches (int result, Page& page)
     tell (exportPrompt);
 
     // The prompt and the chooser run the message loop: the pedal may have
-    // gone, taking the page's records with it.
+    // gone, taking the page's records with it, or stepped to another patch,
+    // moving the selection away from the one the user chose to save.
     const auto stillThere = [&]
     {
         if (! session.isIntact())
             tell (PageControls::pedalMissingMessage);
         else if (! hasRecords())
             tell (noPatchSelectedMessage);
+        else if (result == onePatch && page.patchList.getSelectedRow (0) != selected)
+            tell (selectionChangedMessage);
         else
             return true;
 
@@ -140,7 +216,7 @@ void exportPatches (int result, Page& page)
 }
 
 template <typename Page>
-void importAll (Page& page, const uint8_t* bytes, int selected);
+void importAll (Page& page, const uint8_t* bytes);
 
 template <typename Page>
 void importPatches (int result, Page& page)
@@ -158,21 +234,28 @@ void importPatches (int result, Page& page)
 
     tell (format.importPrompt);
 
-    if (! session.isIntact())
+    // The prompt and the chooser run the message loop: the pedal may have
+    // gone, or stepped to another patch and so moved the selection. One
+    // patch goes only into the patch that was selected when the user chose
+    // to import, and is still selected now.
+    const auto stillThere = [&]
     {
-        tell (PageControls::pedalMissingMessage);
+        if (! session.isIntact())
+            tell (PageControls::pedalMissingMessage);
+        else if (result == onePatch && page.patchList.getSelectedRow (0) != selected)
+            tell (selectionChangedMessage);
+        else
+            return true;
+
+        return false;
+    };
+
+    if (! stillThere())
         return;
-    }
 
     const auto file = Dialogs::chooseFileToOpen (filePattern);
-    if (file == juce::File())
+    if (file == juce::File() || ! stillThere())
         return;
-
-    if (! session.isIntact())
-    {
-        tell (PageControls::pedalMissingMessage);
-        return;
-    }
 
     const auto count = page.patchRecords.size();
     const auto expectedSize = (juce::int64) (result == onePatch ? 1 : count) * Shape::size;
@@ -197,7 +280,7 @@ void importPatches (int result, Page& page)
     }
     else
     {
-        importAll (page, bytes, selected);
+        importAll (page, bytes);
     }
 
     // A pedal pulled out part-way has taken only some of what was sent.
@@ -206,7 +289,7 @@ void importPatches (int result, Page& page)
 }
 
 template <typename Page>
-void importAll (Page& page, const uint8_t* bytes, int selected)
+void importAll (Page& page, const uint8_t* bytes)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
     const auto& format = formatOf (&page);
@@ -225,6 +308,9 @@ void importAll (Page& page, const uint8_t* bytes, int selected)
     // patches; switching away and back makes it load the new values.
     juce::Thread::sleep (settleAfterImportMs);
 
+    // The patch the user sees selected now, not the one selected when the
+    // menu was opened: the pedal may have stepped since.
+    const int selected = page.patchList.getSelectedRow (0);
     if (selected >= 0)
     {
         DEVICEHID_DEBUG_SET_PATCH (selected - 1);

@@ -31,6 +31,10 @@ const juce::String wrongFileMessage {
 const juce::String ampImportPrompt { "Please select a patch file (must have a \".tessel\" extension)." };
 const juce::String effectImportPrompt { "Please select a patch file (with a \".tessel\" suffix)." };
 const juce::String noPatchSelectedMessage { "Please select a patch in the patch list first." };
+const juce::String selectionChangedMessage {
+    "The selected patch changed while you were choosing the file, so nothing was done. Please check the patch list "
+    "and try again."
+};
 const juce::String importIncompleteMessage {
     "The import did not complete. Please reconnect the pedal and import the patches again."
 };
@@ -45,6 +49,8 @@ inline int settleAfterImportMs = 1000;
 
 /** Writes `data` to `target` through a temporary file beside it, which
     replaces the target only once it is complete: a failed write leaves any
-    old file as it was. */
+    old file as it was. A symbolic link is followed and the file it points to
+    written; a file replaced keeps its permissions. Where no file can be made
+    beside an existing one, that file is overwritten where it stands. */
 bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data);
 } // namespace PatchFiles

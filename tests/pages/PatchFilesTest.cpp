@@ -230,3 +230,97 @@ TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
     EXPECT_EQ (bench.h.messages().size(), 2u);
     EXPECT_TRUE (bench.sent().empty());
 }
+
+TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOnePatchButNotAll)
+{
+    struct Case { const char* why; bool imports; int modalsBefore; };  // 0: stepped during the prompt, 1: during the chooser
+
+    for (const auto& c : { Case { "export one, prompt", false, 0 }, Case { "export one, chooser", false, 1 },
+                           Case { "import one, prompt", true, 0 }, Case { "import one, chooser", true, 1 } })
+    {
+        SCOPED_TRACE (c.why);
+        PatchFileBench bench (kindMOD, 12);
+        auto& page = *bench.h.hub().modView;
+        bench.select (page.patchList, 2);
+        const auto before = bench.pedal->parametersOf (9);
+        const auto target = bench.file ("patch.tessel", c.imports ? bench.recordsOf ({ 4 }) : juce::MemoryBlock());
+        bench.h.dialogs().duringModal (c.modalsBefore, [&] { bench.pedal->selectPatchOnPedal (9); pumpPending(); });
+        bench.run (c.imports, PatchFiles::onePatch, page, target);
+
+        ASSERT_EQ (page.patchList.getSelectedRow(), 9);
+        EXPECT_EQ (bench.lastMessage(), PatchFiles::selectionChangedMessage);
+        EXPECT_EQ (target.existsAsFile(), c.imports) << "nothing is written";
+        EXPECT_TRUE (bench.sent().empty());
+        EXPECT_EQ (bench.pedal->parametersOf (9), before);
+        EXPECT_EQ (bench.h.dialogs().openPatterns.size() + bench.h.dialogs().savePatterns.size(), c.modalsBefore) << "no chooser after the prompt";
+    }
+
+    // All patches go wherever the selection is; the pedal is then taken back
+    // to the patch selected now.
+    PatchFileBench bench (kindAMP, 12);
+    auto& page = bench.h.ampPage();
+    bench.select (page.patchList, 2);
+    bench.h.dialogs().duringModal (1, [&] { bench.pedal->selectPatchOnPedal (9); pumpPending(); });
+    bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 })));
+    const auto frames = bench.sent();
+    ASSERT_EQ (frames.size(), 14u);
+    EXPECT_EQ (Sent (frames.end() - 2, frames.end()), (Sent { { Command::selectPatch, 8, 1 }, { Command::selectPatch, 9, 1 } }));
+}
+
+TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughALinkToItsTarget)
+{
+    PatchFileBench bench (kindDLY, 3);
+    auto& page = *bench.h.hub().dlyView;
+    const auto all = bench.recordsOf ({ 0, 1, 2 });
+    const auto modeOf = [] (const juce::File& f) { struct stat s {}; ::stat (f.getFullPathName().toRawUTF8(), &s); return s.st_mode & 07777; };
+    const auto link = [&] (const juce::String& name, const juce::String& to)
+    {
+        const auto f = bench.file (name);
+        EXPECT_EQ (::symlink (to.toRawUTF8(), f.getFullPathName().toRawUTF8()), 0);
+        return f;
+    };
+
+    const auto secret = bench.file ("secret.tessel", juce::MemoryBlock (500, true));
+    ASSERT_EQ (::chmod (secret.getFullPathName().toRawUTF8(), 0600), 0);
+    bench.run (false, PatchFiles::allPatches, page, secret);
+    EXPECT_EQ (bench.bytesOf (secret), all);
+    EXPECT_EQ (modeOf (secret), 0600u);
+
+    // A link, one pointing at a link, one at nothing yet: each file pointed
+    // at gets the patches, and the links stay links.
+    bench.file ("kept").createDirectory();
+    const auto kept = bench.file ("kept").getChildFile ("patches.tessel");
+    kept.replaceWithData ("old", 3);
+    ASSERT_EQ (::chmod (kept.getFullPathName().toRawUTF8(), 0640), 0);
+    const auto direct = link ("direct.tessel", "kept/patches.tessel"), chained = link ("chained.tessel", direct.getFullPathName()),
+               dangling = link ("dangling.tessel", "new.tessel");
+
+    for (const auto& l : { direct, chained, dangling })
+    {
+        SCOPED_TRACE (l.getFileName());
+        ASSERT_EQ (::truncate (kept.getFullPathName().toRawUTF8(), 0), 0);
+        bench.run (false, PatchFiles::allPatches, page, l);
+        EXPECT_TRUE (l.isSymbolicLink());
+        EXPECT_EQ (bench.bytesOf (l.getLinkedTarget().getLinkedTarget()), all);
+    }
+    EXPECT_EQ (modeOf (kept), 0640u);
+    EXPECT_EQ (bench.bytesOf (bench.file ("new.tessel")), all);
+    EXPECT_EQ (bench.folder.getNumberOfChildFiles (juce::File::findFiles, "*"), 5) << "no temporary file left behind";
+
+    // A file the user may write in a folder they may not: nothing can be
+    // made beside it, so it is written where it stands.
+    const auto shared = bench.file ("shared");
+    shared.createDirectory();
+    const auto inShared = shared.getChildFile ("patches.tessel");
+    inShared.replaceWithData (juce::MemoryBlock (500, true).getData(), 500);
+    ASSERT_TRUE (::chmod (inShared.getFullPathName().toRawUTF8(), 0666) == 0 && ::chmod (shared.getFullPathName().toRawUTF8(), 0555) == 0);
+    const bool root = ::geteuid() == 0;  // root may write in any folder
+    if (root)
+        ::setfsuid (65534);
+    bench.run (false, PatchFiles::allPatches, page, inShared);
+    if (root)
+        ::setfsuid (0);
+    ::chmod (shared.getFullPathName().toRawUTF8(), 0755);
+    EXPECT_EQ (bench.bytesOf (inShared), all);
+    EXPECT_EQ (bench.h.messages().size(), 5u) << "no failure told";
+}

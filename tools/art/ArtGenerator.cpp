@@ -20,7 +20,8 @@ using namespace tessel::art;
 
 //==============================================================================
 // The page shown while no pedal is plugged in. The editor draws its status
-// line over (100, 300, 580, 50) and sometimes the firmware button over
+// line over (100, 300, 580, 50), sometimes two lines of help over
+// (40, 353, 700, 28) and sometimes the firmware button over
 // (270, 215, 238, 58), so everything busy stays above y = 200 or in the
 // margins.
 void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
@@ -40,8 +41,8 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
                  juce::Justification::centredRight);
     drawAccentLine (g, 20.0f, area.getRight() - 20.0f, 52.5f, Palette::comboOutline.withAlpha (0.8f));
 
-    // The pedal family. Only the first has its LED lit, which makes the row
-    // read as a set rather than a pattern.
+    // The pedal family, every LED dark: this page shows while no pedal is
+    // connected, and a lit one would tell the user otherwise.
     const char* const names[] = {"AMP", "CAB", "DLY", "MOD"};
     const int knobs[] = {3, 2, 3, 3};
     const auto pedalWidth = 82.0f;
@@ -87,11 +88,13 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
 
     for (int i = 0; i < 4; ++i)
         drawPedalSketch (g, {rowLeft + (float)i * (pedalWidth + gap), pedalTop, pedalWidth, pedalHeight}, names[i],
-                         knobs[i], i == 0);
+                         knobs[i], false);
 
     // A quiet frame round the status line, so the text has a place to sit.
-    drawAccentLine (g, 180.0f, 600.0f, 292.5f, Palette::comboOutline.withAlpha (0.45f));
-    drawAccentLine (g, 180.0f, 600.0f, 357.5f, Palette::comboOutline.withAlpha (0.45f));
+    // It hugs the line closely enough to leave the two lines of help that
+    // some statuses bring (from y = 353) clear between it and the rule below.
+    drawAccentLine (g, 180.0f, 600.0f, 298.5f, Palette::comboOutline.withAlpha (0.45f));
+    drawAccentLine (g, 180.0f, 600.0f, 351.5f, Palette::comboOutline.withAlpha (0.45f));
 
     drawAccentLine (g, 20.0f, area.getRight() - 20.0f, area.getBottom() - 24.5f,
                     Palette::comboOutline.withAlpha (0.5f));
