@@ -162,7 +162,6 @@ void LinuxDiskSession::forget (udev_device* device)
     blockDevices.erase (std::remove_if (blockDevices.begin(), blockDevices.end(),
                                         [&] (const auto& known) { return known.deviceNumber == number; }),
                         blockDevices.end());
-
 }
 
 void LinuxDiskSession::refreshLater()
@@ -240,7 +239,8 @@ void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::Moun
     {
         const auto& number = device.deviceNumber;
 
-        // Mounted once, a volume that is unmounted later was unmounted on purpose.
+        // Each attachment is considered once: a volume that was mounted and
+        // is unmounted later was unmounted on purpose, and stays so.
         if (toldNotMounted.count (number) != 0)
             continue;
 

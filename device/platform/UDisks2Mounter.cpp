@@ -27,11 +27,17 @@ struct Held
     operator T*() const { return p; }
 };
 
-void unrefObject (GDBusConnection* c) { g_object_unref (c); }
+// A connection of our own is closed by us: nothing else would end it.
+void closeConnection (GDBusConnection* c)
+{
+    g_dbus_connection_close_sync (c, nullptr, nullptr);
+    g_object_unref (c);
+}
+
 void unrefVariant (GVariant* v) { g_variant_unref (v); }
 void freeString (gchar* s) { g_free (s); }
 
-using Connection = Held<GDBusConnection, unrefObject>;
+using Connection = Held<GDBusConnection, closeConnection>;
 using Variant = Held<GVariant, unrefVariant>;
 using Text = Held<gchar, freeString>;
 using Error = Held<GError, g_error_free>;

@@ -95,6 +95,7 @@ public:
             g_variant_unref (reply);
         }
 
+        g_dbus_connection_close_sync (bus, nullptr, nullptr);
         g_object_unref (bus);
         return owned;
     }
