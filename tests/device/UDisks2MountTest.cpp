@@ -260,3 +260,17 @@ TEST (PedalVolumeOverUDisks2, TheEditorMountsTheVolumeOrSaysHowToMountIt)
         EXPECT_EQ (CopyWavThread::jobsInProgress(), 0);
     }
 }
+
+TEST (PedalVolumeOverUDisks2, WithNoVolumeSeenAtAllTheIrButtonsSayHowToFindAndMountIt)
+{
+    EditorHarness h;
+    h.connect (kindCAB);
+    auto& page = *h.hub().cabView;
+
+    click (page.addButton);
+    ASSERT_EQ (h.messages().size(), 1u);
+    EXPECT_TRUE (h.messages()[0].text.endsWith ("udisksctl mount -b /dev/sdX\n(sdX is the pedal's 8 MB disk that lsblk lists.)"))
+        << h.messages()[0].text;
+    EXPECT_TRUE (h.dialogs().openPatterns.isEmpty());
+    EXPECT_FALSE (page.volumeNotice.isVisible()) << "nothing has failed to mount";
+}
