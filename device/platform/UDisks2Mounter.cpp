@@ -212,17 +212,48 @@ bool parseDeviceNumber (const juce::String& text, guint64& number)
 }
 } // namespace
 
-struct UDisks2Mounter::Requests
+// The calls carry the time-out, but connecting does not: a bus that accepts
+// and then never speaks would hold a request for ever. This watch, on the
+// message thread, cancels whatever outlives its time.
+struct UDisks2Mounter::Requests : private juce::Timer
 {
     struct Request
     {
         std::thread thread;
-        GCancellable* cancel = nullptr;
+        std::shared_ptr<GCancellable> cancel;
+        std::shared_ptr<std::atomic<bool>> timedOut;
+        juce::uint32 deadline = 0;
         std::atomic<bool> done { false };
     };
 
+    static constexpr int watchIntervalMs = 100;
+
     std::mutex lock;
     std::list<Request> running;
+
+    ~Requests() override { stopTimer(); }
+
+    void watch() { startTimer (watchIntervalMs); }
+
+    void timerCallback() override
+    {
+        reapFinished();
+
+        const std::lock_guard<std::mutex> hold (lock);
+        const auto now = juce::Time::getMillisecondCounter();
+
+        for (auto& r : running)
+        {
+            if (! r.done && now > r.deadline)
+            {
+                *r.timedOut = true;
+                g_cancellable_cancel (r.cancel.get());
+            }
+        }
+
+        if (running.empty())
+            stopTimer();
+    }
 
     void reapFinished()
     {
@@ -237,13 +268,13 @@ struct UDisks2Mounter::Requests
             }
 
             r->thread.join();
-            g_object_unref (r->cancel);
             r = running.erase (r);
         }
     }
 
     void cancelAll()
     {
+        stopTimer();
         std::list<Request> ending;
 
         {
@@ -252,13 +283,10 @@ struct UDisks2Mounter::Requests
         }
 
         for (auto& r : ending)
-            g_cancellable_cancel (r.cancel);
+            g_cancellable_cancel (r.cancel.get());
 
         for (auto& r : ending)
-        {
             r.thread.join();
-            g_object_unref (r.cancel);
-        }
     }
 };
 
@@ -274,6 +302,8 @@ UDisks2Mounter::~UDisks2Mounter()
 
 void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
+
     requests->reapFinished();
 
     std::weak_ptr<Requests> owner = requests;
@@ -291,17 +321,27 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
 
     const std::lock_guard<std::mutex> hold (requests->lock);
     auto& request = requests->running.emplace_back();
-    request.cancel = g_cancellable_new();
+    request.cancel.reset (g_cancellable_new(), g_object_unref);
+    request.timedOut = std::make_shared<std::atomic<bool>> (false);
 
-    auto* cancel = request.cancel;
+    const auto cancel = request.cancel;
+    const auto timedOut = request.timedOut;
     auto* done = &request.done;
     const auto timeout = timeoutMs;
 
-    request.thread = std::thread ([owner, answered, number, cancel, done, timeout]
-    {
-        auto answer = askUDisks2ToMount (number, timeout, cancel);
+    // A little after the calls' own time-out, which gives the better reason.
+    request.deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeout + 250;
+    requests->watch();
 
-        if (! g_cancellable_is_cancelled (cancel))
+    request.thread = std::thread ([owner, answered, number, cancel, timedOut, done, timeout]
+    {
+        auto answer = askUDisks2ToMount (number, timeout, cancel.get());
+
+        if (*timedOut && ! answer.mounted())
+            answer = refused ("udisks2 did not answer in time");
+
+        // Cancelled by the mounter going, nobody waits for the answer.
+        if (*timedOut || ! g_cancellable_is_cancelled (cancel.get()))
         {
             juce::MessageManager::callAsync ([owner, answered, answer]
             {

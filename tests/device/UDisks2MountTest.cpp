@@ -5,6 +5,9 @@
 #include <optional>
 
 #include <gio/gio.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "cab/KVCABView.h"
 #include "cab/CopyWavThread.h"
@@ -186,6 +189,22 @@ TEST (UDisks2Mounter, AnswersWhereUdisks2MountedTheVolumeOrWhyNot)
     setenv (busVariable, "unix:path=/nonexistent/tessel-bus", 1);
     UDisks2Mounter mounter;
     EXPECT_TRUE (askToMount (mounter, number (17)).why.startsWith ("no system bus: ")) << askToMount (mounter, number (17)).why;
+
+    // A bus that takes the connection and then never speaks.
+    const juce::TemporaryFile socketFile;
+    sockaddr_un silent {};
+    silent.sun_family = AF_UNIX;
+    socketFile.getFile().getFullPathName().copyToUTF8 (silent.sun_path, sizeof (silent.sun_path));
+    const int listening = ::socket (AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ (::bind (listening, (sockaddr*) &silent, sizeof (silent)), 0);
+    ASSERT_EQ (::listen (listening, 4), 0);
+    setenv (busVariable, ("unix:path=" + socketFile.getFile().getFullPathName()).toRawUTF8(), 1);
+    {
+        const juce::ScopedValueSetter<int> quick (UDisks2Mounter::timeoutMs, 300);
+        EXPECT_EQ (askToMount (mounter, number (17)).why, "udisks2 did not answer in time");
+    }
+    ::close (listening);
+
     previous.isEmpty() ? unsetenv (busVariable) : setenv (busVariable, previous.toRawUTF8(), 1);
 }
 
