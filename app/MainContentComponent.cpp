@@ -303,6 +303,7 @@ void MainContentComponent::finishCabDump (KVCABView& page, int current)
 void MainContentComponent::pedalVolumeAppeared()
 {
     auto& page = *cabView;
+    page.showVolumeNotMounted ({});
 
     if (page.irLoadPending)
     {
@@ -313,6 +314,11 @@ void MainContentComponent::pedalVolumeAppeared()
     {
         page.diskPresent = true;
     }
+}
+
+void MainContentComponent::pedalVolumeNotMounted (const juce::String& devicePath)
+{
+    cabView->showVolumeNotMounted (devicePath);
 }
 
 void MainContentComponent::pedalVolumeGone()

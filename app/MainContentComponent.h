@@ -91,6 +91,7 @@ private:
     // What the volume watcher reports, on the message thread.
     void pedalVolumeAppeared() override;
     void pedalVolumeGone() override;
+    void pedalVolumeNotMounted (const juce::String& devicePath) override;
 
     /** The no-device page tells that a device is connected; the firmware
         button shows only for a pedal in its update mode. */

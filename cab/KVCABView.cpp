@@ -35,6 +35,17 @@ const juce::Rectangle<int> ballStartBounds { 25, 25, 41, 80 };
 
 constexpr float dimmedAlpha = 0.5f;
 
+/** Whether the IR button would act on the pedal's volume now. "Load IR
+    File" and "Save IR File" first ask for a selection while the list has
+    rows to select. */
+bool irButtonNeedsTheVolume (const juce::String& key, bool selectionSettled)
+{
+    if (key.equalsIgnoreCase ("Add") || key.equalsIgnoreCase ("Delete"))
+        return true;
+
+    return selectionSettled && (key.equalsIgnoreCase ("Load IR File") || key.equalsIgnoreCase ("Save IR File"));
+}
+
 void setUpCombo (juce::ComboBox& box, const juce::StringArray& items, juce::ComboBox::Listener& listener)
 {
     box.setEditableText (false);
@@ -157,6 +168,14 @@ KVCABView::KVCABView()
                                     (juce::Component*) &saveButton, (juce::Component*) &patchList,
                                     (juce::Component*) &bypassswitchButton, (juce::Component*) &mutewitchButton })
         addAndMakeVisible (child);
+
+    // Hidden until a mount has failed; over the list, which is empty then.
+    volumeNotice.setFont (juce::Font (13.0f));
+    volumeNotice.setJustificationType (juce::Justification::centredLeft);
+    volumeNotice.setColour (juce::Label::textColourId, Palette::lightText);
+    volumeNotice.setColour (juce::Label::backgroundColourId, Palette::menuBackground);
+    volumeNotice.setBorderSize ({ 4, 6, 4, 6 });
+    addChildComponent (volumeNotice);
 }
 
 KVCABView::~KVCABView()
@@ -195,6 +214,7 @@ void KVCABView::resized()
     saveIrButton.setBounds (425, 276, 94, 20);
     algorithmList.setBounds (230, 300, 163, 185);
     algorithmList.updateContent();
+    volumeNotice.setBounds (230, 300, 290, 185);
     diagnosticsBox.setBounds (390, 300, 130, 158);
     micPadImage.setBounds (548, 70, MicPad::padSize, MicPad::padSize);
     ballGeneratorImage.setBounds (ballStartBounds);
@@ -302,6 +322,12 @@ void KVCABView::buttonClicked (juce::Button* button)
     else if (key.equalsIgnoreCase ("Save"))
     {
         DEVICEHID_DEBUG_SAVE();
+    }
+    else if (irButtonNeedsTheVolume (key, algorithmList.getNumSelectedRows() > 0 || irRowCount() == 0)
+             && disk_Name().isEmpty())
+    {
+        // Without the volume every IR button would do nothing at all.
+        Dialogs::showMessage ({}, volumeNotMountedMessage (unmountedVolumeDevice));
     }
     else if (key.equalsIgnoreCase ("Add"))
     {
@@ -484,6 +510,26 @@ void KVCABView::irTableChanged()
     const auto selected = algorithmList.getSelectedRows();
     for (int i = 0; i < selected.size(); ++i)
         algorithmList.repaintRow (selected[i]);
+}
+
+juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath)
+{
+    const auto device = devicePath.isNotEmpty() ? devicePath : juce::String ("/dev/sdX");
+    auto message = "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
+                   "Mount it from your file manager, or in a terminal with:\n"
+                   "udisksctl mount -b " + device;
+
+    if (devicePath.isEmpty())
+        message << "\n(sdX is the pedal's 8 MB disk that lsblk lists.)";
+
+    return message;
+}
+
+void KVCABView::showVolumeNotMounted (const juce::String& devicePath)
+{
+    unmountedVolumeDevice = devicePath;
+    volumeNotice.setText (volumeNotMountedMessage (devicePath), juce::dontSendNotification);
+    volumeNotice.setVisible (devicePath.isNotEmpty());
 }
 
 int KVCABView::irRowCount() const

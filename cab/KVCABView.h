@@ -91,6 +91,16 @@ public:
     juce::OwnedArray<CABShape>& getPatchRecords() override { return patchRecords; }
     int getSelectedPatchRow() override { return patchList.getSelectedRow (0); }
 
+    /** Whether the pedal's volume could not be mounted: the IR list then
+        says so, with how to mount it, in place of the IRs. `devicePath`
+        ("/dev/sdb1") is the device to mount; empty once the volume is
+        mounted, which hides the notice again. */
+    void showVolumeNotMounted (const juce::String& devicePath);
+
+    /** What the page and its IR buttons say while the pedal's volume is not
+        mounted; `devicePath` empty when the device is not known. */
+    static juce::String volumeNotMountedMessage (const juce::String& devicePath);
+
     /** The number of IRs in the table now in force. */
     int irRowCount() const;
 
@@ -137,6 +147,12 @@ public:
     bool diskPresent = false;
     bool irLoadPending = false;
     std::unique_ptr<juce::FileChooser> irChooser;
+
+    /** Over the IR list while the pedal's volume is attached but not mounted. */
+    juce::Label volumeNotice;
+
+    /** The device of the pedal's volume that could not be mounted, or empty. */
+    juce::String unmountedVolumeDevice;
 
 private:
     void comboBoxChanged (juce::ComboBox*) override;

@@ -51,10 +51,14 @@ bool sameDisk (const DiskDescription& a, const DiskDescription& b)
 
 std::function<std::unique_ptr<DiskSession>()> diskSessionFactory = [] { return createPlatformDiskSession(); };
 
+bool isPedalDisk (const DiskDescription& disk)
+{
+    return disk.deviceVendor == PedalVolume::deviceVendor && disk.deviceModel == PedalVolume::deviceModel;
+}
+
 bool isPedalVolume (const DiskDescription& disk)
 {
-    return disk.deviceVendor == PedalVolume::deviceVendor
-        && disk.deviceModel == PedalVolume::deviceModel
+    return isPedalDisk (disk)
         && disk.volumeName.isNotEmpty()
         && disk.mountPath.isNotEmpty();
 }
@@ -138,4 +142,29 @@ void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
     // nothing may be written there in the volume's name.
     forgetMountPath();
     listener.pedalVolumeGone();
+}
+
+void PedalVolumeWatcher::diskNotMounted (const DiskDescription& disk)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    printf ("disk %s is not mounted\n", disk.bsdName.toRawUTF8());
+
+    // Any other disk is the user's business; the pedal's volume is what a
+    // Mac would have mounted by itself.
+    if (! isPedalDisk (disk) || session == nullptr)
+        return;
+
+    printf ("disk %s: asking udisks2 to mount the pedal's volume\n", disk.bsdName.toRawUTF8());
+    session->mount (disk);
+}
+
+void PedalVolumeWatcher::diskMountFailed (const DiskDescription& disk, const juce::String& why)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    printf ("disk %s could not be mounted: %s\n", disk.bsdName.toRawUTF8(), why.toRawUTF8());
+
+    if (isPedalDisk (disk) && ! pedalVolume.has_value())
+        listener.pedalVolumeNotMounted ("/dev/" + disk.bsdName);
 }

@@ -21,6 +21,9 @@ constexpr const char* deviceModel = "TESSEL";
     case-sensitive) and a volume name to go by. */
 bool isPedalVolume (const DiskDescription& disk);
 
+/** The pedal's disk by its vendor and model alone, mounted or not. */
+bool isPedalDisk (const DiskDescription& disk);
+
 /** Where the pedal's volume is mounted, with a closing "/"; empty while no
     pedal volume is mounted. Safe to call from any thread. */
 juce::String disk_Name();
@@ -45,6 +48,11 @@ public:
         /** The pedal's own volume was unmounted or pulled out. Other disks
             coming and going never cause this. */
         virtual void pedalVolumeGone() = 0;
+
+        /** The pedal's volume is attached but could not be mounted for us
+            (no udisks2, or it refused); `devicePath` ("/dev/sdb1") is what
+            the user would mount by hand. */
+        virtual void pedalVolumeNotMounted (const juce::String& /*devicePath*/) {}
     };
 
     PedalVolumeWatcher (std::unique_ptr<DiskSession> session, Listener& listener);
@@ -60,6 +68,8 @@ public:
 private:
     void diskAppeared (const DiskDescription& disk) override { hello_disk (disk); }
     void diskDisappeared (const DiskDescription& disk) override { goodbye_disk (disk); }
+    void diskNotMounted (const DiskDescription& disk) override;
+    void diskMountFailed (const DiskDescription& disk, const juce::String& why) override;
 
     void hello_disk (const DiskDescription& disk);
     void goodbye_disk (const DiskDescription& disk);

@@ -8,10 +8,11 @@ PACKAGES=(
     cmake g++ make pkg-config juce-modules-source
     libfreetype-dev libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
     libasound2-dev libpng-dev libjpeg-dev zlib1g-dev fonts-dejavu-core
-    libhidapi-dev libudev-dev libsoxr-dev
+    libhidapi-dev libudev-dev libsoxr-dev libglib2.0-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick sox mtools dosfstools
     desktop-file-utils libxml2-utils
+    dbus-daemon python3-dbusmock
 )
 
 missing=()

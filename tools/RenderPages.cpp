@@ -177,6 +177,15 @@ bool renderPages (const juce::File& directory)
     }
 
     {
+        // The CAB pedal whose volume nothing could mount: the page says how to mount it.
+        tessel::test::EditorHarness editor;
+        editor.connect (kindCAB);
+        editor.hub().cabView->showVolumeNotMounted ("/dev/sdb1");
+        tessel::test::pumpPending();
+        ok &= save (editor.hub(), directory.getChildFile ("cab_page_volume_not_mounted.png"));
+    }
+
+    {
         tessel::test::EditorHarness editor;
         auto pedal = tessel::sim::PedalSimulator::create (kindMOD);
         pedal->setTapTempoSync (true);

@@ -8,7 +8,9 @@
 // editor needs of the operating system's disk notices: a disk has appeared
 // (its file system is mounted and readable) with the device's vendor and
 // model, the volume's name and where it is mounted, and a disk has gone
-// (unmounted or pulled out). A Linux implementation (udev and
+// (unmounted or pulled out). Where nothing mounts a new disk by itself (no
+// desktop automounter), it also tells of disks attached but not mounted, and
+// mounts one when asked. A Linux implementation (udev and
 // /proc/self/mountinfo) serves real users; tests use a simulated one.
 
 /** What the layer knows of one mounted disk. */
@@ -40,6 +42,14 @@ public:
         virtual ~Listener() = default;
         virtual void diskAppeared (const DiskDescription& disk) = 0;
         virtual void diskDisappeared (const DiskDescription& disk) = 0;
+
+        /** A disk with a file system is attached but nobody has mounted it
+            (its mount path is empty). Told once each time it is attached;
+            the listener may ask for it to be mounted. */
+        virtual void diskNotMounted (const DiskDescription&) {}
+
+        /** A mount asked for did not happen; `why` is for the diagnostics. */
+        virtual void diskMountFailed (const DiskDescription&, const juce::String& /*why*/) {}
     };
 
     virtual ~DiskSession() = default;
@@ -50,6 +60,11 @@ public:
         the message loop runs. Returns false when the layer cannot start; the
         program then carries on without disk notices. */
     virtual bool open() = 0;
+
+    /** Asks the system to mount a disk told as not mounted, as a file
+        manager would. Returns at once: success arrives as diskAppeared with
+        the mount path, failure as diskMountFailed. */
+    virtual void mount (const DiskDescription& disk) = 0;
 };
 
 /** The implementation for this platform: udev and mountinfo on Linux. */

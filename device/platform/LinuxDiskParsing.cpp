@@ -150,6 +150,23 @@ std::vector<DiskDescription> mountedDisks (const std::vector<BlockDeviceText>& d
     return disks;
 }
 
+std::vector<DiskDescription> unmountedFileSystems (const std::vector<BlockDeviceText>& devices,
+                                                   const std::vector<MountEntry>& mounts)
+{
+    std::vector<DiskDescription> disks;
+
+    for (const auto& device : devices)
+    {
+        const bool mounted = std::any_of (mounts.begin(), mounts.end(),
+                                          [&] (const auto& entry) { return entry.deviceNumber == device.deviceNumber; });
+
+        if (! mounted && device.fsUsageProperty == std::optional<std::string> ("filesystem"))
+            disks.push_back (describe (device, {}));
+    }
+
+    return disks;
+}
+
 DiskChanges changesBetween (const std::vector<DiskDescription>& before,
                             const std::vector<DiskDescription>& after)
 {

@@ -43,6 +43,9 @@ struct BlockDeviceText
     // The SCSI device's sysfs attributes, for when udev has no database.
     std::optional<std::string> scsiVendor;
     std::optional<std::string> scsiModel;
+
+    // udev's ID_FS_USAGE: "filesystem" for a device that holds one.
+    std::optional<std::string> fsUsageProperty;
 };
 
 /** The description of a block device mounted at mountPoint: names decoded,
@@ -53,6 +56,11 @@ DiskDescription describe (const BlockDeviceText& device, const std::string& moun
     same device number. Devices that aren't mounted are left out. */
 std::vector<DiskDescription> mountedDisks (const std::vector<BlockDeviceText>& devices,
                                            const std::vector<MountEntry>& mounts);
+
+/** The block devices that hold a file system (as udev tells) and have no
+    mount, described with an empty mount path. */
+std::vector<DiskDescription> unmountedFileSystems (const std::vector<BlockDeviceText>& devices,
+                                                   const std::vector<MountEntry>& mounts);
 
 /** What changed between two lists of mounted disks. A disk counts as the same
     while its device and mount point stay the same. */

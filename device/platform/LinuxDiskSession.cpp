@@ -35,6 +35,7 @@ tessel::linuxdisk::BlockDeviceText readBlockDevice (udev_device* device)
     text.modelEncProperty = textOrNothing (udev_device_get_property_value (device, "ID_MODEL_ENC"));
     text.labelEncProperty = textOrNothing (udev_device_get_property_value (device, "ID_FS_LABEL_ENC"));
     text.labelProperty = textOrNothing (udev_device_get_property_value (device, "ID_FS_LABEL"));
+    text.fsUsageProperty = textOrNothing (udev_device_get_property_value (device, "ID_FS_USAGE"));
 
     // Owned by the block device; not to be unreferenced here.
     if (auto* scsi = udev_device_get_parent_with_subsystem_devtype (device, "scsi", "scsi_device"))
@@ -52,6 +53,12 @@ LinuxDiskSession::LinuxDiskSession()
 {
 }
 
+LinuxDiskSession::LinuxDiskSession (std::function<std::vector<tessel::linuxdisk::BlockDeviceText>()> recorded)
+    : LinuxDiskSession()
+{
+    recordedDevices = std::move (recorded);
+}
+
 LinuxDiskSession::~LinuxDiskSession()
 {
     *lifetime = nullptr;
@@ -67,7 +74,7 @@ bool LinuxDiskSession::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (udevWatch.isStarted())
+    if (udevWatch.isStarted() || watchingMountInfo)
         return true;
 
     if (juce::MessageManager::getInstanceWithoutCreating() == nullptr)
@@ -93,6 +100,13 @@ bool LinuxDiskSession::open()
 
     watchingMountInfo = true;
 
+    if (recordedDevices != nullptr)
+    {
+        blockDevices = recordedDevices();
+        refreshLater();
+        return true;
+    }
+
     const auto readable = [cell]
     {
         if (auto owner = cell.lock())
@@ -116,7 +130,14 @@ void LinuxDiskSession::handleMonitorEvents()
     udevWatch.drain ([this, &changed] (udev_device* device, const char* action)
     {
         if (action != nullptr && std::strcmp (action, "remove") == 0)
+        {
             forget (device);
+
+            // Attached again, it is a new volume to the user.
+            const auto number = deviceNumberOf (device);
+            toldNotMounted.erase (number);
+            answeredMounts.erase (number);
+        }
         else
             remember (device);
 
@@ -162,7 +183,8 @@ void LinuxDiskSession::refresh()
 {
     refreshPending = false;
 
-    auto now = tessel::linuxdisk::mountedDisks (blockDevices, tessel::linuxdisk::parseMountInfo (readMountInfo()));
+    const auto mounts = currentMounts();
+    auto now = tessel::linuxdisk::mountedDisks (blockDevices, mounts);
     const auto changes = tessel::linuxdisk::changesBetween (mounted, now);
     mounted = std::move (now);
 
@@ -175,6 +197,137 @@ void LinuxDiskSession::refresh()
     for (const auto& disk : changes.appeared)
         if (*alive != nullptr && listener != nullptr)
             listener->diskAppeared (disk);
+
+    if (*alive != nullptr)
+        tellNotMounted (mounts);
+}
+
+std::vector<tessel::linuxdisk::MountEntry> LinuxDiskSession::currentMounts()
+{
+    const auto table = tessel::linuxdisk::parseMountInfo (readMountInfo());
+    std::vector<tessel::linuxdisk::MountEntry> mounts;
+
+    // What udisks2 answered comes first, so that it is the path we give. Once
+    // the mount table has shown such a mount and then no longer does, the
+    // volume has been unmounted.
+    for (auto answered = answeredMounts.begin(); answered != answeredMounts.end();)
+    {
+        const bool inTable = std::any_of (table.begin(), table.end(),
+                                          [&] (const auto& entry) { return entry.deviceNumber == answered->first; });
+
+        if (inTable)
+            answered->second.seenInMountTable = true;
+        else if (answered->second.seenInMountTable)
+        {
+            answered = answeredMounts.erase (answered);
+            continue;
+        }
+
+        mounts.push_back ({ answered->first, answered->second.mountPoint });
+        ++answered;
+    }
+
+    mounts.insert (mounts.end(), table.begin(), table.end());
+    return mounts;
+}
+
+void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::MountEntry>& mounts)
+{
+    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
+
+    for (const auto& device : blockDevices)
+    {
+        const auto& number = device.deviceNumber;
+
+        // Each attachment is considered once: a volume that was mounted and
+        // is unmounted later was unmounted on purpose, and stays so.
+        if (toldNotMounted.count (number) != 0)
+            continue;
+
+        const bool isMounted = std::any_of (mounts.begin(), mounts.end(),
+                                            [&] (const auto& entry) { return entry.deviceNumber == number; });
+
+        if (! isMounted && tessel::linuxdisk::unmountedFileSystems ({ device }, mounts).empty())
+            continue;
+
+        toldNotMounted.insert (number);
+
+        if (isMounted)
+            continue;
+
+        // A desktop mounts a new volume by itself within a moment; asking
+        // udisks2 as well would only race it.
+        juce::Timer::callAfterDelay (automountGraceMs, [cell, number]
+        {
+            if (auto owner = cell.lock())
+                if (auto* session = *owner)
+                    session->tellIfStillNotMounted (number);
+        });
+    }
+}
+
+void LinuxDiskSession::tellIfStillNotMounted (const std::string& deviceNumber)
+{
+    const auto device = std::find_if (blockDevices.begin(), blockDevices.end(),
+                                      [&] (const auto& known) { return known.deviceNumber == deviceNumber; });
+
+    if (device == blockDevices.end() || listener == nullptr)
+        return;
+
+    const auto disks = tessel::linuxdisk::unmountedFileSystems ({ *device }, currentMounts());
+
+    if (! disks.empty())
+        listener->diskNotMounted (disks.front());
+}
+
+void LinuxDiskSession::mount (const DiskDescription& disk)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
+    const auto device = std::find_if (blockDevices.begin(), blockDevices.end(),
+                                      [&] (const auto& known) { return known.kernelName == disk.bsdName.toStdString(); });
+
+    if (device == blockDevices.end())
+    {
+        juce::MessageManager::callAsync ([cell, disk]
+        {
+            if (auto owner = cell.lock())
+                if (auto* session = *owner)
+                    if (session->listener != nullptr)
+                        session->listener->diskMountFailed (disk, "the device is gone");
+        });
+        return;
+    }
+
+    const auto number = device->deviceNumber;
+
+    mounter.mount (juce::String (number), [cell, number, disk] (MountAnswer answer)
+    {
+        if (auto owner = cell.lock())
+            if (auto* session = *owner)
+                session->mountAnswered (number, disk, answer);
+    });
+}
+
+void LinuxDiskSession::mountAnswered (const std::string& deviceNumber, const DiskDescription& disk,
+                                      const MountAnswer& answer)
+{
+    const bool stillAttached = std::any_of (blockDevices.begin(), blockDevices.end(),
+                                            [&] (const auto& known) { return known.deviceNumber == deviceNumber; });
+
+    if (! stillAttached)
+        return;
+
+    if (answer.mounted())
+    {
+        answeredMounts[deviceNumber] = { answer.mountPath.toStdString(), false };
+        refresh();
+    }
+    else if (listener != nullptr)
+    {
+        listener->diskMountFailed (disk, answer.why);
+    }
 }
 
 std::string LinuxDiskSession::readMountInfo()

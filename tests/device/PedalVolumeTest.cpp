@@ -24,10 +24,10 @@ const char* recordedMountInfo =
 
 // udev's block devices: system disk, pedal partition (inquiry fields blank-padded), stick, the pedal's unmounted whole disk.
 const std::vector<BlockDeviceText> recordedDevices = {
-    { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
-    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {} },
-    { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {} },
-    { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {} },
+    { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {}, {} },
+    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {}, {} },
+    { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {}, {} },
+    { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {}, {} },
 };
 
 struct Recorded : DiskSession::Listener
@@ -68,7 +68,7 @@ TEST (LinuxDiskParsing, MountInfoIsDecodedAndBlockDevicesJoinTheirMountsByDevice
     EXPECT_TRUE (isPedalVolume (pedal));
 
     // Without udev's database the SCSI attributes, padded the same way, serve.
-    const BlockDeviceText bare { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" };
+    const BlockDeviceText bare { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n", {} };
     EXPECT_TRUE (isPedalVolume (describe (bare, "/mnt/p")));
 
     // Only the stick went: it is the one disk gone, nothing appeared.

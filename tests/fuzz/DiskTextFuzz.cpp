@@ -30,10 +30,10 @@ constexpr std::optional<std::string> BlockDeviceText::*textFields[] = {
 void seeds (SeedWriter& out)
 {
     const std::vector<BlockDeviceText> devices = {
-        { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {} },
-        { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {} },
-        { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {} },
-        { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n" },
+        { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {}, {} },
+        { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {}, {} },
+        { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {}, {} },
+        { "8:17", "sdb1", {}, {}, {}, "TESSEL", "KORVEL  ", "TESSEL          \n", {} },
     };
 
     SeedBytes seed;

@@ -17,7 +17,7 @@ void resetLinkGlobals()
     AlgorithmNumber = 0;
 }
 
-EditorHarness::EditorHarness()
+EditorHarness::EditorHarness (std::function<std::unique_ptr<DiskSession>()> diskLayer)
 {
     resetLinkGlobals();
 
@@ -27,7 +27,8 @@ EditorHarness::EditorHarness()
 
     sim::setFakeHidapiBus (&bus);
     hidManagerFactory = [this] { return bus.createHidManager(); };
-    diskSessionFactory = [this] { return disks.createSession(); };
+    diskSessionFactory = diskLayer != nullptr ? std::move (diskLayer)
+                                              : std::function<std::unique_ptr<DiskSession>()> ([this] { return disks.createSession(); });
     content = std::make_unique<MainContentComponent>();
     pumpPending();
 }

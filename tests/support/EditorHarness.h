@@ -90,7 +90,9 @@ private:
 class EditorHarness
 {
 public:
-    EditorHarness();
+    /** `diskLayer` replaces the simulated disks where a test wants another
+        disk layer under the editor. */
+    explicit EditorHarness (std::function<std::unique_ptr<DiskSession>()> diskLayer = {});
     ~EditorHarness();
 
     /** Plug in or pull out a device, and run the message loop until the notice has been handled. */

@@ -52,6 +52,17 @@ public:
         return true;
     }
 
+    // The simulated machine never tells of a disk left unmounted.
+    void mount (const DiskDescription& disk) override
+    {
+        juce::MessageManager::callAsync ([cell = std::weak_ptr<Listener*> (listenerCell), disk]
+        {
+            if (auto owner = cell.lock())
+                if (auto* listener = *owner)
+                    listener->diskMountFailed (disk, "nothing mounts disks here");
+        });
+    }
+
 private:
     std::shared_ptr<SimulatedDisks::State> state;
     std::shared_ptr<Listener*> listenerCell;
