@@ -110,9 +110,9 @@ void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
     std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
 
     // The page's records belong to the message thread, where the patch list reads them.
-    juce::MessageManager::callAsync ([page = view, record]
+    juce::MessageManager::callAsync ([page = view, record, session = session]
     {
-        if (auto* p = page.get())
+        if (auto* p = page.get(); p != nullptr && session.isCurrent())
         {
             auto& records = p->getPatchRecords();
             const int index = record.bytes[PatchRecord::indexByte];
@@ -174,16 +174,22 @@ void ImportAllPatchWindow::threadComplete (bool)
     // Posted, so that the records the job has posted are in the page first.
     if (completed)
     {
-        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch]
+        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch, session = session]
         {
+            if (! session.isCurrent())
+                return;
+
             if (auto* p = page.get())
                 if (p->getSelectedPatchRow() >= 0)
                     DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
 
             // The pedal needs a moment to store what it was sent before it
             // switches to the patch it reported last.
-            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current]
+            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current, session]
             {
+                if (! session.isCurrent())
+                    return;
+
                 DEVICEHID_DEBUG_SET_PATCH (current);
                 Dialogs::showMessage ({}, successMessage);
             });

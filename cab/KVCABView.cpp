@@ -502,7 +502,9 @@ IrLibraryPage KVCABView::irLibraryPage()
         page.selectedRows.push_back (selected[i]);
 
     page.irExportPath = irExportPath;
-    page.startLoadDisk = [this] { loadDisk.start(); };
+    // The job may end after the pedal has gone and another has come: the
+    // index is then read for nobody, and no other pedal gets command 0x40.
+    page.startLoadDisk = [this, session = LinkSession()] { loadDisk.start (session); };
     return page;
 }
 
