@@ -56,6 +56,7 @@ void ConnectionSequence::startNames()
 {
     names.clear();
     namesRunning = true;
+    nameRequestsRepeated = 0;
     repeatsExpected = 0;
 
     AlgorithmNumber = 0;
@@ -76,7 +77,7 @@ ConnectionSequence::NameStep ConnectionSequence::takeName (const uint8_t* report
         return NameStep::ignored;
     }
 
-    repeatsExpected = 0;
+    repeatsExpected = std::exchange (nameRequestsRepeated, 0);
     std::copy_n (report, lastNameAnswer.size(), lastNameAnswer.begin());
     names.add (name);
 
@@ -145,7 +146,7 @@ void ConnectionSequence::timerCallback()
 
             case Awaited::name:
                 // The pedal may yet answer the first request as well.
-                ++repeatsExpected;
+                ++nameRequestsRepeated;
                 DEVICEHID_DEBUG_GET_ALGOR_NAME ((int) AlgorithmNumber - 1);
                 break;
 

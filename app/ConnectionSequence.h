@@ -122,6 +122,7 @@ private:
 
     // A name asked for again may be answered twice; the later answers repeat
     // the first one byte for byte and are not the next name.
+    int nameRequestsRepeated = 0;
     int repeatsExpected = 0;
     std::array<uint8_t, HidPacket::size> lastNameAnswer {};
 
