@@ -25,6 +25,12 @@ void LoadDisk::start (const LinkSession& forPedal)
     attemptsMade = 0;
     session = forPedal;
 
+    if (! session.isCurrent())
+    {
+        stopTimer();
+        return;
+    }
+
     // Not from inside the caller: the volume watcher and the hub start loads
     // from their own notices.
     startTimer (1);
