@@ -92,9 +92,6 @@ juce::File freshFolder()
 
 TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
 {
-    const juce::ScopedValueSetter<int> quickIdentity (ConnectionSequence::identityTimeoutMs, 50);
-    const juce::ScopedValueSetter<int> quickNames (ConnectionSequence::nameTimeoutMs, 50);
-
     // The identify answered twice, as is name 2; name 2's first answer lost.
     const std::tuple<const char*, int, std::function<void (PedalSimulator&)>> cases[] = {
         { "identity answered twice", Command::identify, [] (PedalSimulator& p) { answerTwiceWhenAskedAgain (p, Command::identify, 0); } },
@@ -105,6 +102,8 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
     for (const auto& [why, repeated, misbehave] : cases)
     {
         SCOPED_TRACE (why);
+        const juce::ScopedValueSetter<int> quickly (repeated == Command::identify ? ConnectionSequence::identityTimeoutMs
+                                                                                  : ConnectionSequence::nameTimeoutMs, 400);
         EditorHarness h;
         auto pedal = PedalSimulator::create (kindAMP);
         pedal->setPatches (3);
@@ -122,6 +121,7 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
     }
 
     // A name never answered is asked for a few times; then the user is told, as for a pedal that never identifies.
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::nameTimeoutMs, 100);
     EditorHarness h;
     auto pedal = PedalSimulator::create (kindAMP);
     for (int i = 0; i <= ConnectionSequence::nameRequestRetries; ++i)
@@ -181,7 +181,6 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
 
     // An AMP pedal replaced half-way through its dump leaves its transfer state at once; the newer gets
     // nothing of the older's dump (neither its requests asked again nor its end).
-    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::recordTimeoutMs, 100);
     EditorHarness h;
     auto amp = PedalSimulator::create (kindAMP);
     amp->injectFault (Fault::noAnswer, Command::requestPreset, 2);
