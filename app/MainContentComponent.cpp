@@ -428,6 +428,13 @@ void MainContentComponent::disconnect()
     dlyView->algorithmListModel.dlyNames.clear();
     modView->algorithmListModel.modNames.clear();
 
+    // Nor does the next pedal follow the older one's tap tempo until it says so.
+    for (auto* page : { (KVEffectPage*) dlyView.get(), (KVEffectPage*) modView.get() })
+    {
+        page->tapTempoSync = false;
+        page->showTempoSync (page->bypassswitchButton.getToggleState());
+    }
+
     // The IR table stays: the next index read replaces it. A read under way
     // stops, so that no other pedal gets its index-read command.
     cabView->diskPresent = false;

@@ -178,6 +178,19 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         EXPECT_EQ (h.hub().dlyView->patchRecords.size(), 5);
         EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.ampPage().algorithmListModel.ampNames.isEmpty());
     }
+    {
+        // A DLY pedal after one following tap tempo: until it tells its own tap-tempo state, its rate knob shows.
+        EditorHarness h;
+        auto synced = PedalSimulator::create (kindDLY);
+        synced->setTapTempoSync (true);
+        h.connect (synced);
+        auto dly = PedalSimulator::create (kindDLY);
+        dly->injectFault (Fault::noAnswer, Command::getTapTempo);
+        h.connect (dly);
+        dly->turnKnob (KVEffectPage::rateKnob, 33);
+        pumpPending();
+        EXPECT_EQ (h.hub().dlyView->knobSliders[KVEffectPage::rateKnob].getValue(), 33.0);
+    }
 
     // An AMP pedal replaced half-way through its dump leaves its transfer state at once; the newer gets
     // nothing of the older's dump (neither its requests asked again nor its end).
