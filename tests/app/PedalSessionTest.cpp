@@ -235,8 +235,12 @@ TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
 
 TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
 {
-    const std::pair<const char*, std::function<void (EditorHarness&, KVCABView&, const juce::File&)>> jobs[] = {
-        { "Add", [] (EditorHarness& h, KVCABView& page, const juce::File& folder)
+    // Each IR button as the page's own buttons call it, so that the pedal
+    // goes before the message loop runs again, and so before the job ends.
+    using Start = std::function<void (EditorHarness&, KVCABView&, const juce::File&)>;
+    const auto reader = [] (KVCABView& page) { return [&page] { return page.irLibraryPage(); }; };
+    const std::pair<const char*, Start> jobs[] = {
+        { "Add", [=] (EditorHarness& h, KVCABView& page, const juce::File& folder)
           {
               juce::Array<juce::File> wavs;
               for (int i = 0; i < 12; ++i)
@@ -245,19 +249,17 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
                   writeIrWav (wavs.getLast());
               }
               h.dialogs().fileListAnswers.push_back (wavs);
-              page.addButton.triggerClick();
+              IrLibraryButtons::addClicked (reader (page));
           } },
-        { "Delete", [] (EditorHarness& h, KVCABView& page, const juce::File&)
+        { "Delete", [=] (EditorHarness& h, KVCABView& page, const juce::File&)
           {
               h.dialogs().okAnswers.push_back (true);
-              page.algorithmList.selectRow (1);
-              page.deleteButton.triggerClick();
+              IrLibraryButtons::deleteClicked (reader (page));
           } },
-        { "export", [] (EditorHarness& h, KVCABView& page, const juce::File& folder)
+        { "export", [=] (EditorHarness& h, KVCABView& page, const juce::File& folder)
           {
               h.dialogs().fileAnswers.push_back (folder);
-              page.algorithmList.selectRow (0);
-              page.saveIrButton.triggerClick();
+              IrLibraryButtons::saveIrFileClicked (reader (page), page.irExportPath);
           } },
     };
 
@@ -270,18 +272,21 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
         auto cab = h.connect (kindCAB, 3);
         auto& page = *h.hub().cabView;
         ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
-
-        const auto folder = freshFolder();
-        startJob (h, page, folder);
-        ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() > 0; }));
+        page.algorithmList.selectRow (1);
+        pumpPending();
 
         // The pedal and its volume go, and an AMP pedal comes, before the job ends.
+        const auto folder = freshFolder();
+        startJob (h, page, folder);
+        ASSERT_EQ (CopyWavThread::jobsInProgress(), 1);
         h.bus.unplug (cab);
         h.disks.unmount (disk);
         auto amp = h.connect (kindAMP, 3);
         ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
 
-        // No index read on the hidden CAB page, so no command 0x40 for the AMP pedal.
+        // The hidden CAB page keeps its list, and reads no index, so no command 0x40 for the AMP pedal.
+        pumpPending();
+        EXPECT_EQ (page.algorithmListModel.getNumRows(), 2);
         EXPECT_FALSE (page.loadDisk.isLoading());
         EXPECT_FALSE (pumpUntil ([&] { return timesSent (*amp, { Command::irIndexRead }) > 0; }, 1200));
         EXPECT_TRUE (h.ampPage().isVisible());
