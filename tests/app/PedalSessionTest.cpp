@@ -235,8 +235,9 @@ TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
 
 TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
 {
-    // Each IR button as the page's own buttons call it, so that the pedal
-    // goes before the message loop runs again, and so before the job ends.
+    // Each IR button as the page's own buttons call it, the pedal pulled out
+    // just as the job starts: the window hears of it only once the message
+    // loop runs again, and so before anything the job hands back.
     using Start = std::function<void (EditorHarness&, KVCABView&, const juce::File&)>;
     const auto reader = [] (KVCABView& page) { return [&page] { return page.irLibraryPage(); }; };
     const std::pair<const char*, Start> jobs[] = {
@@ -277,10 +278,10 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
 
         // The pedal and its volume go, and an AMP pedal comes, before the job ends.
         const auto folder = freshFolder();
-        startJob (h, page, folder);
-        ASSERT_EQ (CopyWavThread::jobsInProgress(), 1);
         h.bus.unplug (cab);
         h.disks.unmount (disk);
+        startJob (h, page, folder);
+        ASSERT_EQ (CopyWavThread::jobsInProgress(), 1);
         auto amp = h.connect (kindAMP, 3);
         ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
 
