@@ -40,7 +40,7 @@ std::vector<Sent> wholeConnection (DeviceKind kind, int names, int patches)
     return out;
 }
 
-/** The first frames a pedal received, as many as `expected` holds. */
+/** The first `count` frames a pedal received. */
 std::vector<Sent> firstFrames (PedalSimulator& pedal, size_t count)
 {
     auto frames = takeSentFrames (pedal);
@@ -71,7 +71,8 @@ bool hasReceived (PedalSimulator& pedal, int code)
     comes only when the editor asks again, just ahead of the second answer. */
 void answerTwiceWhenAskedAgain (PedalSimulator& pedal, int command, int argument)
 {
-    pedal.onAnswers = [command, argument, held = std::vector<HidPacket>(), asked = 0] (const HidPacket& frame, std::vector<HidPacket>& answers) mutable
+    pedal.onAnswers = [command, argument, held = std::vector<HidPacket>(), asked = 0]
+                      (const HidPacket& frame, std::vector<HidPacket>& answers) mutable
     {
         if (frame.code() != command || frame[2] != argument)
             return;
@@ -80,6 +81,11 @@ void answerTwiceWhenAskedAgain (PedalSimulator& pedal, int command, int argument
         else
             answers.insert (answers.begin(), held.begin(), held.end());
     };
+}
+
+juce::String joined (const juce::StringArray& names)
+{
+    return names.joinIntoString ("|");
 }
 
 juce::File freshFolder()
@@ -113,7 +119,7 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
         // The rows name the pedal's algorithms in its order, and the wire is
         // the whole connection with the one request asked again.
         const auto names = pedal->algorithmNames();
-        EXPECT_EQ (h.ampPage().algorithmListModel.ampNames.joinIntoString ("|"), names.joinIntoString ("|"));
+        EXPECT_EQ (joined (h.ampPage().algorithmListModel.ampNames), joined (names));
         auto expected = wholeConnection (kindAMP, names.size(), 3);
         expected.insert (repeated == Command::identify ? expected.begin() : expected.begin() + 4,
                          repeated == Command::identify ? Sent { Command::identify } : Sent { Command::getAlgorithmName, 2 });
@@ -147,7 +153,7 @@ TEST (PedalSession, OfTwoPedalsPluggedInTogetherTheOlderOnesAnswersNeverReachThe
 
     // The AMP pedal's identity, still on its way when the DLY pedal was
     // linked, starts nothing: the DLY rows are its own names in order.
-    EXPECT_EQ (h.hub().dlyView->algorithmListModel.dlyNames.joinIntoString ("|"), dly->algorithmNames().joinIntoString ("|"));
+    EXPECT_EQ (joined (h.hub().dlyView->algorithmListModel.dlyNames), joined (dly->algorithmNames()));
     EXPECT_EQ (takeSentFrames (*dly), wholeConnection (kindDLY, dly->algorithmNames().size(), 4));
     EXPECT_EQ (takeSentFrames (*amp), (std::vector<Sent> { { Command::identify } }));
 
@@ -166,7 +172,7 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         h.connect (kindAMP, 7);
         auto second = h.connect (kindAMP, 3);
         EXPECT_EQ (h.ampPage().patchRecords.size(), 3);
-        EXPECT_EQ (h.ampPage().algorithmListModel.ampNames.joinIntoString ("|"), second->algorithmNames().joinIntoString ("|"));
+        EXPECT_EQ (joined (h.ampPage().algorithmListModel.ampNames), joined (second->algorithmNames()));
         EXPECT_EQ (takeSentFrames (*second), wholeConnection (kindAMP, second->algorithmNames().size(), 3));
     }
     {
@@ -174,7 +180,7 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         EditorHarness h;
         h.connect (kindAMP, 7);
         auto dly = h.connect (kindDLY, 5);
-        EXPECT_EQ (h.hub().dlyView->algorithmListModel.dlyNames.joinIntoString ("|"), dly->algorithmNames().joinIntoString ("|"));
+        EXPECT_EQ (joined (h.hub().dlyView->algorithmListModel.dlyNames), joined (dly->algorithmNames()));
         EXPECT_EQ (h.hub().dlyView->patchRecords.size(), 5);
         EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.ampPage().algorithmListModel.ampNames.isEmpty());
     }
