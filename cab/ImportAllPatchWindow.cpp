@@ -110,9 +110,9 @@ void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
     std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
 
     // The page's records belong to the message thread, where the patch list reads them.
-    juce::MessageManager::callAsync ([page = view, record, session = session]
+    juce::MessageManager::callAsync ([page = view, record]
     {
-        if (auto* p = page.get(); p != nullptr && session.isCurrent())
+        if (auto* p = page.get())
         {
             auto& records = p->getPatchRecords();
             const int index = record.bytes[PatchRecord::indexByte];

@@ -59,7 +59,7 @@ private:
     const int count;
 
     /** The pedal the import was started for: once its session has ended,
-        what the job posts changes no page and sends nothing. */
+        the job's end sends nothing and tells no success. */
     const LinkSession session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImportAllPatchWindow)

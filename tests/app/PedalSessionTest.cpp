@@ -301,28 +301,36 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
     }
 }
 
-TEST (PedalSession, ACabImportEndingAfterItsPedalHasGoneSendsNothingToTheNextPedal)
+TEST (PedalSession, ACabImportEndingAfterItsPedalsSessionSendsNothingToTheNextPedal)
 {
-    const juce::ScopedValueSetter<int> noStartDelay (ImportAllPatchWindow::startDelayMs, 0);
+    const juce::ScopedValueSetter<int> startDelay (ImportAllPatchWindow::startDelayMs, 200);
     const juce::ScopedValueSetter<int> shortSettle (PatchFiles::settleAfterImportMs, 300);
 
-    EditorHarness h;
-    auto cab = h.connect (kindCAB, 100);
-    const juce::TemporaryFile file (".tessel");
-    juce::MemoryBlock data;
-    for (int p = 0; p < 100; ++p)
-        data.append (cab->recordOf (p).data(), CABShape::size);
-    ASSERT_TRUE (file.getFile().replaceWithData (data.getData(), data.getSize()));
-    cab->clearReceivedFrames();
+    // An AMP pedal linked beside the CAB pedal while the import runs; or the
+    // CAB pedal pulled out, and an AMP pedal plugged in, while the pedal
+    // stores what it was sent, once it has been told the page's row.
+    for (bool whileStoring : { false, true })
+    {
+        SCOPED_TRACE (whileStoring ? "pulled out while storing" : "another pedal linked while importing");
+        EditorHarness h;
+        auto cab = h.connect (kindCAB, 100);
+        const juce::TemporaryFile file (".tessel");
+        juce::MemoryBlock data;
+        for (int p = 0; p < 100; ++p)
+            data.append (cab->recordOf (p).data(), CABShape::size);
+        ASSERT_TRUE (file.getFile().replaceWithData (data.getData(), data.getSize()));
+        cab->clearReceivedFrames();
 
-    // The import is done on the CAB pedal, which is told the page's row; it
-    // goes and an AMP pedal comes while the pedal stores what it was sent.
-    ImportAllPatchWindow::start (file.getFile(), *h.hub().cabView);
-    ASSERT_TRUE (pumpUntil ([&] { return hasReceived (*cab, Command::selectPatch); }, 10000));
-    h.unplug (cab);
-    auto amp = h.connect (kindAMP, 3);
+        ImportAllPatchWindow::start (file.getFile(), *h.hub().cabView);
+        if (whileStoring)
+        {
+            ASSERT_TRUE (pumpUntil ([&] { return hasReceived (*cab, Command::selectPatch); }, 10000));
+            h.unplug (cab);
+        }
+        auto amp = h.connect (kindAMP, 3);
 
-    // The pedal's own current patch is not selected on the AMP pedal, nor success told.
-    EXPECT_FALSE (pumpUntil ([&] { return hasReceived (*amp, Command::selectPatch); }, 800));
-    EXPECT_TRUE (h.messages().empty());
+        // Neither the page's row nor the pedal's own current patch is selected on the AMP pedal, nor success told.
+        EXPECT_FALSE (pumpUntil ([&] { return hasReceived (*amp, Command::selectPatch); }, whileStoring ? 800 : 3000));
+        EXPECT_TRUE (h.messages().empty());
+    }
 }
