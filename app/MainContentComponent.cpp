@@ -72,8 +72,6 @@ MainContentComponent::MainContentComponent()
     look.setColour (juce::ProgressBar::backgroundColourId, Palette::progressBarBackground);
     look.setColour (juce::ScrollBar::thumbColourId, Palette::scrollBarThumb);
 
-    identityWatch.onTimeout = [this] { identityTimedOut(); };
-
     // The disks first, so that a CAB pedal plugged in before start finds its
     // volume already known. Without a disk layer the editor runs without
     // the IR library.
@@ -89,9 +87,8 @@ MainContentComponent::~MainContentComponent()
 {
     // The link's callbacks carry this hub as their context.
     stopLiveLink();
+    connection = nullptr;
     volumeWatcher = nullptr;
-    stopTimer();
-    identityWatch.stopTimer();
     closeLoadingWindow();
 
     dlyView = nullptr;
@@ -103,29 +100,21 @@ MainContentComponent::~MainContentComponent()
 
 void MainContentComponent::pedalMatched (const juce::String& name)
 {
-    showConnectedDevice (name, false);
-
-    // A pedal that never answers would leave "Device Connected." up for ever.
-    identityWatch.requestsLeft = identityRequestRetries;
-    identityWatch.startTimer (identityTimeoutMs);
-}
-
-void MainContentComponent::identityArrived()
-{
-    identityWatch.stopTimer();
-}
-
-void MainContentComponent::identityTimedOut()
-{
-    if (identityWatch.requestsLeft > 0)
-    {
-        --identityWatch.requestsLeft;
-        sendLiveFrame (HidPacket::command (Command::identify));
-        return;
-    }
-
+    // A pedal that replaces another without an unplug starts from clean
+    // pages: nothing of the one before (names, records, a dump under way)
+    // may be taken for its own.
     disconnect();
-    showProblem (pedalSilentMessage, reconnectHint);
+
+    connection = std::make_unique<ConnectionSequence> (linkedPedal());
+    connection->onSilent = [this]
+    {
+        disconnect();
+        showProblem (pedalSilentMessage, reconnectHint);
+    };
+    connection->onDumpStalled = [this] { dumpStalled(); };
+    connection->awaitIdentity();
+
+    showConnectedDevice (name, false);
 }
 
 void MainContentComponent::pedalInaccessible (const juce::String& name)
@@ -179,10 +168,14 @@ void MainContentComponent::reportArrived (uint8_t* report, long reportLength)
 
 void MainContentComponent::pedalRemoved()
 {
+    // The removal is handled later, when a newer pedal may have been linked
+    // meanwhile: its connection stays.
+    const auto removed = connection != nullptr ? connection->pedal() : 0u;
+
     SafePointer<MainContentComponent> hub (this);
-    juce::MessageManager::callAsync ([hub]
+    juce::MessageManager::callAsync ([hub, removed]
     {
-        if (hub != nullptr)
+        if (hub != nullptr && (hub->connection == nullptr || hub->connection->pedal() == removed))
             hub->disconnect();
     });
 }
@@ -272,7 +265,9 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
 
     if (index + 1 == count)
     {
-        stopTimer();
+        if (connection != nullptr)
+            connection->dumpComplete();
+
         page.patchList.updateContent();
         page.updateAmpInformation (current);
         closeLoadingWindow();
@@ -284,7 +279,9 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
     }
 
     DEVICEHID_DEBUG_OUT_PRESET (index + 1);
-    waitForRecord (index + 1);
+
+    if (connection != nullptr)
+        connection->awaitRecord (index + 1);
 }
 
 void MainContentComponent::finishCabDump (KVCABView& page, int current)
@@ -323,7 +320,13 @@ void MainContentComponent::pedalVolumeNotMounted (const juce::String& devicePath
 
 void MainContentComponent::pedalVolumeGone()
 {
-    disconnect();
+    // Only the linked CAB pedal's own volume ends its session. A CAB pedal
+    // that another pedal has replaced may lose its volume (ejected, or the
+    // pedal pulled out) while the newer pedal goes on working.
+    if (connection != nullptr && connection->kind() == kindCAB)
+        disconnect();
+    else
+        cabView->diskPresent = false;
 }
 
 void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
@@ -331,37 +334,10 @@ void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, Patc
     withVisibleEffectPage (*this, [&] (auto& page) { storeRecord (page, record); });
 }
 
-void MainContentComponent::waitForRecord (int index)
+void MainContentComponent::dumpStalled()
 {
-    awaitedRecord = index;
-    requestsLeft = recordRequestRetries;
-    startTimer (recordTimeoutMs);
-}
-
-void MainContentComponent::timerCallback()
-{
-    // A pedal that stops answering half-way must not leave the modal loading
-    // window up for ever: ask again a few times, then keep what has arrived.
     if (loadingWindow == nullptr)
-    {
-        stopTimer();
         return;
-    }
-
-    if (requestsLeft > 0)
-    {
-        --requestsLeft;
-        printf ("Patch %d did not arrive; asking again.\n", awaitedRecord);
-        DEVICEHID_DEBUG_OUT_PRESET (awaitedRecord);
-        return;
-    }
-
-    stopTimer();
-    printf ("The pedal stopped sending patches after %d; keeping those.\n", awaitedRecord);
-
-    // The pedal is left in its transfer state otherwise, and bypass and tap
-    // tempo are never read.
-    sendEndOfDumpCommands();
 
     withVisibleEffectPage (*this, [this] (auto& page)
     {
@@ -430,9 +406,12 @@ void MainContentComponent::SetCABSIMButton (int state)
 
 void MainContentComponent::disconnect()
 {
+    // First: a dump under way ends on its pedal and the connection's timers
+    // stop; jobs and timers started for the pedal find its session over.
+    connection = nullptr;
+    endLinkSessions();
+
     resetFirmwareWriter();
-    stopTimer();
-    identityWatch.stopTimer();
 
     setSize (KVNoDevice::pageWidth, KVNoDevice::pageHeight);
     noDevice->setBounds (0, 0, KVNoDevice::pageWidth, KVNoDevice::pageHeight);
@@ -455,6 +434,13 @@ void MainContentComponent::disconnect()
     dlyView->algorithmListModel.dlyNames.clear();
     modView->algorithmListModel.modNames.clear();
 
+    // Nor does the next pedal follow the older one's tap tempo until it says so.
+    for (auto* page : { (KVEffectPage*) dlyView.get(), (KVEffectPage*) modView.get() })
+    {
+        page->tapTempoSync = false;
+        page->showTempoSync (page->bypassswitchButton.getToggleState());
+    }
+
     // The IR table stays: the next index read replaces it. A read under way
     // stops, so that no other pedal gets its index-read command.
     cabView->diskPresent = false;
@@ -466,9 +452,6 @@ void MainContentComponent::disconnect()
         page->setVisible (false);
 
     noDevice->setVisible (true);
-
-    names.clear();
-    names.minimiseStorageOverheads();
 
     closeLoadingWindow();
 }

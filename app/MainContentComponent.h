@@ -5,6 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "app/ConnectionSequence.h"
 #include "app/PatchRecord.h"
 #include "device/LiveLink.h"
 #include "device/PedalVolumeWatcher.h"
@@ -22,8 +23,7 @@ class PromptWindow;
     it acts on the first visible page in the order AMP, DLY, MOD, CAB. */
 class MainContentComponent : public juce::Component,
                              private LiveLinkListener,
-                             private PedalVolumeWatcher::Listener,
-                             private juce::Timer
+                             private PedalVolumeWatcher::Listener
 {
 public:
     MainContentComponent();
@@ -45,12 +45,10 @@ public:
     /** The pedal reports its cabinet-simulation (AMP) or trail (DLY) state. */
     void SetCABSIMButton (int state);
 
-    /** Returns to the no-device page and forgets the pedal's state. Safe to
-        call more than once in a row. */
+    /** Returns to the no-device page and forgets the pedal's state: every
+        page's records, names and flags, and the connection with what it
+        started. Safe to call more than once in a row. */
     void disconnect();
-
-    /** The reply decoder has the pedal's identity: it answers. */
-    void identityArrived();
 
     /** Whether the first visible page already holds a record with this index. */
     bool holdsRecord (int index) const;
@@ -58,8 +56,9 @@ public:
     /** The kind of the first visible page, kindNone when none is visible. */
     uint32_t firstVisiblePage() const;
 
-    /** Algorithm names of the connected pedal, as they arrive. */
-    juce::StringArray names;
+    /** The connection of the linked pedal, from its identify command to the
+        end of its dump; null while none is linked or after it was given up. */
+    std::unique_ptr<ConnectionSequence> connection;
 
     std::unique_ptr<KVNoDevice> noDevice;
     std::unique_ptr<KVAMPView> ampView;
@@ -69,16 +68,6 @@ public:
 
     /** The loading window of the dump in progress; it deletes itself. */
     PromptWindow* loadingWindow = nullptr;
-
-    /** How long a dump waits for its next record before asking again, and
-        how often it asks before giving up on the rest. */
-    static inline int recordTimeoutMs = 2000;
-    static constexpr int recordRequestRetries = 3;
-
-    /** How long a newly linked pedal has to answer the identify command, and
-        how often it is asked again before the user is told it doesn't answer. */
-    static inline int identityTimeoutMs = 2000;
-    static constexpr int identityRequestRetries = 3;
 
 private:
     // What the live link reports; the notices reach the window later, from the message loop.
@@ -104,25 +93,12 @@ private:
     void finishCabDump (KVCABView& page, int current);
 
     void closeLoadingWindow();
-    void waitForRecord (int index);
-    void timerCallback() override;
 
-    void identityTimedOut();
+    /** The dump stopped half-way: the page keeps what arrived. */
+    void dumpStalled();
 
     /** Tells on the no-device page what stands between the user and the pedal. */
     void showProblem (const juce::String& status, const juce::String& hint);
-
-    int awaitedRecord = -1;
-    int requestsLeft = 0;
-
-    struct IdentityWatch : juce::Timer
-    {
-        std::function<void()> onTimeout;
-        int requestsLeft = 0;
-        void timerCallback() override { onTimeout(); }
-    };
-
-    IdentityWatch identityWatch;
 
     /** Follows the CAB pedal's USB volume, where its IRs live. */
     std::unique_ptr<PedalVolumeWatcher> volumeWatcher;

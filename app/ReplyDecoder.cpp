@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/ConnectionSequence.h"
 #include "app/MainContentComponent.h"
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
@@ -13,14 +14,8 @@
 #include "pages/PageControls.h"
 #include "ui/Dialogs.h"
 
-uint32_t AlgorithmNumber = 0;
-
 namespace
 {
-// Set by the identity of a pedal with algorithm names, cleared once the list
-// is complete: a name reply at any other time must not add to the list.
-bool nameLoopRunning = false;
-
 using Report = std::array<uint8_t, HidPacket::size>;
 using Hub = juce::Component::SafePointer<MainContentComponent>;
 
@@ -39,29 +34,34 @@ constexpr ModelCode modelCodes[] = {
 
 constexpr int modelCodeLength = 5;
 
-// Whether the dump under way has been ended already (see handlePresetRecord).
-bool dumpEnded = false;
-
 // Until when the factory-reset answer is to show nothing (0: it shows).
 juce::uint32 factoryAnswerSilentUntil = 0;
 constexpr juce::uint32 factoryAnswerWaitMs = 10000;
 
-void startDump()
-{
-    dumpEnded = false;
-    DEVICEHID_DEBUG_TRANS_STATE (1);
-}
 constexpr int nameOffset = 4;
 
-/** Runs `action` later on the message thread with the hub, unless the hub has gone by then. */
+ConnectionSequence* connectionOf (MainContentComponent* hub)
+{
+    return hub != nullptr ? hub->connection.get() : nullptr;
+}
+
+/** Runs `action` later on the message thread with the hub, unless the hub
+    has gone by then, or the connection under way when it was posted has
+    ended: it belonged to that pedal. */
 template <typename Action>
 void post (MainContentComponent* hub, Action action)
 {
     Hub safeHub (hub);
-    juce::MessageManager::callAsync ([safeHub, action]
+    const juce::WeakReference<ConnectionSequence> connection (connectionOf (hub));
+    const bool forConnection = connection != nullptr;
+
+    juce::MessageManager::callAsync ([safeHub, connection, forConnection, action]
     {
-        if (auto* h = safeHub.getComponent())
-            action (*h);
+        auto* h = safeHub.getComponent();
+        if (h == nullptr || (forConnection && connection.get() == nullptr))
+            return;
+
+        action (*h);
     });
 }
 
@@ -89,27 +89,21 @@ int recordSizeOf (uint32_t kind)
 void handleIdentity (MainContentComponent* hub, const uint8_t* report)
 {
     const auto kind = kindFromModelCode (report + 2);
-    if (kind == kindNone)
+    auto* connection = connectionOf (hub);
+    if (kind == kindNone || connection == nullptr || ! connection->identify (kind))
         return;
 
     Device = kind;
-
-    if (hub != nullptr)
-        hub->identityArrived();
-
-    nameLoopRunning = kind != kindCAB;
 
     if (kind == kindCAB)
     {
         // The CAB pedal has no algorithm names: show its page and fetch its patches.
         post (hub, [] (MainContentComponent& h) { h.UpdateMainView ((int) Device); });
-        startDump();
+        connection->startDump();
         return;
     }
 
-    AlgorithmNumber = 0;
-    DEVICEHID_DEBUG_GET_ALGOR_NAME (0);
-    AlgorithmNumber = 1;
+    connection->startNames();
 }
 
 juce::String nameFrom (const uint8_t* report)
@@ -128,9 +122,12 @@ juce::String nameFrom (const uint8_t* report)
 
 void appendNamesToPage (MainContentComponent& hub)
 {
+    if (hub.connection == nullptr)
+        return;
+
     const auto append = [&hub] (juce::StringArray& names, juce::ListBox& list)
     {
-        names.addArray (hub.names);
+        names.addArray (hub.connection->names);
         list.updateContent();
     };
 
@@ -145,37 +142,26 @@ void appendNamesToPage (MainContentComponent& hub)
 
 void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
 {
-    if (! nameLoopRunning)
+    auto* connection = connectionOf (hub);
+    if (connection == nullptr)
         return;
 
-    const auto name = nameFrom (report);
-    post (hub, [name] (MainContentComponent& h) { h.names.add (name); });
+    if (connection->takeName (report, nameFrom (report)) != ConnectionSequence::NameStep::complete)
+        return;
 
-    // The pedal says how many names it has. A count the loop has already
-    // reached (0 included) ends the list, so a pedal reporting no names can't
-    // keep the editor asking for ever.
-    const uint32_t count = report[2];
-    if (AlgorithmNumber >= count)
+    post (hub, [] (MainContentComponent& h)
     {
-        nameLoopRunning = false;
-        startDump();
-        post (hub, [] (MainContentComponent& h)
-        {
-            appendNamesToPage (h);
-            h.UpdateMainView ((int) Device);
-        });
-        return;
-    }
-
-    DEVICEHID_DEBUG_GET_ALGOR_NAME ((int) AlgorithmNumber);
-    ++AlgorithmNumber;
+        appendNamesToPage (h);
+        h.UpdateMainView ((int) Device);
+    });
 }
 
 
 void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
 {
     const auto size = recordSizeOf (Device);
-    if (size == 0 || hub == nullptr)
+    auto* connection = connectionOf (hub);
+    if (size == 0 || connection == nullptr)
         return;
 
     // A record outside the pedal's patches, or one no page can take, is
@@ -192,11 +178,8 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     // doesn't hold yet; a re-reported record just replaces its copy.
     // The dump is also ended only once, so a record that comes back after
     // the end (the pedal's own answer to it) cannot end it again.
-    if (index + 1 == count && hub->holdsRecord (index) == false && ! dumpEnded)
-    {
-        dumpEnded = true;
-        sendEndOfDumpCommands();
-    }
+    if (index + 1 == count && hub->holdsRecord (index) == false)
+        connection->endDump();
 
     std::array<uint8_t, PatchRecord::maxSize> record {};
     std::memcpy (record.data(), report + 2, (size_t) size);
@@ -454,7 +437,8 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
             break;
 
         case Reply::transferState:
-            DEVICEHID_DEBUG_OUT_PRESET (0);
+            if (connectionOf (hub) != nullptr)
+                DEVICEHID_DEBUG_OUT_PRESET (0);
             break;
 
         default:

@@ -195,16 +195,22 @@ void ImportAllPatchWindow::threadComplete (bool)
     // Posted, so that the records the job has posted are in the page first.
     if (completed)
     {
-        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch]
+        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch, session = session]
         {
+            if (! session.isCurrent())
+                return;
+
             if (auto* p = page.get())
                 if (p->getSelectedPatchRow() >= 0)
                     DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
 
             // The pedal needs a moment to store what it was sent before it
             // switches to the patch it reported last.
-            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current]
+            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current, session]
             {
+                if (! session.isCurrent())
+                    return;
+
                 DEVICEHID_DEBUG_SET_PATCH (current);
                 Dialogs::showMessage ({}, successMessage);
             });

@@ -7,6 +7,7 @@
 
 #include "cab/CABPatchFiles.h"
 #include "device/HidPacket.h"
+#include "device/LiveLink.h"
 
 /** Writes an all-patches file into the CAB pedal over the transfer link,
     record by record, behind a modal progress window. Each record the pedal
@@ -60,6 +61,10 @@ private:
 
     /** The page's record count when the job was started. */
     const int count;
+
+    /** The pedal the import was started for: once its session has ended,
+        the job's end sends nothing and tells no success. */
+    const LinkSession session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImportAllPatchWindow)
 };

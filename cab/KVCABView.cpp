@@ -541,14 +541,28 @@ IrLibraryPage KVCABView::irLibraryPage()
 {
     IrLibraryPage page;
     page.volumeRoot = disk_Name();
-    page.irTable = &irTable;
+
+    // The job may end after the pedal has gone and another has come. It
+    // works on a table of its own, which reaches the list only while the
+    // pedal it began for is still linked; nor is the index read for another
+    // pedal, which would get command 0x40.
+    const LinkSession session;
+    auto jobTable = std::make_shared<SharedIrTable>();
+    jobTable->handOver (*irTable.current());
+    jobTable->onChange = [this, session, table = std::weak_ptr<SharedIrTable> (jobTable)]
+    {
+        if (auto finished = table.lock(); finished != nullptr && session.isCurrent())
+            irTable.handOver (*finished->current());
+    };
+    page.irTable = jobTable.get();
 
     const auto selected = algorithmList.getSelectedRows();
     for (int i = 0; i < selected.size(); ++i)
         page.selectedRows.push_back (selected[i]);
 
     page.irExportPath = irExportPath;
-    page.startLoadDisk = [this] { loadDisk.start(); };
+    // The job's table lives as long as the job holds this.
+    page.startLoadDisk = [this, session, jobTable] { loadDisk.start (session); };
     return page;
 }
 

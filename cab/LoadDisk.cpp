@@ -20,9 +20,16 @@ LoadDisk::~LoadDisk()
     stopTimer();
 }
 
-void LoadDisk::start()
+void LoadDisk::start (const LinkSession& forPedal)
 {
     attemptsMade = 0;
+    session = forPedal;
+
+    if (! session.isCurrent())
+    {
+        stopTimer();
+        return;
+    }
 
     // Not from inside the caller: the volume watcher and the hub start loads
     // from their own notices.
@@ -38,6 +45,13 @@ void LoadDisk::cancel()
 void LoadDisk::timerCallback()
 {
     stopTimer();
+
+    if (! session.isCurrent())
+    {
+        attemptsMade = 0;
+        return;
+    }
+
     ++attemptsMade;
 
     const auto path = volumePath != nullptr ? volumePath() : juce::String();

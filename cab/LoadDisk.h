@@ -5,6 +5,7 @@
 #include <juce_events/juce_events.h>
 
 #include "cab/FileList.h"
+#include "device/LiveLink.h"
 
 /** Reads the IR index from the pedal's volume once the volume is mounted and
     after every change the IR library makes. The volume can take a moment to
@@ -34,9 +35,11 @@ public:
     /** Sends command 0x40 to the pedal (nothing when none is linked). */
     std::function<void()> sendIndexRead;
 
-    /** Begins a new series of attempts, the first one as soon as the message
-        loop runs. A series under way starts over. */
-    void start();
+    /** Begins a new series of attempts for the pedal of `session`, the first
+        one as soon as the message loop runs. A series under way starts over.
+        Once that pedal's session has ended, the series stops without reading
+        or sending anything: the next pedal must not get command 0x40. */
+    void start (const LinkSession& session = {});
 
     /** Drops the series under way; nothing more is read or sent. */
     void cancel();
@@ -47,6 +50,7 @@ private:
     void timerCallback() override;
 
     int attemptsMade = 0;
+    LinkSession session;
 
     JUCE_DECLARE_NON_COPYABLE (LoadDisk)
 };

@@ -19,9 +19,31 @@ std::unique_ptr<HidManager> liveManager;
 // pedal, which ends every LinkSession begun before.
 std::atomic<uint32_t> linkGeneration { 0 };
 
-// Each pedal's input buffer belongs to the link for as long as the device is
-// attached; a newer pedal gets its own.
-std::map<HidDeviceRef, std::unique_ptr<uint8_t[]>> inputBuffers;
+// Moves on only when the link changes hands or the window gives the pedal up.
+std::atomic<uint32_t> sessionGeneration { 0 };
+
+/** The link has changed hands: every session begun before is over. */
+void nextSession()
+{
+    ++linkGeneration;
+    ++sessionGeneration;
+}
+
+// A pedal's input buffer belongs to the link for as long as the device is
+// attached; a newer pedal gets its own. The entry is also the context of the
+// pedal's input callback.
+struct AttachedPedal
+{
+    HidDeviceRef device = nullptr;
+    uint32_t number = 0;
+    LiveLinkListener* listener = nullptr;
+    std::unique_ptr<uint8_t[]> buffer;
+};
+
+std::map<HidDeviceRef, std::unique_ptr<AttachedPedal>> attachedPedals;
+
+uint32_t lastPedalNumber = 0;
+std::atomic<uint32_t> linkedNumber { 0 };
 
 bool readId (HidDeviceRef device, const char* key, int& id)
 {
@@ -47,18 +69,29 @@ LiveLinkListener& listenerOf (void* context)
 
 void deliverReport (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
 {
-    listenerOf (context).reportArrived (report, reportLength);
+    // A pedal that a newer one replaced answers what it was asked before:
+    // taken for the newer's, its answers would drive the newer's connection.
+    const auto& pedal = *static_cast<AttachedPedal*> (context);
+    if (pedal.device != deviceRef.load())
+        return;
+
+    pedal.listener->reportArrived (report, reportLength);
 }
 } // namespace
 
 LinkSession::LinkSession()
-    : device (deviceRef.load()), generation (linkGeneration.load())
+    : device (deviceRef.load()), generation (linkGeneration.load()), session (sessionGeneration.load())
 {
 }
 
 bool LinkSession::isIntact() const
 {
-    return device != nullptr && deviceRef.load() == device && linkGeneration.load() == generation;
+    return isCurrent() && linkGeneration.load() == generation;
+}
+
+bool LinkSession::isCurrent() const
+{
+    return device != nullptr && deviceRef.load() == device && sessionGeneration.load() == session;
 }
 
 void startLiveLink (LiveLinkListener& listener)
@@ -82,10 +115,11 @@ void startLiveLink (LiveLinkListener& listener)
 void stopLiveLink()
 {
     deviceRef = nullptr;
-    ++linkGeneration;
+    linkedNumber = 0;
+    nextSession();
     managerRef = nullptr;
     liveManager.reset();
-    inputBuffers.clear();
+    attachedPedals.clear();
 }
 
 void sendLiveFrame (const HidPacket& packet)
@@ -99,6 +133,39 @@ void sendLiveFrame (const HidPacket& packet)
         printf ("error");
         ++linkGeneration;
     }
+}
+
+uint32_t linkedPedal()
+{
+    return linkedNumber.load();
+}
+
+bool sendFrameToPedal (uint32_t number, const HidPacket& packet)
+{
+    for (const auto& [device, pedal] : attachedPedals)
+    {
+        if (number == 0 || pedal->number != number)
+            continue;
+
+        if (device == deviceRef.load())
+        {
+            sendLiveFrame (packet);
+            return true;
+        }
+
+        if (device->setReport (HidReportType::output, 0, packet.data(), HidPacket::size) == kHidSuccess)
+            return true;
+
+        printf ("error");
+        return false;
+    }
+
+    return false;
+}
+
+void endLinkSessions()
+{
+    nextSession();
 }
 
 juce::String returnCFString (const juce::String& text)
@@ -140,14 +207,21 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
         return;
     }
 
-    listenerOf (context).pedalMatched (name);
+    auto& pedal = attachedPedals[device];
+    pedal = std::make_unique<AttachedPedal>();
+    pedal->device = device;
+    pedal->number = ++lastPedalNumber;
+    pedal->listener = &listenerOf (context);
+    pedal->buffer.reset (new uint8_t[HidPacket::size]());
 
+    // Linked before the window hears of it, so that what the window starts
+    // for the pedal belongs to it, and what it ends belongs to the one before.
     deviceRef = device;
-    ++linkGeneration;
+    linkedNumber = pedal->number;
+    nextSession();
+    device->registerInputReportCallback (pedal->buffer.get(), HidPacket::size, deliverReport, pedal.get());
 
-    auto& buffer = inputBuffers[device];
-    buffer.reset (new uint8_t[HidPacket::size]());
-    device->registerInputReportCallback (buffer.get(), HidPacket::size, deliverReport, context);
+    listenerOf (context).pedalMatched (name);
 
     sendLiveFrame (HidPacket::command (Command::identify));
 }
@@ -156,7 +230,7 @@ void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef
 {
     // The manager keeps the device alive until this callback returns, and
     // reports from it can no longer arrive, so its buffer can go now.
-    inputBuffers.erase (device);
+    attachedPedals.erase (device);
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
     const auto* linked = deviceRef.load();
@@ -164,6 +238,7 @@ void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef
         return;
 
     deviceRef = nullptr;
-    ++linkGeneration;
+    linkedNumber = 0;
+    nextSession();
     listenerOf (context).pedalRemoved();
 }

@@ -15,14 +15,18 @@ class LiveLinkListener
 public:
     virtual ~LiveLinkListener() = default;
 
-    /** A pedal in its normal mode has been matched and linked; `name` is its
-        product name without the manufacturer's prefix. */
+    /** A pedal in its normal mode has been matched and linked (it is
+        deviceRef already, and linkedPedal() numbers it); `name` is its
+        product name without the manufacturer's prefix. The identify command
+        goes out once this returns. */
     virtual void pedalMatched (const juce::String& name) = 0;
 
     /** A pedal waiting in its update mode has been found; it is not linked. */
     virtual void updateModeDeviceFound (const juce::String& name) = 0;
 
-    /** One input report from the linked pedal, checksum not yet checked. */
+    /** One input report from the linked pedal, checksum not yet checked.
+        A pedal that a newer one replaced may still be attached and sending:
+        its reports are never told. */
     virtual void reportArrived (uint8_t* report, long reportLength) = 0;
 
     /** A pedal has been found that this user may not open; it is not linked. */
@@ -47,9 +51,17 @@ public:
     /** True while the same pedal is linked and no send to it has failed. */
     bool isIntact() const;
 
+    /** True while the same pedal is linked and the window still works with
+        it: no other pedal has been linked since, and the window has not
+        given it up (endLinkSessions). A failed send alone doesn't end it.
+        What a job or timer started for a pedal does to a page, or sends,
+        at its end asks this first. */
+    bool isCurrent() const;
+
 private:
     HidDeviceRef device;
     uint32_t generation;
+    uint32_t session;
 };
 
 // The live link: the one pedal the editor works with, followed through the
@@ -82,6 +94,20 @@ void stopLiveLink();
     With no pedal nothing is sent; a failed send prints "error" and ends
     every LinkSession open at the time. */
 void sendLiveFrame (const HidPacket& packet);
+
+/** The number the link gave the pedal it has now (each pedal linked gets a
+    new one, never reused), or 0 while none is linked. */
+uint32_t linkedPedal();
+
+/** Sends the frame to the pedal with this number, linked or not, as long as
+    it is still attached; returns whether it went out. A pedal that a newer
+    one replaced can still be told to stop what it was doing. */
+bool sendFrameToPedal (uint32_t pedal, const HidPacket& packet);
+
+/** Ends every LinkSession open now (neither intact nor current any more),
+    though the pedal stays linked: the window has given it up (its volume
+    went, it never answered). */
+void endLinkSessions();
 
 void Handle_DeviceMatchingCallback (void* context, HidResult result, void* sender, HidDeviceRef device);
 void Handle_DeviceRemovalCallback (void* context, HidResult result, void* sender, HidDeviceRef device);

@@ -93,8 +93,8 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
     EXPECT_FALSE (page.irLoadPending);
 
     // A dump the pedal gives up on half-way still ends as a CAB dump ends.
-    const juce::ScopedValueSetter<int> quickly (MainContentComponent::recordTimeoutMs, 50);
-    for (int attempt = 0; attempt <= MainContentComponent::recordRequestRetries; ++attempt)
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::recordTimeoutMs, 50);
+    for (int attempt = 0; attempt <= ConnectionSequence::recordRequestRetries; ++attempt)
         pedal->injectFault (Fault::noAnswer, Command::requestPreset, attempt == 0 ? 1 : 0);
     pedal->clearReceivedFrames();
     h.bus.plug (pedal);

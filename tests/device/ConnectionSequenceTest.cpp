@@ -86,13 +86,13 @@ TEST (ConnectionSequence, ADumpOfOneRecordEndsOnceAndARecordWhileNoPageIsShownDo
 TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
 {
     EditorHarness h;
-    const juce::ScopedValueSetter<int> quickly (MainContentComponent::recordTimeoutMs, 100);
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::recordTimeoutMs, 100);
 
     auto pedal = PedalSimulator::create (kindAMP);
     pedal->setPatches (6);
     // Records 0 to 2 arrive; record 3 is asked for again and again and never comes.
     pedal->injectFault (Fault::noAnswer, Command::requestPreset, 3);
-    for (int i = 0; i < MainContentComponent::recordRequestRetries; ++i)
+    for (int i = 0; i < ConnectionSequence::recordRequestRetries; ++i)
         pedal->injectFault (Fault::noAnswer, Command::requestPreset);
 
     h.bus.plug (pedal);
@@ -104,7 +104,7 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
 
     const auto sent = wire (*pedal);
     const auto times = [&] (const Sent& frame) { return (int) std::count (sent.begin(), sent.end(), frame); };
-    EXPECT_EQ (times ({ Command::requestPreset, 3 }), 1 + MainContentComponent::recordRequestRetries);
+    EXPECT_EQ (times ({ Command::requestPreset, 3 }), 1 + ConnectionSequence::recordRequestRetries);
     // What arrived stays on the page, and the dump is ended on the pedal as a completed one is.
     EXPECT_TRUE (h.ampPage().patchRecords.size() == 3 && h.ampPage().patchList.getModel()->getNumRows() == 3);
     EXPECT_TRUE (times ({ Command::transferState, 0 }) == 1 && times ({ Command::getBypass }) == 1) << "left in the transfer state";
@@ -113,16 +113,16 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
 TEST (ConnectionSequence, APedalThatNeverAnswersIsAskedAgainThenTheUserIsTold)
 {
     EditorHarness h;
-    const juce::ScopedValueSetter<int> quickly (MainContentComponent::identityTimeoutMs, 50);
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::identityTimeoutMs, 50);
 
     auto pedal = PedalSimulator::create (kindAMP);
-    for (int i = 0; i <= MainContentComponent::identityRequestRetries; ++i)
+    for (int i = 0; i <= ConnectionSequence::identityRequestRetries; ++i)
         pedal->injectFault (Fault::noAnswer, Command::identify);
 
     h.plugIn (pedal);
     EXPECT_TRUE (pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
     EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
-    EXPECT_EQ ((int) wire (*pedal).size(), 1 + MainContentComponent::identityRequestRetries);
+    EXPECT_EQ ((int) wire (*pedal).size(), 1 + ConnectionSequence::identityRequestRetries);
 }
 
 TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)

@@ -92,7 +92,7 @@ void run (Input& input)
     pedal->onAnswers = nullptr;
 
     // Whatever the pedal sent, its removal leaves no window up and nothing of it behind.
-    require (h.hub().loadingWindow == nullptr && h.noDevicePage().isVisible() && h.hub().names.isEmpty(),
+    require (h.hub().loadingWindow == nullptr && h.noDevicePage().isVisible() && h.hub().connection == nullptr,
              "the pedal's window, page or names outlive it");
 }
 

@@ -14,7 +14,6 @@ void resetLinkGlobals()
     stopLiveLink();
     CloseUsbHid();
     Device = kindNone;
-    AlgorithmNumber = 0;
 }
 
 EditorHarness::EditorHarness (std::function<std::unique_ptr<DiskSession>()> diskLayer)
