@@ -1,7 +1,7 @@
 #include "app/KVNoDevice.h"
 
 #include "TesselImages.h"
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "ui/Dialogs.h"
 #include "ui/Palette.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
 #include "app/ReplyDecoder.h"
@@ -15,7 +15,7 @@
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
 #include "app/VisiblePage.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "ui/Palette.h"
 
 namespace

@@ -6,7 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "app/ConnectionSequence.h"
-#include "app/PatchRecord.h"
+#include "device/PatchRecord.h"
 #include "device/LiveLink.h"
 #include "device/PedalVolumeWatcher.h"
 

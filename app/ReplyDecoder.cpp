@@ -11,7 +11,7 @@
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
 #include "app/VisiblePage.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "ui/Dialogs.h"
 
 namespace

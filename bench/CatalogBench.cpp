@@ -1,6 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/AlgorithmCatalog.h"
 
 // Every selection in an algorithm or IR list parses the whole catalogue and
 // walks it for one name, on the message thread. The first AMP entry is found

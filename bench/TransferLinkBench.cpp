@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"

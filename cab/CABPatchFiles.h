@@ -2,7 +2,7 @@
 
 #include <juce_core/juce_core.h>
 
-#include "app/PatchRecord.h"
+#include "device/PatchRecord.h"
 
 // The CAB page's patch files: the same raw ".tessel" files as the effect
 // pages', holding 12-byte CAB records. One patch goes through the live link

@@ -9,8 +9,8 @@
 #include "device/LiveLink.h"
 #include "device/PedalVolumeWatcher.h"
 #include "device/ProtocolCodes.h"
-#include "pages/AlgorithmCatalog.h"
-#include "pages/PageControls.h"
+#include "pagekit/AlgorithmCatalog.h"
+#include "pagekit/PageControls.h"
 #include "ui/Dialogs.h"
 #include "ui/Palette.h"
 

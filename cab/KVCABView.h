@@ -5,14 +5,14 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "app/PatchRecord.h"
+#include "device/PatchRecord.h"
 #include "cab/CABPatchFiles.h"
 #include "cab/CopyWavThread.h"
 #include "cab/FileList.h"
 #include "cab/KVBallGeneratorImage.h"
 #include "cab/LoadDisk.h"
 #include "ui/KVLookAndFeel.h"
-#include "pages/KVSourceItemListboxContents.h"
+#include "pagekit/KVSourceItemListboxContents.h"
 
 class KVNoDevice;
 

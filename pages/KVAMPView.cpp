@@ -6,8 +6,8 @@
 #include "app/KVNoDevice.h"
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
-#include "pages/AlgorithmCatalog.h"
-#include "pages/PageControls.h"
+#include "pagekit/AlgorithmCatalog.h"
+#include "pagekit/PageControls.h"
 
 using namespace PageControls;
 

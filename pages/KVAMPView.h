@@ -4,9 +4,9 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include "app/PatchRecord.h"
+#include "device/PatchRecord.h"
 #include "ui/KVLookAndFeel.h"
-#include "pages/KVSourceItemListboxContents.h"
+#include "pagekit/KVSourceItemListboxContents.h"
 
 class KVNoDevice;
 

@@ -4,7 +4,7 @@
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "ui/Palette.h"
 
 using namespace PageControls;

@@ -4,8 +4,8 @@
 
 #include "TesselImages.h"
 #include "device/CommandSenders.h"
-#include "pages/AlgorithmCatalog.h"
-#include "pages/PageControls.h"
+#include "pagekit/AlgorithmCatalog.h"
+#include "pagekit/PageControls.h"
 #include "ui/Palette.h"
 
 using namespace PageControls;

@@ -2,7 +2,7 @@
 
 #include "TesselImages.h"
 #include "device/ProtocolCodes.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 
 using namespace PageControls;
 

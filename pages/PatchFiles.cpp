@@ -10,7 +10,7 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "ui/Dialogs.h"
 
 namespace PatchFiles

@@ -10,7 +10,7 @@
 #include "app/KVNoDevice.h"
 #include "app/MainContentComponent.h"
 #include "cab/KVCABView.h"
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/AlgorithmCatalog.h"
 #include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 #include "support/SimulatedCabVolume.h"

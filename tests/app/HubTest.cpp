@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "app/MainContentComponent.h"
 #include "device/LiveLink.h"
 #include "pages/KVAMPView.h"

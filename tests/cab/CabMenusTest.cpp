@@ -6,7 +6,7 @@
 #include "cab/WriteIRWindow.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "pages/SetMenu.h"
 #include "support/EditorHarness.h"

@@ -2,7 +2,7 @@
 
 #include "cab/KVCABView.h"
 #include "device/ProtocolCodes.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "pages/PatchFiles.h"
 #include "support/EditorHarness.h"
 

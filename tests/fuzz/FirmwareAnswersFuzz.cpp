@@ -1,6 +1,6 @@
 #include "FuzzSupport.h"
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 
 // The firmware update's exchange with a pedal in its update mode: however the
 // pedal answers, the job ends, closes the link and says whether it failed;

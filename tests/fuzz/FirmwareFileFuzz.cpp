@@ -1,6 +1,6 @@
 #include "FuzzSupport.h"
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "support/EditorHarness.h"
 
 // A firmware file the user picks: only one made for the pedal in update mode,

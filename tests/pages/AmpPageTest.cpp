@@ -1,4 +1,4 @@
-#include "PageBench.h"
+#include "support/PageBench.h"
 
 TEST (AmpPage, KnobsPatchesAndAlgorithmsChosenOnScreenAreSentAndShown)
 {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cab/KVCABView.h"
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/AlgorithmCatalog.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"

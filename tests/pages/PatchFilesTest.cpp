@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "PageBench.h"
-#include "pages/PageControls.h"
+#include "support/PageBench.h"
+#include "pagekit/PageControls.h"
 #include "pages/PatchFiles.h"
 
 namespace

@@ -1,7 +1,7 @@
-#include "PageBench.h"
+#include "support/PageBench.h"
 
 #include "app/KVNoDevice.h"
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 #include "pages/SetMenu.h"
 
 TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)

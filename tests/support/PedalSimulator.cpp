@@ -1,7 +1,7 @@
 #include "support/PedalSimulator.h"
 
-#include "app/FirmwareUpdate.h"
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/FirmwareUpdate.h"
+#include "pagekit/AlgorithmCatalog.h"
 
 namespace tessel::sim
 {

@@ -1,4 +1,4 @@
-#include "pages/KVSourceItemListboxContents.h"
+#include "pagekit/KVSourceItemListboxContents.h"
 
 #include "cab/KVCABView.h"
 #include "device/CommandSenders.h"

@@ -1,4 +1,4 @@
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "app/FirmwareUpdate.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "device/TransferLink.h"
 #include "support/EditorHarness.h"

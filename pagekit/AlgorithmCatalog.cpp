@@ -1,4 +1,4 @@
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/AlgorithmCatalog.h"
 
 #include <TesselCatalog.h>
 

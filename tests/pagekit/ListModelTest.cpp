@@ -1,6 +1,6 @@
-#include "PageBench.h"
+#include "support/PageBench.h"
 
-#include "pages/KVSourceItemListboxContents.h"
+#include "pagekit/KVSourceItemListboxContents.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "pages/PageControls.h"
+#include "pagekit/PageControls.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include <TesselCatalog.h>
 
-#include "pages/AlgorithmCatalog.h"
+#include "pagekit/AlgorithmCatalog.h"
 
 namespace
 {
