@@ -3,19 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "pagekit/FirmwareUpdate.h"
 #include "app/KVNoDevice.h"
 #include "app/PromptWindow.h"
-#include "app/ReplyDecoder.h"
 #include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
-#include "app/VisiblePage.h"
-#include "pagekit/PageControls.h"
 #include "ui/Palette.h"
 
 namespace
@@ -25,10 +22,8 @@ struct PageSize
     int width, height;
 };
 
-constexpr PageSize ampPageSize { 741, 517 };
-constexpr PageSize modPageSize { 741, 536 };
-constexpr PageSize dlyPageSize { 741, 536 };
-constexpr PageSize cabPageSize { 741, 518 };
+/** Each page's size, by DeviceKind. */
+constexpr PageSize pageSizes[] = { { 0, 0 }, { 741, 517 }, { 741, 536 }, { 741, 536 }, { 741, 518 } };
 
 const juce::String pedalSilentMessage { "The pedal does not answer." };
 const juce::String reconnectHint { "Please disconnect it and connect it again." };
@@ -50,21 +45,19 @@ MainContentComponent::MainContentComponent()
 
     // The pages start visible with no size, so nothing of them shows until
     // UpdateMainView sizes one; until then the AMP page counts as visible.
-    ampView = std::make_unique<KVAMPView>();
-    ampView->noDevice = noDevice.get();
-    addAndMakeVisible (*ampView);
+    pages[kindAMP] = std::make_unique<KVAMPView>();
+    pages[kindDLY] = std::make_unique<KVDLYView>();
+    pages[kindMOD] = std::make_unique<KVMODView>();
+    pages[kindCAB] = std::make_unique<KVCABView>();
 
-    dlyView = std::make_unique<KVDLYView>();
-    dlyView->noDevice = noDevice.get();
-    addAndMakeVisible (*dlyView);
-
-    modView = std::make_unique<KVMODView>();
-    modView->noDevice = noDevice.get();
-    addAndMakeVisible (*modView);
-
-    cabView = std::make_unique<KVCABView>();
-    cabView->noDevice = noDevice.get();
-    addAndMakeVisible (*cabView);
+    auto* firmwarePage = noDevice.get();
+    for (int kind : { kindAMP, kindDLY, kindMOD, kindCAB })
+    {
+        auto& page = *pages[(size_t) kind];
+        page.noDevice = firmwarePage;
+        page.firmwareCheck = [firmwarePage] (const juce::File& file) { return firmwarePage->UpdateFirmware (file, false); };
+        addAndMakeVisible (page);
+    }
 
     // Every progress window and list of the editor takes these from the default look.
     auto& look = juce::LookAndFeel::getDefaultLookAndFeel();
@@ -91,11 +84,10 @@ MainContentComponent::~MainContentComponent()
     volumeWatcher = nullptr;
     closeLoadingWindow();
 
-    dlyView = nullptr;
-    ampView = nullptr;
-    cabView = nullptr;
+    for (auto& page : pages)
+        page = nullptr;
+
     noDevice = nullptr;
-    modView = nullptr;
 }
 
 void MainContentComponent::pedalMatched (const juce::String& name)
@@ -163,7 +155,7 @@ void MainContentComponent::showConnectedDevice (const juce::String& name, bool s
 
 void MainContentComponent::reportArrived (uint8_t* report, long reportLength)
 {
-    MyInputCallback (this, kHidSuccess, nullptr, HidReportType::input, 0, report, reportLength);
+    MyInputCallback (*this, report, reportLength);
 }
 
 void MainContentComponent::pedalRemoved()
@@ -188,70 +180,71 @@ void MainContentComponent::resized()
 {
 }
 
+PedalPage* MainContentComponent::visiblePage()
+{
+    for (int kind : visibleOrder)
+        if (pages[(size_t) kind]->isVisible())
+            return pages[(size_t) kind].get();
+
+    return nullptr;
+}
+
+PedalPage& MainContentComponent::page (int kind)
+{
+    jassert (kind >= kindAMP && kind <= kindCAB);
+    return *pages[(size_t) juce::jlimit ((int) kindAMP, (int) kindCAB, kind)];
+}
+
+KVAMPView& MainContentComponent::ampPage() { return static_cast<KVAMPView&> (*pages[kindAMP]); }
+KVDLYView& MainContentComponent::dlyPage() { return static_cast<KVDLYView&> (*pages[kindDLY]); }
+KVMODView& MainContentComponent::modPage() { return static_cast<KVMODView&> (*pages[kindMOD]); }
+KVCABView& MainContentComponent::cabPage() { return static_cast<KVCABView&> (*pages[kindCAB]); }
+
 uint32_t MainContentComponent::firstVisiblePage() const
 {
-    if (ampView->isVisible())
-        return kindAMP;
-    if (dlyView->isVisible())
-        return kindDLY;
-    if (modView->isVisible())
-        return kindMOD;
-    if (cabView->isVisible())
-        return kindCAB;
-
-    return kindNone;
+    auto* page = const_cast<MainContentComponent&> (*this).visiblePage();
+    return page != nullptr ? (uint32_t) page->pageKind() : (uint32_t) kindNone;
 }
 
 bool MainContentComponent::holdsRecord (int index) const
 {
-    bool held = false;
-    withVisibleEffectPage (const_cast<MainContentComponent&> (*this),
-                           [&] (auto& page) { held = index < page.patchRecords.size(); });
-    return held;
+    auto* page = const_cast<MainContentComponent&> (*this).visiblePage();
+    return page != nullptr && index < page->patchCount();
 }
 
 void MainContentComponent::UpdateMainView (int kind)
 {
-    juce::Component* page = nullptr;
-    PageSize size {};
+    if (kind < kindAMP || kind > kindCAB)
+        return;
 
-    switch (kind)
-    {
-        case kindAMP: page = ampView.get(); size = ampPageSize; break;
-        case kindMOD: page = modView.get(); size = modPageSize; break;
-        case kindDLY: page = dlyView.get(); size = dlyPageSize; break;
-        case kindCAB: page = cabView.get(); size = cabPageSize; break;
-        default: return;
-    }
+    auto& page = *pages[(size_t) kind];
+    const auto size = pageSizes[kind];
 
-    for (auto* other : std::initializer_list<juce::Component*> { noDevice.get(), ampView.get(), dlyView.get(),
-                                                                 modView.get(), cabView.get() })
-        if (other != page)
+    noDevice->setVisible (false);
+    for (auto& other : pages)
+        if (other != nullptr && other.get() != &page)
             other->setVisible (false);
 
-    page->setVisible (true);
+    page.setVisible (true);
     setSize (size.width, size.height);
-    page->setBounds (0, 0, size.width, size.height);
+    page.setBounds (0, 0, size.width, size.height);
 }
 
-template <typename Page>
-void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, PatchRecord::maxSize>& record)
+void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
 {
-    using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
+    auto* page = visiblePage();
+    if (page == nullptr)
+        return;
 
     const int count = record[PatchRecord::countByte];
     const int current = record[PatchRecord::currentByte];
     const int index = record[PatchRecord::indexByte];
 
-    auto fresh = std::make_unique<Shape>();
-    std::copy_n (record.begin(), Shape::size, fresh->bytes.begin());
-
-    if (index < page.patchRecords.size())
+    if (index < page->patchCount())
     {
         // The pedal re-reports a patch the page already holds.
-        page.patchRecords.set (index, fresh.release(), true);
-        PageControls::selectRowQuietly (page.patchList, current, true);
-        page.updateAmpInformation (current);
+        page->storeRecord (record);
+        page->showPatch (current, true);
         return;
     }
 
@@ -261,20 +254,14 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
         loadingWindow->launchThread();
     }
 
-    page.patchRecords.add (fresh.release());
+    page->storeRecord (record);
 
     if (index + 1 == count)
     {
         if (connection != nullptr)
             connection->dumpComplete();
 
-        page.patchList.updateContent();
-        page.updateAmpInformation (current);
-        closeLoadingWindow();
-
-        if constexpr (std::is_same_v<Page, KVCABView>)
-            finishCabDump (page, current);
-
+        finishDump (*page, current);
         return;
     }
 
@@ -284,38 +271,29 @@ void MainContentComponent::storeRecord (Page& page, const std::array<uint8_t, Pa
         connection->awaitRecord (index + 1);
 }
 
-void MainContentComponent::finishCabDump (KVCABView& page, int current)
+void MainContentComponent::finishDump (PedalPage& page, int current)
 {
+    page.showDump (current);
+    closeLoadingWindow();
+
+    if (page.pageKind() != kindCAB)
+        return;
+
     // The IR index is read once both the dump has ended and the pedal's
     // volume is mounted, whichever comes last. A volume still mounted from
     // before a lost link counts too: it will not appear a second time.
-    if (page.diskPresent || volumeWatcher->hasPedalVolume())
-        page.loadDisk.start();
-    else
-        page.irLoadPending = true;
-
+    cabPage().dumpFinished (volumeWatcher->hasPedalVolume());
     DEVICEHID_DEBUG_SET_PATCH (current);
 }
 
 void MainContentComponent::pedalVolumeAppeared()
 {
-    auto& page = *cabView;
-    page.showVolumeNotMounted ({});
-
-    if (page.irLoadPending)
-    {
-        page.irLoadPending = false;
-        page.loadDisk.start();
-    }
-    else
-    {
-        page.diskPresent = true;
-    }
+    cabPage().volumeAppeared();
 }
 
 void MainContentComponent::pedalVolumeNotMounted (const juce::String& devicePath)
 {
-    cabView->showVolumeNotMounted (devicePath);
+    cabPage().showVolumeNotMounted (devicePath);
 }
 
 void MainContentComponent::pedalVolumeGone()
@@ -326,12 +304,7 @@ void MainContentComponent::pedalVolumeGone()
     if (connection != nullptr && connection->kind() == kindCAB)
         disconnect();
     else
-        cabView->diskPresent = false;
-}
-
-void MainContentComponent::UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record)
-{
-    withVisibleEffectPage (*this, [&] (auto& page) { storeRecord (page, record); });
+        cabPage().volumeGone();
 }
 
 void MainContentComponent::dumpStalled()
@@ -339,17 +312,14 @@ void MainContentComponent::dumpStalled()
     if (loadingWindow == nullptr)
         return;
 
-    withVisibleEffectPage (*this, [this] (auto& page)
+    if (auto* page = visiblePage())
     {
-        page.patchList.updateContent();
-        if (auto* last = page.patchRecords.getLast())
-        {
-            page.updateAmpInformation (last->bytes[PatchRecord::currentByte]);
-
-            if constexpr (std::is_same_v<std::decay_t<decltype (page)>, KVCABView>)
-                finishCabDump (page, last->bytes[PatchRecord::currentByte]);
-        }
-    });
+        const int current = page->lastRecordCurrentPatch();
+        if (current >= 0)
+            finishDump (*page, current);
+        else
+            page->showDump (-1);
+    }
 
     closeLoadingWindow();
 }
@@ -366,42 +336,21 @@ void MainContentComponent::closeLoadingWindow()
 
 void MainContentComponent::SetSliderValue (int knob, int value)
 {
-    switch (firstVisiblePage())
-    {
-        case kindAMP:
-            if (knob >= 0 && knob < KVAMPView::numKnobs)
-                ampView->knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
-            break;
-
-        case kindDLY:
-        case kindMOD:
-        {
-            KVEffectPage& page = firstVisiblePage() == kindDLY ? (KVEffectPage&) *dlyView : (KVEffectPage&) *modView;
-
-            // While the pedal follows tap tempo its rate knob isn't on show.
-            if (knob == KVEffectPage::rateKnob && page.tapTempoSync)
-                break;
-
-            if (knob >= 0 && knob < KVEffectPage::numKnobs)
-                page.knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
-            break;
-        }
-
-        case kindCAB:
-            cabView->showReportedKnob (knob, value);
-            break;
-
-        default:
-            break;
-    }
+    if (auto* page = visiblePage())
+        page->showKnob (knob, value);
 }
 
 void MainContentComponent::SetCABSIMButton (int state)
 {
-    if (ampView->isVisible())
-        ampView->switchButton.setToggleState (state != 1, juce::dontSendNotification);
-    else if (dlyView->isVisible())
-        dlyView->trailSwitchButton.setToggleState (state != 0, juce::dontSendNotification);
+    // Only the AMP and DLY pages have the switch; the first of them on show takes it.
+    for (int kind : { kindAMP, kindDLY })
+    {
+        if (pages[(size_t) kind]->isVisible())
+        {
+            pages[(size_t) kind]->showEffectSwitch (state);
+            return;
+        }
+    }
 }
 
 void MainContentComponent::disconnect()
@@ -420,36 +369,17 @@ void MainContentComponent::disconnect()
     noDevice->statusLabel.setText ("No Device Connected.", juce::dontSendNotification);
     noDevice->hintLabel.setText ({}, juce::dontSendNotification);
 
-    // Every page, not only the visible one: a page hidden when a newer
-    // pedal replaced its own must not show that pedal's patches to the next.
-    forEachEffectPage (*this, [] (auto& page)
+    // Every page, not only the visible one, forgets its pedal: with two
+    // pedals plugged in one after the other, a page other than the visible
+    // one may hold the older pedal's patches and names.
+    for (auto& page : pages)
     {
-        page.patchRecords.clear (true);
-        page.patchRecords.minimiseStorageOverheads();
-    });
-
-    // Every page forgets its pedal: with two pedals plugged in one after the
-    // other, a page other than the visible one may hold the older pedal's data.
-    ampView->algorithmListModel.ampNames.clear();
-    dlyView->algorithmListModel.dlyNames.clear();
-    modView->algorithmListModel.modNames.clear();
-
-    // Nor does the next pedal follow the older one's tap tempo until it says so.
-    for (auto* page : { (KVEffectPage*) dlyView.get(), (KVEffectPage*) modView.get() })
-    {
-        page->tapTempoSync = false;
-        page->showTempoSync (page->bypassswitchButton.getToggleState());
+        if (page != nullptr)
+        {
+            page->forgetPedal();
+            page->setVisible (false);
+        }
     }
-
-    // The IR table stays: the next index read replaces it. A read under way
-    // stops, so that no other pedal gets its index-read command.
-    cabView->diskPresent = false;
-    cabView->irLoadPending = false;
-    cabView->loadDisk.cancel();
-    cabView->algorithmList.updateContent();
-
-    for (auto* page : std::initializer_list<juce::Component*> { ampView.get(), dlyView.get(), cabView.get(), modView.get() })
-        page->setVisible (false);
 
     noDevice->setVisible (true);
 

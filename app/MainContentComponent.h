@@ -6,15 +6,19 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "app/ConnectionSequence.h"
+#include "app/ReplyDecoder.h"
 #include "device/PatchRecord.h"
 #include "device/LiveLink.h"
 #include "device/PedalVolumeWatcher.h"
+#include "device/ProtocolCodes.h"
 
 class KVNoDevice;
+class KVPageBase;
 class KVAMPView;
 class KVDLYView;
 class KVMODView;
 class KVCABView;
+class PedalPage;
 class PromptWindow;
 
 /** The window's content and the hub between the device link and the pages:
@@ -22,6 +26,7 @@ class PromptWindow;
     to the no-device page when the pedal goes away. It keeps no current page:
     it acts on the first visible page in the order AMP, DLY, MOD, CAB. */
 class MainContentComponent : public juce::Component,
+                             public ReplyWindow,
                              private LiveLinkListener,
                              private PedalVolumeWatcher::Listener
 {
@@ -33,17 +38,17 @@ public:
     void resized() override;
 
     /** Shows the page of a pedal kind at its size; any other kind changes nothing. */
-    void UpdateMainView (int kind);
+    void UpdateMainView (int kind) override;
 
     /** One record of a patch dump (zero-padded to the longest layout): stores
         it in the visible page and asks for the next, or finishes the dump. */
-    void UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record);
+    void UpdateAlgorithmPreset (const std::array<uint8_t, PatchRecord::maxSize>& record) override;
 
     /** The pedal reports a knob change; set without notification. */
     void SetSliderValue (int knob, int value);
 
     /** The pedal reports its cabinet-simulation (AMP) or trail (DLY) state. */
-    void SetCABSIMButton (int state);
+    void SetCABSIMButton (int state) override;
 
     /** Returns to the no-device page and forgets the pedal's state: every
         page's records, names and flags, and the connection with what it
@@ -61,10 +66,18 @@ public:
     std::unique_ptr<ConnectionSequence> connection;
 
     std::unique_ptr<KVNoDevice> noDevice;
-    std::unique_ptr<KVAMPView> ampView;
-    std::unique_ptr<KVDLYView> dlyView;
-    std::unique_ptr<KVMODView> modView;
-    std::unique_ptr<KVCABView> cabView;
+
+    // The window as the reply decoder sees it.
+    juce::Component& windowComponent() override { return *this; }
+    ConnectionSequence* liveConnection() override { return connection.get(); }
+    PedalPage* visiblePage() override;
+    PedalPage& page (int kind) override;
+
+    // Each page by its own type.
+    KVAMPView& ampPage();
+    KVDLYView& dlyPage() override;
+    KVMODView& modPage() override;
+    KVCABView& cabPage() override;
 
     /** The loading window of the dump in progress; it deletes itself. */
     PromptWindow* loadingWindow = nullptr;
@@ -86,11 +99,9 @@ private:
         button shows only for a pedal in its update mode. */
     void showConnectedDevice (const juce::String& name, bool showFirmwareButton);
 
-    template <typename Page>
-    void storeRecord (Page& page, const std::array<uint8_t, PatchRecord::maxSize>& record);
-
-    /** The end of a CAB dump: the IR index read, and the current patch selected on the pedal. */
-    void finishCabDump (KVCABView& page, int current);
+    /** The end of a dump: the page shows patch `current`; a CAB dump reads
+        the IR index and selects the current patch on the pedal. */
+    void finishDump (PedalPage& page, int current);
 
     void closeLoadingWindow();
 
@@ -99,6 +110,12 @@ private:
 
     /** Tells on the no-device page what stands between the user and the pedal. */
     void showProblem (const juce::String& status, const juce::String& hint);
+
+    /** The pages by kind: AMP, MOD, DLY and CAB at their DeviceKind numbers. */
+    std::array<std::unique_ptr<KVPageBase>, kindCAB + 1> pages;
+
+    /** The order in which the first visible page is looked for. */
+    static constexpr std::array<int, 4> visibleOrder { kindAMP, kindDLY, kindMOD, kindCAB };
 
     /** Follows the CAB pedal's USB volume, where its IRs live. */
     std::unique_ptr<PedalVolumeWatcher> volumeWatcher;

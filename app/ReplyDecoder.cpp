@@ -5,19 +5,18 @@
 #include <cstring>
 
 #include "app/ConnectionSequence.h"
-#include "app/MainContentComponent.h"
+#include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
-#include "app/VisiblePage.h"
-#include "pagekit/PageControls.h"
+#include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
 #include "ui/Dialogs.h"
 
 namespace
 {
 using Report = std::array<uint8_t, HidPacket::size>;
-using Hub = juce::Component::SafePointer<MainContentComponent>;
 
 struct ModelCode
 {
@@ -40,28 +39,23 @@ constexpr juce::uint32 factoryAnswerWaitMs = 10000;
 
 constexpr int nameOffset = 4;
 
-ConnectionSequence* connectionOf (MainContentComponent* hub)
-{
-    return hub != nullptr ? hub->connection.get() : nullptr;
-}
-
-/** Runs `action` later on the message thread with the hub, unless the hub
-    has gone by then, or the connection under way when it was posted has
-    ended: it belonged to that pedal. */
+/** Runs `action` later on the message thread with the window, unless the
+    window has gone by then, or the connection under way when it was posted
+    has ended: it belonged to that pedal. */
 template <typename Action>
-void post (MainContentComponent* hub, Action action)
+void post (ReplyWindow& window, Action action)
 {
-    Hub safeHub (hub);
-    const juce::WeakReference<ConnectionSequence> connection (connectionOf (hub));
+    const juce::Component::SafePointer<juce::Component> safeWindow (&window.windowComponent());
+    const juce::WeakReference<ConnectionSequence> connection (window.liveConnection());
     const bool forConnection = connection != nullptr;
 
-    juce::MessageManager::callAsync ([safeHub, connection, forConnection, action]
+    juce::MessageManager::callAsync ([safeWindow, connection, forConnection, action]
     {
-        auto* h = safeHub.getComponent();
-        if (h == nullptr || (forConnection && connection.get() == nullptr))
+        auto* w = dynamic_cast<ReplyWindow*> (safeWindow.getComponent());
+        if (w == nullptr || (forConnection && connection.get() == nullptr))
             return;
 
-        action (*h);
+        action (*w);
     });
 }
 
@@ -86,10 +80,10 @@ int recordSizeOf (uint32_t kind)
     }
 }
 
-void handleIdentity (MainContentComponent* hub, const uint8_t* report)
+void handleIdentity (ReplyWindow& window, const uint8_t* report)
 {
     const auto kind = kindFromModelCode (report + 2);
-    auto* connection = connectionOf (hub);
+    auto* connection = window.liveConnection();
     if (kind == kindNone || connection == nullptr || ! connection->identify (kind))
         return;
 
@@ -98,7 +92,7 @@ void handleIdentity (MainContentComponent* hub, const uint8_t* report)
     if (kind == kindCAB)
     {
         // The CAB pedal has no algorithm names: show its page and fetch its patches.
-        post (hub, [] (MainContentComponent& h) { h.UpdateMainView ((int) Device); });
+        post (window, [] (ReplyWindow& w) { w.UpdateMainView ((int) Device); });
         connection->startDump();
         return;
     }
@@ -120,47 +114,30 @@ juce::String nameFrom (const uint8_t* report)
     return name;
 }
 
-void appendNamesToPage (MainContentComponent& hub)
+void handleAlgorithmName (ReplyWindow& window, const uint8_t* report)
 {
-    if (hub.connection == nullptr)
-        return;
-
-    const auto append = [&hub] (juce::StringArray& names, juce::ListBox& list)
-    {
-        names.addArray (hub.connection->names);
-        list.updateContent();
-    };
-
-    switch (Device)
-    {
-        case kindAMP: append (hub.ampView->algorithmListModel.ampNames, hub.ampView->algorithmList); break;
-        case kindMOD: append (hub.modView->algorithmListModel.modNames, hub.modView->algorithmList); break;
-        case kindDLY: append (hub.dlyView->algorithmListModel.dlyNames, hub.dlyView->algorithmList); break;
-        default: break;
-    }
-}
-
-void handleAlgorithmName (MainContentComponent* hub, const uint8_t* report)
-{
-    auto* connection = connectionOf (hub);
+    auto* connection = window.liveConnection();
     if (connection == nullptr)
         return;
 
     if (connection->takeName (report, nameFrom (report)) != ConnectionSequence::NameStep::complete)
         return;
 
-    post (hub, [] (MainContentComponent& h)
+    // The names go to their page once, with the page itself.
+    post (window, [] (ReplyWindow& w)
     {
-        appendNamesToPage (h);
-        h.UpdateMainView ((int) Device);
+        auto* current = w.liveConnection();
+        if (current != nullptr && (Device == kindAMP || Device == kindMOD || Device == kindDLY))
+            w.page ((int) Device).showAlgorithmNames (current->names);
+
+        w.UpdateMainView ((int) Device);
     });
 }
 
-
-void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
+void handlePresetRecord (ReplyWindow& window, const uint8_t* report)
 {
     const auto size = recordSizeOf (Device);
-    auto* connection = connectionOf (hub);
+    auto* connection = window.liveConnection();
     if (size == 0 || connection == nullptr)
         return;
 
@@ -169,7 +146,8 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     // of the dump, it would make the pedal send it again for ever.
     const int count = report[2];
     const int index = report[4];
-    if (index >= count || hub->firstVisiblePage() == kindNone)
+    auto* page = window.visiblePage();
+    if (index >= count || page == nullptr)
         return;
 
     // Ending the transfer state makes the pedal answer 0x65, which asks for
@@ -178,97 +156,23 @@ void handlePresetRecord (MainContentComponent* hub, const uint8_t* report)
     // doesn't hold yet; a re-reported record just replaces its copy.
     // The dump is also ended only once, so a record that comes back after
     // the end (the pedal's own answer to it) cannot end it again.
-    if (index + 1 == count && hub->holdsRecord (index) == false)
+    if (index + 1 == count && index >= page->patchCount())
         connection->endDump();
 
     std::array<uint8_t, PatchRecord::maxSize> record {};
     std::memcpy (record.data(), report + 2, (size_t) size);
-    hub->UpdateAlgorithmPreset (record);
+    window.UpdateAlgorithmPreset (record);
 }
 
-void handlePatchReport (MainContentComponent& hub, int patch)
+/** The DLY page if it is visible, else the MOD page if that is, else null:
+    where the tap-tempo and expression-pedal reports go. */
+KVEffectPage* visibleTempoPage (ReplyWindow& window)
 {
-    withVisibleEffectPage (hub, [patch] (auto& page)
-    {
-        PageControls::selectRowQuietly (page.patchList, patch, false);
-        page.updateAmpInformation (patch);
-    });
-}
-
-void handleAlgorithmReport (MainContentComponent& hub, int algorithm)
-{
-    withVisibleEffectPage (hub, [algorithm] (auto& page)
-    {
-        PageControls::selectRowQuietly (page.algorithmList, algorithm, true);
-        page.UpdateDiagnosticsBox (algorithm);
-    });
-}
-
-void handleBypassReport (MainContentComponent& hub, int state)
-{
-    // Any value but 0 means the effect is on; 2 has a meaning of its own on the CAB pedal only.
-    withVisibleEffectPage (hub, [state] (auto& page)
-    {
-        if constexpr (std::is_same_v<std::decay_t<decltype (page)>, KVCABView>)
-        {
-            page.showEffectState (state);
-        }
-        else
-        {
-            page.bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
-            page.setAllViewEnabled (state != 0);
-        }
-    });
-}
-
-/** Posts a CAB report with the one byte it reads. */
-template <typename Action>
-void postToCabPage (MainContentComponent* hub, const uint8_t* report, Action action)
-{
-    const int value = report[2];
-    post (hub, [action, value] (MainContentComponent& h) { action (h, value); });
-}
-
-/** The room and presence reports reach the CAB page only while it is the page on show. */
-bool cabPageOnShow (MainContentComponent& hub)
-{
-    return hub.firstVisiblePage() == kindCAB;
-}
-
-void handleTapTempoReport (MainContentComponent& hub, int sync)
-{
-    auto* page = visibleTempoPage (hub);
-    if (page == nullptr)
-        return;
-
-    page->tapTempoSync = sync == 1;
-
-    if (page->tapTempoSync)
-        DEVICEHID_DEBUG_GET_DIVIDE();
-    else if (page == hub.dlyView.get())
-        page->divideCombo.setSelectedId (0, juce::dontSendNotification);
-
-    if (page->bypassswitchButton.getToggleState())
-        page->showTempoSync (true);
-}
-
-/** Selects the item for a value the pedal reports (item id = value + 1);
-    a value the box has no item for changes nothing. */
-void selectReportedItem (juce::ComboBox& box, int value)
-{
-    if (juce::isPositiveAndBelow (value, box.getNumItems()))
-        box.setSelectedId (value + 1, juce::dontSendNotification);
-}
-
-void handleMaxDelayReport (MainContentComponent& hub, const uint8_t* report)
-{
-    if (! hub.dlyView->isVisible())
-        return;
-
-    const int milliseconds = report[2] * 100 + report[3];
-    for (int i = 0; i < (int) std::size (KVDLYView::maxDelayTimes); ++i)
-        if (milliseconds == KVDLYView::maxDelayTimes[i])
-            hub.dlyView->maxDelayCombo.setSelectedId (i + 1, juce::dontSendNotification);
+    if (window.dlyPage().isVisible())
+        return &window.dlyPage();
+    if (window.modPage().isVisible())
+        return &window.modPage();
+    return nullptr;
 }
 
 bool effectPedal()
@@ -278,16 +182,30 @@ bool effectPedal()
 
 /** Posts a report for the MOD and DLY pages, with a copy of the bytes it reads. */
 template <typename Action>
-void postToTempoPage (MainContentComponent* hub, const uint8_t* report, Action action)
+void postToTempoPage (ReplyWindow& window, const uint8_t* report, Action action)
 {
     if (! effectPedal())
         return;
 
     const int first = report[2], second = report[3];
-    post (hub, [action, first, second] (MainContentComponent& h)
+    post (window, [action, first, second] (ReplyWindow& w)
     {
-        if (auto* page = visibleTempoPage (h))
-            action (h, *page, first, second);
+        if (auto* page = visibleTempoPage (w))
+            action (*page, first, second);
+    });
+}
+
+/** Posts a CAB report with the one byte it reads; `onShowOnly`: only while
+    the CAB page is the page on show. */
+template <typename Action>
+void postToCabPage (ReplyWindow& window, const uint8_t* report, bool onShowOnly, Action action)
+{
+    const int value = report[2];
+    post (window, [action, value, onShowOnly] (ReplyWindow& w)
+    {
+        auto* visible = w.visiblePage();
+        if (! onShowOnly || (visible != nullptr && visible->pageKind() == kindCAB))
+            action (w.cabPage(), value);
     });
 }
 } // namespace
@@ -297,7 +215,7 @@ void silenceNextFactoryResetAnswer()
     factoryAnswerSilentUntil = std::max<juce::uint32> (1, juce::Time::getMillisecondCounter() + factoryAnswerWaitMs);
 }
 
-void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
+void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLength)
 {
     if (report == nullptr || reportLength < HidPacket::size)
         return;
@@ -308,12 +226,12 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
         return;
     }
 
-    auto* hub = static_cast<MainContentComponent*> (context);
+    auto* page = window.visiblePage();
 
     switch (report[0])
     {
         case Reply::factoryReset:
-            post (hub, [] (MainContentComponent&)
+            post (window, [] (ReplyWindow&)
             {
                 const auto silent = factoryAnswerSilentUntil != 0
                                  && juce::Time::getMillisecondCounter() < factoryAnswerSilentUntil;
@@ -327,117 +245,116 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
             break;
 
         case Reply::presetRecord:
-            handlePresetRecord (hub, report);
+            handlePresetRecord (window, report);
             break;
 
         case Reply::knob:
-            if (hub != nullptr)
-                hub->SetSliderValue (report[2], report[3]);
+            if (page != nullptr)
+                page->showKnob (report[2], report[3]);
             break;
 
         case Reply::identity:
-            handleIdentity (hub, report);
+            handleIdentity (window, report);
             break;
 
         case Reply::patch:
-            if (hub != nullptr)
-                handlePatchReport (*hub, report[2]);
+            if (page != nullptr)
+                page->showPatch (report[2], false);
             break;
 
         case Reply::algorithm:
-            if (hub != nullptr)
-                handleAlgorithmReport (*hub, report[2]);
+            if (page != nullptr)
+                page->showAlgorithm (report[2]);
             break;
 
         case Reply::bypass:
-            if (hub != nullptr)
-                handleBypassReport (*hub, report[2]);
+            // Any value but 0 means the effect is on; 2 has a meaning of its own on the CAB pedal only.
+            if (page != nullptr)
+                page->showBypass (report[2]);
             break;
 
         case Reply::tapTempo:
-            if (hub != nullptr)
-                handleTapTempoReport (*hub, report[2]);
+            if (auto* tempoPage = visibleTempoPage (window))
+            {
+                const bool sync = report[2] == 1;
+                tempoPage->showTapTempo (sync);
+
+                if (sync)
+                    DEVICEHID_DEBUG_GET_DIVIDE();
+            }
             break;
 
         case Reply::expressionTarget:
-            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int target, int)
-                             { selectReportedItem (page.objectCombo, target); });
+            postToTempoPage (window, report, [] (KVEffectPage& p, int target, int) { p.showExpressionTarget (target); });
             break;
 
         case Reply::division:
-            if (hub != nullptr)
-                if (auto* page = visibleTempoPage (*hub))
-                    selectReportedItem (page->divideCombo, report[2]);
+            if (auto* tempoPage = visibleTempoPage (window))
+                tempoPage->showDivision (report[2]);
             break;
 
         case Reply::expressionRange:
-            // The one report set with notification: the page answers with the range, as the pedal expects.
-            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int minimum, int maximum)
-            {
-                page.rangeMinSlider.setValue (minimum, juce::sendNotificationAsync);
-                page.rangeMaxSlider.setValue (maximum, juce::sendNotificationAsync);
-            });
+            postToTempoPage (window, report, [] (KVEffectPage& p, int minimum, int maximum)
+                             { p.showExpressionRange (minimum, maximum); });
             break;
 
         case Reply::trail:
             if (effectPedal())
             {
                 const int state = report[2];
-                post (hub, [state] (MainContentComponent& h) { h.SetCABSIMButton (state); });
+                post (window, [state] (ReplyWindow& w) { w.SetCABSIMButton (state); });
             }
             break;
 
         case Reply::inputMode:
-            postToTempoPage (hub, report, [] (MainContentComponent&, KVEffectPage& page, int mode, int)
-                             { selectReportedItem (page.inputModeCombo, mode); });
+            postToTempoPage (window, report, [] (KVEffectPage& p, int mode, int) { p.showInputMode (mode); });
             break;
 
         case Reply::maxDelay:
-            if (hub != nullptr)
-                handleMaxDelayReport (*hub, report);
+            if (window.dlyPage().isVisible())
+                window.dlyPage().showMaxDelay (report[2] * 100 + report[3]);
             break;
 
         case Reply::cabSimulation:
-            if (hub != nullptr)
-                hub->SetCABSIMButton (report[2]);
+            window.SetCABSIMButton (report[2]);
             break;
 
-        // The CAB pedal's own reports. The power amp reaches its page even while hidden.
+        // The CAB pedal's own reports. The power amp reaches its page even while hidden;
+        // the room and presence levels only while it is the page on show.
         case Reply::powerAmp:
-            postToCabPage (hub, report, [] (MainContentComponent& h, int type) { h.cabView->showPowerAmp (type); });
+            postToCabPage (window, report, false, [] (KVCABView& cab, int type) { cab.showPowerAmp (type); });
             break;
 
         case Reply::cabLevel:
-            postToCabPage (hub, report, [] (MainContentComponent& h, int level)
-            {
-                if (cabPageOnShow (h))
-                    h.cabView->showRoomLevel (level);
-            });
+            postToCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showRoomLevel (level); });
             break;
 
         case Reply::powerAmpLevel:
-            postToCabPage (hub, report, [] (MainContentComponent& h, int level)
-            {
-                if (cabPageOnShow (h))
-                    h.cabView->powerAmpParamSlider.setValue (level, juce::dontSendNotification);
-            });
+            postToCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showPresence (level); });
             break;
 
         case Reply::microphone:
-            postToCabPage (hub, report, [] (MainContentComponent& h, int microphone)
-                           { h.SetSliderValue (KVCABView::microphoneKnob, microphone); });
+        {
+            // Told as the microphone knob to whichever page is on show.
+            const int microphone = report[2];
+            post (window, [microphone] (ReplyWindow& w)
+            {
+                if (auto* visible = w.visiblePage())
+                    visible->showKnob (KVCABView::microphoneKnob, microphone);
+            });
             break;
+        }
 
         case Reply::saveComplete:
-            post (hub, [] (MainContentComponent&) { Dialogs::showMessage ({}, "Save complete."); });
+            post (window, [] (ReplyWindow&) { Dialogs::showMessage ({}, "Save complete."); });
             break;
 
         case Reply::algorithmName:
-            handleAlgorithmName (hub, report);
+            handleAlgorithmName (window, report);
             break;
 
         case Reply::transferState:
-            if (connectionOf (hub) != nullptr)
+            if (window.liveConnection() != nullptr)
                 DEVICEHID_DEBUG_OUT_PRESET (0);
             break;
 

@@ -23,7 +23,7 @@ static void BM_DecodeKnobReport (benchmark::State& state)
     {
         report.bytes[3] = (uint8_t) (value++ % 100);
         report.seal();
-        MyInputCallback (&editor.hub(), kHidSuccess, nullptr, HidReportType::input, 0, report.data(), HidPacket::size);
+        MyInputCallback (editor.hub(), report.data(), HidPacket::size);
     }
 }
 BENCHMARK (BM_DecodeKnobReport)->Unit (benchmark::kMicrosecond);
@@ -57,6 +57,6 @@ static void BM_UpdateDiagnosticsBox (benchmark::State& state)
     int algorithm = 0;
 
     for (auto _ : state)
-        page.UpdateDiagnosticsBox (algorithm++ % page.algorithmListModel.ampNames.size());
+        page.UpdateDiagnosticsBox (algorithm++ % page.algorithmNames.size());
 }
 BENCHMARK (BM_UpdateDiagnosticsBox)->Unit (benchmark::kMicrosecond);

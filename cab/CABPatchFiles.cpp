@@ -2,7 +2,7 @@
 
 #include "cab/ImportAllPatchWindow.h"
 #include "device/CommandSenders.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 #include "ui/Dialogs.h"
 
 namespace

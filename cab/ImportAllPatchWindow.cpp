@@ -5,7 +5,7 @@
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 #include "ui/Dialogs.h"
 
 namespace

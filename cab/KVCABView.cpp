@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "TesselImages.h"
-#include "app/KVNoDevice.h"
 #include "device/CommandSenders.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
@@ -83,12 +82,7 @@ KVCABView::KVCABView()
 {
     using namespace TesselImages;
 
-    patchListModel.cabPage = this;
-    patchListModel.deviceKind = kindCAB;
-    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
-    algorithmListModel.cabPage = this;
-    algorithmListModel.deviceKind = kindCAB;
-    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
+    patchListFollowsLayout = true;
 
     background.setImage (picture (cab_page_background_png, cab_page_background_pngSize));
     micPadImage.setImage (picture (mic_pad_png, mic_pad_pngSize));
@@ -189,47 +183,38 @@ KVCABView::~KVCABView()
         slider->setLookAndFeel (nullptr);
 
     micCombo.setLookAndFeel (nullptr);
-    algorithmList.setModel (nullptr);
-    patchList.setModel (nullptr);
 }
 
-void KVCABView::paint (juce::Graphics&)
+std::vector<KVPageBase::Placement> KVCABView::layout()
 {
-}
+    std::vector<Placement> placements {
+        { &patchList, { 32, 300, 181, 185 } },
+        { &saveButton, { 32, 275, 40, 20 } },
+        { &exportButton, { 75, 275, 49, 20 } },
+        { &importButton, { 128, 275, 49, 20 } },
+        { &setButton, { 697, 10, 34, 34 } },
+        { &versionLabel, { 544, 10, 149, 34 } },
+        { &addButton, { 230, 276, 34, 20 } },
+        { &deleteButton, { 268, 276, 49, 20 } },
+        { &loadIrButton, { 325, 276, 94, 20 } },
+        { &saveIrButton, { 425, 276, 94, 20 } },
+        { &algorithmList, { 230, 300, 163, 185 } },
+        { &volumeNotice, { 230, 300, 290, 185 } },
+        { &diagnosticsBox, { 390, 300, 130, 158 } },
+        { &micPadImage, { 548, 70, MicPad::padSize, MicPad::padSize } },
+        { &ballGeneratorImage, ballStartBounds },
+        { &micSlider, { 440, 122, 87, 67 } },
+        { &micCombo, { 453, 190, 60, 17 } },
+        { &bypassswitchButton, { 335, 217, 39, 19 } },
+        { &mutewitchButton, { 190, 217, 39, 19 } },
+        { &cabParamImage, { 564, 315, 46, 17 } },
+        { &powerAmpCombo, { 640, 461, 80, 17 } },
+        { &cabParamSlider, { 543, 340, 87, 87 } },
+        { &powerAmpParamSlider, { 636, 338, 87, 87 } },
+    };
 
-void KVCABView::resized()
-{
-    background.setBounds (getLocalBounds());
-    patchList.setBounds (32, 300, 181, 185);
-    patchList.setRowHeight (patchRowHeight);
-    patchList.updateContent();
-    saveButton.setBounds (32, 275, 40, 20);
-    exportButton.setBounds (75, 275, 49, 20);
-    importButton.setBounds (128, 275, 49, 20);
-    setButton.setBounds (697, 10, 34, 34);
-    versionLabel.setBounds (544, 10, 149, 34);
-    addButton.setBounds (230, 276, 34, 20);
-    deleteButton.setBounds (268, 276, 49, 20);
-    loadIrButton.setBounds (325, 276, 94, 20);
-    saveIrButton.setBounds (425, 276, 94, 20);
-    algorithmList.setBounds (230, 300, 163, 185);
-    algorithmList.updateContent();
-    volumeNotice.setBounds (230, 300, 290, 185);
-    diagnosticsBox.setBounds (390, 300, 130, 158);
-    micPadImage.setBounds (548, 70, MicPad::padSize, MicPad::padSize);
-    ballGeneratorImage.setBounds (ballStartBounds);
-
-    for (int k = 0; k < numKnobs; ++k)
-        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
-
-    micSlider.setBounds (440, 122, 87, 67);
-    micCombo.setBounds (453, 190, 60, 17);
-    bypassswitchButton.setBounds (335, 217, 39, 19);
-    mutewitchButton.setBounds (190, 217, 39, 19);
-    cabParamImage.setBounds (564, 315, 46, 17);
-    powerAmpCombo.setBounds (640, 461, 80, 17);
-    cabParamSlider.setBounds (543, 340, 87, 87);
-    powerAmpParamSlider.setBounds (636, 338, 87, 87);
+    placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
+    return placements;
 }
 
 juce::Image KVCABView::getMicImage (int value)
@@ -303,28 +288,10 @@ void KVCABView::comboBoxChanged (juce::ComboBox* box)
     }
 }
 
-void KVCABView::buttonClicked (juce::Button* button)
+bool KVCABView::handleOwnButton (const juce::String& key)
 {
-    const auto key = button->getButtonText();
-
-    if (key.equalsIgnoreCase ("Set"))
-    {
-        showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("Import"))
-    {
-        showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("Export"))
-    {
-        showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("Save"))
-    {
-        DEVICEHID_DEBUG_SAVE();
-    }
-    else if (irButtonNeedsTheVolume (key, algorithmList.getNumSelectedRows() > 0 || irRowCount() == 0)
-             && disk_Name().isEmpty())
+    if (irButtonNeedsTheVolume (key, algorithmList.getNumSelectedRows() > 0 || irRowCount() == 0)
+        && disk_Name().isEmpty())
     {
         // Without the volume every IR button would do nothing at all.
         Dialogs::showMessage ({}, volumeNotMountedMessage (unmountedVolumeDevice));
@@ -345,18 +312,25 @@ void KVCABView::buttonClicked (juce::Button* button)
     {
         IrLibraryButtons::saveIrFileClicked ([this] { return irLibraryPage(); }, irExportPath);
     }
-    else if (key.equalsIgnoreCase ("bypassswitchButton"))
-    {
-        const int state = bypassswitchButton.getToggleState() ? effectBypassed : effectOn;
-        showEffectState (state);
-        DEVICEHID_DEBUG_SET_BYPASS (state);
-    }
     else if (key.equalsIgnoreCase ("mutewitchButton"))
     {
         const int state = mutewitchButton.getToggleState() ? effectMuted : effectOn;
         showEffectState (state);
         DEVICEHID_DEBUG_SET_BYPASS (state);
     }
+    else
+    {
+        return false;
+    }
+
+    return true;
+}
+
+void KVCABView::bypassClicked()
+{
+    const int state = bypassswitchButton.getToggleState() ? effectBypassed : effectOn;
+    showEffectState (state);
+    DEVICEHID_DEBUG_SET_BYPASS (state);
 }
 
 void KVCABView::showEffectState (int state)
@@ -583,3 +557,98 @@ void ExportMenuItemChosenCallback (int result, KVCABView* page)
 {
     CABPatchFiles::exportPatches (result, page);
 }
+
+int KVCABView::pageKind() const
+{
+    return kindCAB;
+}
+
+int KVCABView::listRowCount (int listMode) const
+{
+    return listMode == KVSourceItemListboxContents::patchListMode ? patchRecords.size() : irRowCount();
+}
+
+juce::String KVCABView::listRowText (int listMode, int row) const
+{
+    if (listMode == KVSourceItemListboxContents::patchListMode)
+        return "Patch - " + juce::String (row).paddedLeft ('0', 2);
+
+    return irRowText (row);
+}
+
+bool KVCABView::listRowsLaidOut (int listMode) const
+{
+    return listMode != KVSourceItemListboxContents::patchListMode;
+}
+
+void KVCABView::listRowsSelected (int listMode, int lastRowSelected)
+{
+    // A CAB patch is only selected on the pedal: its controls follow when
+    // the pedal reports the patch's values.
+    if (listMode == KVSourceItemListboxContents::patchListMode)
+    {
+        DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+        return;
+    }
+
+    // Several IRs may be selected (for the IR buttons); the pedal gets the
+    // first of them, and the description is the one clicked last.
+    UpdateDiagnosticsBox (lastRowSelected);
+    DEVICEHID_DEBUG_SET_ALOGR (algorithmList.getSelectedRow (0));
+}
+
+void KVCABView::showPresence (int level)
+{
+    powerAmpParamSlider.setValue (level, juce::dontSendNotification);
+}
+
+void KVCABView::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record)
+{
+    storeRecordIn (patchRecords, record);
+}
+
+void KVCABView::forgetPedal()
+{
+    patchRecords.clear (true);
+    patchRecords.minimiseStorageOverheads();
+
+    // The IR table stays: the next index read replaces it. A read under way
+    // stops, so that no other pedal gets its index-read command.
+    diskPresent = false;
+    irLoadPending = false;
+    loadDisk.cancel();
+    algorithmList.updateContent();
+}
+
+void KVCABView::dumpFinished (bool volumeKnown)
+{
+    if (diskPresent || volumeKnown)
+        loadDisk.start();
+    else
+        irLoadPending = true;
+}
+
+void KVCABView::volumeAppeared()
+{
+    showVolumeNotMounted ({});
+
+    if (irLoadPending)
+    {
+        irLoadPending = false;
+        loadDisk.start();
+    }
+    else
+    {
+        diskPresent = true;
+    }
+}
+
+void KVCABView::volumeGone()
+{
+    diskPresent = false;
+}
+
+void KVCABView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
+void KVCABView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
+void KVCABView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
+void KVCABView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }

@@ -11,10 +11,7 @@
 #include "cab/FileList.h"
 #include "cab/KVBallGeneratorImage.h"
 #include "cab/LoadDisk.h"
-#include "ui/KVLookAndFeel.h"
-#include "pagekit/KVSourceItemListboxContents.h"
-
-class KVNoDevice;
+#include "pagekit/KVPageBase.h"
 
 /** The CAB pedal's page: the level knob, the microphone position (X, Y and Z
     on knobs and on the pad), the microphone type as a knob and a list kept
@@ -22,12 +19,10 @@ class KVNoDevice;
     the IR list with the IR's description, the bypass and mute switches and
     the Set, Import, Export, Save and IR buttons. Values from the pedal are
     set without notification, so nothing the pedal reports is echoed back. */
-class KVCABView : public juce::Component,
+class KVCABView : public KVPageBase,
                   private juce::Slider::Listener,
                   private juce::TextEditor::Listener,
-                  public juce::DragAndDropContainer,
                   private juce::ComboBox::Listener,
-                  private juce::Button::Listener,
                   public CABPatchPage
 {
 public:
@@ -51,13 +46,10 @@ public:
     KVCABView();
     ~KVCABView() override;
 
-    void paint (juce::Graphics&) override;
-    void resized() override;
-
     /** Enables or disables the editing controls; Set, the two switches and
         the description box stay as they are. Presence is usable only while
         a power amp is chosen. */
-    void setAllViewEnabled (bool on);
+    void setAllViewEnabled (bool on) override;
 
     /** The effect state the pedal reports: both switches and the editing
         controls follow, and whichever switch can lead back to "on" stays
@@ -65,10 +57,10 @@ public:
     void showEffectState (int state);
 
     /** Shows record `patch` of patchRecords in the controls, sending nothing. */
-    void updateAmpInformation (int patch);
+    void updateAmpInformation (int patch) override;
 
     /** Shows the catalogue's description of the IR in row `row`. */
-    void UpdateDiagnosticsBox (int row);
+    void UpdateDiagnosticsBox (int row) override;
 
     /** The microphone picture for a Z value: one of twenty, a band of five
         values each; an empty image from 100 on. */
@@ -83,6 +75,33 @@ public:
 
     /** The room level, and its picture dimmed while it is 0. */
     void showRoomLevel (int level);
+
+    /** The presence level the pedal reports. */
+    void showPresence (int level);
+
+    // What the pedal page answers and is told.
+    int pageKind() const override;
+    int patchCount() const override { return patchRecords.size(); }
+    int lastRecordCurrentPatch() const override { return lastCurrentPatchOf (patchRecords); }
+    int listRowCount (int listMode) const override;
+    juce::String listRowText (int listMode, int row) const override;
+    void listRowsSelected (int listMode, int lastRowSelected) override;
+    bool listRowsLaidOut (int listMode) const override;
+    void showKnob (int knob, int value) override { showReportedKnob (knob, value); }
+    void showBypass (int state) override { showEffectState (state); }
+    void storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record) override;
+    void forgetPedal() override;
+    void setMenuItemChosen (int result) override;
+    void updateQuestionAnswered (int result) override;
+
+    /** The dump has ended: the IR index is read once the pedal's volume is
+        mounted too (`volumeKnown`, a volume still mounted from before a lost
+        link counts), whichever comes last. */
+    void dumpFinished (bool volumeKnown);
+
+    /** The pedal's volume came, went or could not be mounted. */
+    void volumeAppeared();
+    void volumeGone();
 
     /** The text of IR row `row`: its number, three blanks and the file name;
         empty past the end of the table. */
@@ -108,28 +127,15 @@ public:
         the volume, the table, the IR list's selection, the export folder. */
     IrLibraryPage irLibraryPage();
 
-    KVSourceItemListboxContents patchListModel;
-    KVSourceItemListboxContents algorithmListModel;
-    juce::ImageButton setButton;
-    juce::ImageButton saveButton;
-    juce::ImageButton importButton;
-    juce::ImageButton exportButton;
     juce::ImageButton addButton;
     juce::ImageButton deleteButton;
     juce::ImageButton loadIrButton;
     juce::ImageButton saveIrButton;
     juce::ImageComponent micPadImage;
-    juce::TextEditor diagnosticsBox;
-    juce::ImageComponent background;
-    juce::Label versionLabel;
-    KVCustomLookAndFeel customLookAndFeel;
-    KVPopupMenuLookAndFeel popupMenuLookAndFeel;
     KVComboxLookAndFeel comboxLookAndFeel;
     juce::ImageComponent cabParamImage;
     juce::ComboBox powerAmpCombo;
     KVBallGeneratorImage ballGeneratorImage;
-    juce::ListBox algorithmList;
-    juce::ListBox patchList;
     std::array<juce::Slider, numKnobs> knobSliders;
     juce::Slider micSlider;
     juce::ComboBox micCombo;
@@ -140,10 +146,8 @@ public:
         whole, and the list follows each one. */
     SharedIrTable irTable;
     LoadDisk loadDisk;
-    juce::ImageButton bypassswitchButton;
     juce::ImageButton mutewitchButton;
     juce::String irExportPath;
-    KVNoDevice* noDevice = nullptr;
     bool diskPresent = false;
     bool irLoadPending = false;
     std::unique_ptr<juce::FileChooser> irChooser;
@@ -155,8 +159,12 @@ public:
     juce::String unmountedVolumeDevice;
 
 private:
+    std::vector<Placement> layout() override;
+    void importMenuItemChosen (int result) override;
+    void exportMenuItemChosen (int result) override;
+    bool handleOwnButton (const juce::String& key) override;
+    void bypassClicked() override;
     void comboBoxChanged (juce::ComboBox*) override;
-    void buttonClicked (juce::Button*) override;
     void sliderValueChanged (juce::Slider*) override;
 
     /** Presence means nothing without a power amp, nor while the effect is
@@ -184,3 +192,4 @@ const juce::StringArray microphoneTypes { "OFF", "DY57", "DY58", "D421", "RE16",
 void menuItemChosenCallback (int result, KVCABView* page);
 void ImportMenuItemChosenCallback (int result, KVCABView* page);
 void ExportMenuItemChosenCallback (int result, KVCABView* page);
+void alertBoxResultChosen (int result, KVCABView* page);

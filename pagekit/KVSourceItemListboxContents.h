@@ -2,15 +2,12 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-class KVAMPView;
-class KVCABView;
-class KVDLYView;
-class KVMODView;
+class PedalPage;
 
 /** The one list model behind every list box of the pedal pages: a page's
     patch list (listMode 1) or its algorithm list (any other mode; the IR list
-    on the CAB page). It reads its rows from the page on every call, and turns
-    the user's selection into the pedal's patch or algorithm command. */
+    on the CAB page). It asks its page for the rows on every call, and hands
+    the user's selection to the page, which sends the pedal's command. */
 class KVSourceItemListboxContents : public juce::ListBoxModel
 {
 public:
@@ -27,22 +24,9 @@ public:
     /** The text a row shows; empty when the row has none. */
     juce::String rowText (int row) const;
 
-    KVAMPView* ampPage = nullptr;
-    juce::StringArray ampNames;
+    /** The page whose list this is; without one the list is empty. */
+    PedalPage* page = nullptr;
     int listMode = 0;
-    KVCABView* cabPage = nullptr;
-    KVDLYView* dlyPage = nullptr;
-    juce::StringArray dlyNames;
-    KVMODView* modPage = nullptr;
-    juce::StringArray modNames;
-    int deviceKind = 0;
-
-private:
-    const juce::StringArray* namesOfKind() const;
-
-    /** Runs `action` with the AMP, MOD or DLY page this model serves. */
-    template <typename Action>
-    bool withEffectPage (Action&& action) const;
 };
 
 /** "BankA-1" .. "BankA-5", then "BankB-1" and on: the effect pedals' patch names. */

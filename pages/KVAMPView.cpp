@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "TesselImages.h"
-#include "app/KVNoDevice.h"
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
 #include "pagekit/AlgorithmCatalog.h"
@@ -55,15 +54,9 @@ KVAMPView::KVAMPView()
     addAndMakeVisible (saveButton);
     setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
 
-    algorithmListModel.ampPage = this;
-    algorithmListModel.deviceKind = kindAMP;
-    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
     addAndMakeVisible (algorithmList);
     setUpList (algorithmList, algorithmListModel, 20);
 
-    patchListModel.ampPage = this;
-    patchListModel.deviceKind = kindAMP;
-    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
     addAndMakeVisible (patchList);
     setUpList (patchList, patchListModel, 17);
 }
@@ -72,68 +65,36 @@ KVAMPView::~KVAMPView()
 {
     for (auto& knob : knobSliders)
         knob.setLookAndFeel (nullptr);
-
-    algorithmList.setModel (nullptr);
-    patchList.setModel (nullptr);
 }
 
-void KVAMPView::paint (juce::Graphics&)
+std::vector<KVPageBase::Placement> KVAMPView::layout()
 {
+    std::vector<Placement> placements {
+        { &patchList, { 51, 302, 249, 185 } },
+        { &saveButton, { 51, 276, 40, 20 } },
+        { &exportButton, { 97, 276, 49, 20 } },
+        { &importButton, { 152, 276, 49, 20 } },
+        { &setButton, { 697, 10, 34, 34 } },
+        { &versionLabel, { 547, 10, 149, 34 } },
+        { &algorithmList, { 320, 290, 227, 185 } },
+        { &diagnosticsBox, { 562, 290, 128, 173 } },
+        { &switchButton, { 622, 145, 19, 39 } },
+        { &bypassswitchButton, { 368, 216, 39, 19 } },
+    };
+
+    placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
+    return placements;
 }
 
-void KVAMPView::resized()
+bool KVAMPView::handleOwnButton (const juce::String& key)
 {
-    patchList.setBounds (51, 302, 249, 185);
-    saveButton.setBounds (51, 276, 40, 20);
-    exportButton.setBounds (97, 276, 49, 20);
-    importButton.setBounds (152, 276, 49, 20);
-    setButton.setBounds (697, 10, 34, 34);
-    versionLabel.setBounds (547, 10, 149, 34);
-    algorithmList.setBounds (320, 290, 227, 185);
-    algorithmList.updateContent();
-    diagnosticsBox.setBounds (562, 290, 128, 173);
-    background.setBounds (0, 0, getWidth(), getHeight());
+    if (! key.equalsIgnoreCase ("switchButton"))
+        return false;
 
-    for (int k = 0; k < numKnobs; ++k)
-        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
-
-    switchButton.setBounds (622, 145, 19, 39);
-    bypassswitchButton.setBounds (368, 216, 39, 19);
-}
-
-void KVAMPView::buttonClicked (juce::Button* button)
-{
-    const auto key = button->getButtonText();
-
-    if (key.equalsIgnoreCase ("Set"))
-    {
-        showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("switchButton"))
-    {
-        const bool on = ! switchButton.getToggleState();
-        switchButton.setToggleState (on, juce::dontSendNotification);
-        DEVICEHID_DEBUG_SET_CAB (on ? 1 : 0);
-    }
-    else if (key.equalsIgnoreCase ("bypassswitchButton"))
-    {
-        const bool on = ! bypassswitchButton.getToggleState();
-        bypassswitchButton.setToggleState (on, juce::dontSendNotification);
-        setAllViewEnabled (on);
-        DEVICEHID_DEBUG_SET_BYPASS (on ? 1 : 0);
-    }
-    else if (key.equalsIgnoreCase ("Import"))
-    {
-        showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("Export"))
-    {
-        showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
-    }
-    else if (key.equalsIgnoreCase ("Save"))
-    {
-        DEVICEHID_DEBUG_SAVE();
-    }
+    const bool on = ! switchButton.getToggleState();
+    switchButton.setToggleState (on, juce::dontSendNotification);
+    DEVICEHID_DEBUG_SET_CAB (on ? 1 : 0);
+    return true;
 }
 
 void KVAMPView::sliderValueChanged (juce::Slider* slider)
@@ -182,9 +143,43 @@ void KVAMPView::updateAmpInformation (int patch)
 
 void KVAMPView::UpdateDiagnosticsBox (int algorithm)
 {
-    const auto& names = algorithmListModel.ampNames;
-    const auto name = juce::isPositiveAndBelow (algorithm, names.size()) ? names[algorithm] : juce::String();
+    const auto name = juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm]
+                                                                                   : juce::String();
 
     if (auto text = algorithmDescription ("AMP", name))
         diagnosticsBox.setText (*text, true);
 }
+
+int KVAMPView::pageKind() const
+{
+    return kindAMP;
+}
+
+void KVAMPView::showKnob (int knob, int value)
+{
+    if (knob >= 0 && knob < numKnobs)
+        knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
+}
+
+void KVAMPView::showEffectSwitch (int state)
+{
+    // The record and the report both say 1 for the cabinet simulation off.
+    switchButton.setToggleState (state != 1, juce::dontSendNotification);
+}
+
+void KVAMPView::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record)
+{
+    storeRecordIn (patchRecords, record);
+}
+
+void KVAMPView::forgetPedal()
+{
+    patchRecords.clear (true);
+    patchRecords.minimiseStorageOverheads();
+    algorithmNames.clear();
+}
+
+void KVAMPView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
+void KVAMPView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
+void KVAMPView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
+void KVAMPView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }

@@ -24,9 +24,6 @@ KVDLYView::KVDLYView()
 {
     using namespace TesselImages;
 
-    algorithmListModel.dlyPage = this;
-    patchListModel.dlyPage = this;
-
     background.setImage (picture (dly_page_background_png, dly_page_background_pngSize));
     inputModeCombo.setJustificationType (juce::Justification::left);
 
@@ -62,30 +59,29 @@ KVDLYView::~KVDLYView()
     maxDelayCombo.setLookAndFeel (nullptr);
 }
 
-void KVDLYView::resized()
+std::vector<KVPageBase::Placement> KVDLYView::layout()
 {
-    patchList.setBounds (51, 320, 249, 185);
-    saveButton.setBounds (51, 294, 40, 20);
-    exportButton.setBounds (97, 294, 49, 20);
-    importButton.setBounds (152, 294, 49, 20);
-    setButton.setBounds (697, 10, 34, 34);
-    versionLabel.setBounds (547, 10, 149, 34);
-    algorithmList.setBounds (320, 295, 227, 185);
-    algorithmList.updateContent();
-    diagnosticsBox.setBounds (562, 295, 128, 173);
-    background.setBounds (0, 0, getWidth(), getHeight());
+    std::vector<Placement> placements {
+        { &patchList, { 51, 320, 249, 185 } },
+        { &saveButton, { 51, 294, 40, 20 } },
+        { &exportButton, { 97, 294, 49, 20 } },
+        { &importButton, { 152, 294, 49, 20 } },
+        { &setButton, { 697, 10, 34, 34 } },
+        { &versionLabel, { 547, 10, 149, 34 } },
+        { &algorithmList, { 320, 295, 227, 185 } },
+        { &diagnosticsBox, { 562, 295, 128, 173 } },
+        { &divideCombo, { 198, 235, 70, 17 } },
+        { &maxDelayCombo, { 520, 235, 70, 17 } },
+        { &trailSwitchButton, { 622, 131, 19, 39 } },
+        { &inputModeCombo, { 167, 200, 70, 17 } },
+        { &objectCombo, { 360, 200, 70, 17 } },
+        { &rangeMinSlider, { 575, 200, 100, 12 } },
+        { &rangeMaxSlider, { 575, 210, 100, 12 } },
+        { &bypassswitchButton, { 345, 235, 39, 19 } },
+    };
 
-    for (int k = 0; k < numKnobs; ++k)
-        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
-
-    divideCombo.setBounds (198, 235, 70, 17);
-    maxDelayCombo.setBounds (520, 235, 70, 17);
-    trailSwitchButton.setBounds (622, 131, 19, 39);
-    inputModeCombo.setBounds (167, 200, 70, 17);
-    objectCombo.setBounds (360, 200, 70, 17);
-    rangeMinSlider.setBounds (575, 200, 100, 12);
-    rangeMaxSlider.setBounds (575, 210, 100, 12);
-    bypassswitchButton.setBounds (345, 235, 39, 19);
+    placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
+    return placements;
 }
 
 bool KVDLYView::handleOwnButton (const juce::String& key)
@@ -118,17 +114,27 @@ void KVDLYView::showOwnPatchValues (const EffectShape& record)
     trailSwitchButton.setToggleState (record.bytes[EffectShape::trailByte] != 0, juce::dontSendNotification);
 }
 
-void KVDLYView::showSetMenu()
+void KVDLYView::showEffectSwitch (int state)
 {
-    showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
+    trailSwitchButton.setToggleState (state != 0, juce::dontSendNotification);
 }
 
-void KVDLYView::showImportMenu()
+void KVDLYView::showTapTempo (bool sync)
 {
-    showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
+    if (! sync)
+        divideCombo.setSelectedId (0, juce::dontSendNotification);
+
+    KVEffectPage::showTapTempo (sync);
 }
 
-void KVDLYView::showExportMenu()
+void KVDLYView::showMaxDelay (int milliseconds)
 {
-    showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
+    for (int i = 0; i < (int) std::size (maxDelayTimes); ++i)
+        if (milliseconds == maxDelayTimes[i])
+            maxDelayCombo.setSelectedId (i + 1, juce::dontSendNotification);
 }
+
+void KVDLYView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
+void KVDLYView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
+void KVDLYView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
+void KVDLYView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }

@@ -11,7 +11,17 @@ public:
     KVDLYView();
     ~KVDLYView() override;
 
-    void resized() override;
+    /** The trail switch (the pedal's second switch): lit for any state but 0. */
+    void showEffectSwitch (int state) override;
+
+    /** Leaving tap tempo clears the division. */
+    void showTapTempo (bool sync) override;
+
+    /** The maximum delay time the pedal reports; one it has no item for changes nothing. */
+    void showMaxDelay (int milliseconds);
+
+    void setMenuItemChosen (int result) override;
+    void updateQuestionAnswered (int result) override;
 
     juce::ImageButton trailSwitchButton;
     juce::ComboBox maxDelayCombo;
@@ -20,10 +30,9 @@ public:
     static constexpr int maxDelayTimes[] = { 1000, 2000, 3000, 4000 };
 
 private:
-    const juce::StringArray& algorithmNames() const override { return algorithmListModel.dlyNames; }
-    void showSetMenu() override;
-    void showImportMenu() override;
-    void showExportMenu() override;
+    std::vector<Placement> layout() override;
+    void importMenuItemChosen (int result) override;
+    void exportMenuItemChosen (int result) override;
 
     bool handleOwnButton (const juce::String& key) override;
     void handleOwnComboBox (juce::ComboBox* box) override;
@@ -37,3 +46,4 @@ private:
 void menuItemChosenCallback (int result, KVDLYView* page);
 void ImportMenuItemChosenCallback (int result, KVDLYView* page);
 void ExportMenuItemChosenCallback (int result, KVDLYView* page);
+void alertBoxResultChosen (int result, KVDLYView* page);

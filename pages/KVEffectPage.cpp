@@ -42,15 +42,10 @@ void changeAlpha (juce::Component& component, float alpha)
 }
 } // namespace
 
-KVEffectPage::KVEffectPage (int kind, const char* catalogueSection, const juce::StringArray& knobNames)
-    : section (catalogueSection)
+KVEffectPage::KVEffectPage (int pedalKind, const char* catalogueSection, const juce::StringArray& knobNames)
+    : kind (pedalKind), section (catalogueSection)
 {
     using namespace TesselImages;
-
-    algorithmListModel.deviceKind = kind;
-    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
-    patchListModel.deviceKind = kind;
-    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
 
     setUpRangeSlider (rangeMaxSlider, linearLookAndFeel, *this);
     setUpRangeSlider (rangeMinSlider, linearLookAndFeel, *this);
@@ -90,9 +85,6 @@ KVEffectPage::~KVEffectPage()
 
     for (auto* box : { &divideCombo, &inputModeCombo, &objectCombo })
         box->setLookAndFeel (nullptr);
-
-    algorithmList.setModel (nullptr);
-    patchList.setModel (nullptr);
 }
 
 void KVEffectPage::setUpCombo (juce::ComboBox& box, const juce::StringArray& items, juce::Justification justification)
@@ -106,42 +98,6 @@ void KVEffectPage::setUpCombo (juce::ComboBox& box, const juce::StringArray& ite
     box.setColour (juce::ComboBox::outlineColourId, Palette::comboOutline);
     box.setLookAndFeel (&comboxLookAndFeel);
     box.addListener (this);
-}
-
-void KVEffectPage::paint (juce::Graphics&)
-{
-}
-
-void KVEffectPage::buttonClicked (juce::Button* button)
-{
-    const auto key = button->getButtonText();
-
-    if (key.equalsIgnoreCase ("Set"))
-    {
-        showSetMenu();
-    }
-    else if (handleOwnButton (key))
-    {
-    }
-    else if (key.equalsIgnoreCase ("Import"))
-    {
-        showImportMenu();
-    }
-    else if (key.equalsIgnoreCase ("Export"))
-    {
-        showExportMenu();
-    }
-    else if (key.equalsIgnoreCase ("Save"))
-    {
-        DEVICEHID_DEBUG_SAVE();
-    }
-    else if (key.equalsIgnoreCase ("bypassswitchButton"))
-    {
-        const bool on = ! bypassswitchButton.getToggleState();
-        bypassswitchButton.setToggleState (on, juce::dontSendNotification);
-        setAllViewEnabled (on);
-        DEVICEHID_DEBUG_SET_BYPASS (on ? 1 : 0);
-    }
 }
 
 void KVEffectPage::comboBoxChanged (juce::ComboBox* box)
@@ -247,9 +203,77 @@ void KVEffectPage::updateAmpInformation (int patch)
 
 void KVEffectPage::UpdateDiagnosticsBox (int algorithm)
 {
-    const auto& names = algorithmNames();
-    const auto name = juce::isPositiveAndBelow (algorithm, names.size()) ? names[algorithm] : juce::String();
+    const auto name = juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm]
+                                                                                   : juce::String();
 
     if (auto text = algorithmDescription (section, name))
         diagnosticsBox.setText (*text, true);
+}
+
+void KVEffectPage::showKnob (int knob, int value)
+{
+    // While the pedal follows tap tempo its rate knob isn't on show.
+    if (knob == rateKnob && tapTempoSync)
+        return;
+
+    if (knob >= 0 && knob < numKnobs)
+        knobSliders[(size_t) knob].setValue (value, juce::dontSendNotification);
+}
+
+void KVEffectPage::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record)
+{
+    storeRecordIn (patchRecords, record);
+}
+
+void KVEffectPage::forgetPedal()
+{
+    // A page hidden when a newer pedal replaced its own must not show that
+    // pedal's patches or names to the next.
+    patchRecords.clear (true);
+    patchRecords.minimiseStorageOverheads();
+    algorithmNames.clear();
+
+    // Nor does the next pedal follow the older one's tap tempo until it says so.
+    tapTempoSync = false;
+    showTempoSync (bypassswitchButton.getToggleState());
+}
+
+void KVEffectPage::showTapTempo (bool sync)
+{
+    tapTempoSync = sync;
+
+    if (bypassswitchButton.getToggleState())
+        showTempoSync (true);
+}
+
+namespace
+{
+/** Selects the item for a value the pedal reports (item id = value + 1);
+    a value the box has no item for changes nothing. */
+void selectReportedItem (juce::ComboBox& box, int value)
+{
+    if (juce::isPositiveAndBelow (value, box.getNumItems()))
+        box.setSelectedId (value + 1, juce::dontSendNotification);
+}
+} // namespace
+
+void KVEffectPage::showExpressionTarget (int target)
+{
+    selectReportedItem (objectCombo, target);
+}
+
+void KVEffectPage::showExpressionRange (int minimum, int maximum)
+{
+    rangeMinSlider.setValue (minimum, juce::sendNotificationAsync);
+    rangeMaxSlider.setValue (maximum, juce::sendNotificationAsync);
+}
+
+void KVEffectPage::showInputMode (int mode)
+{
+    selectReportedItem (inputModeCombo, mode);
+}
+
+void KVEffectPage::showDivision (int division)
+{
+    selectReportedItem (divideCombo, division);
 }

@@ -5,10 +5,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/PatchRecord.h"
-#include "ui/KVLookAndFeel.h"
-#include "pagekit/KVSourceItemListboxContents.h"
-
-class KVNoDevice;
+#include "pagekit/KVPageBase.h"
 
 /** What the MOD and DLY pages share: five knobs, the patch and algorithm
     lists with the description box, the expression-pedal settings, the tempo
@@ -17,11 +14,9 @@ class KVNoDevice;
     adds its own controls, lays them out and stacks them in its own order.
     Values from the pedal are set without notification, so nothing the pedal
     reports is echoed back. */
-class KVEffectPage : public juce::Component,
+class KVEffectPage : public KVPageBase,
                      private juce::Slider::Listener,
-                     public juce::DragAndDropContainer,
-                     private juce::ComboBox::Listener,
-                     protected juce::Button::Listener
+                     private juce::ComboBox::Listener
 {
 public:
     static constexpr int numKnobs = 5;
@@ -29,65 +24,60 @@ public:
 
     ~KVEffectPage() override;
 
-    void paint (juce::Graphics&) override;
-
     /** Enables or disables the editing controls; the Set button and the
         bypass switch stay usable while the effect is off. Knob 4 and the
         division follow the tap-tempo sync while the effect is on. */
-    void setAllViewEnabled (bool on);
+    void setAllViewEnabled (bool on) override;
 
     /** Knob 4 and the division selector by the tap-tempo sync: while the
         effect is on, one of the two is usable; while it is off, neither. */
     void showTempoSync (bool effectOn);
 
     /** Shows record `patch` of patchRecords in the controls, sending nothing. */
-    void updateAmpInformation (int patch);
+    void updateAmpInformation (int patch) override;
 
     /** Shows the catalogue's description of algorithm number `algorithm`. */
-    void UpdateDiagnosticsBox (int algorithm);
+    void UpdateDiagnosticsBox (int algorithm) override;
 
-    juce::ImageButton importButton;
-    juce::ImageButton exportButton;
-    juce::ImageButton setButton;
-    juce::ImageButton saveButton;
-    juce::TextEditor diagnosticsBox;
-    juce::ImageComponent background;
-    juce::Label versionLabel;
+    /** The pedal's tap-tempo sync: knob 4 or the division follows. */
+    virtual void showTapTempo (bool sync);
+
+    /** The expression pedal's target, its range and the input mode the pedal
+        reports; the range is set with notification, so that the page answers
+        with it, as the pedal expects. */
+    void showExpressionTarget (int target);
+    void showExpressionRange (int minimum, int maximum);
+    void showInputMode (int mode);
+
+    /** The tempo division the pedal reports. */
+    void showDivision (int division);
+
+    // What the pedal page answers and is told.
+    int pageKind() const override { return kind; }
+    int patchCount() const override { return patchRecords.size(); }
+    int lastRecordCurrentPatch() const override { return lastCurrentPatchOf (patchRecords); }
+    void showKnob (int knob, int value) override;
+    void storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record) override;
+    void forgetPedal() override;
+
     KVLinearLookAndFeel linearLookAndFeel;
-    KVCustomLookAndFeel customLookAndFeel;
-    KVPopupMenuLookAndFeel popupMenuLookAndFeel;
     KVComboxLookAndFeel comboxLookAndFeel;
     std::array<juce::Slider, numKnobs> knobSliders;
     juce::ComboBox divideCombo;
     bool tapTempoSync = false;
-    juce::ListBox algorithmList;
-    KVSourceItemListboxContents algorithmListModel;
-    KVSourceItemListboxContents patchListModel;
-    juce::ListBox patchList;
-    juce::ImageButton bypassswitchButton;
     juce::Slider rangeMinSlider;
     juce::Slider rangeMaxSlider;
     juce::ComboBox inputModeCombo;
     juce::ComboBox objectCombo;
     juce::OwnedArray<EffectShape> patchRecords;
-    KVNoDevice* noDevice = nullptr;
 
 protected:
     /** Sets up the shared controls (without adding them: each page adds its
         children in its own stacking order). */
     KVEffectPage (int kind, const char* catalogueSection, const juce::StringArray& knobNames);
 
-    /** The page's own algorithm names in its list model. */
-    virtual const juce::StringArray& algorithmNames() const = 0;
-
-    // The menus' results go to the page's own free functions.
-    virtual void showSetMenu() = 0;
-    virtual void showImportMenu() = 0;
-    virtual void showExportMenu() = 0;
-
-    /** The page's own controls: a button or combo box it handles itself
-        returns true; enablement and a patch's values for its extra controls. */
-    virtual bool handleOwnButton (const juce::String&) { return false; }
+    /** The page's own combo box changed; enablement and a patch's values for
+        its extra controls. */
     virtual void handleOwnComboBox (juce::ComboBox*) {}
     virtual void setOwnControlsEnabled (bool) {}
     virtual void showOwnPatchValues (const EffectShape&) {}
@@ -95,12 +85,11 @@ protected:
     /** Dresses a combo box as the page's combo boxes are dressed. */
     void setUpCombo (juce::ComboBox& box, const juce::StringArray& items, juce::Justification justification);
 
-    void buttonClicked (juce::Button*) override;
-
 private:
     void comboBoxChanged (juce::ComboBox*) override;
     void sliderValueChanged (juce::Slider*) override;
 
+    const int kind;
     const juce::String section;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (KVEffectPage)

@@ -16,8 +16,6 @@ constexpr int knobSize = 87;
 KVMODView::KVMODView()
     : KVEffectPage (kindMOD, "MOD", { "E.LEVEL", "A", "B", "DEPTH", "RATE" })
 {
-    algorithmListModel.modPage = this;
-    patchListModel.modPage = this;
     patchList.setMultipleSelectionEnabled (true);
 
     background.setImage (picture (TesselImages::mod_page_background_png, TesselImages::mod_page_background_pngSize));
@@ -40,41 +38,30 @@ KVMODView::KVMODView()
 
 KVMODView::~KVMODView() = default;
 
-void KVMODView::resized()
+std::vector<KVPageBase::Placement> KVMODView::layout()
 {
-    patchList.setBounds (51, 315, 249, 185);
-    saveButton.setBounds (51, 290, 40, 20);
-    exportButton.setBounds (97, 290, 49, 20);
-    importButton.setBounds (152, 290, 49, 20);
-    setButton.setBounds (697, 10, 34, 34);
-    versionLabel.setBounds (547, 10, 149, 34);
-    algorithmList.setBounds (320, 300, 227, 185);
-    algorithmList.updateContent();
-    diagnosticsBox.setBounds (562, 300, 128, 173);
-    background.setBounds (0, 0, getWidth(), getHeight());
+    std::vector<Placement> placements {
+        { &patchList, { 51, 315, 249, 185 } },
+        { &saveButton, { 51, 290, 40, 20 } },
+        { &exportButton, { 97, 290, 49, 20 } },
+        { &importButton, { 152, 290, 49, 20 } },
+        { &setButton, { 697, 10, 34, 34 } },
+        { &versionLabel, { 547, 10, 149, 34 } },
+        { &algorithmList, { 320, 300, 227, 185 } },
+        { &diagnosticsBox, { 562, 300, 128, 173 } },
+        { &divideCombo, { 295, 235, 70, 17 } },
+        { &inputModeCombo, { 160, 200, 70, 17 } },
+        { &objectCombo, { 360, 200, 70, 17 } },
+        { &rangeMinSlider, { 575, 200, 100, 12 } },
+        { &rangeMaxSlider, { 575, 210, 100, 12 } },
+        { &bypassswitchButton, { 443, 235, 39, 19 } },
+    };
 
-    for (int k = 0; k < numKnobs; ++k)
-        knobSliders[(size_t) k].setBounds (knobX[k], knobY, knobSize, knobSize);
-
-    divideCombo.setBounds (295, 235, 70, 17);
-    inputModeCombo.setBounds (160, 200, 70, 17);
-    objectCombo.setBounds (360, 200, 70, 17);
-    rangeMinSlider.setBounds (575, 200, 100, 12);
-    rangeMaxSlider.setBounds (575, 210, 100, 12);
-    bypassswitchButton.setBounds (443, 235, 39, 19);
+    placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
+    return placements;
 }
 
-void KVMODView::showSetMenu()
-{
-    showMenu (setMenuItems, popupMenuLookAndFeel, menuItemChosenCallback, this);
-}
-
-void KVMODView::showImportMenu()
-{
-    showMenu (importMenuItems, popupMenuLookAndFeel, ImportMenuItemChosenCallback, this);
-}
-
-void KVMODView::showExportMenu()
-{
-    showMenu (exportMenuItems, popupMenuLookAndFeel, ExportMenuItemChosenCallback, this);
-}
+void KVMODView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
+void KVMODView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
+void KVMODView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
+void KVMODView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }

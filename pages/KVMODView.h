@@ -10,13 +10,13 @@ public:
     KVMODView();
     ~KVMODView() override;
 
-    void resized() override;
+    void setMenuItemChosen (int result) override;
+    void updateQuestionAnswered (int result) override;
 
 private:
-    const juce::StringArray& algorithmNames() const override { return algorithmListModel.modNames; }
-    void showSetMenu() override;
-    void showImportMenu() override;
-    void showExportMenu() override;
+    std::vector<Placement> layout() override;
+    void importMenuItemChosen (int result) override;
+    void exportMenuItemChosen (int result) override;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (KVMODView)
 };
@@ -25,3 +25,4 @@ private:
 void menuItemChosenCallback (int result, KVMODView* page);
 void ImportMenuItemChosenCallback (int result, KVMODView* page);
 void ExportMenuItemChosenCallback (int result, KVMODView* page);
+void alertBoxResultChosen (int result, KVMODView* page);

@@ -55,7 +55,7 @@ bool renderCabPage (const juce::File& directory)
     // listed once the patches are in.
     tessel::sim::addCabVolume (editor.disks, factoryIrFiles());
     auto pedal = editor.connect (kindCAB);
-    auto& page = *editor.hub().cabView;
+    auto& page = editor.hub().cabPage();
     if (! tessel::test::pumpUntil ([&] { return page.irRowCount() > 0; }))
         printf ("FAILED to list the IRs of the simulated volume\n");
     pedal->selectPatchOnPedal (7);
@@ -180,7 +180,7 @@ bool renderPages (const juce::File& directory)
         // The CAB pedal whose volume nothing could mount: the page says how to mount it.
         tessel::test::EditorHarness editor;
         editor.connect (kindCAB);
-        editor.hub().cabView->showVolumeNotMounted ("/dev/sdb1");
+        editor.hub().cabPage().showVolumeNotMounted ("/dev/sdb1");
         tessel::test::pumpPending();
         ok &= save (editor.hub(), directory.getChildFile ("cab_page_volume_not_mounted.png"));
     }

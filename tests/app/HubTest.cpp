@@ -72,8 +72,8 @@ TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlessly
         EXPECT_EQ (UpdateNumber.load(), 1u);
         EXPECT_EQ (data32_t.load(), UpdateMode::programStart);
         EXPECT_TRUE (page.patchRecords.isEmpty() && page.patchList.getModel()->getNumRows() == 0
-                     && page.algorithmListModel.ampNames.isEmpty() && h.hub().connection == nullptr) << "records and names left";
-        EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyView->isVisible() && ! h.noDevicePage().firmwareButton.isVisible());
+                     && page.algorithmNames.isEmpty() && h.hub().connection == nullptr) << "records and names left";
+        EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyPage().isVisible() && ! h.noDevicePage().firmwareButton.isVisible());
         EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     }
 }

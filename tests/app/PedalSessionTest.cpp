@@ -7,7 +7,7 @@
 #include "cab/KVCABView.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 #include "support/EditorHarness.h"
 #include "support/SimulatedCabVolume.h"
 
@@ -119,7 +119,7 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
         // The rows name the pedal's algorithms in its order, and the wire is
         // the whole connection with the one request asked again.
         const auto names = pedal->algorithmNames();
-        EXPECT_EQ (joined (h.ampPage().algorithmListModel.ampNames), joined (names));
+        EXPECT_EQ (joined (h.ampPage().algorithmNames), joined (names));
         auto expected = wholeConnection (kindAMP, names.size(), 3);
         expected.insert (repeated == Command::identify ? expected.begin() : expected.begin() + 4,
                          repeated == Command::identify ? Sent { Command::identify } : Sent { Command::getAlgorithmName, 2 });
@@ -153,15 +153,15 @@ TEST (PedalSession, OfTwoPedalsPluggedInTogetherTheOlderOnesAnswersNeverReachThe
 
     // The AMP pedal's identity, still on its way when the DLY pedal was
     // linked, starts nothing: the DLY rows are its own names in order.
-    EXPECT_EQ (joined (h.hub().dlyView->algorithmListModel.dlyNames), joined (dly->algorithmNames()));
+    EXPECT_EQ (joined (h.hub().dlyPage().algorithmNames), joined (dly->algorithmNames()));
     EXPECT_EQ (takeSentFrames (*dly), wholeConnection (kindDLY, dly->algorithmNames().size(), 4));
     EXPECT_EQ (takeSentFrames (*amp), (std::vector<Sent> { { Command::identify } }));
 
     // Its knob later changes nothing either.
-    const auto value = h.hub().dlyView->knobSliders[0].getValue();
+    const auto value = h.hub().dlyPage().knobSliders[0].getValue();
     amp->turnKnob (0, value == 7 ? 8 : 7);
     pumpPending();
-    EXPECT_EQ (h.hub().dlyView->knobSliders[0].getValue(), value);
+    EXPECT_EQ (h.hub().dlyPage().knobSliders[0].getValue(), value);
 }
 
 TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesItsTransferState)
@@ -172,7 +172,7 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         h.connect (kindAMP, 7);
         auto second = h.connect (kindAMP, 3);
         EXPECT_EQ (h.ampPage().patchRecords.size(), 3);
-        EXPECT_EQ (joined (h.ampPage().algorithmListModel.ampNames), joined (second->algorithmNames()));
+        EXPECT_EQ (joined (h.ampPage().algorithmNames), joined (second->algorithmNames()));
         EXPECT_EQ (takeSentFrames (*second), wholeConnection (kindAMP, second->algorithmNames().size(), 3));
     }
     {
@@ -180,9 +180,9 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         EditorHarness h;
         h.connect (kindAMP, 7);
         auto dly = h.connect (kindDLY, 5);
-        EXPECT_EQ (joined (h.hub().dlyView->algorithmListModel.dlyNames), joined (dly->algorithmNames()));
-        EXPECT_EQ (h.hub().dlyView->patchRecords.size(), 5);
-        EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.ampPage().algorithmListModel.ampNames.isEmpty());
+        EXPECT_EQ (joined (h.hub().dlyPage().algorithmNames), joined (dly->algorithmNames()));
+        EXPECT_EQ (h.hub().dlyPage().patchRecords.size(), 5);
+        EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.ampPage().algorithmNames.isEmpty());
     }
     {
         // A DLY pedal after one following tap tempo: until it tells its own tap-tempo state, its rate knob shows.
@@ -195,7 +195,7 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
         h.connect (dly);
         dly->turnKnob (KVEffectPage::rateKnob, 33);
         pumpPending();
-        EXPECT_EQ (h.hub().dlyView->knobSliders[KVEffectPage::rateKnob].getValue(), 33.0);
+        EXPECT_EQ (h.hub().dlyPage().knobSliders[KVEffectPage::rateKnob].getValue(), 33.0);
     }
 
     // An AMP pedal replaced half-way through its dump leaves its transfer state at once; the newer gets
@@ -211,7 +211,7 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
     EXPECT_EQ (takeSentFrames (*amp), (std::vector<Sent> { { Command::transferState, 0 } }));
     pumpUntil ([] { return false; }, 300);
     EXPECT_EQ (takeSentFrames (*dly), wholeConnection (kindDLY, dly->algorithmNames().size(), 4));
-    EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.hub().dlyView->patchRecords.size() == 4);
+    EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.hub().dlyPage().patchRecords.size() == 4);
 }
 
 TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
@@ -277,7 +277,7 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
         const int disk = addCabVolume (h.disks, { "RADIO 1x5.wav", "TINY 1x6.wav" });
         pumpPending();
         auto cab = h.connect (kindCAB, 3);
-        auto& page = *h.hub().cabView;
+        auto& page = h.hub().cabPage();
         ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
         page.algorithmList.selectRow (1);
         pumpPending();
@@ -321,7 +321,7 @@ TEST (PedalSession, ACabImportEndingAfterItsPedalsSessionSendsNothingToTheNextPe
         ASSERT_TRUE (file.getFile().replaceWithData (data.getData(), data.getSize()));
         cab->clearReceivedFrames();
 
-        ImportAllPatchWindow::start (file.getFile(), *h.hub().cabView);
+        ImportAllPatchWindow::start (file.getFile(), h.hub().cabPage());
         if (whileStoring)
         {
             ASSERT_TRUE (pumpUntil ([&] { return hasReceived (*cab, Command::selectPatch); }, 10000));

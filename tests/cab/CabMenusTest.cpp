@@ -7,8 +7,8 @@
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
 #include "pagekit/PageControls.h"
-#include "pages/PatchFiles.h"
-#include "pages/SetMenu.h"
+#include "pagekit/PatchFiles.h"
+#include "cab/CABSetMenu.h"
 #include "support/EditorHarness.h"
 #include "support/FakeHidapi.h"
 
@@ -102,7 +102,7 @@ protected:
         EXPECT_EQ (tessel::sim::fakeHidapiOpenHandles(), 0);
     }
 
-    KVCABView& page() { return *editor->hub().cabView; }
+    KVCABView& page() { return editor->hub().cabPage(); }
 
     std::unique_ptr<EditorHarness> editor;
     std::shared_ptr<PedalSimulator> pedal;

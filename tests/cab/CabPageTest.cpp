@@ -23,7 +23,7 @@ struct ConnectedCab
 
     std::vector<std::vector<int>> sent() { return takeSentFrames (*pedal); }
 
-    KVCABView& page() { return *h.hub().cabView; }
+    KVCABView& page() { return h.hub().cabPage(); }
     KVBallGeneratorImage& ball() { return page().ballGeneratorImage; }
 
     EditorHarness h;
@@ -72,15 +72,15 @@ TEST (CabPage, ShowsAtOnceAndDownloadsItsPatchesThenSelectsTheCurrentOne)
         auto pedal = PedalSimulator::create (kindCAB);
         pedal->injectFault (Fault::noAnswer, Command::requestPreset);
         h.bus.plug (pedal);
-        ASSERT_TRUE (pumpUntil ([&] { return ! h.hub().ampView->isVisible(); }));
+        ASSERT_TRUE (pumpUntil ([&] { return ! h.hub().ampPage().isVisible(); }));
         EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 741, 518));
-        EXPECT_EQ (h.hub().cabView->getBounds(), h.hub().getBounds());
+        EXPECT_EQ (h.hub().cabPage().getBounds(), h.hub().getBounds());
         EXPECT_FALSE (h.noDevicePage().isVisible());
     }
 
     EditorHarness h;
     auto pedal = h.connect (kindCAB, 3);
-    auto& page = *h.hub().cabView;
+    auto& page = h.hub().cabPage();
 
     ASSERT_EQ (page.patchRecords.size(), 3);
     const auto record = pedal->recordOf (0);

@@ -3,7 +3,7 @@
 #include "cab/KVCABView.h"
 #include "device/ProtocolCodes.h"
 #include "pagekit/PageControls.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 #include "support/EditorHarness.h"
 
 using namespace tessel::test;
@@ -20,7 +20,7 @@ TEST (CabPatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsO
         SCOPED_TRACE (c.why);
         EditorHarness editor;
         auto pedal = editor.connect (kindCAB, 20);
-        auto& page = *editor.hub().cabView;
+        auto& page = editor.hub().cabPage();
         PageControls::selectRowQuietly (page.patchList, 2, false);
 
         const auto file = folder.getChildFile (juce::String (c.why).replace (" ", "_") + ".tessel");

@@ -37,7 +37,7 @@ TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
     {
         SCOPED_TRACE ((int) volume);
         EditorHarness h;
-        auto& page = *h.hub().cabView;
+        auto& page = h.hub().cabPage();
         const int disk = tessel::sim::addCabVolume (h.disks, twoIrs, volume == Volume::beforeTheDumpEnds);
         pumpPending();
 
@@ -80,7 +80,7 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
         const int disk = h.disks.addPedalVolume();
         pumpPending();
         auto pedal = h.connect (kindCAB);
-        auto& page = *h.hub().cabView;
+        auto& page = h.hub().cabPage();
 
         // The pedal's knob reaches the page between two attempts.
         ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
@@ -113,7 +113,7 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     const int disk = tessel::sim::addCabVolume (h.disks, twoIrs);
     pumpPending();
     h.connect (kindCAB);
-    auto& page = *h.hub().cabView;
+    auto& page = h.hub().cabPage();
     ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
 
     // The chosen file lies on a disk of its own, never mounted.

@@ -55,7 +55,7 @@ TEST (ConnectionSequence, EachPedalIsIdentifiedNamedUpToTheCountItGivesAndDumped
         ASSERT_GE (actual.size(), expected.size());
         EXPECT_EQ (std::vector<Sent> (actual.begin(), actual.begin() + (long) expected.size()), expected);
         EXPECT_TRUE (Device == (uint32_t) kind && h.hub().loadingWindow == nullptr && h.hub().firstVisiblePage() == (uint32_t) kind);
-        EXPECT_TRUE (kind != kindAMP || h.ampPage().algorithmListModel.ampNames.size() == names);
+        EXPECT_TRUE (kind != kindAMP || h.ampPage().algorithmNames.size() == names);
         EXPECT_TRUE (kind != kindAMP || h.ampPage().getBounds() == juce::Rectangle<int> (0, 0, 741, 517));
     }
 }
@@ -129,10 +129,10 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
 {
     EditorHarness h;
     auto pedal = h.connect (kindMOD, 4);
-    auto& page = *h.hub().modView;
+    auto& page = h.hub().modPage();
     pedal->clearReceivedFrames();
 
-    const auto names = page.algorithmListModel.ampNames;
+    const auto names = page.algorithmNames;
     const auto knobValues = [&]
     {
         juce::StringArray values;
@@ -160,7 +160,7 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
     pumpPending();
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "效验码出错效验码出错");
 
-    EXPECT_TRUE (Device == (uint32_t) kindMOD && page.patchRecords.size() == 4 && page.algorithmListModel.ampNames == names);
+    EXPECT_TRUE (Device == (uint32_t) kindMOD && page.patchRecords.size() == 4 && page.algorithmNames == names);
     EXPECT_TRUE (page.patchList.getSelectedRow() == -1 && page.algorithmList.getSelectedRow() == -1) << "rows the lists don't have leave none selected";
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
     EXPECT_EQ (knobValues(), knobs);

@@ -244,7 +244,7 @@ TEST (PedalVolumeOverUDisks2, TheEditorMountsTheVolumeOrSaysHowToMountIt)
         ASSERT_TRUE (udisks.isUp());
 
         EditorHarness h ([&] { return std::make_unique<LinuxDiskSession> (recorded); });
-        auto& page = *h.hub().cabView;
+        auto& page = h.hub().cabPage();
         h.connect (kindCAB);
 
         if (udisks2 == UDisks2::mounts)
@@ -284,7 +284,7 @@ TEST (PedalVolumeOverUDisks2, WithNoVolumeSeenAtAllTheIrButtonsSayHowToFindAndMo
 {
     EditorHarness h;
     h.connect (kindCAB);
-    auto& page = *h.hub().cabView;
+    auto& page = h.hub().cabPage();
 
     click (page.addButton);
     ASSERT_EQ (h.messages().size(), 1u);

@@ -2,7 +2,7 @@
 
 #include "cab/ImportAllPatchWindow.h"
 #include "device/TransferLink.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 
 // The CAB pedal's all-patches import over the transfer link: whatever the
 // file holds and however the pedal answers, the job ends and closes the link;

@@ -4,7 +4,7 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 #include "support/EditorHarness.h"
 
 // A patch file the user imports on the AMP, MOD or DLY page, through the
@@ -63,11 +63,11 @@ void run (Input& input)
     drain();
 
     if (kind == kindAMP)
-        importAndExport (*h.hub().ampView, input, h.dialogs(), *pedal);
+        importAndExport (h.hub().ampPage(), input, h.dialogs(), *pedal);
     else if (kind == kindMOD)
-        importAndExport (*h.hub().modView, input, h.dialogs(), *pedal);
+        importAndExport (h.hub().modPage(), input, h.dialogs(), *pedal);
     else
-        importAndExport (*h.hub().dlyView, input, h.dialogs(), *pedal);
+        importAndExport (h.hub().dlyPage(), input, h.dialogs(), *pedal);
 
     h.bus.unplug (pedal);
     drain();

@@ -1,16 +1,27 @@
 #include "support/PageBench.h"
 
+#include "cab/KVCABView.h"
 #include "pagekit/KVSourceItemListboxContents.h"
+#include "pages/KVAMPView.h"
+#include "pages/KVMODView.h"
 
 namespace
 {
+/** The rows of a list of a page of `kind` (none: a model with no page),
+    whose pedal has ten algorithm names. */
 juce::String rowsOf (int kind, int mode, std::initializer_list<int> rows)
 {
+    KVAMPView amp;
+    KVMODView mod;
+    KVCABView cab;
+    KVPageBase* page = kind == kindAMP ? (KVPageBase*) &amp : kind == kindMOD ? (KVPageBase*) &mod
+                     : kind == kindCAB ? (KVPageBase*) &cab : nullptr;
+
     KVSourceItemListboxContents model;
-    model.deviceKind = kind;
+    model.page = page;
     model.listMode = mode;
-    for (int i = 1; i <= 10; ++i)
-        model.modNames.add ("NAME " + juce::String (i));
+    for (int i = 1; page != nullptr && i <= 10; ++i)
+        page->algorithmNames.add ("NAME " + juce::String (i));
 
     juce::StringArray texts;
     for (auto row : rows)
@@ -47,7 +58,7 @@ TEST (ListModel, ACabPatchOnlySelectsItOnThePedalAndAModelWithNoKindIgnoresSelec
     model.selectedRowsChanged (3);
     EXPECT_TRUE (pedal->receivedFrames().empty());
 
-    model.deviceKind = kindCAB;
+    model.page = &h.hub().cabPage();
     model.selectedRowsChanged (11);
     const auto frames = pedal->takeReceivedFrames();
     ASSERT_EQ (frames.size(), 1u);

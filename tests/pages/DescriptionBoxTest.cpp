@@ -41,9 +41,9 @@ TEST (DescriptionBox, ShowsOnlyWholeLinesAtItsOwnHeightWhereverItIsScrolled)
     EditorHarness h;
     const std::tuple<const char*, juce::Component*, juce::TextEditor*, int> pages[] = {
         { "AMP", &h.ampPage(), &h.ampPage().diagnosticsBox, 173 },
-        { "MOD", h.hub().modView.get(), &h.hub().modView->diagnosticsBox, 173 },
-        { "DLY", h.hub().dlyView.get(), &h.hub().dlyView->diagnosticsBox, 173 },
-        { "CAB", h.hub().cabView.get(), &h.hub().cabView->diagnosticsBox, 158 },
+        { "MOD", &h.hub().modPage(), &h.hub().modPage().diagnosticsBox, 173 },
+        { "DLY", &h.hub().dlyPage(), &h.hub().dlyPage().diagnosticsBox, 173 },
+        { "CAB", &h.hub().cabPage(), &h.hub().cabPage().diagnosticsBox, 158 },
     };
 
     // The longest description of the catalogue, far more than a box shows.

@@ -26,8 +26,8 @@ struct ConnectedEffect : Connected
         return pedal;
     }
 
-    KVEffectPage& page() { return kind == kindDLY ? (KVEffectPage&) dly() : (KVEffectPage&) *h.hub().modView; }
-    KVDLYView& dly() { return *h.hub().dlyView; }
+    KVEffectPage& page() { return kind == kindDLY ? (KVEffectPage&) dly() : (KVEffectPage&) h.hub().modPage(); }
+    KVDLYView& dly() { return h.hub().dlyPage(); }
 
     DeviceKind kind;
 };
@@ -117,7 +117,7 @@ TEST (EffectPages, AfterTheDumpThePageShowsThePedalsStateAndBypassAndTempoSyncSh
     EXPECT_TRUE (page.isVisible() && page.bypassswitchButton.getToggleState() && page.tapTempoSync);
     rateKnobSynced();
     EXPECT_EQ (page.divideCombo.getText() + "|" + page.maxDelayCombo.getText(), "1/4T|3000");
-    EXPECT_EQ (page.algorithmListModel.dlyNames, dly.pedal->algorithmNames());
+    EXPECT_EQ (page.algorithmNames, dly.pedal->algorithmNames());
 
     click (page.bypassswitchButton);
     EXPECT_EQ (dly.sent(), (Frames { { Command::setBypass, 0 } }));

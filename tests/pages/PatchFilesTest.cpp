@@ -5,7 +5,7 @@
 
 #include "support/PageBench.h"
 #include "pagekit/PageControls.h"
-#include "pages/PatchFiles.h"
+#include "pagekit/PatchFiles.h"
 
 namespace
 {
@@ -110,7 +110,7 @@ TEST (PatchFiles, AllPatchesGoOutToAFileAndBackIntoThePedalByteForByte)
 TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
 {
     PatchFileBench bench (kindDLY, 9);
-    auto& page = *bench.h.hub().dlyView;
+    auto& page = bench.h.hub().dlyPage();
     const auto single = bench.file ("three.tessel");
 
     bench.select (page.patchList, 3);
@@ -204,7 +204,7 @@ TEST (PatchFiles, TheChoosersShowTheSuffixInAnyLetterCase)
 TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
 {
     PatchFileBench bench (kindMOD, 4);
-    auto& page = *bench.h.hub().modView;
+    auto& page = bench.h.hub().modPage();
     page.patchList.deselectAllRows();
     bench.sent();
 
@@ -240,7 +240,7 @@ TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOneP
     {
         SCOPED_TRACE (c.why);
         PatchFileBench bench (kindMOD, 12);
-        auto& page = *bench.h.hub().modView;
+        auto& page = bench.h.hub().modPage();
         bench.select (page.patchList, 2);
         const auto before = bench.pedal->parametersOf (9);
         const auto target = bench.file ("patch.tessel", c.imports ? bench.recordsOf ({ 4 }) : juce::MemoryBlock());
@@ -270,7 +270,7 @@ TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOneP
 TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughALinkToItsTarget)
 {
     PatchFileBench bench (kindDLY, 3);
-    auto& page = *bench.h.hub().dlyView;
+    auto& page = bench.h.hub().dlyPage();
     const auto all = bench.recordsOf ({ 0, 1, 2 });
     const auto modeOf = [] (const juce::File& f) { struct stat s {}; ::stat (f.getFullPathName().toRawUTF8(), &s); return s.st_mode & 07777; };
     const auto link = [&] (const juce::String& name, const juce::String& to)

@@ -2,7 +2,7 @@
 
 #include "app/KVNoDevice.h"
 #include "pagekit/PageControls.h"
-#include "pages/SetMenu.h"
+#include "pagekit/SetMenu.h"
 
 TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
 {
@@ -35,7 +35,7 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
 TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
 {
     Connected dly (kindDLY, 2);
-    auto& page = *dly.h.hub().dlyView;
+    auto& page = dly.h.hub().dlyPage();
     auto& dialogs = dly.h.dialogs();
 
     menuItemChosenCallback (SetMenu::factoryReset, &page);

@@ -107,7 +107,7 @@ public:
 
     MainContentComponent& hub() { return *content; }
     KVNoDevice& noDevicePage() { return *content->noDevice; }
-    KVAMPView& ampPage() { return *content->ampView; }
+    KVAMPView& ampPage() { return content->ampPage(); }
 
     /** Plugs a pedal in and runs the message loop until its patch dump has
         finished (or the time runs out). */

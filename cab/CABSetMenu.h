@@ -3,32 +3,13 @@
 #include <juce_core/juce_core.h>
 
 #include "cab/FactoryDiskImage.h"
+#include "pagekit/SetMenu.h"
 
-class KVAMPView;
-class KVCABView;
-class KVDLYView;
-class KVMODView;
+// The CAB page's Set menu: as every page's, but its factory reset rewrites
+// the pedal's IR volume first, in a job of its own.
 
-/** The Set menu's items, by the ids the menu gives them. Ids 5 and 6 have no
-    menu item but are handled all the same. */
 namespace SetMenu
 {
-enum Item
-{
-    firmwareUpdate = 1,
-    aboutKorvel = 2,
-    feedback = 3,
-    factoryReset = 4,
-    manual = 5,
-    updateNotes = 6
-};
-
-// The maker's placeholder site until the real addresses are settled.
-const juce::String aboutPage { "https://www.korvel.example/" };
-const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel%20Editor" };
-const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
-const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
-
 /** Said in the CAB reset's question by a build that carries our own factory
     volume, whose IRs are not the maker's recordings. */
 const juce::String placeholderIrsNote {
@@ -48,9 +29,3 @@ const juce::String cabFactoryResetQuestion {
     + (FactoryDiskImageHasPlaceholderIrs ? " " + placeholderIrsNote : juce::String())
 };
 } // namespace SetMenu
-
-/** The answer to "Update?": OK (1) restarts the pedal in its update mode. */
-void alertBoxResultChosen (int result, KVAMPView* page);
-void alertBoxResultChosen (int result, KVMODView* page);
-void alertBoxResultChosen (int result, KVDLYView* page);
-void alertBoxResultChosen (int result, KVCABView* page);

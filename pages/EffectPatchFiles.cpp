@@ -1,9 +1,4 @@
-#include "pages/PatchFiles.h"
-
 #include <cstdio>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "device/CommandSenders.h"
 #include "device/LiveLink.h"
@@ -11,103 +6,8 @@
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
 #include "pagekit/PageControls.h"
+#include "pagekit/PatchFiles.h"
 #include "ui/Dialogs.h"
-
-namespace PatchFiles
-{
-namespace
-{
-/** The file a write to `target` must change: where a symbolic link, or a
-    chain of them, finally points, even if nothing is there yet. */
-juce::File followLinks (const juce::File& target)
-{
-    constexpr int mostLinks = 40;  // as many as the system follows before it calls it a loop
-
-    auto file = target;
-    for (int i = 0; i < mostLinks && file.isSymbolicLink(); ++i)
-        file = file.getLinkedTarget();
-
-    return file;
-}
-
-/** Writes all of `data` through the stream and checks that it landed:
-    JUCE can lose a failed flush unseen, so the size on disk is compared too. */
-bool writeAll (juce::FileOutputStream& out, const juce::File& file, const juce::MemoryBlock& data)
-{
-    if (! out.openedOk())
-        return false;
-
-    if (data.getSize() > 0 && ! out.write (data.getData(), data.getSize()))
-        return false;
-
-    out.flush();
-    return out.getStatus().wasOk() && file.getSize() == (juce::int64) data.getSize();
-}
-
-/** Gives a new file the owner and permissions of the one it replaces. The
-    owner can only be kept where the system allows it, as for root. */
-void takeOverAttributes (const juce::File& replacement, const struct stat& old)
-{
-    const auto path = replacement.getFullPathName().toRawUTF8();
-    if (::chown (path, old.st_uid, old.st_gid) != 0)
-        (void) ::chown (path, (uid_t) -1, old.st_gid);
-
-    (void) ::chmod (path, old.st_mode & 07777);
-}
-
-enum class Outcome
-{
-    written,
-    failed,
-    noRoomBeside
-};
-
-/** Writes a complete file beside `file`, then renames it over `file`, so that
-    a failed write leaves any old file as it was. */
-Outcome writeBeside (const juce::File& file, const juce::MemoryBlock& data, const struct stat* old)
-{
-    juce::TemporaryFile temporary (file, juce::TemporaryFile::useHiddenFile);
-
-    {
-        juce::FileOutputStream out (temporary.getFile(), 16384);
-        if (! out.openedOk())
-            return Outcome::noRoomBeside;
-
-        if (! writeAll (out, temporary.getFile(), data))
-            return Outcome::failed;
-    }
-
-    if (old != nullptr)
-        takeOverAttributes (temporary.getFile(), *old);
-
-    return temporary.overwriteTargetFileWithTemporary() ? Outcome::written : Outcome::failed;
-}
-} // namespace
-
-bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
-{
-    // Writing through a link changes the file it points to, as any editor
-    // does; renaming over the link would cut it and leave that file as it was.
-    const auto file = followLinks (target);
-    if (file.isSymbolicLink())
-        return false;
-
-    struct stat old {};
-    const bool replacing = ::stat (file.getFullPathName().toRawUTF8(), &old) == 0;
-    if (replacing && ! S_ISREG (old.st_mode))
-        return false;
-
-    const auto outcome = writeBeside (file, data, replacing ? &old : nullptr);
-    if (outcome != Outcome::noRoomBeside || ! replacing)
-        return outcome == Outcome::written;
-
-    // No file can be made beside the old one (a folder the user may not
-    // write to, holding a file they may): the old file is overwritten where
-    // it stands, which is not all-or-nothing but the only way left.
-    juce::FileOutputStream out (file, 16384);
-    return out.openedOk() && out.setPosition (0) && out.truncate().wasOk() && writeAll (out, file, data);
-}
-} // namespace PatchFiles
 
 namespace
 {

@@ -1,0 +1,150 @@
+#include "pagekit/KVPageBase.h"
+
+#include "device/CommandSenders.h"
+#include "pagekit/PageControls.h"
+
+using namespace PageControls;
+
+namespace
+{
+void setMenuChosen (int result, KVPageBase* page)
+{
+    if (page != nullptr)
+        page->setMenuItemChosen (result);
+}
+} // namespace
+
+KVPageBase::KVPageBase()
+{
+    algorithmListModel.page = this;
+    algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
+    patchListModel.page = this;
+    patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
+}
+
+KVPageBase::~KVPageBase()
+{
+    algorithmList.setModel (nullptr);
+    patchList.setModel (nullptr);
+}
+
+void KVPageBase::paint (juce::Graphics&)
+{
+}
+
+void KVPageBase::resized()
+{
+    background.setBounds (getLocalBounds());
+
+    for (const auto& placement : layout())
+        placement.control->setBounds (placement.bounds);
+
+    if (patchListFollowsLayout)
+        patchList.updateContent();
+
+    algorithmList.updateContent();
+}
+
+void KVPageBase::buttonClicked (juce::Button* button)
+{
+    const auto key = button->getButtonText();
+
+    // The menus answer later, and only while the page still stands.
+    if (key.equalsIgnoreCase ("Set"))
+    {
+        showMenu (setMenuItems, popupMenuLookAndFeel, setMenuChosen, this);
+    }
+    else if (key.equalsIgnoreCase ("Import"))
+    {
+        showMenu (importMenuItems, popupMenuLookAndFeel,
+                  +[] (int result, KVPageBase* page) { if (page != nullptr) page->importMenuItemChosen (result); }, this);
+    }
+    else if (key.equalsIgnoreCase ("Export"))
+    {
+        showMenu (exportMenuItems, popupMenuLookAndFeel,
+                  +[] (int result, KVPageBase* page) { if (page != nullptr) page->exportMenuItemChosen (result); }, this);
+    }
+    else if (key.equalsIgnoreCase ("Save"))
+    {
+        DEVICEHID_DEBUG_SAVE();
+    }
+    else if (key.equalsIgnoreCase ("bypassswitchButton"))
+    {
+        bypassClicked();
+    }
+    else
+    {
+        handleOwnButton (key);
+    }
+}
+
+void KVPageBase::bypassClicked()
+{
+    const bool on = ! bypassswitchButton.getToggleState();
+    bypassswitchButton.setToggleState (on, juce::dontSendNotification);
+    setAllViewEnabled (on);
+    DEVICEHID_DEBUG_SET_BYPASS (on ? 1 : 0);
+}
+
+int KVPageBase::listRowCount (int listMode) const
+{
+    return listMode == KVSourceItemListboxContents::patchListMode ? patchCount() : algorithmNames.size();
+}
+
+juce::String KVPageBase::listRowText (int listMode, int row) const
+{
+    if (listMode == KVSourceItemListboxContents::patchListMode)
+        return effectPatchName (row);
+
+    // A row the names don't reach still gets its number, never a name read past the end.
+    return algorithmRowText (row, algorithmNames[row]);
+}
+
+void KVPageBase::listRowsSelected (int listMode, int lastRowSelected)
+{
+    if (listMode == KVSourceItemListboxContents::patchListMode)
+    {
+        updateAmpInformation (lastRowSelected);
+        DEVICEHID_DEBUG_SET_PATCH (lastRowSelected);
+    }
+    else
+    {
+        UpdateDiagnosticsBox (lastRowSelected);
+        DEVICEHID_DEBUG_SET_ALOGR (lastRowSelected);
+    }
+}
+
+void KVPageBase::showPatch (int patch, bool scrollIntoView)
+{
+    selectRowQuietly (patchList, patch, scrollIntoView);
+    updateAmpInformation (patch);
+}
+
+void KVPageBase::showAlgorithm (int algorithm)
+{
+    selectRowQuietly (algorithmList, algorithm, true);
+    UpdateDiagnosticsBox (algorithm);
+}
+
+void KVPageBase::showBypass (int state)
+{
+    bypassswitchButton.setToggleState (state != 0, juce::dontSendNotification);
+    setAllViewEnabled (state != 0);
+}
+
+void KVPageBase::showAlgorithmNames (const juce::StringArray& names)
+{
+    algorithmNames.addArray (names);
+    algorithmList.updateContent();
+}
+
+void KVPageBase::showDump (int current)
+{
+    patchList.updateContent();
+    updateAmpInformation (current);
+}
+
+bool KVPageBase::checkFirmwareFile (const juce::File& file)
+{
+    return firmwareCheck != nullptr && firmwareCheck (file);
+}

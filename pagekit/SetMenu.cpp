@@ -1,0 +1,71 @@
+#include "pagekit/SetMenu.h"
+
+#include "device/CommandSenders.h"
+#include "pagekit/PageControls.h"
+#include "pagekit/PedalPage.h"
+#include "ui/Dialogs.h"
+
+namespace SetMenu
+{
+void confirmUpdate (int result)
+{
+    if (result == 1)
+        usbInsertHidUpdate();
+}
+
+bool stillLinked (const LinkSession& session)
+{
+    if (session.isIntact())
+        return true;
+
+    Dialogs::showMessage ({}, PageControls::pedalMissingMessage);
+    return false;
+}
+
+void chooseItem (int result, PedalPage& page)
+{
+    const LinkSession session;
+
+    switch (result)
+    {
+        case firmwareUpdate:
+        {
+            const auto file = Dialogs::chooseFileToOpen ("*.bin");
+            if (file == juce::File())
+                return;
+
+            // The file is checked now, while the pedal is still in its normal
+            // mode, and written once it has restarted in its update mode.
+            if (! page.checkFirmwareFile (file))
+                return;
+
+            juce::Component::SafePointer<juce::Component> safePage (&page.component());
+            Dialogs::showOkCancelBoxAsync ("Update?", {}, [safePage, session] (int answer)
+            {
+                if (answer == 1 && ! stillLinked (session))
+                    return;
+
+                if (auto* p = dynamic_cast<PedalPage*> (safePage.getComponent()))
+                    p->updateQuestionAnswered (answer);
+            });
+            break;
+        }
+
+        case aboutKorvel: Dialogs::openLink (juce::URL (aboutPage)); break;
+        case feedback: Dialogs::openLink (juce::URL (feedbackMail)); break;
+
+        case factoryReset:
+            // The answer may come from the next pedal's owner: the reset
+            // goes only to the pedal the question was asked about.
+            if (Dialogs::askOkCancel ({}, "Are you sure you want to execute a factory reset?") && stillLinked (session))
+                DEVICEHID_DEBUG_FACTORY();
+            break;
+
+        case manual: Dialogs::openLink (juce::URL (manualPdf)); break;
+        case updateNotes: Dialogs::openLink (juce::URL (updateNotesPdf)); break;
+
+        default:
+            break;
+    }
+}
+} // namespace SetMenu
