@@ -214,7 +214,7 @@ bool MainContentComponent::holdsRecord (int index) const
 
 void MainContentComponent::UpdateMainView (int kind)
 {
-    if (kind < kindAMP || kind > kindCAB)
+    if (kind < (int) kindAMP || kind > (int) kindCAB)
         return;
 
     auto& page = *pages[(size_t) kind];

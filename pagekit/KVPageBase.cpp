@@ -45,6 +45,21 @@ void KVPageBase::resized()
     algorithmList.updateContent();
 }
 
+void KVPageBase::placeEffectPageLists (std::vector<Placement>& placements, int patchListTop, int buttonsTop,
+                                       int algorithmListTop)
+{
+    placements.insert (placements.end(), {
+        { &patchList, { 51, patchListTop, 249, 185 } },
+        { &saveButton, { 51, buttonsTop, 40, 20 } },
+        { &exportButton, { 97, buttonsTop, 49, 20 } },
+        { &importButton, { 152, buttonsTop, 49, 20 } },
+        { &setButton, { 697, 10, 34, 34 } },
+        { &versionLabel, { 547, 10, 149, 34 } },
+        { &algorithmList, { 320, algorithmListTop, 227, 185 } },
+        { &diagnosticsBox, { 562, algorithmListTop, 128, 173 } },
+    });
+}
+
 void KVPageBase::buttonClicked (juce::Button* button)
 {
     const auto key = button->getButtonText();

@@ -83,6 +83,12 @@ protected:
 
     virtual std::vector<Placement> layout() = 0;
 
+    /** The lists, the description box, the Set, Import, Export and Save
+        buttons and the version where the AMP, DLY and MOD pages have them:
+        only the heights differ. */
+    void placeEffectPageLists (std::vector<Placement>& placements, int patchListTop, int buttonsTop,
+                               int algorithmListTop);
+
     /** A row of knobs of one size, at their left edges and one top. */
     template <size_t numKnobs>
     static void placeKnobs (std::vector<Placement>& placements, std::array<juce::Slider, numKnobs>& knobs,

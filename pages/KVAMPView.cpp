@@ -69,18 +69,10 @@ KVAMPView::~KVAMPView()
 
 std::vector<KVPageBase::Placement> KVAMPView::layout()
 {
-    std::vector<Placement> placements {
-        { &patchList, { 51, 302, 249, 185 } },
-        { &saveButton, { 51, 276, 40, 20 } },
-        { &exportButton, { 97, 276, 49, 20 } },
-        { &importButton, { 152, 276, 49, 20 } },
-        { &setButton, { 697, 10, 34, 34 } },
-        { &versionLabel, { 547, 10, 149, 34 } },
-        { &algorithmList, { 320, 290, 227, 185 } },
-        { &diagnosticsBox, { 562, 290, 128, 173 } },
-        { &switchButton, { 622, 145, 19, 39 } },
-        { &bypassswitchButton, { 368, 216, 39, 19 } },
-    };
+    std::vector<Placement> placements;
+    placeEffectPageLists (placements, 302, 276, 290);
+    placements.push_back ({ &switchButton, { 622, 145, 19, 39 } });
+    placements.push_back ({ &bypassswitchButton, { 368, 216, 39, 19 } });
 
     placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
     return placements;

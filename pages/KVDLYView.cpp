@@ -61,24 +61,16 @@ KVDLYView::~KVDLYView()
 
 std::vector<KVPageBase::Placement> KVDLYView::layout()
 {
-    std::vector<Placement> placements {
-        { &patchList, { 51, 320, 249, 185 } },
-        { &saveButton, { 51, 294, 40, 20 } },
-        { &exportButton, { 97, 294, 49, 20 } },
-        { &importButton, { 152, 294, 49, 20 } },
-        { &setButton, { 697, 10, 34, 34 } },
-        { &versionLabel, { 547, 10, 149, 34 } },
-        { &algorithmList, { 320, 295, 227, 185 } },
-        { &diagnosticsBox, { 562, 295, 128, 173 } },
+    std::vector<Placement> placements;
+    placeEffectPageLists (placements, 320, 294, 295);
+    placeExpressionControls (placements);
+    placements.insert (placements.end(), {
         { &divideCombo, { 198, 235, 70, 17 } },
         { &maxDelayCombo, { 520, 235, 70, 17 } },
         { &trailSwitchButton, { 622, 131, 19, 39 } },
         { &inputModeCombo, { 167, 200, 70, 17 } },
-        { &objectCombo, { 360, 200, 70, 17 } },
-        { &rangeMinSlider, { 575, 200, 100, 12 } },
-        { &rangeMaxSlider, { 575, 210, 100, 12 } },
         { &bypassswitchButton, { 345, 235, 39, 19 } },
-    };
+    });
 
     placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
     return placements;

@@ -100,6 +100,15 @@ void KVEffectPage::setUpCombo (juce::ComboBox& box, const juce::StringArray& ite
     box.addListener (this);
 }
 
+void KVEffectPage::placeExpressionControls (std::vector<Placement>& placements)
+{
+    placements.insert (placements.end(), {
+        { &objectCombo, { 360, 200, 70, 17 } },
+        { &rangeMinSlider, { 575, 200, 100, 12 } },
+        { &rangeMaxSlider, { 575, 210, 100, 12 } },
+    });
+}
+
 void KVEffectPage::comboBoxChanged (juce::ComboBox* box)
 {
     const auto value = box->getSelectedId() - 1;

@@ -76,6 +76,9 @@ protected:
         children in its own stacking order). */
     KVEffectPage (int kind, const char* catalogueSection, const juce::StringArray& knobNames);
 
+    /** The expression pedal's target and range, where both pages have them. */
+    void placeExpressionControls (std::vector<Placement>& placements);
+
     /** The page's own combo box changed; enablement and a patch's values for
         its extra controls. */
     virtual void handleOwnComboBox (juce::ComboBox*) {}

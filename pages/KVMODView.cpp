@@ -40,22 +40,14 @@ KVMODView::~KVMODView() = default;
 
 std::vector<KVPageBase::Placement> KVMODView::layout()
 {
-    std::vector<Placement> placements {
-        { &patchList, { 51, 315, 249, 185 } },
-        { &saveButton, { 51, 290, 40, 20 } },
-        { &exportButton, { 97, 290, 49, 20 } },
-        { &importButton, { 152, 290, 49, 20 } },
-        { &setButton, { 697, 10, 34, 34 } },
-        { &versionLabel, { 547, 10, 149, 34 } },
-        { &algorithmList, { 320, 300, 227, 185 } },
-        { &diagnosticsBox, { 562, 300, 128, 173 } },
+    std::vector<Placement> placements;
+    placeEffectPageLists (placements, 315, 290, 300);
+    placeExpressionControls (placements);
+    placements.insert (placements.end(), {
         { &divideCombo, { 295, 235, 70, 17 } },
         { &inputModeCombo, { 160, 200, 70, 17 } },
-        { &objectCombo, { 360, 200, 70, 17 } },
-        { &rangeMinSlider, { 575, 200, 100, 12 } },
-        { &rangeMaxSlider, { 575, 210, 100, 12 } },
         { &bypassswitchButton, { 443, 235, 39, 19 } },
-    };
+    });
 
     placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
     return placements;
