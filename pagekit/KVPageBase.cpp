@@ -93,10 +93,16 @@ void KVPageBase::buttonClicked (juce::Button* button)
     }
 }
 
+bool KVPageBase::flipSwitch (juce::Button& button)
+{
+    const bool on = ! button.getToggleState();
+    button.setToggleState (on, juce::dontSendNotification);
+    return on;
+}
+
 void KVPageBase::bypassClicked()
 {
-    const bool on = ! bypassswitchButton.getToggleState();
-    bypassswitchButton.setToggleState (on, juce::dontSendNotification);
+    const bool on = flipSwitch (bypassswitchButton);
     setAllViewEnabled (on);
     DEVICEHID_DEBUG_SET_BYPASS (on ? 1 : 0);
 }

@@ -109,6 +109,9 @@ protected:
     /** The bypass switch clicked: it flips, the controls follow, the pedal is told. */
     virtual void bypassClicked();
 
+    /** Flips a switch the page turns itself (see setUpSwitch); returns its new state. */
+    static bool flipSwitch (juce::Button& button);
+
     /** The CAB page's patch list is refreshed with every layout. */
     bool patchListFollowsLayout = false;
 

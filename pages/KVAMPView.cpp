@@ -83,9 +83,7 @@ bool KVAMPView::handleOwnButton (const juce::String& key)
     if (! key.equalsIgnoreCase ("switchButton"))
         return false;
 
-    const bool on = ! switchButton.getToggleState();
-    switchButton.setToggleState (on, juce::dontSendNotification);
-    DEVICEHID_DEBUG_SET_CAB (on ? 1 : 0);
+    DEVICEHID_DEBUG_SET_CAB (flipSwitch (switchButton) ? 1 : 0);
     return true;
 }
 

@@ -81,9 +81,7 @@ bool KVDLYView::handleOwnButton (const juce::String& key)
     if (! key.equalsIgnoreCase ("trailSwitchButton"))
         return false;
 
-    const bool on = ! trailSwitchButton.getToggleState();
-    trailSwitchButton.setToggleState (on, juce::dontSendNotification);
-    DEVICEHID_DEBUG_SET_TRAIL (on ? 1 : 0);
+    DEVICEHID_DEBUG_SET_TRAIL (flipSwitch (trailSwitchButton) ? 1 : 0);
     return true;
 }
 
