@@ -26,9 +26,6 @@ constexpr int valuesPerMicPicture = 5;
 constexpr int micPictureWidth = 51;
 constexpr int micPictureHeight = 100;
 
-constexpr int irRowHeight = 20;
-constexpr int patchRowHeight = 17;
-
 // The pad's picture lies here until a knob places it.
 const juce::Rectangle<int> ballStartBounds { 25, 25, 41, 80 };
 
@@ -105,10 +102,6 @@ KVCABView::KVCABView()
     micSlider.setRange (1.0, numMicrophones, 1.0);
     micSlider.setValue (1.0, juce::dontSendNotification);
 
-    setUpDescriptionBox (diagnosticsBox);
-
-    setUpList (algorithmList, algorithmListModel, irRowHeight);
-    setUpList (patchList, patchListModel, patchRowHeight);
     algorithmList.setMultipleSelectionEnabled (true);
     patchList.setMultipleSelectionEnabled (true);
 
@@ -126,10 +119,6 @@ KVCABView::KVCABView()
     setUpButton (loadIrButton, picture (load_ir_button_png, load_ir_button_pngSize), "Load IR File", *this);
     setUpButton (deleteButton, picture (delete_button_png, delete_button_pngSize), "Delete", *this);
     setUpButton (addButton, picture (add_button_png, add_button_pngSize), "Add", *this);
-    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
-    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
-    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
-    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
 
     saveIrButton.setTooltip ("For exporting selected IR cab file(s) to your computer.");
     loadIrButton.setTooltip (" For importing new IR cab file(s) to change selected file(s) on Cab Models list.");
@@ -139,10 +128,7 @@ KVCABView::KVCABView()
 
     const auto switchOff = picture (bypass_switch_off_png, bypass_switch_off_pngSize);
     const auto switchOn = picture (bypass_switch_on_png, bypass_switch_on_pngSize);
-    setUpSwitch (bypassswitchButton, switchOff, switchOn, "bypassswitchButton", *this);
     setUpSwitch (mutewitchButton, switchOff, switchOn, "mutewitchButton", *this);
-
-    setUpVersionLabel (versionLabel);
 
     // Later children lie on top.
     for (juce::Component* child : { (juce::Component*) &background, (juce::Component*) &cabParamSlider,

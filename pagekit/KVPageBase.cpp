@@ -1,5 +1,6 @@
 #include "pagekit/KVPageBase.h"
 
+#include "TesselImages.h"
 #include "device/CommandSenders.h"
 #include "pagekit/PageControls.h"
 
@@ -7,6 +8,9 @@ using namespace PageControls;
 
 namespace
 {
+constexpr int algorithmRowHeight = 20;
+constexpr int patchRowHeight = 17;
+
 void setMenuChosen (int result, KVPageBase* page)
 {
     if (page != nullptr)
@@ -16,10 +20,28 @@ void setMenuChosen (int result, KVPageBase* page)
 
 KVPageBase::KVPageBase()
 {
-    algorithmListModel.page = this;
+    using namespace TesselImages;
+
+    // Set up, not added: each page stacks its children in its own order.
+    // The lists are empty until the page is whole: the models ask it for
+    // rows only from then on.
+    setUpDescriptionBox (diagnosticsBox);
+    setUpList (algorithmList, algorithmListModel, algorithmRowHeight);
+    setUpList (patchList, patchListModel, patchRowHeight);
+
     algorithmListModel.listMode = KVSourceItemListboxContents::algorithmListMode;
-    patchListModel.page = this;
     patchListModel.listMode = KVSourceItemListboxContents::patchListMode;
+    algorithmListModel.page = this;
+    patchListModel.page = this;
+
+    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
+    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
+    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
+    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
+
+    setUpVersionLabel (versionLabel);
+    setUpSwitch (bypassswitchButton, picture (bypass_switch_off_png, bypass_switch_off_pngSize),
+                 picture (bypass_switch_on_png, bypass_switch_on_pngSize), "bypassswitchButton", *this);
 }
 
 KVPageBase::~KVPageBase()

@@ -25,9 +25,6 @@ KVAMPView::KVAMPView()
     background.setImage (picture (amp_page_background_png, amp_page_background_pngSize));
 
     addAndMakeVisible (bypassswitchButton);
-    setUpSwitch (bypassswitchButton, picture (bypass_switch_off_png, bypass_switch_off_pngSize),
-                 picture (bypass_switch_on_png, bypass_switch_on_pngSize), "bypassswitchButton", *this);
-
     addAndMakeVisible (switchButton);
     setUpSwitch (switchButton, picture (cab_switch_top_lit_png, cab_switch_top_lit_pngSize),
                  picture (cab_switch_bottom_dark_png, cab_switch_bottom_dark_pngSize), "switchButton", *this);
@@ -39,26 +36,11 @@ KVAMPView::KVAMPView()
         setUpKnob (knob, customLookAndFeel, *this);
     }
 
-    addAndMakeVisible (diagnosticsBox);
-    setUpDescriptionBox (diagnosticsBox);
-
-    addAndMakeVisible (versionLabel);
-    setUpVersionLabel (versionLabel);
-
-    addAndMakeVisible (setButton);
-    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
-    addAndMakeVisible (importButton);
-    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
-    addAndMakeVisible (exportButton);
-    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
-    addAndMakeVisible (saveButton);
-    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
-
-    addAndMakeVisible (algorithmList);
-    setUpList (algorithmList, algorithmListModel, 20);
-
-    addAndMakeVisible (patchList);
-    setUpList (patchList, patchListModel, 17);
+    for (juce::Component* child : { (juce::Component*) &diagnosticsBox, (juce::Component*) &versionLabel,
+                                    (juce::Component*) &setButton, (juce::Component*) &importButton,
+                                    (juce::Component*) &exportButton, (juce::Component*) &saveButton,
+                                    (juce::Component*) &algorithmList, (juce::Component*) &patchList })
+        addAndMakeVisible (child);
 }
 
 KVAMPView::~KVAMPView()

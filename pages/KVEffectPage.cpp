@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "TesselImages.h"
 #include "device/CommandSenders.h"
 #include "pagekit/AlgorithmCatalog.h"
 #include "pagekit/PageControls.h"
@@ -45,8 +44,6 @@ void changeAlpha (juce::Component& component, float alpha)
 KVEffectPage::KVEffectPage (int pedalKind, const char* catalogueSection, const juce::StringArray& knobNames)
     : kind (pedalKind), section (catalogueSection)
 {
-    using namespace TesselImages;
-
     setUpRangeSlider (rangeMaxSlider, linearLookAndFeel, *this);
     setUpRangeSlider (rangeMinSlider, linearLookAndFeel, *this);
 
@@ -60,19 +57,6 @@ KVEffectPage::KVEffectPage (int pedalKind, const char* catalogueSection, const j
 
     for (auto& knob : knobSliders)
         setUpKnob (knob, customLookAndFeel, *this);
-
-    setUpDescriptionBox (diagnosticsBox);
-    setUpList (algorithmList, algorithmListModel, 20);
-
-    setUpButton (setButton, picture (set_button_png, set_button_pngSize), "Set", *this);
-    setUpButton (importButton, picture (import_button_png, import_button_pngSize), "Import", *this);
-    setUpButton (exportButton, picture (export_button_png, export_button_pngSize), "Export", *this);
-    setUpButton (saveButton, picture (save_button_png, save_button_pngSize), "Save", *this);
-
-    setUpList (patchList, patchListModel, 17);
-    setUpVersionLabel (versionLabel);
-    setUpSwitch (bypassswitchButton, picture (bypass_switch_off_png, bypass_switch_off_pngSize),
-                 picture (bypass_switch_on_png, bypass_switch_on_pngSize), "bypassswitchButton", *this);
 }
 
 KVEffectPage::~KVEffectPage()
