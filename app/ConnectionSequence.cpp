@@ -105,6 +105,10 @@ void ConnectionSequence::startDump()
     ended = false;
     dumpUnderWay = true;
     DEVICEHID_DEBUG_TRANS_STATE (1);
+
+    // The first record is watched as the later ones are: a pedal that never
+    // sends it would otherwise leave an empty page and its transfer state on.
+    awaitRecord (0);
 }
 
 void ConnectionSequence::endDump()
@@ -166,7 +170,13 @@ void ConnectionSequence::timerCallback()
     stopTimer();
     const auto given = std::exchange (awaited, Awaited::nothing);
 
-    if (given == Awaited::record)
+    if (given == Awaited::record && awaitedRecord == 0)
+    {
+        // Not one record came: the pedal is as silent as one that never
+        // identifies. Dropping this sequence takes it out of its transfer state.
+        tell (onSilent);
+    }
+    else if (given == Awaited::record)
     {
         // A pedal that stops answering half-way must not leave the modal
         // loading window up for ever; nor stay in its transfer state with

@@ -34,11 +34,12 @@ public:
     static inline int recordTimeoutMs = 2000;
     static constexpr int recordRequestRetries = 3;
 
-    /** The pedal does not answer its identify command or a name request,
-        however often asked. Called last: it may delete this sequence. */
+    /** The pedal does not answer its identify command, a name request or
+        the request for its first record, however often asked. Called last:
+        it may delete this sequence. */
     std::function<void()> onSilent;
 
-    /** A record of the dump stayed away however often asked; the pedal has
+    /** A later record of the dump stayed away however often asked; the pedal has
         been taken out of its transfer state. Called last, as onSilent. */
     std::function<void()> onDumpStalled;
 

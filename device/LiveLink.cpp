@@ -30,53 +30,63 @@ void nextSession()
 }
 
 // A pedal's input buffer belongs to the link for as long as the device is
-// attached; a newer pedal gets its own. The entry is also the context of the
-// pedal's input callback.
+// attached; a newer pedal gets its own.
 struct AttachedPedal
 {
-    HidDeviceRef device = nullptr;
     uint32_t number = 0;
-    LiveLinkListener* listener = nullptr;
     std::unique_ptr<uint8_t[]> buffer;
 };
 
-std::map<HidDeviceRef, std::unique_ptr<AttachedPedal>> attachedPedals;
+std::map<HidDeviceRef, AttachedPedal> attachedPedals;
 
 uint32_t lastPedalNumber = 0;
 std::atomic<uint32_t> linkedNumber { 0 };
 
-bool readId (HidDeviceRef device, const char* key, int& id)
+bool readId (HidDevice& device, const char* key, int& id)
 {
     int32_t value = 0;
-    if (! device->getIntProperty (key, value))
+    if (! device.getIntProperty (key, value))
         return false;
 
     id = value & 0xffff;
     return true;
 }
 
-juce::String productNameOf (HidDeviceRef device)
+juce::String productNameOf (HidDevice& device)
 {
     juce::String product;
-    device->getStringProperty (HidDevice::productKey, product);
+    device.getStringProperty (HidDevice::productKey, product);
     return returnCFString (product);
 }
 
-LiveLinkListener& listenerOf (void* context)
+/** What the HID manager and every linked pedal tell: devices coming and
+    going, and input reports, which reach the window straight on. */
+class LiveLink final : public HidManager::Listener,
+                       public HidDevice::InputListener
 {
-    return *static_cast<LiveLinkListener*> (context);
-}
+public:
+    explicit LiveLink (LiveLinkListener& windowToTell) : window (windowToTell) {}
 
-void deliverReport (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
-{
-    // A pedal that a newer one replaced answers what it was asked before:
-    // taken for the newer's, its answers would drive the newer's connection.
-    const auto& pedal = *static_cast<AttachedPedal*> (context);
-    if (pedal.device != deviceRef.load())
-        return;
+private:
+    void deviceMatched (HidDevice& device) override { Handle_DeviceMatchingCallback (device); }
+    void deviceRemoved (HidDevice& device) override { Handle_DeviceRemovalCallback (device); }
 
-    pedal.listener->reportArrived (report, reportLength);
-}
+    void inputReportArrived (HidDevice& device, uint8_t* report, long reportLength) override
+    {
+        // A pedal that a newer one replaced answers what it was asked before:
+        // taken for the newer's, its answers would drive the newer's connection.
+        if (&device == deviceRef.load())
+            window.reportArrived (report, reportLength);
+    }
+
+    void Handle_DeviceMatchingCallback (HidDevice& device);
+    void Handle_DeviceRemovalCallback (HidDevice& device);
+
+    LiveLinkListener& window;
+};
+
+// Outlives the manager, which tells it, and the devices, which the manager owns.
+std::unique_ptr<LiveLink> liveLink;
 } // namespace
 
 LinkSession::LinkSession()
@@ -104,9 +114,9 @@ void startLiveLink (LiveLinkListener& listener)
     if (managerRef == nullptr)
         return;
 
+    liveLink = std::make_unique<LiveLink> (listener);
     managerRef->setDeviceMatching (Usb::manufacturer);
-    managerRef->registerDeviceMatchingCallback (Handle_DeviceMatchingCallback, &listener);
-    managerRef->registerDeviceRemovalCallback (Handle_DeviceRemovalCallback, &listener);
+    managerRef->setListener (liveLink.get());
 
     if (managerRef->open() != kHidSuccess)
         printf ("The USB device watcher could not start; no pedal will be found.\n");
@@ -120,6 +130,7 @@ void stopLiveLink()
     managerRef = nullptr;
     liveManager.reset();
     attachedPedals.clear();
+    liveLink.reset();
 }
 
 void sendLiveFrame (const HidPacket& packet)
@@ -144,7 +155,7 @@ bool sendFrameToPedal (uint32_t number, const HidPacket& packet)
 {
     for (const auto& [device, pedal] : attachedPedals)
     {
-        if (number == 0 || pedal->number != number)
+        if (number == 0 || pedal.number != number)
             continue;
 
         if (device == deviceRef.load())
@@ -180,11 +191,8 @@ juce::String trimProductName (const juce::String& productName)
     return productName.trimCharactersAtStart ("KORVEL ");
 }
 
-void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRef device)
+void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
 {
-    if (device == nullptr)
-        return;
-
     int vendorId = 0, productId = 0;
     if (! readId (device, HidDevice::vendorIdKey, vendorId) || ! readId (device, HidDevice::productIdKey, productId))
         return;
@@ -192,7 +200,7 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
     if (vendorId == Usb::updateModeVendorId && productId == Usb::updateModeProductId)
     {
         // A pedal in its update mode is told about but never linked.
-        listenerOf (context).updateModeDeviceFound (productNameOf (device));
+        window.updateModeDeviceFound (productNameOf (device));
         return;
     }
 
@@ -201,44 +209,41 @@ void Handle_DeviceMatchingCallback (void* context, HidResult, void*, HidDeviceRe
 
     const auto name = trimProductName (productNameOf (device));
 
-    if (! device->isAccessible())
+    if (! device.isAccessible())
     {
-        listenerOf (context).pedalInaccessible (name);
+        window.pedalInaccessible (name);
         return;
     }
 
-    auto& pedal = attachedPedals[device];
-    pedal = std::make_unique<AttachedPedal>();
-    pedal->device = device;
-    pedal->number = ++lastPedalNumber;
-    pedal->listener = &listenerOf (context);
-    pedal->buffer.reset (new uint8_t[HidPacket::size]());
+    auto& pedal = attachedPedals[&device];
+    pedal.number = ++lastPedalNumber;
+    pedal.buffer.reset (new uint8_t[HidPacket::size]());
 
     // Linked before the window hears of it, so that what the window starts
     // for the pedal belongs to it, and what it ends belongs to the one before.
-    deviceRef = device;
-    linkedNumber = pedal->number;
+    deviceRef = &device;
+    linkedNumber = pedal.number;
     nextSession();
-    device->registerInputReportCallback (pedal->buffer.get(), HidPacket::size, deliverReport, pedal.get());
+    device.setInputListener (this, pedal.buffer.get(), HidPacket::size);
 
-    listenerOf (context).pedalMatched (name);
+    window.pedalMatched (name);
 
     sendLiveFrame (HidPacket::command (Command::identify));
 }
 
-void Handle_DeviceRemovalCallback (void* context, HidResult, void*, HidDeviceRef device)
+void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
 {
-    // The manager keeps the device alive until this callback returns, and
-    // reports from it can no longer arrive, so its buffer can go now.
-    attachedPedals.erase (device);
+    // The manager keeps the device alive until this returns, and reports
+    // from it can no longer arrive, so its buffer can go now.
+    attachedPedals.erase (&device);
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
     const auto* linked = deviceRef.load();
-    if (linked != nullptr && linked != device)
+    if (linked != nullptr && linked != &device)
         return;
 
     deviceRef = nullptr;
     linkedNumber = 0;
     nextSession();
-    listenerOf (context).pedalRemoved();
+    window.pedalRemoved();
 }

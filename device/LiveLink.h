@@ -82,9 +82,9 @@ extern HidManager* managerRef;
 /** Where start-up gets its HID manager from; tests swap in a simulated one. */
 extern std::function<std::unique_ptr<HidManager>()> hidManagerFactory;
 
-/** Creates the HID manager, filters it to our manufacturer and registers the
-    matching and removal callbacks with the listener as their context. A pedal
-    that is already plugged in is reported once the message loop runs. */
+/** Creates the HID manager, filters it to our manufacturer and starts
+    following the pedals for the listener. A pedal that is already plugged in
+    is reported once the message loop runs. */
 void startLiveLink (LiveLinkListener& listener);
 
 /** Drops the HID manager (and with it every device it reported). */
@@ -108,9 +108,6 @@ bool sendFrameToPedal (uint32_t pedal, const HidPacket& packet);
     though the pedal stays linked: the window has given it up (its volume
     went, it never answered). */
 void endLinkSessions();
-
-void Handle_DeviceMatchingCallback (void* context, HidResult result, void* sender, HidDeviceRef device);
-void Handle_DeviceRemovalCallback (void* context, HidResult result, void* sender, HidDeviceRef device);
 
 /** Prints a device's text property followed by an empty line and hands it back. */
 juce::String returnCFString (const juce::String& text);

@@ -25,17 +25,23 @@ enum class HidReportType
 class HidDevice;
 using HidDeviceRef = HidDevice*;
 
-// Mirrors the shape of the OS callbacks: a context pointer handed over at
-// registration, a result, the sender and the device.
-using HidDeviceCallback = void (*) (void* context, HidResult result, void* sender, HidDeviceRef device);
-using HidReportCallback = void (*) (void* context, HidResult result, void* sender, HidReportType type,
-                                    uint32_t reportID, uint8_t* report, long reportLength);
-
 /** One attached HID device. The manager owns it; a HidDeviceRef stays valid
-    until the device has been removed and the removal callback has returned. */
+    until the device has been removed and its removal notice has returned. */
 class HidDevice
 {
 public:
+    /** Hears one device's input reports. */
+    class InputListener
+    {
+    public:
+        virtual ~InputListener() = default;
+
+        /** One input report of the device, copied into the buffer handed
+            over with the listener and cut to its length, on the message
+            thread. The next report reuses the buffer. */
+        virtual void inputReportArrived (HidDevice& device, uint8_t* report, long reportLength) = 0;
+    };
+
     virtual ~HidDevice() = default;
 
     // Property keys, as the OS names them.
@@ -55,8 +61,9 @@ public:
     virtual HidResult setReport (HidReportType type, uint32_t reportID, const uint8_t* data, long length) = 0;
 
     /** From now on each input report of this device is copied into buffer
-        (up to length bytes) and the callback runs, on the message thread. */
-    virtual void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) = 0;
+        (up to length bytes) and the listener told. A null listener stops
+        the reading. */
+    virtual void setInputListener (InputListener* listener, uint8_t* buffer, long length) = 0;
 
     /** False when the system shows the device but won't let this user open
         it (on Linux: no udev rule grants access to its node). Such a device
@@ -68,16 +75,30 @@ public:
 class HidManager
 {
 public:
+    /** Hears the devices come and go. Every notice arrives on the message thread. */
+    class Listener
+    {
+    public:
+        virtual ~Listener() = default;
+
+        /** A device of the wanted manufacturer is attached (or was when the
+            manager opened). */
+        virtual void deviceMatched (HidDevice& device) = 0;
+
+        /** A matched device has been removed. It stays whole until this
+            returns, then the manager deletes it. */
+        virtual void deviceRemoved (HidDevice& device) = 0;
+    };
+
     virtual ~HidManager() = default;
 
     /** Only devices whose manufacturer string is exactly this are reported. */
     virtual void setDeviceMatching (const juce::String& manufacturer) = 0;
 
-    virtual void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) = 0;
-    virtual void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) = 0;
+    virtual void setListener (Listener* listener) = 0;
 
     /** Starts watching. Devices that are already attached are reported
-        through the matching callback once the message loop runs.
+        as matched once the message loop runs.
         Returns kHidSuccess, or kHidError when the layer cannot start. */
     virtual HidResult open() = 0;
 };

@@ -123,16 +123,15 @@ HidResult LinuxHidDevice::setReport (HidReportType type, uint32_t reportID, cons
     return kHidError;
 }
 
-void LinuxHidDevice::registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context)
+void LinuxHidDevice::setInputListener (InputListener* listener, uint8_t* buffer, long length)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
     reportBuffer = buffer;
     reportBufferLength = std::max (0L, length);
-    reportCallback = callback;
-    reportContext = context;
+    reportListener = listener;
 
-    if (callback == nullptr || buffer == nullptr)
+    if (listener == nullptr || buffer == nullptr)
         stopReading();
     else
         startReadingIfReady();
@@ -155,7 +154,7 @@ void LinuxHidDevice::adoptFd (int fileDescriptor)
 
 void LinuxHidDevice::startReadingIfReady()
 {
-    if (watchingFd || nodeGone || fd < 0 || reportCallback == nullptr || reportBuffer == nullptr)
+    if (watchingFd || nodeGone || fd < 0 || reportListener == nullptr || reportBuffer == nullptr)
         return;
 
     watchingFd = true;
@@ -181,7 +180,7 @@ void LinuxHidDevice::stopReading()
 
 void LinuxHidDevice::readPendingReports()
 {
-    // The callback may run a modal loop in which this device is removed and
+    // The listener may run a modal loop in which this device is removed and
     // deleted; the cell tells us when that happened.
     const auto alive = lifetime;
 
@@ -212,9 +211,8 @@ void LinuxHidDevice::readPendingReports()
         std::memcpy (reportBuffer, readBuffer.data(), (size_t) copied);
 
         // Reports arrive as the device sends them, without a report ID in
-        // front (ours are not numbered), hence ID 0.
-        reportCallback (reportContext, kHidSuccess, static_cast<HidDevice*> (this), HidReportType::input,
-                        0, reportBuffer, copied);
+        // front: ours are not numbered.
+        reportListener->inputReportArrived (*this, reportBuffer, copied);
 
         if (*alive == nullptr)
             return;

@@ -25,7 +25,7 @@ public:
     bool getIntProperty (const char* key, int32_t& value) const override;
     bool getStringProperty (const char* key, juce::String& value) const override;
     HidResult setReport (HidReportType type, uint32_t reportID, const uint8_t* data, long length) override;
-    void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) override;
+    void setInputListener (InputListener* listener, uint8_t* buffer, long length) override;
     bool isAccessible() const override { return isOpen(); }
 
     /** Takes over an open, non-blocking descriptor of the device node. */
@@ -51,8 +51,7 @@ private:
 
     uint8_t* reportBuffer = nullptr;
     long reportBufferLength = 0;
-    HidReportCallback reportCallback = nullptr;
-    void* reportContext = nullptr;
+    InputListener* reportListener = nullptr;
 
     // A single read returns a single report; this is large enough for any
     // report a HID device can send, so nothing is cut before it is copied.

@@ -58,18 +58,6 @@ void LinuxHidManager::setDeviceMatching (const juce::String& manufacturer)
     wantedManufacturer = manufacturer.toStdString();
 }
 
-void LinuxHidManager::registerDeviceMatchingCallback (HidDeviceCallback callback, void* context)
-{
-    matchingCallback = callback;
-    matchingContext = context;
-}
-
-void LinuxHidManager::registerDeviceRemovalCallback (HidDeviceCallback callback, void* context)
-{
-    removalCallback = callback;
-    removalContext = context;
-}
-
 HidResult LinuxHidManager::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
@@ -111,7 +99,7 @@ void LinuxHidManager::handleMonitorEvents()
         else if (action != nullptr && std::strcmp (action, "remove") == 0)
             deviceDisappeared (hidraw);
 
-        // A removal callback is free to delete us.
+        // The listener is free to delete us when told of a removal.
         return *alive != nullptr;
     });
 }
@@ -187,7 +175,7 @@ void LinuxHidManager::tryToOpen (uint64_t serial)
 void LinuxHidManager::reportLater (uint64_t serial)
 {
     // Never from inside open(), and never while we're half way through a udev
-    // event: the callback sees the device once the message loop runs.
+    // event: the listener hears of the device once the message loop runs.
     std::weak_ptr<LinuxHidManager*> cell = lifetime;
 
     juce::MessageManager::callAsync ([cell, serial]
@@ -208,8 +196,8 @@ void LinuxHidManager::report (uint64_t serial)
 
     entry->reported = true;
 
-    if (matchingCallback != nullptr)
-        matchingCallback (matchingContext, kHidSuccess, static_cast<HidManager*> (this), entry->device.get());
+    if (listener != nullptr)
+        listener->deviceMatched (*entry->device);
 }
 
 void LinuxHidManager::deviceDisappeared (udev_device* hidraw)
@@ -230,9 +218,9 @@ void LinuxHidManager::deviceDisappeared (udev_device* hidraw)
     const auto serial = entry->serial;
     const auto alive = lifetime;
 
-    // The device is still whole while the callback runs; it goes afterwards.
-    if (entry->reported && removalCallback != nullptr)
-        removalCallback (removalContext, kHidSuccess, static_cast<HidManager*> (this), entry->device.get());
+    // The device is still whole while the listener is told; it goes afterwards.
+    if (entry->reported && listener != nullptr)
+        listener->deviceRemoved (*entry->device);
 
     if (*alive != nullptr)
         eraseBySerial (serial);

@@ -24,13 +24,11 @@ class LinuxHidManager final : public HidManager
 public:
     LinuxHidManager();
 
-    /** Stops watching, closes every node and frees udev. No removal callbacks
-        are made. */
+    /** Stops watching, closes every node and frees udev. No removal is told. */
     ~LinuxHidManager() override;
 
     void setDeviceMatching (const juce::String& manufacturer) override;
-    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override;
-    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override;
+    void setListener (Listener* listenerToTell) override { listener = listenerToTell; }
     HidResult open() override;
 
 private:
@@ -62,10 +60,7 @@ private:
     // hidraw nodes of keyboards and mice just because nobody said what to look for.
     std::optional<std::string> wantedManufacturer;
 
-    HidDeviceCallback matchingCallback = nullptr;
-    void* matchingContext = nullptr;
-    HidDeviceCallback removalCallback = nullptr;
-    void* removalContext = nullptr;
+    Listener* listener = nullptr;
 
     std::vector<std::unique_ptr<Entry>> entries;
 

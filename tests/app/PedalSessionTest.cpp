@@ -334,3 +334,32 @@ TEST (PedalSession, ACabImportEndingAfterItsPedalsSessionSendsNothingToTheNextPe
         EXPECT_TRUE (h.messages().empty());
     }
 }
+
+TEST (PedalSession, TheFirstRecordIsAskedAgainAndAPedalThatNeverSendsItIsToldAsSilent)
+{
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::recordTimeoutMs, 100);
+    {
+        // The transfer state's answer lost: asking for record 0 again gets the dump going.
+        EditorHarness h;
+        auto pedal = PedalSimulator::create (kindAMP);
+        pedal->setPatches (3);
+        pedal->injectFault (Fault::noAnswer, Command::transferState);
+        h.plugIn (pedal);
+        EXPECT_TRUE (pumpUntil ([&] { return connected (h, *pedal) && h.ampPage().patchRecords.size() == 3; }, 5000));
+    }
+
+    // Record 0 never sent: the window must not stay on an empty page with
+    // the pedal still in its transfer state.
+    EditorHarness h;
+    auto pedal = PedalSimulator::create (kindAMP);
+    for (int i = 0; i <= ConnectionSequence::recordRequestRetries + 1; ++i)
+        pedal->injectFault (Fault::noAnswer, Command::requestPreset);
+    h.plugIn (pedal);
+
+    EXPECT_TRUE (pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
+    EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
+    EXPECT_TRUE (h.hub().connection == nullptr && h.noDevicePage().isVisible());
+    const auto frames = takeSentFrames (*pedal);
+    EXPECT_EQ (std::count (frames.begin(), frames.end(), Sent { Command::requestPreset, 0 }), 1 + ConnectionSequence::recordRequestRetries);
+    EXPECT_EQ (frames.back(), (Sent { Command::transferState, 0 }));
+}

@@ -83,7 +83,7 @@ TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOn
         bool getIntProperty (const char*, int32_t&) const override { return false; }
         bool getStringProperty (const char*, juce::String&) const override { return false; }
         HidResult setReport (HidReportType, uint32_t, const uint8_t*, long) override { ++attempts; return kHidError; }
-        void registerInputReportCallback (uint8_t*, long, HidReportCallback, void*) override {}
+        void setInputListener (InputListener*, uint8_t*, long) override {}
         int attempts = 0;
     } device;
 

@@ -60,21 +60,18 @@ std::vector<uint8_t> reportFrom (uint8_t first, size_t size = 64)
 std::unique_ptr<LinuxHidDevice> ampDevice() { return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/x", "/dev/hidraw3"); }
 
 /** An AMP pedal's device on a fake node, with somebody listening to its reports. */
-struct ListenedDevice
+struct ListenedDevice : HidDevice::InputListener
 {
     ListenedDevice() { device->adoptFd (node.deviceEnd); listen (buffer.data(), (long) buffer.size()); }
-    void listen (uint8_t* into, long length) { device->registerInputReportCallback (into, length, &ListenedDevice::callback, this); }
+    void listen (uint8_t* into, long length) { device->setInputListener (this, into, length); }
 
-    static void callback (void* context, HidResult result, void* sender, HidReportType type, uint32_t reportID,
-                          uint8_t* report, long length)
+    void inputReportArrived (HidDevice& sender, uint8_t* report, long length) override
     {
-        // Ours are unnumbered input reports: ID 0, on the message thread.
-        auto& self = *static_cast<ListenedDevice*> (context);
-        EXPECT_TRUE (result == kHidSuccess && sender == static_cast<HidDevice*> (self.device.get())
-                     && type == HidReportType::input && reportID == 0 && juce::MessageManager::existsAndIsCurrentThread());
-        self.received.emplace_back (report, report + length);
-        if (self.afterEachReport)
-            self.afterEachReport();
+        // Told by the device that read it, on the message thread.
+        EXPECT_TRUE (&sender == device.get() && juce::MessageManager::existsAndIsCurrentThread());
+        received.emplace_back (report, report + length);
+        if (afterEachReport)
+            afterEachReport();
     }
 
     FakeNode node;
@@ -186,8 +183,8 @@ TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
     EXPECT_EQ (pedal.received[3], reportFrom (0x01, 16));
     EXPECT_TRUE (std::all_of (guarded.begin() + 16, guarded.end(), [] (uint8_t b) { return b == 0xee; }));
 
-    // A null callback, as the OS layer takes it, stops the reading.
-    pedal.device->registerInputReportCallback (guarded.data(), 16, nullptr, nullptr);
+    // A null listener stops the reading.
+    pedal.device->setInputListener (nullptr, guarded.data(), 16);
     EXPECT_FALSE (isWatched (pedal.fd));
 }
 
@@ -256,11 +253,14 @@ TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroye
     auto manager = createPlatformHidManager();
     ASSERT_NE (dynamic_cast<LinuxHidManager*> (manager.get()), nullptr);
 
-    int notices = 0;
-    const auto count = [] (void* notices, HidResult, void*, HidDeviceRef) { ++*static_cast<int*> (notices); };
+    struct : HidManager::Listener
+    {
+        void deviceMatched (HidDevice&) override { ++notices; }
+        void deviceRemoved (HidDevice&) override { ++notices; }
+        int notices = 0;
+    } counter;
     manager->setDeviceMatching (korvel);
-    manager->registerDeviceMatchingCallback (count, &notices);
-    manager->registerDeviceRemovalCallback (count, &notices);
+    manager->setListener (&counter);
 
     // Without a udev daemon it may not start; then it must watch nothing. Opening twice is harmless.
     const auto started = manager->open() == kHidSuccess && manager->open() == kHidSuccess;
@@ -270,5 +270,5 @@ TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroye
     manager.reset();
     pumpPending();
 
-    EXPECT_TRUE (notices == 0 && watchedFds() == watchedBefore) << "nothing found, tearing down is no unplug and leaves nothing watched";
+    EXPECT_TRUE (counter.notices == 0 && watchedFds() == watchedBefore) << "nothing found, tearing down is no unplug and leaves nothing watched";
 }

@@ -45,9 +45,9 @@ public:
         return kHidSuccess;
     }
 
-    void registerInputReportCallback (uint8_t* buffer, long length, HidReportCallback callback, void* context) override
+    void setInputListener (InputListener* listener, uint8_t* buffer, long length) override
     {
-        input = { buffer, length, callback, context };
+        input = { buffer, length, listener };
     }
 
     void deliverReport (const HidPacket& report) override
@@ -56,12 +56,12 @@ public:
         juce::MessageManager::callAsync ([weakSelf = weak_from_this(), report]
         {
             auto self = weakSelf.lock();
-            if (self == nullptr || ! self->attached || self->input.callback == nullptr)
+            if (self == nullptr || ! self->attached || self->input.listener == nullptr)
                 return;
 
             const auto count = std::min<long> (self->input.length, HidPacket::size);
             std::memcpy (self->input.buffer, report.data(), (size_t) count);
-            self->input.callback (self->input.context, kHidSuccess, self.get(), HidReportType::input, 0, self->input.buffer, count);
+            self->input.listener->inputReportArrived (*self, self->input.buffer, count);
         });
     }
 
@@ -70,7 +70,7 @@ public:
     std::atomic<bool> attached { true };
 
 private:
-    struct { uint8_t* buffer; long length; HidReportCallback callback; void* context; } input {};
+    struct { uint8_t* buffer; long length; InputListener* listener; } input {};
 };
 
 class SimulatedHidManager : public HidManager,
@@ -88,8 +88,7 @@ public:
 
     void setDeviceMatching (const juce::String& m) override { manufacturer = m; }
 
-    void registerDeviceMatchingCallback (HidDeviceCallback callback, void* context) override { matching = { callback, context }; }
-    void registerDeviceRemovalCallback (HidDeviceCallback callback, void* context) override { removal = { callback, context }; }
+    void setListener (HidManager::Listener* listenerToTell) override { listener = listenerToTell; }
 
     HidResult open() override
     {
@@ -120,8 +119,8 @@ private:
 
             devices.push_back (std::make_shared<SimulatedHidDevice> (pedal, bus));
             pedal->attachSink (devices.back().get());
-            if (matching.first != nullptr)
-                matching.first (matching.second, kHidSuccess, this, devices.back().get());
+            if (listener != nullptr)
+                listener->deviceMatched (*devices.back());
         });
     }
 
@@ -134,8 +133,8 @@ private:
                 auto device = *it;
                 devices.erase (it);
                 detach (*device);
-                if (removal.first != nullptr)
-                    removal.first (removal.second, kHidSuccess, this, device.get());
+                if (listener != nullptr)
+                    listener->deviceRemoved (*device);
             }
         });
     }
@@ -153,7 +152,7 @@ private:
 
     SimulatedUsbBus& bus;
     juce::String manufacturer;
-    std::pair<HidDeviceCallback, void*> matching {}, removal {};
+    HidManager::Listener* listener = nullptr;
     std::vector<std::shared_ptr<SimulatedHidDevice>> devices;
     std::shared_ptr<bool> token = std::make_shared<bool>();
 };
