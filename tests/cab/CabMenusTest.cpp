@@ -196,6 +196,37 @@ TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
         EXPECT_NE (frame.code(), Command::factoryReset);
 }
 
+TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
+{
+    // The CAB pedal stays attached, but the window no longer works with it:
+    // another pedal has been linked, or its volume went. It gets the end of
+    // the transfer state all the same, and neither pedal is reset.
+    for (bool anotherLinked : { true, false })
+    {
+        SCOPED_TRACE (anotherLinked ? "another pedal linked" : "the window gave it up");
+        if (! anotherLinked)
+        {
+            TearDown();
+            SetUp();
+        }
+        auto amp = PedalSimulator::create (kindAMP);
+        onStatus = [this, amp, anotherLinked] (int count)
+        {
+            if (count == 300 && anotherLinked)
+                editor->bus.plug (amp);
+            else if (count == 300)
+                juce::MessageManager::callAsync ([] { endLinkSessions(); });
+        };
+
+        ASSERT_TRUE (reset());
+        EXPECT_EQ (frameCodes(), "65:1 59 57 65:0");
+        EXPECT_TRUE (boxes().isEmpty());
+        expectLinkClosed();
+        for (auto& frame : amp->receivedFrames())
+            EXPECT_NE (frame.code(), Command::factoryReset);
+    }
+}
+
 TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
 {
     const std::pair<juce::Button*, const char*> cases[] = {
