@@ -135,7 +135,7 @@ void WriteIRWindow::finished()
     if (cabStillLinked())
     {
         if (resultCode == linkNotOpened || resultCode == resetFailed)
-            FactoryResetAnswer::silenceNext (session);
+            FactoryResetAnswer::silenceNext();
 
         DEVICEHID_DEBUG_FACTORY();
     }

@@ -7,6 +7,7 @@
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
 #include "pagekit/PageControls.h"
+#include "pages/KVAMPView.h"
 #include "pages/PatchFiles.h"
 #include "pages/SetMenu.h"
 #include "support/EditorHarness.h"
@@ -225,6 +226,24 @@ TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
         for (auto& frame : amp->receivedFrames())
             EXPECT_NE (frame.code(), Command::factoryReset);
     }
+}
+
+TEST_F (FactoryResetTest, TheQuietAfterAFailedResetEndsWithItsPedal)
+{
+    // The failed reset's pedal never answers its reset command; the next
+    // pedal's own reset, moments later, is told as usual.
+    pedal->injectFault (Fault::wrongCode, Command::flashErase);
+    pedal->injectFault (Fault::noAnswer, Command::factoryReset);
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (FactoryReset::failedMessage)));
+
+    editor->unplug (pedal);
+    editor->connect (kindAMP, 3);
+    editor->messages().clear();
+    editor->dialogs().okAnswers.push_back (true);
+    chooseFromMenu (editor->ampPage().setButton, "Factory Reset");
+    EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+    EXPECT_EQ (boxes(), juce::StringArray (successTitle + "|" + reconnect));
 }
 
 TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
