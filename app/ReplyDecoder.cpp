@@ -7,6 +7,7 @@
 #include "app/ConnectionSequence.h"
 #include "app/MainContentComponent.h"
 #include "device/CommandSenders.h"
+#include "device/FactoryResetAnswer.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -33,10 +34,6 @@ constexpr ModelCode modelCodes[] = {
 };
 
 constexpr int modelCodeLength = 5;
-
-// Until when the factory-reset answer is to show nothing (0: it shows).
-juce::uint32 factoryAnswerSilentUntil = 0;
-constexpr juce::uint32 factoryAnswerWaitMs = 10000;
 
 constexpr int nameOffset = 4;
 
@@ -292,11 +289,6 @@ void postToTempoPage (MainContentComponent* hub, const uint8_t* report, Action a
 }
 } // namespace
 
-void silenceNextFactoryResetAnswer()
-{
-    factoryAnswerSilentUntil = std::max<juce::uint32> (1, juce::Time::getMillisecondCounter() + factoryAnswerWaitMs);
-}
-
 void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, uint8_t* report, long reportLength)
 {
     if (report == nullptr || reportLength < HidPacket::size)
@@ -315,10 +307,7 @@ void MyInputCallback (void* context, HidResult, void*, HidReportType, uint32_t, 
         case Reply::factoryReset:
             post (hub, [] (MainContentComponent&)
             {
-                const auto silent = factoryAnswerSilentUntil != 0
-                                 && juce::Time::getMillisecondCounter() < factoryAnswerSilentUntil;
-                factoryAnswerSilentUntil = 0;
-                if (silent)
+                if (FactoryResetAnswer::takeSilence())
                     return;
 
                 Dialogs::showMessage ("Factory reset successful.",

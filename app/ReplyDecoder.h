@@ -17,9 +17,3 @@ void MyInputCallback (void* context, HidResult result, void* sender, HidReportTy
     delay). Sent before the last record is stored, and when a stalled dump is
     given up. */
 void sendEndOfDumpCommands();
-
-/** The pedal's answer to the next factory-reset command, if it comes within
-    a few seconds, shows nothing. For a reset that has already been reported
-    as failed: its answer would follow that with "Factory reset successful.".
-    Message thread. */
-void silenceNextFactoryResetAnswer();
