@@ -136,18 +136,26 @@ bool TransferJob::samePedalLinked() const
 void TransferJob::beginLiveTransferState()
 {
     auto handedOver = std::make_shared<juce::WaitableEvent>();
-
-    const auto posted = juce::MessageManager::callAsync (
-        [handedOver, sessionNow = session, kindNow = kind, entered = inLiveTransferState]
+    auto send = [handedOver, sessionNow = session, kindNow = kind, entered = inLiveTransferState]
+    {
+        if (sessionNow.isIntact() && Device == kindNow)
         {
-            if (sessionNow.isIntact() && Device == kindNow)
-            {
-                DEVICEHID_DEBUG_TRANS_STATE (1);
-                *entered = true;
-            }
+            DEVICEHID_DEBUG_TRANS_STATE (1);
+            *entered = true;
+        }
 
-            handedOver->signal();
-        });
+        handedOver->signal();
+    };
+
+    // Run on the message thread itself (as a caller may run a job's work
+    // directly), a posted send could never go out while this waits for it.
+    if (juce::MessageManager::getInstance()->isThisTheMessageThread())
+    {
+        send();
+        return;
+    }
+
+    const auto posted = juce::MessageManager::callAsync (std::move (send));
 
     while (posted && ! handedOver->wait (100) && ! threadShouldExit())
     {
