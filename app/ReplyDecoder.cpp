@@ -7,6 +7,7 @@
 #include "app/ConnectionSequence.h"
 #include "cab/KVCABView.h"
 #include "device/CommandSenders.h"
+#include "device/FactoryResetAnswer.h"
 #include "device/HidPacket.h"
 #include "device/LiveLink.h"
 #include "device/ProtocolCodes.h"
@@ -32,10 +33,6 @@ constexpr ModelCode modelCodes[] = {
 };
 
 constexpr int modelCodeLength = 5;
-
-// Until when the factory-reset answer is to show nothing (0: it shows).
-juce::uint32 factoryAnswerSilentUntil = 0;
-constexpr juce::uint32 factoryAnswerWaitMs = 10000;
 
 constexpr int nameOffset = 4;
 
@@ -210,11 +207,6 @@ void postToCabPage (ReplyWindow& window, const uint8_t* report, bool onShowOnly,
 }
 } // namespace
 
-void silenceNextFactoryResetAnswer()
-{
-    factoryAnswerSilentUntil = std::max<juce::uint32> (1, juce::Time::getMillisecondCounter() + factoryAnswerWaitMs);
-}
-
 void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLength)
 {
     if (report == nullptr || reportLength < HidPacket::size)
@@ -233,10 +225,7 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
         case Reply::factoryReset:
             post (window, [] (ReplyWindow&)
             {
-                const auto silent = factoryAnswerSilentUntil != 0
-                                 && juce::Time::getMillisecondCounter() < factoryAnswerSilentUntil;
-                factoryAnswerSilentUntil = 0;
-                if (silent)
+                if (FactoryResetAnswer::takeSilence())
                     return;
 
                 Dialogs::showMessage ("Factory reset successful.",

@@ -60,9 +60,3 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
     delay). Sent before the last record is stored, and when a stalled dump is
     given up. */
 void sendEndOfDumpCommands();
-
-/** The pedal's answer to the next factory-reset command, if it comes within
-    a few seconds, shows nothing. For a reset that has already been reported
-    as failed: its answer would follow that with "Factory reset successful.".
-    Message thread. */
-void silenceNextFactoryResetAnswer();

@@ -57,17 +57,11 @@ void showLater (const juce::String& message)
 
 //==============================================================================
 ImportAllPatchWindow::ImportAllPatchWindow (const juce::String& file, CABPatchPage& page)
-    : ThreadWithProgressWindow (title, true, false, stopTimeoutMs, {}, nullptr),
+    : TransferJob (title, status, Colours::standard),
       patchFile (file),
       view (&page),
       count (page.getPatchRecords().size())
 {
-    setStatusMessage (status);
-}
-
-ImportAllPatchWindow::~ImportAllPatchWindow()
-{
-    stopThread (stopTimeoutMs);
 }
 
 void ImportAllPatchWindow::start (const juce::File& file, CABPatchPage& page)
@@ -75,54 +69,6 @@ void ImportAllPatchWindow::start (const juce::File& file, CABPatchPage& page)
     // Normal priority is what older JUCE called priority 5.
     auto* job = new ImportAllPatchWindow (file.getFullPathName(), page);
     job->launchThread (juce::Thread::Priority::normal);
-}
-
-bool ImportAllPatchWindow::awaitConfirmation (const HidPacket& sent, HidPacket& answer)
-{
-    // Taken in short slices so that the job can still be stopped meanwhile.
-    // What the pedal sent in time counts however late this thread comes to
-    // read it (a busy machine), so the reports already queued are read after
-    // the time is up: a hidraw queue's worth at the most.
-    //
-    // A record of the patch with other values may be the pedal's copy as it
-    // stood, sent for the live link just before this write reached it: the
-    // job looks a moment longer for the answer that carries the values sent,
-    // and otherwise takes the last record of the patch, the pedal's latest.
-    constexpr int slice = 100;
-    constexpr int queuedReportsAtMost = 64;
-    auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerTimeoutMs);
-    int lateReads = 0;
-    bool haveRecord = false;
-
-    while (! threadShouldExit())
-    {
-        const auto now = juce::Time::getMillisecondCounter();
-        const auto left = deadline > now ? (int) (deadline - now) : 0;
-        if (left == 0 && ++lateReads > queuedReportsAtMost)
-            return haveRecord;
-
-        HidPacket report;
-        const auto got = readTransferFrame (report, std::min (left, slice));
-        if (got < 0)
-            return false;   // the pedal has gone
-
-        if (got == HidPacket::size && answersPatch (report, sent))
-        {
-            answer = report;
-            if (holdsValuesSent (report, sent))
-                return true;
-
-            // Only the first one sets the moment to settle in.
-            if (! haveRecord)
-                deadline = std::min (deadline, juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, answerSettleMs));
-            haveRecord = true;
-        }
-
-        if (got == 0 && left == 0)
-            return haveRecord;
-    }
-
-    return false;
 }
 
 void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
@@ -149,8 +95,20 @@ bool ImportAllPatchWindow::sendRecord (const CABShape& record)
     const auto frame = writeFrameFor (record);
     writeTransferFrame (frame);
 
+    // A record of the patch with other values may be the pedal's copy as it
+    // stood, sent for the live link just before this write reached it: the
+    // job looks a moment longer for the answer that carries the values sent,
+    // and otherwise takes the last record of the patch, the pedal's latest.
+    const auto confirms = [&frame] (const HidPacket& report)
+    {
+        if (! answersPatch (report, frame))
+            return Match::no;
+
+        return holdsValuesSent (report, frame) ? Match::exact : Match::likely;
+    };
+
     HidPacket answer;
-    if (! awaitConfirmation (frame, answer))
+    if (awaitAnswer (answer, answerTimeoutMs, confirms, answerSettleMs) != HidPacket::size)
         return false;
 
     storeInPage (answer);
@@ -161,36 +119,35 @@ bool ImportAllPatchWindow::sendRecord (const CABShape& record)
 void ImportAllPatchWindow::run()
 {
     wait (startDelayMs);
-    if (threadShouldExit() || OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId) != 1)
+    if (threadShouldExit())
         return;
 
-    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
-
-    {
-        juce::FileInputStream in { juce::File (patchFile) };
-
-        for (int i = 0; in.openedOk() && i < count; ++i)
-        {
-            // A file cut short since its size was checked ends the import:
-            // the pedal is never sent a record that was not read.
-            CABShape record;
-            if (in.read (record.bytes.data(), CABShape::size) != CABShape::size || ! sendRecord (record))
-                break;
-
-            if (i == completingRecord)
-                completed = true;
-
-            setProgress ((double) i / (double) count);
-        }
-    }
-
-    // However the loop ended, the pedal leaves the transfer state and the
+    // However the loop ends, the pedal leaves the transfer state and the
     // link is free for the next job.
-    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
-    CloseUsbHid();
+    Link link (Usb::korvelVendorId, Usb::cabProductId);
+    if (! link.isOpen())
+        return;
+
+    link.beginTransferState();
+
+    juce::FileInputStream in { juce::File (patchFile) };
+
+    for (int i = 0; in.openedOk() && i < count; ++i)
+    {
+        // A file cut short since its size was checked ends the import:
+        // the pedal is never sent a record that was not read.
+        CABShape record;
+        if (in.read (record.bytes.data(), CABShape::size) != CABShape::size || ! sendRecord (record))
+            break;
+
+        if (i == completingRecord)
+            completed = true;
+
+        setProgress ((double) i / (double) count);
+    }
 }
 
-void ImportAllPatchWindow::threadComplete (bool)
+void ImportAllPatchWindow::finished()
 {
     // Posted, so that the records the job has posted are in the page first.
     if (completed)
@@ -220,6 +177,4 @@ void ImportAllPatchWindow::threadComplete (bool)
     {
         showLater (failedMessage);
     }
-
-    delete this;
 }

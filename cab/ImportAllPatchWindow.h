@@ -3,24 +3,20 @@
 #include <atomic>
 #include <cstdint>
 
-#include <juce_gui_basics/juce_gui_basics.h>
-
 #include "cab/CABPatchFiles.h"
 #include "device/HidPacket.h"
-#include "device/LiveLink.h"
+#include "pagekit/TransferJob.h"
 
 /** Writes an all-patches file into the CAB pedal over the transfer link,
     record by record, behind a modal progress window. Each record the pedal
     confirms replaces the page's copy at once. Deletes itself when it has
     finished; the outcome is told in a message box once the window has gone. */
-class ImportAllPatchWindow : public juce::ThreadWithProgressWindow
+class ImportAllPatchWindow : public TransferJob
 {
 public:
     ImportAllPatchWindow (const juce::String& patchFile, CABPatchPage& view);
-    ~ImportAllPatchWindow() override;
 
     void run() override;
-    void threadComplete (bool userPressedCancel) override;
 
     /** Creates the job for a file that has passed its size check and starts it. */
     static void start (const juce::File& file, CABPatchPage& view);
@@ -44,13 +40,11 @@ public:
         once the pedal has answered the patch with others. */
     static inline int answerSettleMs = 150;
 
-    /** How long the window gives the job to stop when it is closed early. */
-    static constexpr int stopTimeoutMs = 10000;
-
 private:
+    void finished() override;
+
     /** Writes one record and waits for the pedal's copy of that patch. */
     bool sendRecord (const CABShape& record);
-    bool awaitConfirmation (const HidPacket& sent, HidPacket& answer);
     void storeInPage (const HidPacket& answer);
 
     /** The pedal's current patch, from the last confirmation. */
@@ -61,10 +55,6 @@ private:
 
     /** The page's record count when the job was started. */
     const int count;
-
-    /** The pedal the import was started for: once its session has ended,
-        the job's end sends nothing and tells no success. */
-    const LinkSession session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (ImportAllPatchWindow)
 };

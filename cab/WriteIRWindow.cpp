@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/ReplyDecoder.h"
 #include "cab/FactoryDiskImage.h"
 #include "device/CommandSenders.h"
-#include "device/LiveLink.h"
+#include "device/FactoryResetAnswer.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
 #include "ui/Dialogs.h"
@@ -15,17 +14,6 @@ static_assert ((size_t) FactoryReset::fullBlocks * FlashWrite::blockSize + Facto
                    == FactoryDisk::imageSize,
                "the blocks cover the image exactly");
 
-namespace
-{
-std::atomic<int> liveJobs { 0 };
-
-/** However `run` ends, the transfer link is closed behind it. */
-struct LinkCloser
-{
-    ~LinkCloser() { CloseUsbHid(); }
-};
-} // namespace
-
 juce::String FactoryReset::blockStatus (int block)
 {
     return "File : " + juce::String (block) + " / " + juce::String (blockCount);
@@ -33,56 +21,14 @@ juce::String FactoryReset::blockStatus (int block)
 
 //==============================================================================
 WriteIRWindow::WriteIRWindow()
-    : ThreadWithProgressWindow (FactoryReset::title, true, false, 10000, {}, nullptr),
+    : TransferJob (FactoryReset::title, FactoryReset::status, Colours::palette),
       askedOfCab (Device == kindCAB)
 {
-    ++liveJobs;
-    setStatusMessage (FactoryReset::status);
-
-    auto* window = getAlertWindow();
-    window->setColour (juce::AlertWindow::backgroundColourId, juce::Colour (0xFF0C302C));
-    window->setColour (juce::AlertWindow::textColourId, juce::Colours::white);
-    window->setColour (juce::AlertWindow::outlineColourId, juce::Colour (0xFF1DAFA8));
 }
 
-WriteIRWindow::~WriteIRWindow()
+bool WriteIRWindow::cabStillLinked() const
 {
-    // The thread must be gone before the buffer it reads.
-    stopThread (10000);
-    --liveJobs;
-}
-
-int WriteIRWindow::jobsInProgress() noexcept
-{
-    return liveJobs.load();
-}
-
-bool WriteIRWindow::samePedalLinked() const
-{
-    // The pedal kind is the message thread's; the job's thread compares the
-    // device alone.
-    const auto kindStillCab = ! juce::MessageManager::getInstance()->isThisTheMessageThread() || Device == kindCAB;
-    return askedOfCab && session.isIntact() && kindStillCab;
-}
-
-void WriteIRWindow::enterTransferState()
-{
-    // The live link belongs to the message thread, where an unplugged
-    // pedal's device is let go: the command is sent there, and the job goes
-    // on once it has gone (or could not), so the pedal gets it first.
-    auto handedOver = std::make_shared<juce::WaitableEvent>();
-
-    const auto posted = juce::MessageManager::callAsync ([handedOver, sessionNow = session, cab = askedOfCab]
-    {
-        if (cab && sessionNow.isIntact() && Device == kindCAB)
-            DEVICEHID_DEBUG_TRANS_STATE (1);
-
-        handedOver->signal();
-    });
-
-    while (posted && ! handedOver->wait (100) && ! threadShouldExit())
-    {
-    }
+    return askedOfCab && samePedalLinked();
 }
 
 void WriteIRWindow::setStatus (const juce::String& text)
@@ -93,30 +39,19 @@ void WriteIRWindow::setStatus (const juce::String& text)
         statusObserver (text);
 }
 
-int WriteIRWindow::awaitAnswer (HidPacket& answer, int timeoutMs)
-{
-    // The erase may take the pedal a long while: the wait goes in short
-    // slices so that the job can still be stopped meanwhile.
-    constexpr int slice = 100;
-    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, timeoutMs);
-
-    for (;;)
-    {
-        const auto now = juce::Time::getMillisecondCounter();
-        const auto left = deadline > now ? (int) (deadline - now) : 0;
-        const auto got = readTransferAnswer (answer, std::min (left, slice));
-
-        if (got != 0 || left == 0 || threadShouldExit())
-            return got;
-    }
-}
-
 bool WriteIRWindow::eraseFlash()
 {
     writeTransferFrame (HidPacket::command (Command::flashErase));
 
+    // The live link keeps its own handle on the pedal, so its reports
+    // arrive here too: the erase's answer is none of them.
+    const auto notLive = [] (const HidPacket& report)
+    {
+        return report.hasValidChecksum() && isLiveLinkReport (report.code()) ? Match::no : Match::exact;
+    };
+
     HidPacket answer;
-    const auto got = awaitAnswer (answer, Timing::eraseAnswerMs);
+    const auto got = awaitAnswer (answer, Timing::eraseAnswerMs, notLive);
 
     if (got == 0)
     {
@@ -164,19 +99,19 @@ void WriteIRWindow::run()
         ~BufferRelease() { std::vector<uint8_t>().swap (buffer); }
     } release { image };
 
-    enterTransferState();
+    if (askedOfCab)
+        beginLiveTransferState();
 
     wait (Timing::beforeResultMs);
     resultCode = 0;
     wait (Timing::beforeOpenMs);
 
-    if (OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId) != 1)
+    const Link link (Usb::korvelVendorId, Usb::cabProductId);
+    if (! link.isOpen())
     {
         resultCode = linkNotOpened;
         return;
     }
-
-    const LinkCloser closeOnEveryWayOut;
 
     if (FactoryDiskImageSize != FactoryDisk::imageSize || ! eraseFlash())
     {
@@ -187,15 +122,8 @@ void WriteIRWindow::run()
     resultCode = writeImage();
 }
 
-void WriteIRWindow::threadComplete (bool)
+void WriteIRWindow::finished()
 {
-    // run() leaves the link closed on every way out; a thread that had to be
-    // stopped may not have got there.
-    CloseUsbHid();
-
-    if (samePedalLinked())
-        DEVICEHID_DEBUG_TRANS_STATE (0);
-
     if (resultCode == linkNotOpened)
         Dialogs::showMessage (FactoryReset::noLinkTitle, FactoryReset::noLinkMessage);
     else if (resultCode == resetFailed)
@@ -204,15 +132,13 @@ void WriteIRWindow::threadComplete (bool)
     // The message box ran the message loop: the pedal may have changed since.
     // The pedal is reset even after a failure, but the user has been told
     // the outcome already: its "successful" answer must not follow.
-    if (samePedalLinked())
+    if (cabStillLinked())
     {
         if (resultCode == linkNotOpened || resultCode == resetFailed)
-            silenceNextFactoryResetAnswer();
+            FactoryResetAnswer::silenceNext();
 
         DEVICEHID_DEBUG_FACTORY();
     }
-
-    delete this;
 }
 
 void startFactoryReset()

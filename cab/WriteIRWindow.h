@@ -5,11 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include <juce_gui_basics/juce_gui_basics.h>
-
-#include "device/HidPacket.h"
-#include "device/LiveLink.h"
-#include "device/platform/HidManager.h"
+#include "pagekit/TransferJob.h"
 
 // The CAB pedal's factory reset: the whole of the pedal's external flash (its
 // IR volume) is erased and written back from FactoryDiskImage over the
@@ -36,14 +32,12 @@ juce::String blockStatus (int block);
 
 /** The factory-reset job. It runs on its own thread behind the "Resetting"
     window, which has no cancel button, and deletes itself when it has ended. */
-class WriteIRWindow : public juce::ThreadWithProgressWindow
+class WriteIRWindow : public TransferJob
 {
 public:
     WriteIRWindow();
-    ~WriteIRWindow() override;
 
     void run() override;
-    void threadComplete (bool cancelled) override;
 
     /** The outcome: 0 until the job has ended, then one of the codes below. */
     std::atomic<uint32_t> resultCode { 0 };
@@ -67,22 +61,17 @@ public:
         the product; tests and the benchmark watch the progress through it. */
     static inline std::function<void (const juce::String&)> statusObserver;
 
-    /** Jobs created and not yet deleted. */
-    static int jobsInProgress() noexcept;
-
 private:
+    void finished() override;
     void setStatus (const juce::String& text);
-    void enterTransferState();
     bool eraseFlash();
-    int awaitAnswer (HidPacket& answer, int timeoutMs);
     uint32_t writeImage();
 
     /** Whether the live link still has the CAB pedal the reset was asked of.
-        The end of the transfer state and the reset command go to it and to no
-        other: a pedal plugged in meanwhile must not lose its settings. */
-    bool samePedalLinked() const;
+        The reset command goes to it and to no other: a pedal plugged in
+        meanwhile must not lose its settings. */
+    bool cabStillLinked() const;
 
-    const LinkSession session;
     const bool askedOfCab;
 
     std::vector<uint8_t> image;

@@ -13,8 +13,6 @@ std::atomic<uint32_t> data32_t { UpdateMode::programStart };
 
 namespace
 {
-std::atomic<int> liveJobs { 0 };
-
 // The update mode lets the host in only after a handshake that carries these
 // two texts, each sent with its NUL.
 constexpr char accessTextA[] = "TESSEL UPDATE ACCESS KEY A";
@@ -154,17 +152,8 @@ void resetFirmwareWriter()
 
 //==============================================================================
 FirmwareUpdate::FirmwareUpdate (const juce::MemoryBlock& source)
-    : ThreadWithProgressWindow (title, true, false, 10000, {}, nullptr)
+    : TransferJob (title, status, Colours::palette)
 {
-    ++liveJobs;
-
-    setStatusMessage (status);
-
-    auto* window = getAlertWindow();
-    window->setColour (juce::AlertWindow::backgroundColourId, juce::Colour (0xFF0C302C));
-    window->setColour (juce::AlertWindow::textColourId, juce::Colours::white);
-    window->setColour (juce::AlertWindow::outlineColourId, juce::Colour (0xFF1DAFA8));
-
     const auto length = source.getSize();
     blockCount = (int32_t) ((length + UpdateMode::blockSize - 1) / UpdateMode::blockSize);
 
@@ -174,36 +163,6 @@ FirmwareUpdate::FirmwareUpdate (const juce::MemoryBlock& source)
 
     if (length > 0)
         std::copy_n (static_cast<const uint8_t*> (source.getData()), length, payload.begin());
-}
-
-FirmwareUpdate::~FirmwareUpdate()
-{
-    // The thread must be gone before the payload it reads.
-    stopThread (10000);
-    --liveJobs;
-}
-
-int FirmwareUpdate::jobsInProgress() noexcept
-{
-    return liveJobs.load();
-}
-
-int FirmwareUpdate::awaitAnswer (HidPacket& answer, int timeoutMs)
-{
-    // Long waits are taken in short slices so that the job can still be
-    // stopped while the pedal is busy.
-    constexpr int slice = 100;
-    const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, timeoutMs);
-
-    for (;;)
-    {
-        const auto now = juce::Time::getMillisecondCounter();
-        const auto left = deadline > now ? (int) (deadline - now) : 0;
-        const auto got = readTransferFrame (answer, std::min (left, slice));
-
-        if (got != 0 || left == 0 || threadShouldExit())
-            return got;
-    }
 }
 
 int FirmwareUpdate::exchange (const HidPacket& frame, int timeoutMs)
@@ -230,14 +189,9 @@ int FirmwareUpdate::exchange (const HidPacket& frame, int timeoutMs)
 void FirmwareUpdate::run()
 {
     result = noDevice;
-    if (OpenUsbHid (Usb::updateModeVendorId, Usb::updateModeProductId) != 1)
+    const Link link (Usb::updateModeVendorId, Usb::updateModeProductId);
+    if (! link.isOpen())
         return;
-
-    // However the job ends, it leaves the link closed for the next one.
-    struct LinkCloser
-    {
-        ~LinkCloser() { CloseUsbHid(); }
-    } closeOnEveryWayOut;
 
     result = handshakeFailed;
     if (exchange (handshakeFrame(), answerTimeoutMs) != UpdateMode::handshakeAccepted)
@@ -290,13 +244,11 @@ void FirmwareUpdate::run()
     result = updated;
 }
 
-void FirmwareUpdate::threadComplete (bool)
+void FirmwareUpdate::finished()
 {
     // The status line goes with the window, so a failure gets a box of its own.
     if (result != updated)
         Dialogs::showMessage ({}, failedMessage);
-
-    delete this;
 }
 
 void startFirmwareUpdate (const juce::MemoryBlock& payload)

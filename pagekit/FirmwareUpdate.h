@@ -8,6 +8,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/HidPacket.h"
+#include "pagekit/TransferJob.h"
 
 // Firmware files and the job that writes one into the pedal's program flash
 // while the pedal runs in its update mode (where it shows up as a different
@@ -97,14 +98,12 @@ void resetFirmwareWriter();
 /** The update itself: handshake, erase, blocks 1 .. N-1, then block 0, behind
     a modal progress window. Deletes itself when it has finished; a failure is
     told in a message box once the window has closed. */
-class FirmwareUpdate : public juce::ThreadWithProgressWindow
+class FirmwareUpdate : public TransferJob
 {
 public:
     explicit FirmwareUpdate (const juce::MemoryBlock& payload);
-    ~FirmwareUpdate() override;
 
     void run() override;
-    void threadComplete (bool userPressedCancel) override;
 
     static constexpr const char* title = "Firmware Updating";
     static constexpr const char* status = "Please wait...";
@@ -117,9 +116,6 @@ public:
         program area, and checks the program before it answers block 0). */
     static inline int slowAnswerTimeoutMs = 60000;
 
-    /** Jobs created and not yet deleted. */
-    static int jobsInProgress() noexcept;
-
     enum Result
     {
         updated = 0,
@@ -130,10 +126,11 @@ public:
     };
 
 private:
+    void finished() override;
+
     /** Sends a frame and waits for its answer. Returns the answer's code, or
         one of the negative values below. */
     int exchange (const HidPacket& frame, int timeoutMs);
-    int awaitAnswer (HidPacket& answer, int timeoutMs);
 
     static constexpr int noAnswer = -1;
     static constexpr int badChecksum = -2;

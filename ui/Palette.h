@@ -20,4 +20,7 @@ const juce::Colour scrollBarThumb { 0xFF166A66 };
 const juce::Colour comboOutline { 0xFF18857F };
 const juce::Colour descriptionHighlight { 0xFF086C69 };
 const juce::Colour transparent { 0x00000000 };
+const juce::Colour jobWindowBackground { 0xFF0C302C };   // the windows of the jobs that rewrite the pedal's flash
+const juce::Colour jobWindowText { 0xFFFFFFFF };
+const juce::Colour jobWindowOutline { 0xFF1DAFA8 };
 } // namespace Palette

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "cab/CABSetMenu.h"
 #include "cab/FactoryDiskImage.h"
 #include "cab/ImportAllPatchWindow.h"
 #include "cab/KVCABView.h"
@@ -8,7 +9,7 @@
 #include "device/TransferLink.h"
 #include "pagekit/PageControls.h"
 #include "pagekit/PatchFiles.h"
-#include "cab/CABSetMenu.h"
+#include "pages/KVAMPView.h"
 #include "support/EditorHarness.h"
 #include "support/FakeHidapi.h"
 
@@ -194,6 +195,55 @@ TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
     }
     for (auto& frame : amp->receivedFrames())
         EXPECT_NE (frame.code(), Command::factoryReset);
+}
+
+TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
+{
+    // The CAB pedal stays attached, but the window no longer works with it:
+    // another pedal has been linked, or its volume went. It gets the end of
+    // the transfer state all the same, and neither pedal is reset.
+    for (bool anotherLinked : { true, false })
+    {
+        SCOPED_TRACE (anotherLinked ? "another pedal linked" : "the window gave it up");
+        if (! anotherLinked)
+        {
+            TearDown();
+            SetUp();
+        }
+        auto amp = PedalSimulator::create (kindAMP);
+        onStatus = [this, amp, anotherLinked] (int count)
+        {
+            if (count == 300 && anotherLinked)
+                editor->bus.plug (amp);
+            else if (count == 300)
+                juce::MessageManager::callAsync ([] { endLinkSessions(); });
+        };
+
+        ASSERT_TRUE (reset());
+        EXPECT_EQ (frameCodes(), "65:1 59 57 65:0");
+        EXPECT_TRUE (boxes().isEmpty());
+        expectLinkClosed();
+        for (auto& frame : amp->receivedFrames())
+            EXPECT_NE (frame.code(), Command::factoryReset);
+    }
+}
+
+TEST_F (FactoryResetTest, TheQuietAfterAFailedResetEndsWithItsPedal)
+{
+    // The failed reset's pedal never answers its reset command; the next
+    // pedal's own reset, moments later, is told as usual.
+    pedal->injectFault (Fault::wrongCode, Command::flashErase);
+    pedal->injectFault (Fault::noAnswer, Command::factoryReset);
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (FactoryReset::failedMessage)));
+
+    editor->unplug (pedal);
+    editor->connect (kindAMP, 3);
+    editor->messages().clear();
+    editor->dialogs().okAnswers.push_back (true);
+    chooseFromMenu (editor->ampPage().setButton, "Factory Reset");
+    EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+    EXPECT_EQ (boxes(), juce::StringArray (successTitle + "|" + reconnect));
 }
 
 TEST_F (CabMenusTest, EachButtonOpensItsMenuInOrderWithSeparators)
