@@ -6,7 +6,9 @@
 
 #include "TesselImages.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +27,17 @@ TEST (EditorProcess, StartsWithItsWindowAndQuitsCleanlyWhenTheWindowIsClosed)
 {
     if (std::getenv ("DISPLAY") == nullptr)
         GTEST_SKIP() << "needs an X display (the test scripts start Xvfb)";
+
+    // The plain and the sanitized copy of this test run side by side under
+    // ctest: one editor at a time on the display, or a close request sent to
+    // one of them may go unheard.
+    struct DisplayTurn
+    {
+        int fd = open ((std::string (testing::TempDir()) + "tessel-editor-process.lock").c_str(), O_CREAT | O_RDWR, 0600);
+        ~DisplayTurn() { close (fd); }  // closing lets the other copy have its turn
+    } turn;
+    ASSERT_GE (turn.fd, 0);
+    ASSERT_EQ (flock (turn.fd, LOCK_EX), 0);
 
     Display* display = XOpenDisplay (nullptr);
     ASSERT_NE (display, nullptr);
