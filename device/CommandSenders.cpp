@@ -22,6 +22,8 @@ int presetPayloadLength (uint32_t kind)
 }
 } // namespace
 
+// One line a command, aligned: the table reads as the protocol's command list.
+// clang-format off
 void usbInsertHidUpdate()                    { send (Command::enterUpdateMode); }
 void DEVICEHID_DEBUG_FACTORY()               { send (Command::factoryReset); }
 void DEVICEHID_DEBUG_OUT_PRESET (int patch)  { send (Command::requestPreset, { patch }); }
@@ -44,6 +46,7 @@ void DEVICEHID_DEBUG_GET_ALGOR_NAME (int index) { send (Command::getAlgorithmNam
 void DEVICEHID_DEBUG_SET_INPUTMOD (int mode) { send (Command::setInputMode, { mode }); }
 void DEVICEHID_DEBUG_TRANS_STATE (int state) { send (Command::transferState, { state }); }
 void sendIrIndexRead()                       { send (Command::irIndexRead); }
+// clang-format on
 
 void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f,
                                 uint8_t g, uint8_t h, uint8_t i, uint8_t j, uint8_t k, uint8_t l)

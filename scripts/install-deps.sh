@@ -11,7 +11,7 @@ PACKAGES=(
     libhidapi-dev libudev-dev libsoxr-dev libglib2.0-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils xdotool imagemagick sox mtools dosfstools
-    desktop-file-utils libxml2-utils
+    desktop-file-utils libxml2-utils clang-format
     dbus-daemon python3-dbusmock
 )
 

@@ -51,6 +51,14 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}"
 
+# The code's own style, as .clang-format describes it: one test.
+echo "== format"
+if scripts/check-format.sh; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+fi
+
 run_suite build "Release, plain and sanitized"
 
 # Then every fuzz target briefly, from its seeds and what earlier runs kept:
