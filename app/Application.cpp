@@ -52,8 +52,7 @@ void JUCE_USBApplication::systemRequestedQuit()
 JUCE_USBApplication::MainWindow::MainWindow (const juce::String& name)
     : DocumentWindow (name,
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
-                      DocumentWindow::minimiseButton | DocumentWindow::closeButton,
-                      true)
+                      DocumentWindow::minimiseButton | DocumentWindow::closeButton, true)
 {
     setUsingNativeTitleBar (true);
     setResizable (false, false);

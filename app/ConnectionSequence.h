@@ -66,9 +66,9 @@ public:
 
     enum class NameStep
     {
-        ignored,   // not an answer the name loop waits for
-        next,      // the name is kept and the next one asked for
-        complete   // the last name is kept and the dump begun
+        ignored, // not an answer the name loop waits for
+        next,    // the name is kept and the next one asked for
+        complete // the last name is kept and the dump begun
     };
 
     /** One name answer, with its name already read from the report. */

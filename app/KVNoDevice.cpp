@@ -20,7 +20,8 @@ juce::Image loadImage (const char* data, int size)
 KVNoDevice::KVNoDevice()
 {
     addAndMakeVisible (background);
-    background.setImage (loadImage (TesselImages::no_device_background_png, TesselImages::no_device_background_pngSize));
+    background.setImage (
+        loadImage (TesselImages::no_device_background_png, TesselImages::no_device_background_pngSize));
 
     addAndMakeVisible (statusLabel);
     statusLabel.setText ("No Device Connected.", juce::dontSendNotification);
@@ -36,10 +37,8 @@ KVNoDevice::KVNoDevice()
     hintLabel.setEditable (false);
 
     const auto buttonImage = loadImage (TesselImages::firmware_button_png, TesselImages::firmware_button_pngSize);
-    firmwareButton.setImages (true, true, true,
-                              buttonImage, 1.0f, juce::Colours::transparentBlack,
-                              buttonImage, 0.8f, juce::Colours::transparentBlack,
-                              buttonImage, 0.5f, juce::Colours::transparentBlack,
+    firmwareButton.setImages (true, true, true, buttonImage, 1.0f, juce::Colours::transparentBlack, buttonImage, 0.8f,
+                              juce::Colours::transparentBlack, buttonImage, 0.5f, juce::Colours::transparentBlack,
                               0.0f);
     firmwareButton.setButtonText ("firmware");
 

@@ -55,7 +55,8 @@ MainContentComponent::MainContentComponent()
     {
         auto& page = *pages[(size_t) kind];
         page.noDevice = firmwarePage;
-        page.firmwareCheck = [firmwarePage] (const juce::File& file) { return firmwarePage->UpdateFirmware (file, false); };
+        page.firmwareCheck = [firmwarePage] (const juce::File& file)
+        { return firmwarePage->UpdateFirmware (file, false); };
         addAndMakeVisible (page);
     }
 
@@ -112,8 +113,9 @@ void MainContentComponent::pedalMatched (const juce::String& name)
 void MainContentComponent::pedalInaccessible (const juce::String& name)
 {
     SafePointer<MainContentComponent> hub (this);
-    juce::MessageManager::callAsync ([hub, name]
-    {
+    juce::MessageManager::callAsync (
+        [hub, name]
+        {
         if (hub != nullptr)
         {
             hub->noDevice->deviceName = name;
@@ -140,8 +142,9 @@ void MainContentComponent::showConnectedDevice (const juce::String& name, bool s
 {
     SafePointer<MainContentComponent> hub (this);
 
-    juce::MessageManager::callAsync ([hub, name, showFirmwareButton]
-    {
+    juce::MessageManager::callAsync (
+        [hub, name, showFirmwareButton]
+        {
         if (hub == nullptr)
             return;
 
@@ -165,8 +168,9 @@ void MainContentComponent::pedalRemoved()
     const auto removed = connection != nullptr ? connection->pedal() : 0u;
 
     SafePointer<MainContentComponent> hub (this);
-    juce::MessageManager::callAsync ([hub, removed]
-    {
+    juce::MessageManager::callAsync (
+        [hub, removed]
+        {
         if (hub != nullptr && (hub->connection == nullptr || hub->connection->pedal() == removed))
             hub->disconnect();
     });
@@ -195,10 +199,22 @@ PedalPage& MainContentComponent::page (int kind)
     return *pages[(size_t) juce::jlimit ((int) kindAMP, (int) kindCAB, kind)];
 }
 
-KVAMPView& MainContentComponent::ampPage() { return static_cast<KVAMPView&> (*pages[kindAMP]); }
-KVDLYView& MainContentComponent::dlyPage() { return static_cast<KVDLYView&> (*pages[kindDLY]); }
-KVMODView& MainContentComponent::modPage() { return static_cast<KVMODView&> (*pages[kindMOD]); }
-KVCABView& MainContentComponent::cabPage() { return static_cast<KVCABView&> (*pages[kindCAB]); }
+KVAMPView& MainContentComponent::ampPage()
+{
+    return static_cast<KVAMPView&> (*pages[kindAMP]);
+}
+KVDLYView& MainContentComponent::dlyPage()
+{
+    return static_cast<KVDLYView&> (*pages[kindDLY]);
+}
+KVMODView& MainContentComponent::modPage()
+{
+    return static_cast<KVMODView&> (*pages[kindMOD]);
+}
+KVCABView& MainContentComponent::cabPage()
+{
+    return static_cast<KVCABView&> (*pages[kindCAB]);
+}
 
 uint32_t MainContentComponent::firstVisiblePage() const
 {

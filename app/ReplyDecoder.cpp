@@ -46,8 +46,9 @@ void post (ReplyWindow& window, Action action)
     const juce::WeakReference<ConnectionSequence> connection (window.liveConnection());
     const bool forConnection = connection != nullptr;
 
-    juce::MessageManager::callAsync ([safeWindow, connection, forConnection, action]
-    {
+    juce::MessageManager::callAsync (
+        [safeWindow, connection, forConnection, action]
+        {
         auto* w = dynamic_cast<ReplyWindow*> (safeWindow.getComponent());
         if (w == nullptr || (forConnection && connection.get() == nullptr))
             return;
@@ -69,11 +70,15 @@ int recordSizeOf (uint32_t kind)
 {
     switch (kind)
     {
-        case kindAMP: return AMPShape::size;
+        case kindAMP:
+            return AMPShape::size;
         case kindMOD:
-        case kindDLY: return EffectShape::size;
-        case kindCAB: return CABShape::size;
-        default: return 0;
+        case kindDLY:
+            return EffectShape::size;
+        case kindCAB:
+            return CABShape::size;
+        default:
+            return 0;
     }
 }
 
@@ -121,8 +126,9 @@ void handleAlgorithmName (ReplyWindow& window, const uint8_t* report)
         return;
 
     // The names go to their page once, with the page itself.
-    post (window, [] (ReplyWindow& w)
-    {
+    post (window,
+          [] (ReplyWindow& w)
+          {
         auto* current = w.liveConnection();
         if (current != nullptr && (Device == kindAMP || Device == kindMOD || Device == kindDLY))
             w.page ((int) Device).showAlgorithmNames (current->names);
@@ -185,8 +191,9 @@ void postToTempoPage (ReplyWindow& window, const uint8_t* report, Action action)
         return;
 
     const int first = report[2], second = report[3];
-    post (window, [action, first, second] (ReplyWindow& w)
-    {
+    post (window,
+          [action, first, second] (ReplyWindow& w)
+          {
         if (auto* page = visibleTempoPage (w))
             action (*page, first, second);
     });
@@ -198,8 +205,9 @@ template <typename Action>
 void postToCabPage (ReplyWindow& window, const uint8_t* report, bool onShowOnly, Action action)
 {
     const int value = report[2];
-    post (window, [action, value, onShowOnly] (ReplyWindow& w)
-    {
+    post (window,
+          [action, value, onShowOnly] (ReplyWindow& w)
+          {
         auto* visible = w.visiblePage();
         if (! onShowOnly || (visible != nullptr && visible->pageKind() == kindCAB))
             action (w.cabPage(), value);
@@ -223,8 +231,9 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
     switch (report[0])
     {
         case Reply::factoryReset:
-            post (window, [] (ReplyWindow&)
-            {
+            post (window,
+                  [] (ReplyWindow&)
+                  {
                 if (FactoryResetAnswer::takeSilence())
                     return;
 
@@ -274,7 +283,8 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
             break;
 
         case Reply::expressionTarget:
-            postToTempoPage (window, report, [] (KVEffectPage& p, int target, int) { p.showExpressionTarget (target); });
+            postToTempoPage (window, report,
+                             [] (KVEffectPage& p, int target, int) { p.showExpressionTarget (target); });
             break;
 
         case Reply::division:
@@ -283,7 +293,8 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
             break;
 
         case Reply::expressionRange:
-            postToTempoPage (window, report, [] (KVEffectPage& p, int minimum, int maximum)
+            postToTempoPage (window, report,
+                             [] (KVEffectPage& p, int minimum, int maximum)
                              { p.showExpressionRange (minimum, maximum); });
             break;
 
@@ -326,8 +337,9 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
         {
             // Told as the microphone knob to whichever page is on show.
             const int microphone = report[2];
-            post (window, [microphone] (ReplyWindow& w)
-            {
+            post (window,
+                  [microphone] (ReplyWindow& w)
+                  {
                 if (auto* visible = w.visiblePage())
                     visible->showKnob (KVCABView::microphoneKnob, microphone);
             });

@@ -35,8 +35,8 @@ void writeSine (const juce::File& file, double frequency)
         sine[n] = (float) (amplitude * std::sin (twoPi * frequency * (double) n / 44100.0));
 
     file.deleteFile();
-    std::unique_ptr<juce::AudioFormatWriter> writer (juce::WavAudioFormat().createWriterFor (
-        new juce::FileOutputStream (file), 44100.0, 1, 16, {}, 0));
+    std::unique_ptr<juce::AudioFormatWriter> writer (
+        juce::WavAudioFormat().createWriterFor (new juce::FileOutputStream (file), 44100.0, 1, 16, {}, 0));
     const float* channels[] = { sine.data() };
     writer->writeFromFloatArrays (channels, 1, (int) sine.size());
 }
@@ -67,7 +67,7 @@ double sineErrorDb (const juce::File& file, double frequency)
 struct ChildRun
 {
     double milliseconds = 0.0;
-    long peakKiB = -1;  // -1: the command failed
+    long peakKiB = -1; // -1: the command failed
 };
 
 /** Runs a command through the launcher, which measures it alone. */
@@ -109,8 +109,8 @@ std::vector<std::string> oursCommand (const juce::File& in, const juce::File& vo
 
 std::vector<std::string> soxCommand (const juce::File& in, const juce::File& out)
 {
-    return { "sox", in.getFullPathName().toStdString(), "-r", "48000", "-b", "16", "-c", "1",
-             out.getFullPathName().toStdString() };
+    return { "sox", in.getFullPathName().toStdString(), "-r", "48000", "-b", "16", "-c",
+             "1",   out.getFullPathName().toStdString() };
 }
 } // namespace
 

@@ -41,8 +41,8 @@ static void BM_PatchDumpOf100Records (benchmark::State& state)
 
         // The same dump the connection runs: transfer state, then record after record.
         sendLiveFrame (HidPacket::command (Command::transferState, { 1 }));
-        tessel::test::pumpUntil ([&] { return page.patchRecords.size() == 100 && editor.hub().loadingWindow == nullptr; },
-                                 60000);
+        tessel::test::pumpUntil (
+            [&] { return page.patchRecords.size() == 100 && editor.hub().loadingWindow == nullptr; }, 60000);
     }
 
     state.counters["records"] = benchmark::Counter (100.0 * (double) state.iterations(), benchmark::Counter::kIsRate);

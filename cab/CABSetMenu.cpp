@@ -22,4 +22,7 @@ void menuItemChosenCallback (int result, KVCABView* page)
         startFactoryReset();
 }
 
-void alertBoxResultChosen (int result, KVCABView*) { SetMenu::confirmUpdate (result); }
+void alertBoxResultChosen (int result, KVCABView*)
+{
+    SetMenu::confirmUpdate (result);
+}

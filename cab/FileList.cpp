@@ -14,13 +14,13 @@ uint32_t readU32 (const uint8_t* bytes, size_t size, size_t offset)
     if (offset > size || size - offset < 4)
         return 0;
 
-    return (uint32_t) bytes[offset] | ((uint32_t) bytes[offset + 1] << 8)
-         | ((uint32_t) bytes[offset + 2] << 16) | ((uint32_t) bytes[offset + 3] << 24);
+    return (uint32_t) bytes[offset] | ((uint32_t) bytes[offset + 1] << 8) | ((uint32_t) bytes[offset + 2] << 16)
+        | ((uint32_t) bytes[offset + 3] << 24);
 }
 
 void writeU32 (juce::MemoryOutputStream& out, uint32_t value)
 {
-    out.writeInt ((int) value);  // JUCE writes little-endian
+    out.writeInt ((int) value); // JUCE writes little-endian
 }
 
 juce::String nameAt (const uint8_t* bytes, size_t size, uint32_t offset, uint32_t length)
@@ -213,8 +213,8 @@ std::optional<juce::File> irFileFor (const juce::File& root, const IrListEntry& 
 
     const auto fileName = name.substring (1);
 
-    if (fileName.isEmpty() || IrIndex::isIndexFileName (fileName) || fileName == "." || fileName == ".." || fileName.containsAnyOf ("/\\")
-        || fileName.containsChar (0))
+    if (fileName.isEmpty() || IrIndex::isIndexFileName (fileName) || fileName == "." || fileName == ".."
+        || fileName.containsAnyOf ("/\\") || fileName.containsChar (0))
         return std::nullopt;
 
     // "./" first: JUCE reads a name that starts with '~' as a home folder.
@@ -268,7 +268,7 @@ void renameEntry (ListInfor& info, int index, const juce::String& fileName)
 
     auto& entry = info.entries[(size_t) index];
     const auto newLength = storedLengthOf (fileName);
-    const auto change = newLength - entry.nameLength;  // wraps as the offsets do
+    const auto change = newLength - entry.nameLength; // wraps as the offsets do
 
     entry.name = "/" + fileName;
     entry.nameLength = newLength;
@@ -306,8 +306,9 @@ void SharedIrTable::handOver (IrTable finished)
 
     std::weak_ptr<SharedIrTable*> cell = lifetime;
 
-    juce::MessageManager::callAsync ([cell, pointer]
-    {
+    juce::MessageManager::callAsync (
+        [cell, pointer]
+        {
         if (auto owner = cell.lock())
             if (auto* shared = *owner)
                 shared->swapIn (pointer);

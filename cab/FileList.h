@@ -20,8 +20,8 @@ namespace IrIndex
 constexpr const char* fileName = "FileList";
 constexpr int maxEntries = 300;
 constexpr int slotSize = 8;
-constexpr int headerSize = 4 + maxEntries * slotSize;  // 2404
-constexpr int maxNameLength = 300;                     // with the NUL
+constexpr int headerSize = 4 + maxEntries * slotSize; // 2404
+constexpr int maxNameLength = 300;                    // with the NUL
 constexpr int largestFileSize = headerSize + maxEntries * maxNameLength;
 
 /** Whether a name (a stored name with its "/", or a file name) is one of the
@@ -34,9 +34,9 @@ bool isIndexFileName (const juce::String& name);
 /** One IR of the index. */
 struct IrListEntry
 {
-    uint32_t nameOffset = 0;  // where the name starts in FileList
-    uint32_t nameLength = 0;  // its UTF-8 bytes plus the NUL
-    juce::String name;        // "/" followed by the WAV file's name
+    uint32_t nameOffset = 0; // where the name starts in FileList
+    uint32_t nameLength = 0; // its UTF-8 bytes plus the NUL
+    juce::String name;       // "/" followed by the WAV file's name
 };
 
 /** The whole index: the valid entries first, the rest carrying no meaning. */

@@ -36,8 +36,7 @@ HidPacket writeFrameFor (const CABShape& record)
     value out of range is clamped), and that is what it answers. */
 bool answersPatch (const HidPacket& answer, const HidPacket& sent)
 {
-    return answer.hasValidChecksum()
-        && answer.code() == Reply::presetRecord
+    return answer.hasValidChecksum() && answer.code() == Reply::presetRecord
         && answer[answerPatchByte] == sent[HidPacket::payloadOffset];
 }
 
@@ -77,8 +76,9 @@ void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
     std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
 
     // The page's records belong to the message thread, where the patch list reads them.
-    juce::MessageManager::callAsync ([page = view, record]
-    {
+    juce::MessageManager::callAsync (
+        [page = view, record]
+        {
         if (auto* p = page.get())
         {
             auto& records = p->getPatchRecords();
@@ -152,8 +152,9 @@ void ImportAllPatchWindow::finished()
     // Posted, so that the records the job has posted are in the page first.
     if (completed)
     {
-        juce::MessageManager::callAsync ([page = view, current = (int) currentPatch, session = session]
-        {
+        juce::MessageManager::callAsync (
+            [page = view, current = (int) currentPatch, session = session]
+            {
             if (! session.isCurrent())
                 return;
 
@@ -163,8 +164,9 @@ void ImportAllPatchWindow::finished()
 
             // The pedal needs a moment to store what it was sent before it
             // switches to the patch it reported last.
-            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs, [current, session]
-            {
+            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs,
+                                         [current, session]
+                                         {
                 if (! session.isCurrent())
                     return;
 

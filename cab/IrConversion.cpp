@@ -75,7 +75,7 @@ bool chunksLieInside (juce::InputStream& in, int64_t& dataStart)
 {
     const auto start = in.getPosition();
     const auto total = in.getTotalLength();
-    constexpr int headerBytes = 12;  // "RIFF", its size, "WAVE"
+    constexpr int headerBytes = 12; // "RIFF", its size, "WAVE"
 
     in.skipNextBytes (headerBytes);
     dataStart = total;
@@ -122,8 +122,7 @@ std::unique_ptr<juce::AudioFormatReader> openSource (const juce::File& source, i
     if (! chunksLieInside (*stream, dataStart))
         return {};
 
-    std::unique_ptr<juce::AudioFormatReader> reader (
-        juce::WavAudioFormat().createReaderFor (stream.get(), false));
+    std::unique_ptr<juce::AudioFormatReader> reader (juce::WavAudioFormat().createReaderFor (stream.get(), false));
     if (reader == nullptr)
         return {};
     stream.release();
@@ -161,8 +160,8 @@ public:
         file.ensureSize (headerRoom + (size_t) samples * (targetBitsPerSample / 8));
 
         auto stream = std::make_unique<juce::MemoryOutputStream> (file, false);
-        writer.reset (juce::WavAudioFormat().createWriterFor (stream.get(), targetSampleRate, juce::AudioChannelSet::mono(),
-                                                              targetBitsPerSample, {}, 0));
+        writer.reset (juce::WavAudioFormat().createWriterFor (
+            stream.get(), targetSampleRate, juce::AudioChannelSet::mono(), targetBitsPerSample, {}, 0));
         if (writer != nullptr)
             stream.release();
     }
@@ -210,7 +209,11 @@ private:
 class FirstChannel
 {
 public:
-    FirstChannel (juce::AudioFormatReader& r, int samples) : reader (r), length (samples) {}
+    FirstChannel (juce::AudioFormatReader& r, int samples)
+        : reader (r),
+          length (samples)
+    {
+    }
 
     /** The next piece, empty at the end; null when the source can't be read. */
     const float* next (size_t& count)
@@ -430,7 +433,8 @@ bool convertToVolume (const juce::File& source, const juce::String& volumeRoot)
     {
         ConvertedFile out (converted, length);
         FirstChannel input (*reader, inputLength);
-        if (! out.isOpen() || ! (as48k ? copyInto (input, out) : resampleInto (input, sourceRate, (size_t) length, out)))
+        if (! out.isOpen()
+            || ! (as48k ? copyInto (input, out) : resampleInto (input, sourceRate, (size_t) length, out)))
             return false;
         out.close();
     }

@@ -8,19 +8,27 @@ juce::String messageFor (uint32_t resultCode, const juce::String& failedNames)
 {
     switch (resultCode)
     {
-        case fileTooLarge: return "The IR file you selected is too large.";
-        case storageFull: return "Internal storage is almost full.";
-        case alreadyLoaded: return "This file has already been loaded:" + failedNames;
-        case filesMissing: return "The listed IR files do not exist:" + failedNames;
-        case conversionFailed: return "IR file conversion failed. Please try again.";
-        case listFull: return "The Cab Models list is full. Tessel IR Cab is able to store 300 IR cab files.";
+        case fileTooLarge:
+            return "The IR file you selected is too large.";
+        case storageFull:
+            return "Internal storage is almost full.";
+        case alreadyLoaded:
+            return "This file has already been loaded:" + failedNames;
+        case filesMissing:
+            return "The listed IR files do not exist:" + failedNames;
+        case conversionFailed:
+            return "IR file conversion failed. Please try again.";
+        case listFull:
+            return "The Cab Models list is full. Tessel IR Cab is able to store 300 IR cab files.";
         case deleteFailed:
             return "The IR files could not be deleted. Please check that the pedal is connected and its storage can be "
                    "written to, then try again.";
         case exportFailed:
-            return "The IR files could not be saved. Please check that the folder can be written to and has free space, "
+            return "The IR files could not be saved. Please check that the folder can be written to and has free "
+                   "space, "
                    "then try again.";
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -57,9 +65,8 @@ ResultCode checkSizeAndSpace (const juce::File& chosen, const juce::String& volu
     if (size > largestChosenFile)
         return fileTooLarge;
 
-    const auto freeBytes = juce::File::isAbsolutePath (volumeRoot)
-                               ? juce::File (volumeRoot + "FileList").getBytesFreeOnVolume()
-                               : 0;
+    const auto freeBytes =
+        juce::File::isAbsolutePath (volumeRoot) ? juce::File (volumeRoot + "FileList").getBytesFreeOnVolume() : 0;
     return checkSizeAndSpace (size, IrConversion::convertedSize (chosen), freeBytes);
 }
 } // namespace IrLibrary

@@ -131,22 +131,21 @@ KVCABView::KVCABView()
     setUpSwitch (mutewitchButton, switchOff, switchOn, "mutewitchButton", *this);
 
     // Later children lie on top.
-    for (juce::Component* child : { (juce::Component*) &background, (juce::Component*) &cabParamSlider,
-                                    (juce::Component*) &powerAmpParamSlider, (juce::Component*) &powerAmpCombo,
-                                    (juce::Component*) &cabParamImage, (juce::Component*) &micCombo })
+    for (juce::Component* child :
+         { (juce::Component*) &background, (juce::Component*) &cabParamSlider, (juce::Component*) &powerAmpParamSlider,
+           (juce::Component*) &powerAmpCombo, (juce::Component*) &cabParamImage, (juce::Component*) &micCombo })
         addAndMakeVisible (child);
 
     for (auto& knob : knobSliders)
         addAndMakeVisible (knob);
 
-    for (juce::Component* child : { (juce::Component*) &micSlider, (juce::Component*) &diagnosticsBox,
-                                    (juce::Component*) &algorithmList, (juce::Component*) &micPadImage,
-                                    (juce::Component*) &saveIrButton, (juce::Component*) &loadIrButton,
-                                    (juce::Component*) &deleteButton, (juce::Component*) &addButton,
-                                    (juce::Component*) &setButton, (juce::Component*) &versionLabel,
-                                    (juce::Component*) &importButton, (juce::Component*) &exportButton,
-                                    (juce::Component*) &saveButton, (juce::Component*) &patchList,
-                                    (juce::Component*) &bypassswitchButton, (juce::Component*) &mutewitchButton })
+    for (juce::Component* child :
+         { (juce::Component*) &micSlider, (juce::Component*) &diagnosticsBox, (juce::Component*) &algorithmList,
+           (juce::Component*) &micPadImage, (juce::Component*) &saveIrButton, (juce::Component*) &loadIrButton,
+           (juce::Component*) &deleteButton, (juce::Component*) &addButton, (juce::Component*) &setButton,
+           (juce::Component*) &versionLabel, (juce::Component*) &importButton, (juce::Component*) &exportButton,
+           (juce::Component*) &saveButton, (juce::Component*) &patchList, (juce::Component*) &bypassswitchButton,
+           (juce::Component*) &mutewitchButton })
         addAndMakeVisible (child);
 
     // Hidden until a mount has failed; over the list, which is empty then.
@@ -339,13 +338,12 @@ void KVCABView::setAllViewEnabled (bool on)
     for (auto& knob : knobSliders)
         knob.setEnabled (on);
 
-    for (juce::Component* c : { (juce::Component*) &micSlider, (juce::Component*) &micCombo,
-                                (juce::Component*) &powerAmpCombo, (juce::Component*) &cabParamSlider,
-                                (juce::Component*) &ballGeneratorImage, (juce::Component*) &patchList,
-                                (juce::Component*) &saveButton, (juce::Component*) &exportButton,
-                                (juce::Component*) &importButton, (juce::Component*) &addButton,
-                                (juce::Component*) &deleteButton, (juce::Component*) &loadIrButton,
-                                (juce::Component*) &saveIrButton, (juce::Component*) &algorithmList })
+    for (juce::Component* c :
+         { (juce::Component*) &micSlider, (juce::Component*) &micCombo, (juce::Component*) &powerAmpCombo,
+           (juce::Component*) &cabParamSlider, (juce::Component*) &ballGeneratorImage, (juce::Component*) &patchList,
+           (juce::Component*) &saveButton, (juce::Component*) &exportButton, (juce::Component*) &importButton,
+           (juce::Component*) &addButton, (juce::Component*) &deleteButton, (juce::Component*) &loadIrButton,
+           (juce::Component*) &saveIrButton, (juce::Component*) &algorithmList })
         c->setEnabled (on);
 
     updatePresenceEnabled();
@@ -390,8 +388,8 @@ void KVCABView::updateAmpInformation (int patch)
 void KVCABView::UpdateDiagnosticsBox (int row)
 {
     const auto table = irTable.current();
-    const auto stored = juce::isPositiveAndBelow (row, irRowCount()) ? table->entries[(size_t) row].name
-                                                                      : juce::String();
+    const auto stored =
+        juce::isPositiveAndBelow (row, irRowCount()) ? table->entries[(size_t) row].name : juce::String();
 
     if (auto text = algorithmDescription ("CAB", irLookupName (stored)))
         diagnosticsBox.setText (*text, true);
@@ -477,7 +475,8 @@ juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath)
     const auto device = devicePath.isNotEmpty() ? devicePath : juce::String ("/dev/sdX");
     auto message = "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
                    "Mount it from your file manager, or in a terminal with:\n"
-                   "udisksctl mount -b " + device;
+                   "udisksctl mount -b "
+        + device;
 
     if (devicePath.isEmpty())
         message << "\n(sdX is the pedal's 8 MB disk that lsblk lists.)";
@@ -634,7 +633,19 @@ void KVCABView::volumeGone()
     diskPresent = false;
 }
 
-void KVCABView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
-void KVCABView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
-void KVCABView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
-void KVCABView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }
+void KVCABView::setMenuItemChosen (int result)
+{
+    menuItemChosenCallback (result, this);
+}
+void KVCABView::updateQuestionAnswered (int result)
+{
+    alertBoxResultChosen (result, this);
+}
+void KVCABView::importMenuItemChosen (int result)
+{
+    ImportMenuItemChosenCallback (result, this);
+}
+void KVCABView::exportMenuItemChosen (int result)
+{
+    ExportMenuItemChosenCallback (result, this);
+}

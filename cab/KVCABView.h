@@ -185,8 +185,8 @@ private:
 const juce::StringArray powerAmpTypes { "OFF", "EL84S", "EL84P", "6L6P", "EL34P", "KT88S", "KT88P", "EL34S", "6L6S" };
 
 /** The microphones, in the order the pedal numbers them. */
-const juce::StringArray microphoneTypes { "OFF", "DY57", "DY58", "D421", "RE16", "D112",
-                                          "E609", "B87A", "U87", "R121", "CO67", "INVE" };
+const juce::StringArray microphoneTypes { "OFF",  "DY57", "DY58", "D421", "RE16", "D112",
+                                          "E609", "B87A", "U87",  "R121", "CO67", "INVE" };
 
 // The results of the Set, Import and Export menus, with the page that opened them.
 void menuItemChosenCallback (int result, KVCABView* page);

@@ -46,9 +46,7 @@ bool WriteIRWindow::eraseFlash()
     // The live link keeps its own handle on the pedal, so its reports
     // arrive here too: the erase's answer is none of them.
     const auto notLive = [] (const HidPacket& report)
-    {
-        return report.hasValidChecksum() && isLiveLinkReport (report.code()) ? Match::no : Match::exact;
-    };
+    { return report.hasValidChecksum() && isLiveLinkReport (report.code()) ? Match::no : Match::exact; };
 
     HidPacket answer;
     const auto got = awaitAnswer (answer, Timing::eraseAnswerMs, notLive);
@@ -83,7 +81,8 @@ uint32_t WriteIRWindow::writeImage()
         setProgress ((double) k / (double) FactoryReset::fullBlocks);
     }
 
-    if (DEVICE_EXTERN_FLASH_WRITE (image.data(), FactoryReset::lastBlock, FactoryReset::lastBlockSize) != FlashWrite::succeeded)
+    if (DEVICE_EXTERN_FLASH_WRITE (image.data(), FactoryReset::lastBlock, FactoryReset::lastBlockSize)
+        != FlashWrite::succeeded)
         return resetFailed;
 
     setProgress (1.0);

@@ -15,9 +15,12 @@ int presetPayloadLength (uint32_t kind)
 {
     switch (kind)
     {
-        case kindAMP: return 8;
-        case kindCAB: return 10;
-        default:      return 12;
+        case kindAMP:
+            return 8;
+        case kindCAB:
+            return 10;
+        default:
+            return 12;
     }
 }
 } // namespace
@@ -48,8 +51,8 @@ void DEVICEHID_DEBUG_TRANS_STATE (int state) { send (Command::transferState, { s
 void sendIrIndexRead()                       { send (Command::irIndexRead); }
 // clang-format on
 
-void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f,
-                                uint8_t g, uint8_t h, uint8_t i, uint8_t j, uint8_t k, uint8_t l)
+void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f, uint8_t g, uint8_t h, uint8_t i, uint8_t j,
+                                uint8_t k, uint8_t l)
 {
     const int all[] = { a, b, c, d, e, f, g, h, i, j, k, l };
     const auto count = presetPayloadLength (Device);

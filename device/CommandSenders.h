@@ -8,8 +8,8 @@
 
 void usbInsertHidUpdate();
 void DEVICEHID_DEBUG_FACTORY();
-void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f,
-                                uint8_t g, uint8_t h, uint8_t i, uint8_t j, uint8_t k, uint8_t l);
+void DEVICEHID_DEBUG_IN_PRESET (int a, int b, int c, int d, int e, int f, uint8_t g, uint8_t h, uint8_t i, uint8_t j,
+                                uint8_t k, uint8_t l);
 void DEVICEHID_DEBUG_OUT_PRESET (int patch);
 void DEVICEHID_DEBUG_SET_KNOB (int knob, int value);
 void DEVICEHID_DEBUG_SET_PATCH (int patch);

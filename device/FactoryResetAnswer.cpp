@@ -10,7 +10,7 @@ namespace
 // of its own.
 constexpr juce::uint32 answerWaitMs = 10000;
 
-uint32_t quietPedal = 0;   // the link's number for the pedal, 0 for none
+uint32_t quietPedal = 0; // the link's number for the pedal, 0 for none
 juce::uint32 quietUntil = 0;
 } // namespace
 
@@ -22,8 +22,8 @@ void FactoryResetAnswer::silenceNext()
 
 bool FactoryResetAnswer::takeSilence()
 {
-    const auto quiet = quietPedal != 0 && quietPedal == linkedPedal()
-                    && juce::Time::getMillisecondCounter() < quietUntil;
+    const auto quiet =
+        quietPedal != 0 && quietPedal == linkedPedal() && juce::Time::getMillisecondCounter() < quietUntil;
     quietPedal = 0;
     return quiet;
 }

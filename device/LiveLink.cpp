@@ -65,7 +65,10 @@ class LiveLink final : public HidManager::Listener,
                        public HidDevice::InputListener
 {
 public:
-    explicit LiveLink (LiveLinkListener& windowToTell) : window (windowToTell) {}
+    explicit LiveLink (LiveLinkListener& windowToTell)
+        : window (windowToTell)
+    {
+    }
 
 private:
     void deviceMatched (HidDevice& device) override { Handle_DeviceMatchingCallback (device); }
@@ -90,7 +93,9 @@ std::unique_ptr<LiveLink> liveLink;
 } // namespace
 
 LinkSession::LinkSession()
-    : device (deviceRef.load()), generation (linkGeneration.load()), session (sessionGeneration.load())
+    : device (deviceRef.load()),
+      generation (linkGeneration.load()),
+      session (sessionGeneration.load())
 {
 }
 

@@ -58,9 +58,7 @@ bool isPedalDisk (const DiskDescription& disk)
 
 bool isPedalVolume (const DiskDescription& disk)
 {
-    return isPedalDisk (disk)
-        && disk.volumeName.isNotEmpty()
-        && disk.mountPath.isNotEmpty();
+    return isPedalDisk (disk) && disk.volumeName.isNotEmpty() && disk.mountPath.isNotEmpty();
 }
 
 juce::String disk_Name()

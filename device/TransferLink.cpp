@@ -53,13 +53,14 @@ int readTransferFrame (HidPacket& answer, int timeoutMs)
 
 bool isLiveLinkReport (uint8_t code)
 {
-    static constexpr uint8_t liveCodes[] = {
-        Reply::factoryReset, Reply::presetRecord, Reply::knob, Reply::identity, Reply::patch,
-        Reply::algorithm, Reply::bypass, Reply::cabSimulation, Reply::tapTempo, Reply::expressionTarget,
-        Reply::division, Reply::expressionRange, Reply::powerAmp, Reply::cabLevel, Reply::powerAmpLevel,
-        Reply::microphone, Reply::trail, Reply::saveComplete, Reply::algorithmName, Reply::inputMode,
-        Reply::transferState, Reply::maxDelay
-    };
+    static constexpr uint8_t liveCodes[] = { Reply::factoryReset,     Reply::presetRecord,  Reply::knob,
+                                             Reply::identity,         Reply::patch,         Reply::algorithm,
+                                             Reply::bypass,           Reply::cabSimulation, Reply::tapTempo,
+                                             Reply::expressionTarget, Reply::division,      Reply::expressionRange,
+                                             Reply::powerAmp,         Reply::cabLevel,      Reply::powerAmpLevel,
+                                             Reply::microphone,       Reply::trail,         Reply::saveComplete,
+                                             Reply::algorithmName,    Reply::inputMode,     Reply::transferState,
+                                             Reply::maxDelay };
     return std::find (std::begin (liveCodes), std::end (liveCodes), code) != std::end (liveCodes);
 }
 
@@ -69,7 +70,8 @@ int readTransferAnswer (HidPacket& answer, int timeoutMs)
 
     for (;;)
     {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds> (deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds> (deadline - std::chrono::steady_clock::now());
         const auto got = readTransferFrame (answer, (int) std::max<long long> (0, left.count()));
 
         // A damaged report is not passed over: it may be the answer.

@@ -61,8 +61,9 @@ const juce::XmlElement* findSection (const juce::XmlElement& root, const juce::S
 
     // Not hasTagName: it matches ignoring case too, but asserts whenever the
     // case differs, and a case difference is expected here.
-    forEachChildElement (root, [&] (const juce::XmlElement& child)
-    {
+    forEachChildElement (root,
+                         [&] (const juce::XmlElement& child)
+                         {
         if (child.getTagName().equalsIgnoreCase (section))
             found = &child;
 
@@ -75,7 +76,12 @@ const juce::XmlElement* findSection (const juce::XmlElement& root, const juce::S
 bool hasChildElement (const juce::XmlElement& element)
 {
     bool any = false;
-    forEachChildElement (element, [&] (const juce::XmlElement&) { any = true; return false; });
+    forEachChildElement (element,
+                         [&] (const juce::XmlElement&)
+                         {
+        any = true;
+        return false;
+    });
     return any;
 }
 } // namespace
@@ -99,8 +105,9 @@ std::optional<juce::String> algorithmDescription (const juce::String& section, c
     // Whatever the tag: the entries are told apart by their "name" only. A
     // missing attribute reads as empty, so an empty name matches nothing in
     // a catalogue whose entries all have names.
-    forEachChildElement (*sectionElement, [&] (const juce::XmlElement& entry)
-    {
+    forEachChildElement (*sectionElement,
+                         [&] (const juce::XmlElement& entry)
+                         {
         if (! entry.getStringAttribute ("name").equalsIgnoreCase (name))
             return true;
 
@@ -119,8 +126,9 @@ juce::StringArray algorithmNames (const juce::String& section)
     {
         if (const auto* sectionElement = findSection (*root, section))
         {
-            forEachChildElement (*sectionElement, [&] (const juce::XmlElement& entry)
-            {
+            forEachChildElement (*sectionElement,
+                                 [&] (const juce::XmlElement& entry)
+                                 {
                 names.add (entry.getStringAttribute ("name"));
                 return true;
             });

@@ -234,7 +234,8 @@ void FirmwareUpdate::run()
     if (blockCount > 0)
     {
         data32_t = UpdateMode::programStart;
-        if (exchange (writeFrame (UpdateMode::programStart, payload.data()), slowAnswerTimeoutMs) != UpdateMode::blockWritten)
+        if (exchange (writeFrame (UpdateMode::programStart, payload.data()), slowAnswerTimeoutMs)
+            != UpdateMode::blockWritten)
             return;
 
         printf ("更新完成!");

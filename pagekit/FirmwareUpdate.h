@@ -69,21 +69,20 @@ struct FirmwareHeader
 enum class FirmwareCheck
 {
     compatible,
-    unreadable,     // missing, a folder, or could not be read
-    tooShort,       // shorter than its header
-    tooLarge,       // more than the program flash could hold; not read
-    otherDevice,    // made for a different device
-    wrongLength,    // payload length field disagrees with the file size
-    emptyPayload,   // no program at all
-    wrongChecksum   // payload sum disagrees with the checksum field
+    unreadable,   // missing, a folder, or could not be read
+    tooShort,     // shorter than its header
+    tooLarge,     // more than the program flash could hold; not read
+    otherDevice,  // made for a different device
+    wrongLength,  // payload length field disagrees with the file size
+    emptyPayload, // no program at all
+    wrongChecksum // payload sum disagrees with the checksum field
 };
 
 /** Checks a firmware file against the name of the device in update mode, in
     the order: readable, size, device name, payload length (not 0), payload
     checksum.
     On success the payload is copied into `payload`. */
-FirmwareCheck checkFirmwareFile (const juce::File& file, const juce::String& deviceName,
-                                 juce::MemoryBlock& payload);
+FirmwareCheck checkFirmwareFile (const juce::File& file, const juce::String& deviceName, juce::MemoryBlock& payload);
 
 /** Number of the next block the writer sends; 0 means block 0, written last. */
 extern std::atomic<uint32_t> UpdateNumber;

@@ -70,16 +70,17 @@ void KVPageBase::resized()
 void KVPageBase::placeEffectPageLists (std::vector<Placement>& placements, int patchListTop, int buttonsTop,
                                        int algorithmListTop)
 {
-    placements.insert (placements.end(), {
-        { &patchList, { 51, patchListTop, 249, 185 } },
-        { &saveButton, { 51, buttonsTop, 40, 20 } },
-        { &exportButton, { 97, buttonsTop, 49, 20 } },
-        { &importButton, { 152, buttonsTop, 49, 20 } },
-        { &setButton, { 697, 10, 34, 34 } },
-        { &versionLabel, { 547, 10, 149, 34 } },
-        { &algorithmList, { 320, algorithmListTop, 227, 185 } },
-        { &diagnosticsBox, { 562, algorithmListTop, 128, 173 } },
-    });
+    placements.insert (placements.end(),
+                       {
+                           { &patchList, { 51, patchListTop, 249, 185 } },
+                           { &saveButton, { 51, buttonsTop, 40, 20 } },
+                           { &exportButton, { 97, buttonsTop, 49, 20 } },
+                           { &importButton, { 152, buttonsTop, 49, 20 } },
+                           { &setButton, { 697, 10, 34, 34 } },
+                           { &versionLabel, { 547, 10, 149, 34 } },
+                           { &algorithmList, { 320, algorithmListTop, 227, 185 } },
+                           { &diagnosticsBox, { 562, algorithmListTop, 128, 173 } },
+                       });
 }
 
 void KVPageBase::buttonClicked (juce::Button* button)
@@ -93,13 +94,25 @@ void KVPageBase::buttonClicked (juce::Button* button)
     }
     else if (key.equalsIgnoreCase ("Import"))
     {
-        showMenu (importMenuItems, popupMenuLookAndFeel,
-                  +[] (int result, KVPageBase* page) { if (page != nullptr) page->importMenuItemChosen (result); }, this);
+        showMenu (
+            importMenuItems, popupMenuLookAndFeel,
+            +[] (int result, KVPageBase* page)
+            {
+            if (page != nullptr)
+                page->importMenuItemChosen (result);
+            },
+            this);
     }
     else if (key.equalsIgnoreCase ("Export"))
     {
-        showMenu (exportMenuItems, popupMenuLookAndFeel,
-                  +[] (int result, KVPageBase* page) { if (page != nullptr) page->exportMenuItemChosen (result); }, this);
+        showMenu (
+            exportMenuItems, popupMenuLookAndFeel,
+            +[] (int result, KVPageBase* page)
+            {
+            if (page != nullptr)
+                page->exportMenuItemChosen (result);
+            },
+            this);
     }
     else if (key.equalsIgnoreCase ("Save"))
     {

@@ -96,7 +96,7 @@ juce::Font slantedFont (float height)
 {
     juce::Font font (height, juce::Font::italic);
 
-   #if JUCE_LINUX
+#if JUCE_LINUX
     // JUCE asks for a style named "Italic" and draws upright when there is
     // none; Debian's default sans face names its slanted style "Oblique".
     if (auto typeface = font.getTypefacePtr())
@@ -107,7 +107,7 @@ juce::Font slantedFont (float height)
         if (! styles.contains ("Italic") && styles.contains ("Oblique"))
             return juce::Font (family, "Oblique", height);
     }
-   #endif
+#endif
 
     return font;
 }
@@ -120,10 +120,8 @@ juce::Image picture (const char* data, int size)
 void setUpButton (juce::ImageButton& button, const juce::Image& image, const juce::String& key,
                   juce::Button::Listener& listener)
 {
-    button.setImages (true, true, true,
-                      image, 1.0f, juce::Colours::transparentBlack,
-                      image, 0.8f, juce::Colours::transparentBlack,
-                      image, 0.5f, juce::Colours::transparentBlack);
+    button.setImages (true, true, true, image, 1.0f, juce::Colours::transparentBlack, image, 0.8f,
+                      juce::Colours::transparentBlack, image, 0.5f, juce::Colours::transparentBlack);
     button.setButtonText (key);
     button.addListener (&listener);
 }
@@ -133,10 +131,8 @@ void setUpSwitch (juce::ImageButton& button, const juce::Image& normal, const ju
 {
     button.setToggleState (false, juce::dontSendNotification);
     button.setClickingTogglesState (false);
-    button.setImages (true, true, true,
-                      normal, 1.0f, juce::Colours::transparentBlack,
-                      {}, 1.0f, juce::Colours::transparentBlack,
-                      toggled, 1.0f, juce::Colours::transparentBlack);
+    button.setImages (true, true, true, normal, 1.0f, juce::Colours::transparentBlack, {}, 1.0f,
+                      juce::Colours::transparentBlack, toggled, 1.0f, juce::Colours::transparentBlack);
     button.setButtonText (key);
     button.addListener (&listener);
 }

@@ -56,7 +56,7 @@ const juce::StringArray exportMenuItems { "Export One Patch", "Export All Patche
 template <typename Page>
 void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page)
 {
-    buildMenu (items, look).showMenuAsync (juce::PopupMenu::Options(),
-                                           juce::ModalCallbackFunction::forComponent (callback, page));
+    buildMenu (items, look)
+        .showMenuAsync (juce::PopupMenu::Options(), juce::ModalCallbackFunction::forComponent (callback, page));
 }
 } // namespace PageControls

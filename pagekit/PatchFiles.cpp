@@ -11,7 +11,7 @@ namespace
     chain of them, finally points, even if nothing is there yet. */
 juce::File followLinks (const juce::File& target)
 {
-    constexpr int mostLinks = 40;  // as many as the system follows before it calls it a loop
+    constexpr int mostLinks = 40; // as many as the system follows before it calls it a loop
 
     auto file = target;
     for (int i = 0; i < mostLinks && file.isSymbolicLink(); ++i)
@@ -82,7 +82,9 @@ bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
     if (file.isSymbolicLink())
         return false;
 
-    struct stat old {};
+    struct stat old
+    {
+    };
     const bool replacing = ::stat (file.getFullPathName().toRawUTF8(), &old) == 0;
     if (replacing && ! S_ISREG (old.st_mode))
         return false;

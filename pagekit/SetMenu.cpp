@@ -40,8 +40,9 @@ void chooseItem (int result, PedalPage& page)
                 return;
 
             juce::Component::SafePointer<juce::Component> safePage (&page.component());
-            Dialogs::showOkCancelBoxAsync ("Update?", {}, [safePage, session] (int answer)
-            {
+            Dialogs::showOkCancelBoxAsync ("Update?", {},
+                                           [safePage, session] (int answer)
+                                           {
                 if (answer == 1 && ! stillLinked (session))
                     return;
 
@@ -51,8 +52,12 @@ void chooseItem (int result, PedalPage& page)
             break;
         }
 
-        case aboutKorvel: Dialogs::openLink (juce::URL (aboutPage)); break;
-        case feedback: Dialogs::openLink (juce::URL (feedbackMail)); break;
+        case aboutKorvel:
+            Dialogs::openLink (juce::URL (aboutPage));
+            break;
+        case feedback:
+            Dialogs::openLink (juce::URL (feedbackMail));
+            break;
 
         case factoryReset:
             // The answer may come from the next pedal's owner: the reset
@@ -61,8 +66,12 @@ void chooseItem (int result, PedalPage& page)
                 DEVICEHID_DEBUG_FACTORY();
             break;
 
-        case manual: Dialogs::openLink (juce::URL (manualPdf)); break;
-        case updateNotes: Dialogs::openLink (juce::URL (updateNotesPdf)); break;
+        case manual:
+            Dialogs::openLink (juce::URL (manualPdf));
+            break;
+        case updateNotes:
+            Dialogs::openLink (juce::URL (updateNotesPdf));
+            break;
 
         default:
             break;

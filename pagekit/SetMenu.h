@@ -37,4 +37,3 @@ void confirmUpdate (int result);
     the one linked; if not, the user is told and nothing is sent. */
 bool stillLinked (const LinkSession& session);
 } // namespace SetMenu
-

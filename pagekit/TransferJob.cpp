@@ -83,7 +83,7 @@ int TransferJob::awaitAnswer (HidPacket& answer, int timeoutMs, const Matcher& m
     const auto inMs = [] (int ms) { return juce::Time::getMillisecondCounter() + (juce::uint32) std::max (0, ms); };
     auto deadline = inMs (timeoutMs);
     int lateReads = 0;
-    int likely = 0;   // the bytes of a report taken as likely, kept in `answer`
+    int likely = 0; // the bytes of a report taken as likely, kept in `answer`
 
     for (;;)
     {
@@ -95,7 +95,7 @@ int TransferJob::awaitAnswer (HidPacket& answer, int timeoutMs, const Matcher& m
         HidPacket report;
         const auto got = readTransferFrame (report, std::min (left, slice));
         if (got < 0)
-            return got;   // the pedal has gone
+            return got; // the pedal has gone
 
         if (got > 0)
         {

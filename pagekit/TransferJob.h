@@ -36,7 +36,7 @@ protected:
     enum class Colours
     {
         standard,
-        palette   // the dark window of the jobs that rewrite the pedal's flash
+        palette // the dark window of the jobs that rewrite the pedal's flash
     };
 
     TransferJob (const juce::String& title, const juce::String& status, Colours colours);
@@ -67,9 +67,9 @@ protected:
     /** What a report read while waiting is to the job. */
     enum class Match
     {
-        no,       // passed over (a report for the live link, an older answer)
-        likely,   // taken unless a better one comes within settleMs
-        exact     // the answer
+        no,     // passed over (a report for the live link, an older answer)
+        likely, // taken unless a better one comes within settleMs
+        exact   // the answer
     };
 
     using Matcher = std::function<Match (const HidPacket&)>;

@@ -164,8 +164,7 @@ void importPatches (int result, Page& page)
     // A file that can't be read whole is refused as well: read as zeros, it
     // would overwrite the pedal's patches.
     juce::MemoryBlock data;
-    if (size != expectedSize
-        || (size > 0 && (! file.loadFileAsData (data) || (juce::int64) data.getSize() != size)))
+    if (size != expectedSize || (size > 0 && (! file.loadFileAsData (data) || (juce::int64) data.getSize() != size)))
     {
         tell (wrongFileMessage);
         return;
@@ -233,9 +232,27 @@ void chooseExport (int result, Page* page)
 }
 } // namespace
 
-void ImportMenuItemChosenCallback (int result, KVAMPView* page) { chooseImport (result, page); }
-void ExportMenuItemChosenCallback (int result, KVAMPView* page) { chooseExport (result, page); }
-void ImportMenuItemChosenCallback (int result, KVMODView* page) { chooseImport (result, page); }
-void ExportMenuItemChosenCallback (int result, KVMODView* page) { chooseExport (result, page); }
-void ImportMenuItemChosenCallback (int result, KVDLYView* page) { chooseImport (result, page); }
-void ExportMenuItemChosenCallback (int result, KVDLYView* page) { chooseExport (result, page); }
+void ImportMenuItemChosenCallback (int result, KVAMPView* page)
+{
+    chooseImport (result, page);
+}
+void ExportMenuItemChosenCallback (int result, KVAMPView* page)
+{
+    chooseExport (result, page);
+}
+void ImportMenuItemChosenCallback (int result, KVMODView* page)
+{
+    chooseImport (result, page);
+}
+void ExportMenuItemChosenCallback (int result, KVMODView* page)
+{
+    chooseExport (result, page);
+}
+void ImportMenuItemChosenCallback (int result, KVDLYView* page)
+{
+    chooseImport (result, page);
+}
+void ExportMenuItemChosenCallback (int result, KVDLYView* page)
+{
+    chooseExport (result, page);
+}

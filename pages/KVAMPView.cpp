@@ -36,10 +36,10 @@ KVAMPView::KVAMPView()
         setUpKnob (knob, customLookAndFeel, *this);
     }
 
-    for (juce::Component* child : { (juce::Component*) &diagnosticsBox, (juce::Component*) &versionLabel,
-                                    (juce::Component*) &setButton, (juce::Component*) &importButton,
-                                    (juce::Component*) &exportButton, (juce::Component*) &saveButton,
-                                    (juce::Component*) &algorithmList, (juce::Component*) &patchList })
+    for (juce::Component* child :
+         { (juce::Component*) &diagnosticsBox, (juce::Component*) &versionLabel, (juce::Component*) &setButton,
+           (juce::Component*) &importButton, (juce::Component*) &exportButton, (juce::Component*) &saveButton,
+           (juce::Component*) &algorithmList, (juce::Component*) &patchList })
         addAndMakeVisible (child);
 }
 
@@ -108,15 +108,16 @@ void KVAMPView::updateAmpInformation (int patch)
     UpdateDiagnosticsBox (algorithm);
 
     for (int k = 0; k < numKnobs; ++k)
-        knobSliders[(size_t) k].setValue (record[(size_t) (PatchRecord::firstKnobByte + k)], juce::dontSendNotification);
+        knobSliders[(size_t) k].setValue (record[(size_t) (PatchRecord::firstKnobByte + k)],
+                                          juce::dontSendNotification);
 
     switchButton.setToggleState (record[AMPShape::cabSimulationByte] != 1, juce::dontSendNotification);
 }
 
 void KVAMPView::UpdateDiagnosticsBox (int algorithm)
 {
-    const auto name = juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm]
-                                                                                   : juce::String();
+    const auto name =
+        juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm] : juce::String();
 
     if (auto text = algorithmDescription ("AMP", name))
         diagnosticsBox.setText (*text, true);
@@ -151,7 +152,19 @@ void KVAMPView::forgetPedal()
     algorithmNames.clear();
 }
 
-void KVAMPView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
-void KVAMPView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
-void KVAMPView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
-void KVAMPView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }
+void KVAMPView::setMenuItemChosen (int result)
+{
+    menuItemChosenCallback (result, this);
+}
+void KVAMPView::updateQuestionAnswered (int result)
+{
+    alertBoxResultChosen (result, this);
+}
+void KVAMPView::importMenuItemChosen (int result)
+{
+    ImportMenuItemChosenCallback (result, this);
+}
+void KVAMPView::exportMenuItemChosen (int result)
+{
+    ExportMenuItemChosenCallback (result, this);
+}

@@ -37,20 +37,19 @@ KVDLYView::KVDLYView()
     maxDelayCombo.setColour (juce::ComboBox::textColourId, Palette::lightText);
     maxDelayCombo.setSelectedId (1, juce::dontSendNotification);
 
-    for (juce::Component* child : { (juce::Component*) &background, (juce::Component*) &rangeMaxSlider,
-                                    (juce::Component*) &rangeMinSlider, (juce::Component*) &objectCombo,
-                                    (juce::Component*) &inputModeCombo, (juce::Component*) &trailSwitchButton,
-                                    (juce::Component*) &divideCombo, (juce::Component*) &maxDelayCombo })
+    for (juce::Component* child :
+         { (juce::Component*) &background, (juce::Component*) &rangeMaxSlider, (juce::Component*) &rangeMinSlider,
+           (juce::Component*) &objectCombo, (juce::Component*) &inputModeCombo, (juce::Component*) &trailSwitchButton,
+           (juce::Component*) &divideCombo, (juce::Component*) &maxDelayCombo })
         addAndMakeVisible (child);
 
     for (int k = numKnobs; --k >= 0;)
         addAndMakeVisible (knobSliders[(size_t) k]);
 
-    for (juce::Component* child : { (juce::Component*) &diagnosticsBox, (juce::Component*) &algorithmList,
-                                    (juce::Component*) &setButton, (juce::Component*) &importButton,
-                                    (juce::Component*) &exportButton, (juce::Component*) &saveButton,
-                                    (juce::Component*) &versionLabel, (juce::Component*) &patchList,
-                                    (juce::Component*) &bypassswitchButton })
+    for (juce::Component* child :
+         { (juce::Component*) &diagnosticsBox, (juce::Component*) &algorithmList, (juce::Component*) &setButton,
+           (juce::Component*) &importButton, (juce::Component*) &exportButton, (juce::Component*) &saveButton,
+           (juce::Component*) &versionLabel, (juce::Component*) &patchList, (juce::Component*) &bypassswitchButton })
         addAndMakeVisible (child);
 }
 
@@ -64,13 +63,14 @@ std::vector<KVPageBase::Placement> KVDLYView::layout()
     std::vector<Placement> placements;
     placeEffectPageLists (placements, 320, 294, 295);
     placeExpressionControls (placements);
-    placements.insert (placements.end(), {
-        { &divideCombo, { 198, 235, 70, 17 } },
-        { &maxDelayCombo, { 520, 235, 70, 17 } },
-        { &trailSwitchButton, { 622, 131, 19, 39 } },
-        { &inputModeCombo, { 167, 200, 70, 17 } },
-        { &bypassswitchButton, { 345, 235, 39, 19 } },
-    });
+    placements.insert (placements.end(),
+                       {
+                           { &divideCombo, { 198, 235, 70, 17 } },
+                           { &maxDelayCombo, { 520, 235, 70, 17 } },
+                           { &trailSwitchButton, { 622, 131, 19, 39 } },
+                           { &inputModeCombo, { 167, 200, 70, 17 } },
+                           { &bypassswitchButton, { 345, 235, 39, 19 } },
+                       });
 
     placeKnobs (placements, knobSliders, knobX, knobY, knobSize);
     return placements;
@@ -90,7 +90,8 @@ void KVDLYView::handleOwnComboBox (juce::ComboBox* box)
     if (box != &maxDelayCombo)
         return;
 
-    sendLiveFrame (HidPacket::command (Command::setMaxDelay, { maxDelayCombo.getSelectedId() * maxDelayUnitsPerItem, 0 }));
+    sendLiveFrame (
+        HidPacket::command (Command::setMaxDelay, { maxDelayCombo.getSelectedId() * maxDelayUnitsPerItem, 0 }));
 }
 
 void KVDLYView::setOwnControlsEnabled (bool on)
@@ -124,7 +125,19 @@ void KVDLYView::showMaxDelay (int milliseconds)
             maxDelayCombo.setSelectedId (i + 1, juce::dontSendNotification);
 }
 
-void KVDLYView::setMenuItemChosen (int result) { menuItemChosenCallback (result, this); }
-void KVDLYView::updateQuestionAnswered (int result) { alertBoxResultChosen (result, this); }
-void KVDLYView::importMenuItemChosen (int result) { ImportMenuItemChosenCallback (result, this); }
-void KVDLYView::exportMenuItemChosen (int result) { ExportMenuItemChosenCallback (result, this); }
+void KVDLYView::setMenuItemChosen (int result)
+{
+    menuItemChosenCallback (result, this);
+}
+void KVDLYView::updateQuestionAnswered (int result)
+{
+    alertBoxResultChosen (result, this);
+}
+void KVDLYView::importMenuItemChosen (int result)
+{
+    ImportMenuItemChosenCallback (result, this);
+}
+void KVDLYView::exportMenuItemChosen (int result)
+{
+    ExportMenuItemChosenCallback (result, this);
+}

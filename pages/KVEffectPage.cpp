@@ -42,7 +42,8 @@ void changeAlpha (juce::Component& component, float alpha)
 } // namespace
 
 KVEffectPage::KVEffectPage (int pedalKind, const char* catalogueSection, const juce::StringArray& knobNames)
-    : kind (pedalKind), section (catalogueSection)
+    : kind (pedalKind),
+      section (catalogueSection)
 {
     setUpRangeSlider (rangeMaxSlider, linearLookAndFeel, *this);
     setUpRangeSlider (rangeMinSlider, linearLookAndFeel, *this);
@@ -86,11 +87,12 @@ void KVEffectPage::setUpCombo (juce::ComboBox& box, const juce::StringArray& ite
 
 void KVEffectPage::placeExpressionControls (std::vector<Placement>& placements)
 {
-    placements.insert (placements.end(), {
-        { &objectCombo, { 360, 200, 70, 17 } },
-        { &rangeMinSlider, { 575, 200, 100, 12 } },
-        { &rangeMaxSlider, { 575, 210, 100, 12 } },
-    });
+    placements.insert (placements.end(),
+                       {
+                           { &objectCombo, { 360, 200, 70, 17 } },
+                           { &rangeMinSlider, { 575, 200, 100, 12 } },
+                           { &rangeMaxSlider, { 575, 210, 100, 12 } },
+                       });
 }
 
 void KVEffectPage::comboBoxChanged (juce::ComboBox* box)
@@ -163,8 +165,8 @@ void KVEffectPage::setAllViewEnabled (bool on)
     showTempoSync (on);
 
     for (auto* c : std::initializer_list<juce::Component*> { &patchList, &saveButton, &exportButton, &importButton,
-                                                              &algorithmList, &rangeMinSlider, &rangeMaxSlider,
-                                                              &inputModeCombo, &objectCombo })
+                                                             &algorithmList, &rangeMinSlider, &rangeMaxSlider,
+                                                             &inputModeCombo, &objectCombo })
         c->setEnabled (on);
 
     setOwnControlsEnabled (on);
@@ -196,8 +198,8 @@ void KVEffectPage::updateAmpInformation (int patch)
 
 void KVEffectPage::UpdateDiagnosticsBox (int algorithm)
 {
-    const auto name = juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm]
-                                                                                   : juce::String();
+    const auto name =
+        juce::isPositiveAndBelow (algorithm, algorithmNames.size()) ? algorithmNames[algorithm] : juce::String();
 
     if (auto text = algorithmDescription (section, name))
         diagnosticsBox.setText (*text, true);

@@ -99,7 +99,8 @@ private:
 };
 
 /** The tempo divisions, in the order the pedal numbers them. */
-const juce::StringArray tempoDivisions { "1", "1/2", "1/2D", "1/2T", "1/4", "1/4D", "1/4T", "1/8", "1/8D", "1/8T", "1/16" };
+const juce::StringArray tempoDivisions { "1",    "1/2", "1/2D", "1/2T", "1/4", "1/4D",
+                                         "1/4T", "1/8", "1/8D", "1/8T", "1/16" };
 
 /** The input modes; the pedal's stereo item reads with a trailing blank. */
 const juce::StringArray inputModes { "MONO", "STEREO " };

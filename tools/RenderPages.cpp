@@ -73,7 +73,8 @@ bool renderCabPage (const juce::File& directory)
         {
             juce::Graphics g (shot);
             const auto button = editor.hub().getLocalArea (&page, page.setButton.getBounds());
-            const juce::Point<int> at (juce::jmin (button.getX(), shot.getWidth() - menu->getWidth()), button.getBottom());
+            const juce::Point<int> at (juce::jmin (button.getX(), shot.getWidth() - menu->getWidth()),
+                                       button.getBottom());
             g.drawImageAt (menu->createComponentSnapshot (menu->getLocalBounds()), at.x, at.y);
         }
         const auto file = directory.getChildFile ("cab_set_menu.png");
@@ -156,7 +157,8 @@ bool renderPages (const juce::File& directory)
 
         // The Set menu, as the page's look draws it.
         editor.ampPage().setButton.triggerClick();
-        tessel::test::pumpUntil ([] { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; });
+        tessel::test::pumpUntil ([]
+                                 { return juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0; });
         if (auto* menu = newestDesktopWindow())
             ok &= save (*menu, directory.getChildFile ("set_menu.png"));
         juce::PopupMenu::dismissAllActiveMenus();

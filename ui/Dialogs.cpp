@@ -29,33 +29,32 @@ public:
 
     juce::File chooseFileToSave (const juce::String& pattern) override
     {
-        return choose (pattern, juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
-                                    | juce::FileBrowserComponent::warnAboutOverwriting);
+        return choose (pattern,
+                       juce::FileBrowserComponent::saveMode | juce::FileBrowserComponent::canSelectFiles
+                           | juce::FileBrowserComponent::warnAboutOverwriting);
     }
 
     juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
     {
         auto chooser = makeChooser (pattern);
         const auto flags = juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles
-                         | juce::FileBrowserComponent::canSelectMultipleItems;
+            | juce::FileBrowserComponent::canSelectMultipleItems;
         return chooser.showDialog (flags, nullptr) ? chooser.getResults() : juce::Array<juce::File>();
     }
 
     juce::File chooseFolder (const juce::String& pattern) override
     {
-        return choose (pattern, juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectDirectories);
+        return choose (pattern,
+                       juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectDirectories);
     }
 
-    void openLink (const juce::URL& link) override
-    {
-        link.launchInDefaultBrowser();
-    }
+    void openLink (const juce::URL& link) override { link.launchInDefaultBrowser(); }
 
 private:
     static juce::FileChooser makeChooser (const juce::String& pattern)
     {
-        return juce::FileChooser ({}, juce::File::getSpecialLocation (juce::File::userHomeDirectory), pattern,
-                                  true, false);
+        return juce::FileChooser ({}, juce::File::getSpecialLocation (juce::File::userHomeDirectory), pattern, true,
+                                  false);
     }
 
     static juce::File choose (const juce::String& pattern, int flags)

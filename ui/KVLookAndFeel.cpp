@@ -17,7 +17,7 @@ const juce::Colour disabledKnobColour { 0x80808080 };
 bool isHorizontalStyle (juce::Slider::SliderStyle style)
 {
     return style == juce::Slider::LinearHorizontal || style == juce::Slider::LinearBar
-           || style == juce::Slider::TwoValueHorizontal || style == juce::Slider::ThreeValueHorizontal;
+        || style == juce::Slider::TwoValueHorizontal || style == juce::Slider::ThreeValueHorizontal;
 }
 } // namespace
 
@@ -54,9 +54,9 @@ void KVCustomLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int
     const auto enabled = slider.isEnabled();
     const auto hovered = enabled && slider.isMouseOverOrDragging();
 
-    const auto knobColour = enabled ? slider.findColour (juce::Slider::rotarySliderFillColourId)
-                                          .withAlpha (hovered ? 1.0f : 0.7f)
-                                    : disabledKnobColour;
+    const auto knobColour = enabled
+        ? slider.findColour (juce::Slider::rotarySliderFillColourId).withAlpha (hovered ? 1.0f : 0.7f)
+        : disabledKnobColour;
 
     const auto toKnob = juce::AffineTransform::rotation (angle).translated (centreX, centreY);
 
@@ -71,8 +71,7 @@ void KVCustomLookAndFeel::drawRotarySlider (juce::Graphics& g, int x, int y, int
 
         // A hovered knob answers with a finer, brighter line.
         const auto bodyThickness = ! enabled ? 0.3f : (hovered ? 2.0f : 3.0f);
-        g.drawEllipse (centreX - bodyRadius, centreY - bodyRadius, bodyRadius * 2.0f, bodyRadius * 2.0f,
-                       bodyThickness);
+        g.drawEllipse (centreX - bodyRadius, centreY - bodyRadius, bodyRadius * 2.0f, bodyRadius * 2.0f, bodyThickness);
 
         // Drawn pointing up and then turned: it sits just left of the
         // radius line and ends at the body's edge.
@@ -135,11 +134,10 @@ void KVPopupMenuLookAndFeel::drawPopupMenuBackground (juce::Graphics& g, int wid
     g.drawLine (w - q, h, w, h, thickness);
 }
 
-void KVPopupMenuLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area,
-                                                bool isSeparator, bool isActive, bool isHighlighted, bool isTicked,
-                                                bool hasSubMenu, const juce::String& text,
-                                                const juce::String& shortcutKeyText, const juce::Drawable* icon,
-                                                const juce::Colour* /*textColour*/)
+void KVPopupMenuLookAndFeel::drawPopupMenuItem (juce::Graphics& g, const juce::Rectangle<int>& area, bool isSeparator,
+                                                bool isActive, bool isHighlighted, bool isTicked, bool hasSubMenu,
+                                                const juce::String& text, const juce::String& shortcutKeyText,
+                                                const juce::Drawable* icon, const juce::Colour* /*textColour*/)
 {
     if (isSeparator)
     {
@@ -289,8 +287,8 @@ void KVLinearLookAndFeel::drawLinearSlider (juce::Graphics& g, int x, int y, int
 
     if (style == juce::Slider::LinearHorizontal || style == juce::Slider::ThreeValueHorizontal)
     {
-        drawTriangle (g, sliderPos, fy + fh * 0.9f, sliderPos - 7.0f, fy + fh * 0.2f, sliderPos + 7.0f,
-                      fy + fh * 0.2f, fill, outline);
+        drawTriangle (g, sliderPos, fy + fh * 0.9f, sliderPos - 7.0f, fy + fh * 0.2f, sliderPos + 7.0f, fy + fh * 0.2f,
+                      fill, outline);
     }
     else if (style == juce::Slider::LinearVertical || style == juce::Slider::ThreeValueVertical)
     {

@@ -51,9 +51,8 @@ public:
 
     juce::Font getLabelFont (juce::Label& label) override;
 
-    void drawLinearSlider (juce::Graphics& g, int x, int y, int width, int height, float sliderPos,
-                           float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle style,
-                           juce::Slider& slider) override;
+    void drawLinearSlider (juce::Graphics& g, int x, int y, int width, int height, float sliderPos, float minSliderPos,
+                           float maxSliderPos, juce::Slider::SliderStyle style, juce::Slider& slider) override;
 };
 
 /** Fills the triangle through the three corners and outlines it with a

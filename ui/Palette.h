@@ -5,7 +5,7 @@
 // The editor's colours, named once for every page and look-and-feel.
 namespace Palette
 {
-const juce::Colour accent { 0xFF42BFAF };         // accent and ordinary text
+const juce::Colour accent { 0xFF42BFAF }; // accent and ordinary text
 const juce::Colour lightText { 0xFF12E9E2 };
 const juce::Colour listText { 0xFF26DFDD };
 const juce::Colour selectedRow { 0xFF24726F };
@@ -20,7 +20,7 @@ const juce::Colour scrollBarThumb { 0xFF166A66 };
 const juce::Colour comboOutline { 0xFF18857F };
 const juce::Colour descriptionHighlight { 0xFF086C69 };
 const juce::Colour transparent { 0x00000000 };
-const juce::Colour jobWindowBackground { 0xFF0C302C };   // the windows of the jobs that rewrite the pedal's flash
+const juce::Colour jobWindowBackground { 0xFF0C302C }; // the windows of the jobs that rewrite the pedal's flash
 const juce::Colour jobWindowText { 0xFFFFFFFF };
 const juce::Colour jobWindowOutline { 0xFF1DAFA8 };
 } // namespace Palette

@@ -157,8 +157,9 @@ std::vector<DiskDescription> unmountedFileSystems (const std::vector<BlockDevice
 
     for (const auto& device : devices)
     {
-        const bool mounted = std::any_of (mounts.begin(), mounts.end(),
-                                          [&] (const auto& entry) { return entry.deviceNumber == device.deviceNumber; });
+        const bool mounted =
+            std::any_of (mounts.begin(), mounts.end(),
+                         [&] (const auto& entry) { return entry.deviceNumber == device.deviceNumber; });
 
         if (! mounted && device.fsUsageProperty == std::optional<std::string> ("filesystem"))
             disks.push_back (describe (device, {}));
@@ -167,8 +168,7 @@ std::vector<DiskDescription> unmountedFileSystems (const std::vector<BlockDevice
     return disks;
 }
 
-DiskChanges changesBetween (const std::vector<DiskDescription>& before,
-                            const std::vector<DiskDescription>& after)
+DiskChanges changesBetween (const std::vector<DiskDescription>& before, const std::vector<DiskDescription>& after)
 {
     DiskChanges changes;
 

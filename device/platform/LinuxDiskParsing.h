@@ -16,8 +16,8 @@ namespace tessel::linuxdisk
 /** One line of /proc/self/mountinfo, the fields we use. */
 struct MountEntry
 {
-    std::string deviceNumber;  // "major:minor"
-    std::string mountPoint;    // with the kernel's octal escapes undone
+    std::string deviceNumber; // "major:minor"
+    std::string mountPoint;   // with the kernel's octal escapes undone
 };
 
 /** Undoes the kernel's escaping in mountinfo paths, where a blank, tab,
@@ -31,14 +31,14 @@ std::vector<MountEntry> parseMountInfo (std::string_view text);
 /** What udev and sysfs tell us about one block device (a disk or a partition). */
 struct BlockDeviceText
 {
-    std::string deviceNumber;  // "major:minor"
-    std::string kernelName;    // "sdb1"
+    std::string deviceNumber; // "major:minor"
+    std::string kernelName;   // "sdb1"
 
     // udev's properties, escaped as udev writes them (\xNN).
-    std::optional<std::string> vendorEncProperty;  // ID_VENDOR_ENC
-    std::optional<std::string> modelEncProperty;   // ID_MODEL_ENC
-    std::optional<std::string> labelEncProperty;   // ID_FS_LABEL_ENC
-    std::optional<std::string> labelProperty;      // ID_FS_LABEL
+    std::optional<std::string> vendorEncProperty; // ID_VENDOR_ENC
+    std::optional<std::string> modelEncProperty;  // ID_MODEL_ENC
+    std::optional<std::string> labelEncProperty;  // ID_FS_LABEL_ENC
+    std::optional<std::string> labelProperty;     // ID_FS_LABEL
 
     // The SCSI device's sysfs attributes, for when udev has no database.
     std::optional<std::string> scsiVendor;
@@ -70,6 +70,5 @@ struct DiskChanges
     std::vector<DiskDescription> appeared;
 };
 
-DiskChanges changesBetween (const std::vector<DiskDescription>& before,
-                            const std::vector<DiskDescription>& after);
+DiskChanges changesBetween (const std::vector<DiskDescription>& before, const std::vector<DiskDescription>& after);
 } // namespace tessel::linuxdisk

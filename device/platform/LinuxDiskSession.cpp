@@ -91,12 +91,15 @@ bool LinuxDiskSession::open()
     if (mountInfoFd < 0)
         return giveUp ("cannot read the mount table");
 
-    juce::LinuxEventLoop::registerFdCallback (mountInfoFd, [cell] (int)
-    {
+    juce::LinuxEventLoop::registerFdCallback (
+        mountInfoFd,
+        [cell] (int)
+        {
         if (auto owner = cell.lock())
             if (auto* session = *owner)
                 session->refresh();
-    }, POLLPRI);
+        },
+        POLLPRI);
 
     watchingMountInfo = true;
 
@@ -127,8 +130,9 @@ void LinuxDiskSession::handleMonitorEvents()
 {
     bool changed = false;
 
-    udevWatch.drain ([this, &changed] (udev_device* device, const char* action)
-    {
+    udevWatch.drain (
+        [this, &changed] (udev_device* device, const char* action)
+        {
         if (action != nullptr && std::strcmp (action, "remove") == 0)
         {
             forget (device);
@@ -171,8 +175,9 @@ void LinuxDiskSession::refreshLater()
 
     std::weak_ptr<LinuxDiskSession*> cell = lifetime;
 
-    juce::MessageManager::callAsync ([cell]
-    {
+    juce::MessageManager::callAsync (
+        [cell]
+        {
         if (auto owner = cell.lock())
             if (auto* session = *owner)
                 session->refresh();
@@ -257,8 +262,9 @@ void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::Moun
 
         // A desktop mounts a new volume by itself within a moment; asking
         // udisks2 as well would only race it.
-        juce::Timer::callAfterDelay (automountGraceMs, [cell, number]
-        {
+        juce::Timer::callAfterDelay (automountGraceMs,
+                                     [cell, number]
+                                     {
             if (auto owner = cell.lock())
                 if (auto* session = *owner)
                     session->tellIfStillNotMounted (number);
@@ -285,13 +291,15 @@ void LinuxDiskSession::mount (const DiskDescription& disk)
     JUCE_ASSERT_MESSAGE_THREAD
 
     std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-    const auto device = std::find_if (blockDevices.begin(), blockDevices.end(),
-                                      [&] (const auto& known) { return known.kernelName == disk.bsdName.toStdString(); });
+    const auto device =
+        std::find_if (blockDevices.begin(), blockDevices.end(),
+                      [&] (const auto& known) { return known.kernelName == disk.bsdName.toStdString(); });
 
     if (device == blockDevices.end())
     {
-        juce::MessageManager::callAsync ([cell, disk]
-        {
+        juce::MessageManager::callAsync (
+            [cell, disk]
+            {
             if (auto owner = cell.lock())
                 if (auto* session = *owner)
                     if (session->listener != nullptr)
@@ -302,8 +310,9 @@ void LinuxDiskSession::mount (const DiskDescription& disk)
 
     const auto number = device->deviceNumber;
 
-    mounter.mount (juce::String (number), [cell, number, disk] (MountAnswer answer)
-    {
+    mounter.mount (juce::String (number),
+                   [cell, number, disk] (MountAnswer answer)
+                   {
         if (auto owner = cell.lock())
             if (auto* session = *owner)
                 session->mountAnswered (number, disk, answer);

@@ -61,9 +61,9 @@ LinuxHidDevice::~LinuxHidDevice()
 
 bool LinuxHidDevice::getIntProperty (const char* key, int32_t& value) const
 {
-    const auto& found = sameKey (key, vendorIdKey)    ? properties.vendorId
-                      : sameKey (key, productIdKey)   ? properties.productId
-                                                      : std::optional<int32_t>();
+    const auto& found = sameKey (key, vendorIdKey) ? properties.vendorId
+        : sameKey (key, productIdKey)              ? properties.productId
+                                                   : std::optional<int32_t>();
     if (! found.has_value())
         return false;
 
@@ -74,7 +74,7 @@ bool LinuxHidDevice::getIntProperty (const char* key, int32_t& value) const
 bool LinuxHidDevice::getStringProperty (const char* key, juce::String& value) const
 {
     const auto& found = sameKey (key, manufacturerKey) ? properties.manufacturer
-                      : sameKey (key, productKey)      ? properties.product
+        : sameKey (key, productKey)                    ? properties.product
                                                        : std::optional<std::string>();
     if (! found.has_value())
         return false;
@@ -87,8 +87,7 @@ HidResult LinuxHidDevice::setReport (HidReportType type, uint32_t reportID, cons
 {
     // hidraw's write() sends output reports; feature reports would need an
     // ioctl, and nothing in the editor sends one.
-    if (type != HidReportType::output || fd < 0 || length < 0 || reportID > 0xff
-        || (data == nullptr && length > 0))
+    if (type != HidReportType::output || fd < 0 || length < 0 || reportID > 0xff || (data == nullptr && length > 0))
         return kHidError;
 
     // hidraw wants the report ID in the first byte, even when the device
@@ -160,8 +159,9 @@ void LinuxHidDevice::startReadingIfReady()
     watchingFd = true;
     std::weak_ptr<LinuxHidDevice*> cell = lifetime;
 
-    juce::LinuxEventLoop::registerFdCallback (fd, [cell] (int)
-    {
+    juce::LinuxEventLoop::registerFdCallback (fd,
+                                              [cell] (int)
+                                              {
         if (auto owner = cell.lock())
             if (auto* device = *owner)
                 device->readPendingReports();

@@ -92,8 +92,9 @@ void LinuxHidManager::handleMonitorEvents()
 {
     const auto alive = lifetime;
 
-    udevWatch.drain ([this, &alive] (udev_device* hidraw, const char* action)
-    {
+    udevWatch.drain (
+        [this, &alive] (udev_device* hidraw, const char* action)
+        {
         if (action != nullptr && std::strcmp (action, "add") == 0)
             deviceAppeared (hidraw);
         else if (action != nullptr && std::strcmp (action, "remove") == 0)
@@ -152,8 +153,9 @@ void LinuxHidManager::tryToOpen (uint64_t serial)
     {
         std::weak_ptr<LinuxHidManager*> cell = lifetime;
 
-        juce::Timer::callAfterDelay (*delay, [cell, serial]
-        {
+        juce::Timer::callAfterDelay (*delay,
+                                     [cell, serial]
+                                     {
             if (auto owner = cell.lock())
                 if (auto* manager = *owner)
                     manager->tryToOpen (serial);
@@ -178,8 +180,9 @@ void LinuxHidManager::reportLater (uint64_t serial)
     // event: the listener hears of the device once the message loop runs.
     std::weak_ptr<LinuxHidManager*> cell = lifetime;
 
-    juce::MessageManager::callAsync ([cell, serial]
-    {
+    juce::MessageManager::callAsync (
+        [cell, serial]
+        {
         if (auto owner = cell.lock())
             if (auto* manager = *owner)
                 manager->report (serial);

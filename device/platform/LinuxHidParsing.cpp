@@ -61,8 +61,7 @@ std::optional<std::string> nameFromDatabase (const std::optional<std::string>& e
     return decoded;
 }
 
-std::optional<int32_t> firstId (const std::optional<std::string>& attribute,
-                                const std::optional<std::string>& property)
+std::optional<int32_t> firstId (const std::optional<std::string>& attribute, const std::optional<std::string>& property)
 {
     if (attribute.has_value())
         if (auto id = parseUsbId (*attribute))

@@ -22,7 +22,11 @@ template <typename T, void (*release) (T*)>
 struct Held
 {
     T* p = nullptr;
-    ~Held() { if (p != nullptr) release (p); }
+    ~Held()
+    {
+        if (p != nullptr)
+            release (p);
+    }
     T** operator&() { return &p; }
     operator T*() const { return p; }
 };
@@ -34,8 +38,14 @@ void closeConnection (GDBusConnection* c)
     g_object_unref (c);
 }
 
-void unrefVariant (GVariant* v) { g_variant_unref (v); }
-void freeString (gchar* s) { g_free (s); }
+void unrefVariant (GVariant* v)
+{
+    g_variant_unref (v);
+}
+void freeString (gchar* s)
+{
+    g_free (s);
+}
 
 using Connection = Held<GDBusConnection, closeConnection>;
 using Variant = Held<GVariant, unrefVariant>;
@@ -149,7 +159,8 @@ MountAnswer askUDisks2ToMount (guint64 deviceNumber, int timeoutMs, GCancellable
     Connection bus;
     bus.p = g_dbus_connection_new_for_address_sync (
         address,
-        (GDBusConnectionFlags) (G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        (GDBusConnectionFlags) (G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, cancel, &error);
 
     if (bus == nullptr)
@@ -311,8 +322,9 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
 
     if (! parseDeviceNumber (deviceNumber, number))
     {
-        juce::MessageManager::callAsync ([owner, answered]
-        {
+        juce::MessageManager::callAsync (
+            [owner, answered]
+            {
             if (owner.lock() != nullptr)
                 answered (refused ("no device number"));
         });
@@ -333,8 +345,9 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
     request.deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeout + 250;
     requests->watch();
 
-    request.thread = std::thread ([owner, answered, number, cancel, timedOut, done, timeout]
-    {
+    request.thread = std::thread (
+        [owner, answered, number, cancel, timedOut, done, timeout]
+        {
         auto answer = askUDisks2ToMount (number, timeout, cancel.get());
 
         if (*timedOut && ! answer.mounted())
@@ -343,8 +356,9 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
         // Cancelled by the mounter going, nobody waits for the answer.
         if (*timedOut || ! g_cancellable_is_cancelled (cancel.get()))
         {
-            juce::MessageManager::callAsync ([owner, answered, answer]
-            {
+            juce::MessageManager::callAsync (
+                [owner, answered, answer]
+                {
                 if (owner.lock() != nullptr)
                     answered (answer);
             });

@@ -17,8 +17,7 @@ UdevWatch::~UdevWatch()
     release();
 }
 
-const char* UdevWatch::start (const char* subsystem,
-                              std::function<void()> readable,
+const char* UdevWatch::start (const char* subsystem, std::function<void()> readable,
                               const std::function<void (udev_device*)>& found)
 {
     JUCE_ASSERT_MESSAGE_THREAD

@@ -24,8 +24,7 @@ public:
         sighting). `readable` runs on the message thread whenever events wait;
         `found` is called for each device already present. Gives the reason it
         failed, or nullptr; on failure nothing is left watched. */
-    const char* start (const char* subsystem,
-                       std::function<void()> readable,
+    const char* start (const char* subsystem, std::function<void()> readable,
                        const std::function<void (udev_device*)>& found);
 
     /** Hands waiting events to `handle` with their action ("add", "remove",

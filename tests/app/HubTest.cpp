@@ -37,8 +37,10 @@ TEST (Hub, ARecordThePageAlreadyHoldsReplacesItWithoutStartingADump)
     h.hub().UpdateAlgorithmPreset ({ 3, 2, 0, 88, 1, 2, 3, 4, 1, 0 });
     pumpPending();
 
-    EXPECT_TRUE (page.patchRecords.size() == 3 && page.patchRecords[0]->bytes[3] == 88 && page.patchList.getSelectedRow() == 2);
-    EXPECT_TRUE (h.hub().loadingWindow == nullptr && pedal->receivedFrames().empty()) << "no further record is asked for";
+    EXPECT_TRUE (page.patchRecords.size() == 3 && page.patchRecords[0]->bytes[3] == 88
+                 && page.patchList.getSelectedRow() == 2);
+    EXPECT_TRUE (h.hub().loadingWindow == nullptr && pedal->receivedFrames().empty())
+        << "no further record is asked for";
 }
 
 TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
@@ -51,17 +53,19 @@ TEST (Hub, APedalThisUserMayNotOpenIsToldWithHowToAllowIt)
     h.plugIn (pedal);
     EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "Pedal found, but it cannot be opened.");
     const auto hint = h.noDevicePage().hintLabel.getText();
-    EXPECT_TRUE (deviceRef.load() == nullptr && hint.contains ("cmake --install") && hint.contains ("udevadm trigger")) << hint;
+    EXPECT_TRUE (deviceRef.load() == nullptr && hint.contains ("cmake --install") && hint.contains ("udevadm trigger"))
+        << hint;
 
     h.unplug (pedal);
-    EXPECT_EQ (h.noDevicePage().statusLabel.getText() + "|" + h.noDevicePage().hintLabel.getText(), "No Device Connected.|");
+    EXPECT_EQ (h.noDevicePage().statusLabel.getText() + "|" + h.noDevicePage().hintLabel.getText(),
+               "No Device Connected.|");
 }
 
 TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlessly)
 {
     EditorHarness h;
     h.connect (kindAMP, 2);
-    h.connect (kindDLY, 3);  // the AMP page, hidden now, still holds the older pedal's records
+    h.connect (kindDLY, 3); // the AMP page, hidden now, still holds the older pedal's records
     UpdateNumber = 7;
     data32_t = UpdateMode::programStart + 140;
     auto& page = h.ampPage();
@@ -72,8 +76,10 @@ TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlessly
         EXPECT_EQ (UpdateNumber.load(), 1u);
         EXPECT_EQ (data32_t.load(), UpdateMode::programStart);
         EXPECT_TRUE (page.patchRecords.isEmpty() && page.patchList.getModel()->getNumRows() == 0
-                     && page.algorithmNames.isEmpty() && h.hub().connection == nullptr) << "records and names left";
-        EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyPage().isVisible() && ! h.noDevicePage().firmwareButton.isVisible());
+                     && page.algorithmNames.isEmpty() && h.hub().connection == nullptr)
+            << "records and names left";
+        EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyPage().isVisible()
+                     && ! h.noDevicePage().firmwareButton.isVisible());
         EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
     }
 }

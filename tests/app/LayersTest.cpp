@@ -31,7 +31,8 @@ juce::StringArray includesAgainstTheLayers()
                 if (! line.startsWith ("#include \""))
                     continue;
 
-                const auto target = line.fromFirstOccurrenceOf ("\"", false, false).upToFirstOccurrenceOf ("\"", false, false);
+                const auto target =
+                    line.fromFirstOccurrenceOf ("\"", false, false).upToFirstOccurrenceOf ("\"", false, false);
                 const auto targetFolder = target.upToFirstOccurrenceOf ("/", false, false);
                 const auto found = layerOf.find (targetFolder);
                 if (found == layerOf.end() || targetFolder == folder)

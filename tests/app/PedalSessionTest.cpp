@@ -21,7 +21,7 @@ using namespace tessel::test;
 
 namespace
 {
-using Sent = std::vector<int>;  // code, then payload
+using Sent = std::vector<int>; // code, then payload
 
 /** The connection a pedal sees when every answer comes at once. */
 std::vector<Sent> wholeConnection (DeviceKind kind, int names, int patches)
@@ -52,7 +52,7 @@ bool connected (EditorHarness& h, PedalSimulator& pedal)
 {
     const auto frames = pedal.receivedFrames();
     return h.hub().loadingWindow == nullptr
-           && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
+        && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
 }
 
 int timesSent (PedalSimulator& pedal, const Sent& frame)
@@ -71,8 +71,8 @@ bool hasReceived (PedalSimulator& pedal, int code)
     comes only when the editor asks again, just ahead of the second answer. */
 void answerTwiceWhenAskedAgain (PedalSimulator& pedal, int command, int argument)
 {
-    pedal.onAnswers = [command, argument, held = std::vector<HidPacket>(), asked = 0]
-                      (const HidPacket& frame, std::vector<HidPacket>& answers) mutable
+    pedal.onAnswers = [command, argument, held = std::vector<HidPacket>(),
+                       asked = 0] (const HidPacket& frame, std::vector<HidPacket>& answers) mutable
     {
         if (frame.code() != command || frame[2] != argument)
             return;
@@ -90,7 +90,8 @@ juce::String joined (const juce::StringArray& names)
 
 juce::File freshFolder()
 {
-    auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-session-" + juce::Uuid().toString());
+    auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                      .getChildFile ("tessel-session-" + juce::Uuid().toString());
     folder.createDirectory();
     return folder;
 }
@@ -100,16 +101,20 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
 {
     // The identify answered twice, as is name 2; name 2's first answer lost.
     const std::tuple<const char*, int, std::function<void (PedalSimulator&)>> cases[] = {
-        { "identity answered twice", Command::identify, [] (PedalSimulator& p) { answerTwiceWhenAskedAgain (p, Command::identify, 0); } },
-        { "name answered twice", Command::getAlgorithmName, [] (PedalSimulator& p) { answerTwiceWhenAskedAgain (p, Command::getAlgorithmName, 2); } },
-        { "name lost", Command::getAlgorithmName, [] (PedalSimulator& p) { p.injectFault (Fault::noAnswer, Command::getAlgorithmName, 2); } },
+        { "identity answered twice", Command::identify,
+          [] (PedalSimulator& p) { answerTwiceWhenAskedAgain (p, Command::identify, 0); } },
+        { "name answered twice", Command::getAlgorithmName,
+          [] (PedalSimulator& p) { answerTwiceWhenAskedAgain (p, Command::getAlgorithmName, 2); } },
+        { "name lost", Command::getAlgorithmName,
+          [] (PedalSimulator& p) { p.injectFault (Fault::noAnswer, Command::getAlgorithmName, 2); } },
     };
 
     for (const auto& [why, repeated, misbehave] : cases)
     {
         SCOPED_TRACE (why);
-        const juce::ScopedValueSetter<int> quickly (repeated == Command::identify ? ConnectionSequence::identityTimeoutMs
-                                                                                  : ConnectionSequence::nameTimeoutMs, 400);
+        const juce::ScopedValueSetter<int> quickly (
+            repeated == Command::identify ? ConnectionSequence::identityTimeoutMs : ConnectionSequence::nameTimeoutMs,
+            400);
         EditorHarness h;
         auto pedal = PedalSimulator::create (kindAMP);
         pedal->setPatches (3);
@@ -122,7 +127,8 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
         EXPECT_EQ (joined (h.ampPage().algorithmNames), joined (names));
         auto expected = wholeConnection (kindAMP, names.size(), 3);
         expected.insert (repeated == Command::identify ? expected.begin() : expected.begin() + 4,
-                         repeated == Command::identify ? Sent { Command::identify } : Sent { Command::getAlgorithmName, 2 });
+                         repeated == Command::identify ? Sent { Command::identify }
+                                                       : Sent { Command::getAlgorithmName, 2 });
         EXPECT_EQ (firstFrames (*pedal, expected.size()), expected);
     }
 
@@ -134,7 +140,8 @@ TEST (PedalSession, ASlowPedalsSecondAnswersChangeNoNameAndALostOneIsAskedAgain)
         pedal->injectFault (Fault::noAnswer, Command::getAlgorithmName, i == 0 ? 1 : 0);
     h.plugIn (pedal);
 
-    EXPECT_TRUE (pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
+    EXPECT_TRUE (
+        pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
     EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
     EXPECT_EQ (timesSent (*pedal, { Command::getAlgorithmName, 1 }), 1 + ConnectionSequence::nameRequestRetries);
     EXPECT_TRUE (h.hub().connection == nullptr && h.noDevicePage().isVisible());
@@ -278,7 +285,8 @@ TEST (PedalSession, AJobThatOutlivesItsCabPedalSendsNothingToTheNextPedal)
         pumpPending();
         auto cab = h.connect (kindCAB, 3);
         auto& page = h.hub().cabPage();
-        ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+        ASSERT_TRUE (
+            pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
         page.algorithmList.selectRow (1);
         pumpPending();
 
@@ -356,10 +364,12 @@ TEST (PedalSession, TheFirstRecordIsAskedAgainAndAPedalThatNeverSendsItIsToldAsS
         pedal->injectFault (Fault::noAnswer, Command::requestPreset);
     h.plugIn (pedal);
 
-    EXPECT_TRUE (pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
+    EXPECT_TRUE (
+        pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
     EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
     EXPECT_TRUE (h.hub().connection == nullptr && h.noDevicePage().isVisible());
     const auto frames = takeSentFrames (*pedal);
-    EXPECT_EQ (std::count (frames.begin(), frames.end(), Sent { Command::requestPreset, 0 }), 1 + ConnectionSequence::recordRequestRetries);
+    EXPECT_EQ (std::count (frames.begin(), frames.end(), Sent { Command::requestPreset, 0 }),
+               1 + ConnectionSequence::recordRequestRetries);
     EXPECT_EQ (frames.back(), (Sent { Command::transferState, 0 }));
 }

@@ -19,8 +19,10 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFindsAPedalPlugge
     EXPECT_EQ (window->getName(), "Tessel Editor");
     EXPECT_TRUE (window->isVisible() && window->isUsingNativeTitleBar() && ! window->isResizable());
     using Peer = juce::ComponentPeer;
-    EXPECT_EQ (window->getDesktopWindowStyleFlags() & (Peer::windowHasMinimiseButton | Peer::windowHasCloseButton | Peer::windowHasMaximiseButton
-                                                       | Peer::windowIsResizable), Peer::windowHasMinimiseButton | Peer::windowHasCloseButton);
+    EXPECT_EQ (window->getDesktopWindowStyleFlags()
+                   & (Peer::windowHasMinimiseButton | Peer::windowHasCloseButton | Peer::windowHasMaximiseButton
+                      | Peer::windowIsResizable),
+               Peer::windowHasMinimiseButton | Peer::windowHasCloseButton);
 
     auto& hub = *dynamic_cast<MainContentComponent*> (window->getContentComponent());
     auto& page = *hub.noDevice;
@@ -29,7 +31,8 @@ TEST (Startup, TheWindowOpensOnTheNoDevicePageAtItsFixedSizeAndFindsAPedalPlugge
     EXPECT_EQ (page.statusLabel.getText(), "No Device Connected.");
     EXPECT_EQ (deviceRef.load(), nullptr) << "found before the loop ran";
     EXPECT_TRUE (page.background.getImage().getBounds() == juce::Rectangle<int> (0, 0, 780, 408)
-                 && page.firmwareButton.getNormalImage().getBounds() == juce::Rectangle<int> (0, 0, 238, 58)) << "pictures compiled in at their drawn sizes";
+                 && page.firmwareButton.getNormalImage().getBounds() == juce::Rectangle<int> (0, 0, 238, 58))
+        << "pictures compiled in at their drawn sizes";
 
     pumpPending();
     EXPECT_TRUE (deviceRef.load() != nullptr && page.statusLabel.getText() == "Device Connected.");

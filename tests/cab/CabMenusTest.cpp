@@ -26,7 +26,10 @@ constexpr int sentBlocks = FactoryReset::blockCount - 143186;
 const juce::String successTitle = "Factory reset successful.";
 const juce::String reconnect = "Please disconnect both USB and power jacks and reconnect.";
 
-bool jobEnded() { return pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000); }
+bool jobEnded()
+{
+    return pumpUntil ([] { return WriteIRWindow::jobsInProgress() == 0; }, 20000);
+}
 
 /** A linked CAB pedal of 100 patches whose flash holds something else than
     the image, and short waits so that a silent pedal ends a test quickly. */
@@ -80,7 +83,8 @@ protected:
         {
             const auto code = frame.code();
             if (code != Command::requestPreset && (code != Command::flashWrite || previous != Command::flashWrite))
-                codes << juce::String::toHexString (code) << (code == Command::transferState ? ":" + juce::String (frame[2]) : "") << " ";
+                codes << juce::String::toHexString (code)
+                      << (code == Command::transferState ? ":" + juce::String (frame[2]) : "") << " ";
             previous = code == Command::requestPreset ? previous : code;
         }
         return codes.trim();
@@ -114,7 +118,8 @@ protected:
     std::function<void (int)> onStatus;
 
 private:
-    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 }, { WriteIRWindow::Timing::beforeOpenMs, 0 } },
+    const juce::ScopedValueSetter<int> noPauses[2] { { WriteIRWindow::Timing::beforeResultMs, 0 },
+                                                     { WriteIRWindow::Timing::beforeOpenMs, 0 } },
         shortWaits[2] { { WriteIRWindow::Timing::eraseAnswerMs, 300 }, { TransferTimeouts::flashWriteMs, 300 } };
 };
 using FactoryResetTest = CabSetMenu;
@@ -125,15 +130,21 @@ TEST_F (FactoryResetTest, WritesTheWholeImageIntoTheErasedFlashThenResetsThePeda
 {
     // A knob turned on the pedal mid-way: its report reaches the job's handle
     // too, among the blocks' answers, and must not count as a refusal.
-    onStatus = [this] (int count) { if (count == 2000) pedal->turnKnob (1, 42); };
+    onStatus = [this] (int count)
+    {
+        if (count == 2000)
+            pedal->turnKnob (1, 42);
+    };
     const auto offThreadBefore = tessel::sim::liveLinkSendsOffTheMessageThread();
 
     ASSERT_TRUE (reset());
-    EXPECT_EQ (tessel::sim::liveLinkSendsOffTheMessageThread(), offThreadBefore) << "the live link is the message thread's";
+    EXPECT_EQ (tessel::sim::liveLinkSendsOffTheMessageThread(), offThreadBefore)
+        << "the live link is the message thread's";
     EXPECT_EQ (frameCodes(), "65:1 59 57 65:0 13");
     EXPECT_EQ (pedal->externalFlashWriteCount(), sentBlocks);
     const auto frames = pedal->receivedFrames();
-    EXPECT_NE (std::find_if (frames.begin(), frames.end(), [] (auto& f) { return f.bytes == HidPacket::command (Command::flashErase).bytes; }),
+    EXPECT_NE (std::find_if (frames.begin(), frames.end(),
+                             [] (auto& f) { return f.bytes == HidPacket::command (Command::flashErase).bytes; }),
                frames.end());
 
     auto flash = pedal->externalFlash();
@@ -157,7 +168,12 @@ TEST_F (FactoryResetTest, EveryFailureEndsInItsMessageWithTheLinkClosed)
 
     // A code of 0: the pedal is unplugged before the reset.
     const std::tuple<const char*, Fault, int, int, juce::StringArray, const char*> cases[] = {
-        { "pedal unplugged before the reset", Fault::unplug, 0, 0, { juce::String (FactoryReset::noLinkTitle) + "|" + reconnect }, "" },
+        { "pedal unplugged before the reset",
+          Fault::unplug,
+          0,
+          0,
+          { juce::String (FactoryReset::noLinkTitle) + "|" + reconnect },
+          "" },
         { "erase never answered", Fault::noAnswer, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
         { "erase answered damaged", Fault::badChecksum, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
         { "erase answered wrongly", Fault::wrongCode, Command::flashErase, 0, failedAlone, "65:1 59 65:0 13" },
@@ -291,7 +307,12 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
     auto other = PedalSimulator::create (kindCAB);
     other->setExternalFlash (std::vector<uint8_t> (1024, 0x00));
     editor->dialogs().okAnswers.push_back (true);
-    editor->dialogs().duringModal (0, [&] { editor->unplug (pedal); editor->plugIn (other); });
+    editor->dialogs().duringModal (0,
+                                   [&]
+                                   {
+        editor->unplug (pedal);
+        editor->plugIn (other);
+    });
     chooseFromMenu (page().setButton, "Factory Reset");
     EXPECT_TRUE (jobEnded());
     EXPECT_EQ (editor->messages().back().text, PageControls::pedalMissingMessage);
@@ -302,7 +323,7 @@ TEST_F (CabMenusTest, FactoryResetAsksThenRewritesTheVolumeOfTheSamePedalOnly)
 
 namespace
 {
-using Frames = std::vector<std::string>;  // hex, so that a difference reads at a glance
+using Frames = std::vector<std::string>; // hex, so that a difference reads at a glance
 
 struct TestPage : public CABPatchPage
 {
@@ -323,7 +344,10 @@ CABShape fileRecord (int i)
     return r;
 }
 
-std::string hexOf (const HidPacket& f) { return juce::String::toHexString (f.data(), HidPacket::size, 0).toStdString(); }
+std::string hexOf (const HidPacket& f)
+{
+    return juce::String::toHexString (f.data(), HidPacket::size, 0).toStdString();
+}
 
 Frames hexOf (const std::vector<HidPacket>& frames, int onlyCode = -1)
 {
@@ -333,7 +357,10 @@ Frames hexOf (const std::vector<HidPacket>& frames, int onlyCode = -1)
             hex.push_back (hexOf (f));
     return hex;
 }
-std::string command (int code, int value) { return hexOf (HidPacket::command (code, { value })); }
+std::string command (int code, int value)
+{
+    return hexOf (HidPacket::command (code, { value }));
+}
 
 /** The transfer link's frames with `written` records sent; `ended` when the pedal was there to end it. */
 Frames transferOf (int written, bool ended = true)
@@ -363,7 +390,8 @@ protected:
         pedal->selectPatchOnPedal (33);
         filePage.records.clear();
         for (int p = 0; p < 100; ++p)
-            std::copy_n (pedal->recordOf (p).begin(), CABShape::size, filePage.records.add (new CABShape())->bytes.begin());
+            std::copy_n (pedal->recordOf (p).begin(), CABShape::size,
+                         filePage.records.add (new CABShape())->bytes.begin());
         folder.createDirectory();
         pumpPending();
         pedal->clearReceivedFrames();
@@ -390,9 +418,15 @@ protected:
     juce::String outcome()
     {
         const auto shown = [this] (const char* text)
-        { return std::any_of (editor->messages().begin(), editor->messages().end(), [&] (auto& m) { return m.text == text; }); };
-        pumpUntil ([&] { return shown (ImportAllPatchWindow::successMessage) || shown (ImportAllPatchWindow::failedMessage); }, 10000);
-        return shown (ImportAllPatchWindow::successMessage) ? ImportAllPatchWindow::successMessage : ImportAllPatchWindow::failedMessage;
+        {
+            return std::any_of (editor->messages().begin(), editor->messages().end(),
+                                [&] (auto& m) { return m.text == text; });
+        };
+        pumpUntil (
+            [&] { return shown (ImportAllPatchWindow::successMessage) || shown (ImportAllPatchWindow::failedMessage); },
+            10000);
+        return shown (ImportAllPatchWindow::successMessage) ? ImportAllPatchWindow::successMessage
+                                                            : ImportAllPatchWindow::failedMessage;
     }
 
     /** What the pedal received on either link, all or of one command. */
@@ -419,7 +453,8 @@ protected:
     const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
                                   .getChildFile ("tessel-cab-patches-" + juce::Uuid().toString());
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 },
-        noStartDelay { ImportAllPatchWindow::startDelayMs, 0 }, shortAnswers { ImportAllPatchWindow::answerTimeoutMs, 200 },
+        noStartDelay { ImportAllPatchWindow::startDelayMs, 0 },
+        shortAnswers { ImportAllPatchWindow::answerTimeoutMs, 200 },
         shortStateAnswer { TransferTimeouts::transferStateMs, 200 };
 };
 } // namespace
@@ -427,7 +462,8 @@ protected:
 TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFilesOfTheWrongSizeAreRefused)
 {
     auto& cab = CabSetMenu::page();
-    const auto items = juce::StringArray ("Export One Patch", "Export All Patches", "Import One Patch", "Import All Patches");
+    const auto items =
+        juce::StringArray ("Export One Patch", "Export All Patches", "Import One Patch", "Import All Patches");
 
     // Cancelling a chooser writes and sends nothing.
     for (auto& item : items)
@@ -456,16 +492,19 @@ TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFile
     pumpPending();
     const auto frames = pedal->takeReceivedFrames();
     ASSERT_GE (frames.size(), 2u);
-    EXPECT_EQ (std::make_pair ((int) frames[0].code(), (int) frames[0][2]), std::make_pair ((int) Command::writePreset, 9));
+    EXPECT_EQ (std::make_pair ((int) frames[0].code(), (int) frames[0][2]),
+               std::make_pair ((int) Command::writePreset, 9));
     EXPECT_TRUE (std::equal (frames[0].data() + 3, frames[0].data() + 12, cab.patchRecords[5]->bytes.data() + 3));
     EXPECT_EQ (frames[1].bytes, HidPacket::command (Command::selectPatch, { 9 }).bytes);
     auto shown = juce::StringArray();
     for (auto& m : editor->messages())
         shown.add (m.text);
-    EXPECT_EQ (shown, juce::StringArray (PatchFiles::exportPrompt, PatchFiles::exportPrompt, PatchFiles::effectImportPrompt));
+    EXPECT_EQ (shown,
+               juce::StringArray (PatchFiles::exportPrompt, PatchFiles::exportPrompt, PatchFiles::effectImportPrompt));
 
     // Files of the wrong size for the item chosen are refused before anything is sent.
-    for (auto [item, file] : { std::pair (items[3], one), std::pair (items[2], write (1, 1)), std::pair (items[2], folder.getChildFile ("missing.tessel")) })
+    for (auto [item, file] : { std::pair (items[3], one), std::pair (items[2], write (1, 1)),
+                               std::pair (items[2], folder.getChildFile ("missing.tessel")) })
     {
         editor->dialogs().fileAnswers = { file };
         chooseFromMenu (cab.importButton, item);
@@ -497,7 +536,7 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
             pedal->injectFault (fault, Command::writePreset, at);
 
         editor->dialogs().fileAnswers = { write (100) };
-        if (records < 100)  // as if cut short after its size was checked
+        if (records < 100) // as if cut short after its size was checked
             ImportAllPatchWindow::start (write (records, 6), filePage);
         else
             CABPatchFiles::importPatches (PatchFiles::allPatches, &filePage);
@@ -511,7 +550,8 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
         // Once complete, the page's row 7 is selected again, then the pedal's current patch 33.
         auto selections = received (Command::selectPatch);
         selections.erase (selections.begin(), selections.end() - std::min<long> (2, (long) selections.size()));
-        const auto selected = completes ? Frames { command (Command::selectPatch, 7), command (Command::selectPatch, 33) } : Frames {};
+        const auto selected =
+            completes ? Frames { command (Command::selectPatch, 7), command (Command::selectPatch, 33) } : Frames {};
         EXPECT_EQ (selections, selected);
     }
 }

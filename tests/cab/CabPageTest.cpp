@@ -201,7 +201,8 @@ TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)
     {
         dragBall (ball, { by, by });
         EXPECT_EQ (ball.getPosition(), by < 0 ? juce::Point<int> (0, 0) : juce::Point<int> (136, 97));
-        EXPECT_EQ (std::make_pair (page.knobSliders[1].getValue(), page.knobSliders[2].getValue()), std::make_pair ((double) x, (double) y));
+        EXPECT_EQ (std::make_pair (page.knobSliders[1].getValue(), page.knobSliders[2].getValue()),
+                   std::make_pair ((double) x, (double) y));
         EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x16, 1, x }, { 0x16, 2, y } }));
     }
 
@@ -223,15 +224,18 @@ TEST (CabPage, BypassAndMuteMoveBetweenTheThreeEffectStates)
     const auto expectShown = [&] (const Shown& s, const char* when)
     {
         const Shown shown { page.bypassswitchButton.getToggleState(), page.bypassswitchButton.isEnabled(),
-                            page.mutewitchButton.getToggleState(), page.mutewitchButton.isEnabled(), page.knobSliders[0].isEnabled() };
+                            page.mutewitchButton.getToggleState(), page.mutewitchButton.isEnabled(),
+                            page.knobSliders[0].isEnabled() };
         EXPECT_EQ (shown, s) << when;
         for (juce::Component* c : { (juce::Component*) &page.micCombo, (juce::Component*) &page.ballGeneratorImage,
-                                    (juce::Component*) &page.algorithmList, (juce::Component*) &page.saveIrButton, (juce::Component*) &page.patchList })
+                                    (juce::Component*) &page.algorithmList, (juce::Component*) &page.saveIrButton,
+                                    (juce::Component*) &page.patchList })
             EXPECT_EQ (c->isEnabled(), s[4]) << when;
         EXPECT_TRUE (page.setButton.isEnabled()) << when;
     };
 
-    const Shown on { true, true, true, true, true }, bypassed { false, true, true, false, false }, muted { true, false, false, true, false };
+    const Shown on { true, true, true, true, true }, bypassed { false, true, true, false, false },
+        muted { true, false, false, true, false };
     expectShown (on, "after the dump");
 
     const std::tuple<const char*, std::function<void()>, int, Shown> steps[] = {
@@ -249,7 +253,8 @@ TEST (CabPage, BypassAndMuteMoveBetweenTheThreeEffectStates)
     {
         act();
         pumpPending();
-        const auto frames = sent < 0 ? std::vector<std::vector<int>>() : std::vector<std::vector<int>> { { Command::setBypass, sent } };
+        const auto frames =
+            sent < 0 ? std::vector<std::vector<int>>() : std::vector<std::vector<int>> { { Command::setBypass, sent } };
         EXPECT_EQ (cab.sent(), frames) << what;
         expectShown (shown, what);
     }

@@ -10,10 +10,16 @@ using namespace tessel::test;
 
 TEST (CabPatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOnePatch)
 {
-    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-cab-selection-" + juce::Uuid().toString());
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                            .getChildFile ("tessel-cab-selection-" + juce::Uuid().toString());
     folder.createDirectory();
 
-    struct Case { const char* why; bool imports; int modalsBefore; };  // 0: stepped during the prompt, 1: during the chooser
+    struct Case
+    {
+        const char* why;
+        bool imports;
+        int modalsBefore;
+    }; // 0: stepped during the prompt, 1: during the chooser
 
     for (const auto& c : { Case { "export one, chooser", false, 1 }, Case { "import one, prompt", true, 0 } })
     {
@@ -30,8 +36,14 @@ TEST (CabPatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsO
         pedal->clearReceivedFrames();
 
         editor.dialogs().fileAnswers = { file };
-        editor.dialogs().duringModal (c.modalsBefore, [&] { pedal->selectPatchOnPedal (9); pumpPending(); });
-        c.imports ? ImportMenuItemChosenCallback (PatchFiles::onePatch, &page) : ExportMenuItemChosenCallback (PatchFiles::onePatch, &page);
+        editor.dialogs().duringModal (c.modalsBefore,
+                                      [&]
+                                      {
+            pedal->selectPatchOnPedal (9);
+            pumpPending();
+        });
+        c.imports ? ImportMenuItemChosenCallback (PatchFiles::onePatch, &page)
+                  : ExportMenuItemChosenCallback (PatchFiles::onePatch, &page);
         pumpPending();
 
         ASSERT_EQ (page.patchList.getSelectedRow(), 9);

@@ -31,7 +31,12 @@ int indexReads (PedalSimulator& pedal)
 
 TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
 {
-    enum class Volume { beforeTheDumpEnds, afterTheDumpEnds, never };
+    enum class Volume
+    {
+        beforeTheDumpEnds,
+        afterTheDumpEnds,
+        never
+    };
 
     for (auto volume : { Volume::beforeTheDumpEnds, Volume::afterTheDumpEnds, Volume::never })
     {
@@ -100,7 +105,8 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
         ASSERT_TRUE (pumpUntil ([&] { return ! page.loadDisk.isLoading(); }, 6000));
         pumpPending();
         // Half a second between attempts, and none after the last.
-        EXPECT_GE (juce::Time::getMillisecondCounter() - firstRead, (juce::uint32) (writtenAfter > 0 ? writtenAfter - 1 : 5) * 450u);
+        EXPECT_GE (juce::Time::getMillisecondCounter() - firstRead,
+                   (juce::uint32) (writtenAfter > 0 ? writtenAfter - 1 : 5) * 450u);
         pumpUntil ([] { return false; }, writtenAfter > 0 ? 0 : 700);
         EXPECT_EQ (indexReads (*pedal), writtenAfter > 0 ? writtenAfter + 1 : LoadDisk::maxAttempts);
         EXPECT_EQ (page.algorithmListModel.getNumRows(), writtenAfter > 0 ? 1 : 0);
@@ -117,13 +123,19 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2; }));
 
     // The chosen file lies on a disk of its own, never mounted.
-    const auto chosen = h.disks.volumeRoot (h.disks.add ("SanDisk", "Cruzer", "STICK", false)).getChildFile ("PORCH 1x10.wav");
+    const auto chosen =
+        h.disks.volumeRoot (h.disks.add ("SanDisk", "Cruzer", "STICK", false)).getChildFile ("PORCH 1x10.wav");
     ASSERT_TRUE (tessel::sim::writeIrWav (chosen));
     h.dialogs().fileListAnswers.push_back ({ chosen });
 
     click (page.addButton);
-    ASSERT_TRUE (pumpUntil ([&] { return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
-                                         && page.algorithmListModel.getNumRows() == 3; }, 10000));
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
+            && page.algorithmListModel.getNumRows() == 3;
+        },
+        10000));
 
     EXPECT_EQ (page.algorithmListModel.rowText (2), "2   PORCH 1x10.wav");
     EXPECT_TRUE (h.disks.volumeRoot (disk).getChildFile ("PORCH 1x10.wav").existsAsFile());

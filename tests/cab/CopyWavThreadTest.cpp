@@ -40,9 +40,10 @@ protected:
     void fresh()
     {
         root.deleteRecursively();
-        root = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-irjob-" + juce::Uuid().toString());
-        std::tie (volume, chosen, outside) = std::tuple (root.getChildFile ("volume"), root.getChildFile ("chosen"),
-                                                         root.getChildFile ("outside"));
+        root = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                   .getChildFile ("tessel-irjob-" + juce::Uuid().toString());
+        std::tie (volume, chosen, outside) =
+            std::tuple (root.getChildFile ("volume"), root.getChildFile ("chosen"), root.getChildFile ("outside"));
         for (auto& folder : { volume, chosen, outside })
             folder.createDirectory();
         shared.handOver ({});
@@ -84,7 +85,8 @@ protected:
 
     IrLibraryPage page (std::vector<int> rows)
     {
-        return { volume.getFullPathName() + "/", &shared, std::move (rows), outside.getFullPathName(), [this] { ++reloads; } };
+        return { volume.getFullPathName() + "/", &shared, std::move (rows), outside.getFullPathName(),
+                 [this] { ++reloads; } };
     }
 
     /** FileList's entries as "name@offset". */
@@ -136,7 +138,7 @@ void withRoomFor (rlim_t bytes, Body body)
 
 TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
 {
-    const juce::StringArray three { "a.wav", "abc.wav", "ab.wav" };  // stored lengths 7, 9, 8
+    const juce::StringArray three { "a.wav", "abc.wav", "ab.wav" }; // stored lengths 7, 9, 8
     const juce::String threeListed = "/a.wav@2404 /abc.wav@2411 /ab.wav@2420";
     const juce::StringArray two { "a.wav", "b.wav" };
     const juce::String twoListed = "/a.wav@2404 /b.wav@2411";
@@ -145,17 +147,26 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
     struct Row
     {
         const char* mode;
-        juce::StringArray before;  // indexed, each with its file
-        const char* change;        // "+x" puts a stray x on the volume, "-x" takes x off it
+        juce::StringArray before; // indexed, each with its file
+        const char* change;       // "+x" puts a stray x on the volume, "-x" takes x off it
         std::vector<int> rows;
-        const char* files;         // chosen, "name:bytes" or 2000 bytes
+        const char* files; // chosen, "name:bytes" or 2000 bytes
         juce::String after, volumeAfter, message;
         int reloads;
-        rlim_t room;               // 0: no limit
+        rlim_t room; // 0: no limit
     };
     const Row rows[] = {
         // The third file is not looked at once the second stops the job.
-        { add, { "o.wav" }, "", {}, "a.wav:1048576 b.wav:1048577 c.wav", "/o.wav@2404 /a.wav@2411", "a.wav o.wav", tooLarge, 1, 0 },
+        { add,
+          { "o.wav" },
+          "",
+          {},
+          "a.wav:1048576 b.wav:1048577 c.wav",
+          "/o.wav@2404 /a.wav@2411",
+          "a.wav o.wav",
+          tooLarge,
+          1,
+          0 },
         { add, { "a.wav" }, "", {}, "a.wav b.wav", twoListed, "a.wav b.wav", loaded + "a.wav, ", 1, 0 },
         // Into an empty table a file already there is passed over in silence.
         { add, {}, "+a.wav", {}, "a.wav", "", "a.wav", "", 0, 0 },
@@ -166,14 +177,40 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
         { replace, three, "", { 1 }, "abc.wav", threeListed, "a.wav ab.wav abc.wav", loaded + "abc.wav, ", 0, 0 },
         { replace, three, "", { 0 }, "n.wav:500", threeListed, "a.wav ab.wav abc.wav", failed, 1, 1000 },
         // A row without a chosen file keeps its IR; surplus files are ignored.
-        { replace, three, "", { 2, 0 }, "x.wav", "/x.wav@2404 /abc.wav@2411 /ab.wav@2420", "ab.wav abc.wav x.wav", "", 1, 0 },
-        { replace, three, "", { 0, 1 }, "x.wav yy.wav z.wav", "/x.wav@2404 /yy.wav@2411 /ab.wav@2419", "ab.wav x.wav yy.wav", "", 1, 0 },
+        { replace,
+          three,
+          "",
+          { 2, 0 },
+          "x.wav",
+          "/x.wav@2404 /abc.wav@2411 /ab.wav@2420",
+          "ab.wav abc.wav x.wav",
+          "",
+          1,
+          0 },
+        { replace,
+          three,
+          "",
+          { 0, 1 },
+          "x.wav yy.wav z.wav",
+          "/x.wav@2404 /yy.wav@2411 /ab.wav@2419",
+          "ab.wav x.wav yy.wav",
+          "",
+          1,
+          0 },
         // The old IR's file was missing and the new one has its name.
         { replace, three, "-a.wav", { 0 }, "a.wav", threeListed, "a.wav ab.wav abc.wav", "", 1, 0 },
 
         // A name that leads off the volume's root is dropped, its file left alone.
-        { remove, { "a.wav", "bb.wav", "sub/x.wav", "dddd.wav", "e.wav" }, "", { 2, 0, 7 }, "",
-          "/bb.wav@2404 /dddd.wav@2412 /e.wav@2422", "bb.wav dddd.wav e.wav sub/x.wav", "", 1, 0 },
+        { remove,
+          { "a.wav", "bb.wav", "sub/x.wav", "dddd.wav", "e.wav" },
+          "",
+          { 2, 0, 7 },
+          "",
+          "/bb.wav@2404 /dddd.wav@2412 /e.wav@2422",
+          "bb.wav dddd.wav e.wav sub/x.wav",
+          "",
+          1,
+          0 },
         { remove, { "a.wav", "a.wav" }, "", { 0 }, "", "/a.wav@2404", "a.wav", "", 1, 0 },
         { remove, {}, "", { 0 }, "", "", "", "", 1, 0 },
         { remove, two, "", { 0 }, "", twoListed, "a.wav b.wav", notDeleted, 1, 1000 },
@@ -191,8 +228,9 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
             volume.getChildFile (change.substring (1)).replaceWithText ("old " + change.substring (1));
         juce::Array<juce::File> files;
         for (auto& token : juce::StringArray::fromTokens (r.files, false))
-            files.add (wav (token.upToFirstOccurrenceOf (":", false, false),
-                            token.containsChar (':') ? token.fromFirstOccurrenceOf (":", false, false).getIntValue() : 2000));
+            files.add (
+                wav (token.upToFirstOccurrenceOf (":", false, false),
+                     token.containsChar (':') ? token.fromFirstOccurrenceOf (":", false, false).getIntValue() : 2000));
 
         withRoomFor (r.room, [&] { run (r.mode, files, r.rows); });
 
@@ -204,7 +242,8 @@ TEST_F (IrJob, EachModeKeepsTheIndexAndTheVolumeInStep)
         // Nothing indexed is overwritten in place.
         for (auto& name : r.before)
             EXPECT_TRUE (! change.isEmpty() || ! volume.getChildFile (name).existsAsFile()
-                         || volume.getChildFile (name).loadFileAsString() == "old " + name) << name;
+                         || volume.getChildFile (name).loadFileAsString() == "old " + name)
+                << name;
     }
 }
 
@@ -285,7 +324,8 @@ TEST_F (IrJob, ButtonsAskFirstThenRunTheJobOnItsOwnThreadBehindTheWindow)
     juce::String exportPath = "unchanged";
     const auto reader = [&] { return page (selection); };
     const auto before = shared.current();
-    const auto finish = [] { return tessel::test::pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 20000); };
+    const auto finish = []
+    { return tessel::test::pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 20000); };
 
     // Nothing selected, or cancelled: nothing starts.
     IrLibraryButtons::loadIrFileClicked (reader);
@@ -297,16 +337,21 @@ TEST_F (IrJob, ButtonsAskFirstThenRunTheJobOnItsOwnThreadBehindTheWindow)
     ASSERT_EQ (dialogs->openPatterns.size(), 1);
     // zenity and kdialog take each pattern as a glob that minds letter case.
     const auto patterns = juce::StringArray::fromTokens (dialogs->openPatterns[0], ";", {});
-    for (auto [name, shown] : { std::pair { "a.wav", true }, { "A.WAV", true }, { "a.Wav", true }, { "a.wAV", true },
+    for (auto [name, shown] : { std::pair { "a.wav", true },
+                                { "A.WAV", true },
+                                { "a.Wav", true },
+                                { "a.wAV", true },
                                 { "a.wav.txt", false } })
-        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(), [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
-                   shown) << name;
+        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(),
+                                [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
+                   shown)
+            << name;
 
     dialogs->fileListAnswers = { { wav ("d.wav") } };
     selection = { 0 };
     IrLibraryButtons::loadIrFileClicked (reader);
     ASSERT_TRUE (finish());
-    EXPECT_EQ (before->entries[0].name, "/a.wav");  // the list's table is swapped, never edited
+    EXPECT_EQ (before->entries[0].name, "/a.wav"); // the list's table is swapped, never edited
     selection = { 1 };
     dialogs->okAnswers.push_back (true);
     IrLibraryButtons::deleteClicked (reader);

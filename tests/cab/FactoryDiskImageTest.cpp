@@ -24,7 +24,10 @@ std::pair<int, juce::String> run (const juce::StringArray& command)
     return { (int) process.getExitCode(), output };
 }
 
-const uint8_t* image() { return FactoryDiskImage; }
+const uint8_t* image()
+{
+    return FactoryDiskImage;
+}
 
 class FactoryDiskImageTest : public ::testing::Test
 {
@@ -87,13 +90,15 @@ TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListI
     ASSERT_TRUE (folder->getChildFile ("again.img").loadFileAsData (again));
     EXPECT_TRUE (again.matches (image(), FactoryDisk::imageSize));
 
-    auto names = juce::StringArray::fromLines (run ({ "mdir", "-i", imageFile().getFullPathName(), "-b", "::" }).second);
+    auto names =
+        juce::StringArray::fromLines (run ({ "mdir", "-i", imageFile().getFullPathName(), "-b", "::" }).second);
     names.removeEmptyStrings();
     for (auto& line : names)
         line = line.fromFirstOccurrenceOf ("::/", false, false);
     ASSERT_EQ (names.size(), 102);
 
-    const auto copied = run ({ "mcopy", "-n", "-i", imageFile().getFullPathName(), "::*", extracted().getFullPathName() + "/" });
+    const auto copied =
+        run ({ "mcopy", "-n", "-i", imageFile().getFullPathName(), "::*", extracted().getFullPathName() + "/" });
     ASSERT_EQ (copied.first, 0) << copied.second;
     EXPECT_EQ (sources().getNumberOfChildFiles (juce::File::findFiles), 102);
     ListInfor index;
@@ -108,9 +113,11 @@ TEST_F (FactoryDiskImageTest, MtoolsExtractsEveryFileAsTheToolMadeItAndFileListI
         appendEntry (index, name);
 
         juce::WavAudioFormat wav;
-        std::unique_ptr<juce::AudioFormatReader> reader (wav.createReaderFor (new juce::MemoryInputStream (out, true), true));
+        std::unique_ptr<juce::AudioFormatReader> reader (
+            wav.createReaderFor (new juce::MemoryInputStream (out, true), true));
         ASSERT_NE (reader, nullptr) << name;
-        EXPECT_EQ (std::make_tuple (reader->sampleRate, reader->numChannels, reader->bitsPerSample), std::make_tuple (48000.0, 1u, 16u));
+        EXPECT_EQ (std::make_tuple (reader->sampleRate, reader->numChannels, reader->bitsPerSample),
+                   std::make_tuple (48000.0, 1u, 16u));
         EXPECT_TRUE (reader->lengthInSamples >= 2048 && reader->lengthInSamples < 4096) << name;
     }
     EXPECT_EQ (extracted().getChildFile ("Para.bin").getSize(), 1400);
@@ -139,8 +146,10 @@ TEST_F (FactoryDiskImageTest, TheBuildsCheckTakesOnlyAnImageOfThePedalsSizeBootS
     ASSERT_TRUE (sources().getChildFile ("FileList").loadFileAsData (list));
     const auto* start = static_cast<const uint8_t*> (ours.getData());
     const auto listAt = (size_t) (std::search (start, start + ours.getSize(), (const uint8_t*) list.getData(),
-                                               (const uint8_t*) list.getData() + list.getSize()) - start);
-    const auto rootAt = (size_t) (std::search (start, start + ours.getSize(), "FILELIST   ", "FILELIST   " + 11) - start);
+                                               (const uint8_t*) list.getData() + list.getSize())
+                                  - start);
+    const auto rootAt =
+        (size_t) (std::search (start, start + ours.getSize(), "FILELIST   ", "FILELIST   " + 11) - start);
     ASSERT_LT (listAt, ours.getSize());
 
     const std::pair<const char*, std::function<void (juce::MemoryBlock&)>> damaged[] = {

@@ -25,7 +25,10 @@ void putU32 (std::vector<uint8_t>& bytes, size_t at, uint32_t value)
         bytes[at + (size_t) i] = (uint8_t) (value >> (8 * i));
 }
 
-ListInfor read (const std::vector<uint8_t>& bytes) { return readFileList (bytes.data(), bytes.size()); }
+ListInfor read (const std::vector<uint8_t>& bytes)
+{
+    return readFileList (bytes.data(), bytes.size());
+}
 } // namespace
 
 TEST (FileList, WrittenByteForByteAndReadBackAsWritten)
@@ -37,8 +40,10 @@ TEST (FileList, WrittenByteForByteAndReadBackAsWritten)
     // One IR, a.wav: count 1, offset 2404 (0x964), length 7, little-endian.
     const auto one = bytesOf (indexOf ({ "a.wav" }));
     ASSERT_EQ (one.size(), 2411u);
-    EXPECT_EQ (std::vector<uint8_t> (one.begin(), one.begin() + 12), (std::vector<uint8_t> { 1, 0, 0, 0, 0x64, 0x09, 0, 0, 7, 0, 0, 0 }));
-    EXPECT_EQ (std::vector<uint8_t> (one.end() - 7, one.end()), (std::vector<uint8_t> { '/', 'a', '.', 'w', 'a', 'v', 0 }));
+    EXPECT_EQ (std::vector<uint8_t> (one.begin(), one.begin() + 12),
+               (std::vector<uint8_t> { 1, 0, 0, 0, 0x64, 0x09, 0, 0, 7, 0, 0, 0 }));
+    EXPECT_EQ (std::vector<uint8_t> (one.end() - 7, one.end()),
+               (std::vector<uint8_t> { '/', 'a', '.', 'w', 'a', 'v', 0 }));
     EXPECT_EQ (indexOf ({ "\xc3\xa9.wav" }).entries[0].nameLength, 8u);
 
     // Lengths 7, 9, 8: the names follow one another in entry order. Then a
@@ -49,7 +54,8 @@ TEST (FileList, WrittenByteForByteAndReadBackAsWritten)
     ASSERT_EQ (back.irCount, 5u);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ (std::make_pair (back.entries[(size_t) i].name, back.entries[(size_t) i].nameOffset),
-                   std::make_pair (written.entries[(size_t) i].name, written.entries[(size_t) i].nameOffset)) << i;
+                   std::make_pair (written.entries[(size_t) i].name, written.entries[(size_t) i].nameOffset))
+            << i;
     EXPECT_TRUE (irFileFor (juce::File ("/v"), back.entries[4]).has_value());
 }
 
@@ -75,12 +81,13 @@ TEST (FileList, ReaderStaysInsideTheDataAndListsBadSlotsWithoutAName)
         damage (bytes);
         const auto info = read (bytes);
         EXPECT_EQ (std::make_tuple (info.irCount, info.entries[0].name, info.entries[1].name),
-                   std::make_tuple (count, juce::String (first), juce::String (second))) << what;
+                   std::make_tuple (count, juce::String (first), juce::String (second)))
+            << what;
     }
 
     auto longOne = good;
     putU32 (longOne, 16, 5000);
-    EXPECT_EQ (read (longOne).entries[1].nameLength, 5000u);  // kept as read
+    EXPECT_EQ (read (longOne).entries[1].nameLength, 5000u); // kept as read
 }
 
 TEST (FileList, OnlyPlainFileNamesBecomePaths)
@@ -106,9 +113,15 @@ TEST (FileList, OnlyPlainFileNamesBecomePaths)
 
 TEST (FileList, AnUnreadableTableIsRefusedAndTheOldOneKept)
 {
-    const auto root = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-filelist-" + juce::Uuid().toString());
+    const auto root = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getChildFile ("tessel-filelist-" + juce::Uuid().toString());
     root.createDirectory();
-    const auto fileList = [&] { juce::MemoryBlock data; root.getChildFile ("FileList").loadFileAsData (data); return data; };
+    const auto fileList = [&]
+    {
+        juce::MemoryBlock data;
+        root.getChildFile ("FileList").loadFileAsData (data);
+        return data;
+    };
     auto index = indexOf ({ "a.wav" });
     EXPECT_TRUE (writeFileListTo (root, index));
     const auto oldBytes = fileList();

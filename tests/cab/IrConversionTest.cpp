@@ -43,7 +43,7 @@ Bytes format (int tag, int channels, int rate, int bits)
 {
     const int frame = channels * bits / 8;
     return le ((uint64_t) tag, 2) + le ((uint64_t) channels, 2) + le ((uint64_t) rate, 4)
-           + le ((uint64_t) rate * (uint64_t) frame, 4) + le ((uint64_t) frame, 2) + le ((uint64_t) bits, 2);
+        + le ((uint64_t) rate * (uint64_t) frame, 4) + le ((uint64_t) frame, 2) + le ((uint64_t) bits, 2);
 }
 
 constexpr double twoPi = 6.283185307179586;
@@ -74,7 +74,10 @@ Bytes sourceWav (int bits, bool isFloat, int channels, int rate, int length, dou
 }
 
 /** A 48 kHz 16-bit mono file of these data bytes, and nothing else. */
-Bytes pedalWav (const Bytes& data) { return riff ({ { "fmt ", format (1, 1, 48000, 16) }, { "data", data } }); }
+Bytes pedalWav (const Bytes& data)
+{
+    return riff ({ { "fmt ", format (1, 1, 48000, 16) }, { "data", data } });
+}
 
 /** The samples of a converted file, once its header is checked to be pedalWav's. */
 std::vector<int16_t> samplesOf (const Bytes& s)
@@ -133,7 +136,9 @@ struct Folders
         return { (const char*) data.getData(), data.getSize() };
     }
 
-    juce::File root { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-ir-" + juce::Uuid().toString()) };
+    juce::File root {
+        juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-ir-" + juce::Uuid().toString())
+    };
     juce::File source { root.getChildFile ("source") }, volume { root.getChildFile ("volume") };
 };
 } // namespace
@@ -150,10 +155,8 @@ TEST (IrConversion, EveryReadableFormatBecomes48kHz16BitMonoOfItsFirstChannelWit
     // Lengths follow the single-precision rule (44835 samples give 48799, not
     // 48800). 16-bit samples hold about -92 dB.
     const Row rows[] = {
-        { 16, false, 1, 44100, 44835, 48799, 10000, -85 },
-        { 16, false, 2, 48000, 4000, 4000, 1000, -85 },
-        { 8, false, 2, 22050, 2205, 4800, 1000, -35 },
-        { 24, false, 1, 96000, 48000, 24000, 21000, -85 },
+        { 16, false, 1, 44100, 44835, 48799, 10000, -85 }, { 16, false, 2, 48000, 4000, 4000, 1000, -85 },
+        { 8, false, 2, 22050, 2205, 4800, 1000, -35 },     { 24, false, 1, 96000, 48000, 24000, 21000, -85 },
         { 32, true, 6, 32000, 3200, 4800, 1000, -85 },
     };
 
@@ -231,8 +234,12 @@ TEST (IrConversionCopy, DataGoesIn15000ByteBlocksAndMalformedFilesFail)
     for (auto& [size, blocks] : { std::pair { 15000, " 15000" }, { 15002, " 15000 2" }, { 30000, " 15000 15000" } })
     {
         RecordingStream out;
-        ASSERT_TRUE (copy (riff ({ { "JUNK", Bytes (52, '\0') }, { "odd ", "abc" }, { "fmt ", format (1, 1, 48000, 16) },
-                                   { "data", Bytes ((size_t) size, 'x') }, { "LIST", "after" } }), out));
+        ASSERT_TRUE (copy (riff ({ { "JUNK", Bytes (52, '\0') },
+                                   { "odd ", "abc" },
+                                   { "fmt ", format (1, 1, 48000, 16) },
+                                   { "data", Bytes ((size_t) size, 'x') },
+                                   { "LIST", "after" } }),
+                           out));
         // RIFF, WAVE, the format chunk, the data header, the blocks, then the
         // RIFF size put right and one flush.
         EXPECT_EQ (out.log, " 4 4 4 4 4 16 4 4" + std::string (blocks) + " S 4 S F") << size;
@@ -254,11 +261,12 @@ TEST (IrConversion, FailedConversionLeavesNothingBehind)
     // A "bext" chunk after the samples, which JUCE's reader sets memory aside
     // for before reading it, claiming 4 GB in a file of 90 bytes.
     const auto hostile = "RIFF" + le (0xfffffff0u, 4) + "WAVE" + "fmt " + le (16, 4) + format (1, 1, 44100, 16) + "data"
-                         + le (4, 4) + Bytes (4, '\1') + "bext" + le (0xffffff00u, 4) + Bytes (32, '\0');
+        + le (4, 4) + Bytes (4, '\1') + "bext" + le (0xffffff00u, 4) + Bytes (32, '\0');
     const std::pair<const char*, Bytes> rows[] = {
         { "not a WAV file", Bytes ("RIFF\4\0\0\0TEXT", 12) },
         { "hostile chunk size", hostile },
-        { "thousands of channels of 98 bits", riff ({ { "fmt ", format (1, 64256, 44100, 98) }, { "data", Bytes (4096, '\x55') } }) },
+        { "thousands of channels of 98 bits",
+          riff ({ { "fmt ", format (1, 64256, 44100, 98) }, { "data", Bytes (4096, '\x55') } }) },
         { "folder in the way", wav },
     };
     for (auto& [what, bytes] : rows)

@@ -44,18 +44,30 @@ TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWireAPresetAsManyBytesA
 {
     // Arguments go out as their low byte; a sum above 255 fills both checksum bytes.
     const std::vector<std::pair<std::function<void()>, std::vector<int>>> cases = {
-        { [] { usbInsertHidUpdate(); }, { 0x09, 0 } },                       { [] { DEVICEHID_DEBUG_FACTORY(); }, { 0x13, 0 } },
-        { [] { DEVICEHID_DEBUG_OUT_PRESET (7); }, { 0x15, 1, 7 } },          { [] { DEVICEHID_DEBUG_SET_KNOB (4, 99); }, { 0x16, 2, 4, 99 } },
-        { [] { DEVICEHID_DEBUG_SET_KNOB (0x102, 300); }, { 0x16, 2, 2, 0x2C } }, { [] { DEVICEHID_DEBUG_SET_PATCH (12); }, { 0x21, 1, 12 } },
-        { [] { DEVICEHID_DEBUG_SET_ALOGR (15); }, { 0x23, 1, 15 } },         { [] { DEVICEHID_DEBUG_SET_BYPASS (2); }, { 0x25, 1, 2 } },
-        { [] { DEVICEHID_DEBUG_GET_BYPASS(); }, { 0x26, 0 } },              { [] { DEVICEHID_DEBUG_SET_CAB (1); }, { 0x27, 1, 1 } },
-        { [] { DEVICEHID_DEBUG_GET_TAPTEMP(); }, { 0x30, 0 } },             { [] { DEVICEHID_DEBUG_SET_OBJECT (3); }, { 0x31, 1, 3 } },
-        { [] { DEVICEHID_DEBUG_SET_DIVIDE (5); }, { 0x35, 1, 5 } },          { [] { DEVICEHID_DEBUG_GET_DIVIDE(); }, { 0x36, 0 } },
-        { [] { DEVICEHID_DEBUG_SET_RANG (10, 90); }, { 0x37, 2, 10, 90 } },  { [] { DEVICEHID_DEBUG_SET_RANG (255, 255); }, { 0x37, 2, 255, 255 } },
-        { [] { DEVICEHID_DEBUG_SET_POWERAMP_NUM (8); }, { 0x41, 1, 8 } },    { [] { DEVICEHID_DEBUG_SET_MICSTALL (11); }, { 0x47, 1, 11 } },
-        { [] { DEVICEHID_DEBUG_SET_TRAIL (1); }, { 0x51, 1, 1 } },           { [] { DEVICEHID_DEBUG_SAVE(); }, { 0x53, 0 } },
-        { [] { DEVICEHID_DEBUG_GET_ALGOR_NAME (9); }, { 0x54, 1, 9 } },      { [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
-        { [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },         { [] { sendIrIndexRead(); }, { 0x40, 0 } },
+        { [] { usbInsertHidUpdate(); }, { 0x09, 0 } },
+        { [] { DEVICEHID_DEBUG_FACTORY(); }, { 0x13, 0 } },
+        { [] { DEVICEHID_DEBUG_OUT_PRESET (7); }, { 0x15, 1, 7 } },
+        { [] { DEVICEHID_DEBUG_SET_KNOB (4, 99); }, { 0x16, 2, 4, 99 } },
+        { [] { DEVICEHID_DEBUG_SET_KNOB (0x102, 300); }, { 0x16, 2, 2, 0x2C } },
+        { [] { DEVICEHID_DEBUG_SET_PATCH (12); }, { 0x21, 1, 12 } },
+        { [] { DEVICEHID_DEBUG_SET_ALOGR (15); }, { 0x23, 1, 15 } },
+        { [] { DEVICEHID_DEBUG_SET_BYPASS (2); }, { 0x25, 1, 2 } },
+        { [] { DEVICEHID_DEBUG_GET_BYPASS(); }, { 0x26, 0 } },
+        { [] { DEVICEHID_DEBUG_SET_CAB (1); }, { 0x27, 1, 1 } },
+        { [] { DEVICEHID_DEBUG_GET_TAPTEMP(); }, { 0x30, 0 } },
+        { [] { DEVICEHID_DEBUG_SET_OBJECT (3); }, { 0x31, 1, 3 } },
+        { [] { DEVICEHID_DEBUG_SET_DIVIDE (5); }, { 0x35, 1, 5 } },
+        { [] { DEVICEHID_DEBUG_GET_DIVIDE(); }, { 0x36, 0 } },
+        { [] { DEVICEHID_DEBUG_SET_RANG (10, 90); }, { 0x37, 2, 10, 90 } },
+        { [] { DEVICEHID_DEBUG_SET_RANG (255, 255); }, { 0x37, 2, 255, 255 } },
+        { [] { DEVICEHID_DEBUG_SET_POWERAMP_NUM (8); }, { 0x41, 1, 8 } },
+        { [] { DEVICEHID_DEBUG_SET_MICSTALL (11); }, { 0x47, 1, 11 } },
+        { [] { DEVICEHID_DEBUG_SET_TRAIL (1); }, { 0x51, 1, 1 } },
+        { [] { DEVICEHID_DEBUG_SAVE(); }, { 0x53, 0 } },
+        { [] { DEVICEHID_DEBUG_GET_ALGOR_NAME (9); }, { 0x54, 1, 9 } },
+        { [] { DEVICEHID_DEBUG_SET_INPUTMOD (2); }, { 0x55, 1, 2 } },
+        { [] { DEVICEHID_DEBUG_TRANS_STATE (1); }, { 0x65, 1, 1 } },
+        { [] { sendIrIndexRead(); }, { 0x40, 0 } },
         { [] { writePresetAs (kindAMP); }, { 0x14, 8, 5, 10, 20, 30, 40, 50, 60, 70 } },
         { [] { writePresetAs (kindCAB); }, { 0x14, 10, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90 } },
         { [] { writePresetAs (kindMOD); }, { 0x14, 12, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110 } },
@@ -64,7 +76,8 @@ TEST (CommandFrame, EverySenderPutsItsCodeAndPayloadOnTheWireAPresetAsManyBytesA
     EditorHarness h;
     auto pedal = h.plugIn (kindMOD);
     for (size_t i = 0; i < cases.size(); ++i)
-        EXPECT_EQ (sentBy (*pedal, cases[i].first), std::vector<std::vector<uint8_t>> { frameOf (cases[i].second) }) << "case " << i;
+        EXPECT_EQ (sentBy (*pedal, cases[i].first), std::vector<std::vector<uint8_t>> { frameOf (cases[i].second) })
+            << "case " << i;
 }
 
 TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOnce)
@@ -82,7 +95,11 @@ TEST (CommandFrame, NothingIsSentOrPrintedWithNoPedalAndAFailedSendPrintsErrorOn
     {
         bool getIntProperty (const char*, int32_t&) const override { return false; }
         bool getStringProperty (const char*, juce::String&) const override { return false; }
-        HidResult setReport (HidReportType, uint32_t, const uint8_t*, long) override { ++attempts; return kHidError; }
+        HidResult setReport (HidReportType, uint32_t, const uint8_t*, long) override
+        {
+            ++attempts;
+            return kHidError;
+        }
         void setInputListener (InputListener*, uint8_t*, long) override {}
         int attempts = 0;
     } device;

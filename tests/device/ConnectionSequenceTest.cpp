@@ -12,7 +12,7 @@ using namespace tessel::test;
 
 namespace
 {
-using Sent = std::vector<int>;  // code, then payload
+using Sent = std::vector<int>; // code, then payload
 constexpr auto wire = takeSentFrames;
 
 /** What the whole connection of a pedal must put on the wire. */
@@ -39,7 +39,7 @@ TEST (ConnectionSequence, EachPedalIsIdentifiedNamedUpToTheCountItGivesAndDumped
 {
     // -1: the pedal gives its own name count. A count the name loop has already reached ends it.
     const std::pair<DeviceKind, int> cases[] = { { kindAMP, -1 }, { kindMOD, -1 }, { kindDLY, -1 }, { kindCAB, -1 },
-                                                 { kindAMP, 0 }, { kindAMP, 1 }, { kindAMP, 2 } };
+                                                 { kindAMP, 0 },  { kindAMP, 1 },  { kindAMP, 2 } };
     for (auto [kind, claimed] : cases)
     {
         SCOPED_TRACE (testing::Message() << (int) kind << " claiming " << claimed << " names");
@@ -54,7 +54,8 @@ TEST (ConnectionSequence, EachPedalIsIdentifiedNamedUpToTheCountItGivesAndDumped
 
         ASSERT_GE (actual.size(), expected.size());
         EXPECT_EQ (std::vector<Sent> (actual.begin(), actual.begin() + (long) expected.size()), expected);
-        EXPECT_TRUE (Device == (uint32_t) kind && h.hub().loadingWindow == nullptr && h.hub().firstVisiblePage() == (uint32_t) kind);
+        EXPECT_TRUE (Device == (uint32_t) kind && h.hub().loadingWindow == nullptr
+                     && h.hub().firstVisiblePage() == (uint32_t) kind);
         EXPECT_TRUE (kind != kindAMP || h.ampPage().algorithmNames.size() == names);
         EXPECT_TRUE (kind != kindAMP || h.ampPage().getBounds() == juce::Rectangle<int> (0, 0, 741, 517));
     }
@@ -107,7 +108,8 @@ TEST (ConnectionSequence, AStalledDumpAsksAgainThenKeepsWhatArrived)
     EXPECT_EQ (times ({ Command::requestPreset, 3 }), 1 + ConnectionSequence::recordRequestRetries);
     // What arrived stays on the page, and the dump is ended on the pedal as a completed one is.
     EXPECT_TRUE (h.ampPage().patchRecords.size() == 3 && h.ampPage().patchList.getModel()->getNumRows() == 3);
-    EXPECT_TRUE (times ({ Command::transferState, 0 }) == 1 && times ({ Command::getBypass }) == 1) << "left in the transfer state";
+    EXPECT_TRUE (times ({ Command::transferState, 0 }) == 1 && times ({ Command::getBypass }) == 1)
+        << "left in the transfer state";
 }
 
 TEST (ConnectionSequence, APedalThatNeverAnswersIsAskedAgainThenTheUserIsTold)
@@ -120,7 +122,8 @@ TEST (ConnectionSequence, APedalThatNeverAnswersIsAskedAgainThenTheUserIsTold)
         pedal->injectFault (Fault::noAnswer, Command::identify);
 
     h.plugIn (pedal);
-    EXPECT_TRUE (pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
+    EXPECT_TRUE (
+        pumpUntil ([&] { return h.noDevicePage().statusLabel.getText() == "The pedal does not answer."; }, 5000));
     EXPECT_EQ (h.noDevicePage().hintLabel.getText(), "Please disconnect it and connect it again.");
     EXPECT_EQ ((int) wire (*pedal).size(), 1 + ConnectionSequence::identityRequestRetries);
 }
@@ -148,20 +151,22 @@ TEST (ConnectionSequence, DamagedUnknownAndOutOfRangeReportsChangeNothing)
     damagedKnob.bytes[62] ^= 1;
 
     testing::internal::CaptureStdout();
-    for (const auto& report : { HidPacket::command (Reply::identity, { 'V', 'Q', 'X', '-', '2' }),
-                                HidPacket::command (Reply::identity, { 'V', 'Q', 'A', '-', '3' }),
-                                damagedIdentity, damagedKnob, HidPacket::command (0x7E, { 1, 2, 3 }),
-                                HidPacket::command (Reply::patch, { 200 }), HidPacket::command (Reply::algorithm, { 250 }),
-                                HidPacket::command (Reply::knob, { 5, 50 }), HidPacket::command (Reply::knob, { 255, 50 }),
-                                // A name after the name loop, and a record far outside the pedal's patches.
-                                HidPacket::command (Reply::algorithmName, { names.size(), 0, 'X' }),
-                                HidPacket::command (Reply::presetRecord, { 4, 0, 200, 1, 2, 3, 4, 5, 0, 1, 0, 1, 50, 90 }) })
+    for (const auto& report :
+         { HidPacket::command (Reply::identity, { 'V', 'Q', 'X', '-', '2' }),
+           HidPacket::command (Reply::identity, { 'V', 'Q', 'A', '-', '3' }), damagedIdentity, damagedKnob,
+           HidPacket::command (0x7E, { 1, 2, 3 }), HidPacket::command (Reply::patch, { 200 }),
+           HidPacket::command (Reply::algorithm, { 250 }), HidPacket::command (Reply::knob, { 5, 50 }),
+           HidPacket::command (Reply::knob, { 255, 50 }),
+           // A name after the name loop, and a record far outside the pedal's patches.
+           HidPacket::command (Reply::algorithmName, { names.size(), 0, 'X' }),
+           HidPacket::command (Reply::presetRecord, { 4, 0, 200, 1, 2, 3, 4, 5, 0, 1, 0, 1, 50, 90 }) })
         pedal->sendReport (report);
     pumpPending();
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "效验码出错效验码出错");
 
     EXPECT_TRUE (Device == (uint32_t) kindMOD && page.patchRecords.size() == 4 && page.algorithmNames == names);
-    EXPECT_TRUE (page.patchList.getSelectedRow() == -1 && page.algorithmList.getSelectedRow() == -1) << "rows the lists don't have leave none selected";
+    EXPECT_TRUE (page.patchList.getSelectedRow() == -1 && page.algorithmList.getSelectedRow() == -1)
+        << "rows the lists don't have leave none selected";
     EXPECT_EQ (h.hub().loadingWindow, nullptr);
     EXPECT_EQ (knobValues(), knobs);
     EXPECT_TRUE (pedal->receivedFrames().empty());

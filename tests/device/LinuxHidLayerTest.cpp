@@ -28,16 +28,24 @@ bool isWatched (int fd)
 }
 
 // An AMP pedal as sysfs (idVendor, idProduct, manufacturer, product) and udev (ID_VENDOR_ID, ID_MODEL_ID, ..._ENC) show it.
-const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP", "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
+const UsbParentText korvelAmp { "7c5a", "0003", "KORVEL-TESSEL", "KORVEL TESSEL AMP",
+                                "7c5a", "0003", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20AMP" };
 
 /** Stands in for a hidraw node: a datagram socket pair also hands over one whole report per read and write. */
 struct FakeNode
 {
     FakeNode() { ::socketpair (AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds); }
     ~FakeNode() { closePedalEnd(); }
-    void closePedalEnd() { if (pedalEnd >= 0) ::close (std::exchange (pedalEnd, -1)); }
+    void closePedalEnd()
+    {
+        if (pedalEnd >= 0)
+            ::close (std::exchange (pedalEnd, -1));
+    }
 
-    bool pedalSends (const std::vector<uint8_t>& r) const { return ::write (pedalEnd, r.data(), r.size()) == (ssize_t) r.size(); }
+    bool pedalSends (const std::vector<uint8_t>& r) const
+    {
+        return ::write (pedalEnd, r.data(), r.size()) == (ssize_t) r.size();
+    }
     std::vector<uint8_t> pedalReceives() const
     {
         std::vector<uint8_t> frame (256);
@@ -46,7 +54,7 @@ struct FakeNode
     }
 
     int fds[2] = { -1, -1 };
-    int& deviceEnd = fds[0];  // handed to the device, which closes it
+    int& deviceEnd = fds[0]; // handed to the device, which closes it
     int& pedalEnd = fds[1];
 };
 
@@ -57,12 +65,19 @@ std::vector<uint8_t> reportFrom (uint8_t first, size_t size = 64)
     return report;
 }
 
-std::unique_ptr<LinuxHidDevice> ampDevice() { return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/x", "/dev/hidraw3"); }
+std::unique_ptr<LinuxHidDevice> ampDevice()
+{
+    return std::make_unique<LinuxHidDevice> (propertiesOf (korvelAmp), "/sys/x", "/dev/hidraw3");
+}
 
 /** An AMP pedal's device on a fake node, with somebody listening to its reports. */
 struct ListenedDevice : HidDevice::InputListener
 {
-    ListenedDevice() { device->adoptFd (node.deviceEnd); listen (buffer.data(), (long) buffer.size()); }
+    ListenedDevice()
+    {
+        device->adoptFd (node.deviceEnd);
+        listen (buffer.data(), (long) buffer.size());
+    }
     void listen (uint8_t* into, long length) { device->setInputListener (this, into, length); }
 
     void inputReportArrived (HidDevice& sender, uint8_t* report, long length) override
@@ -86,7 +101,7 @@ struct ListenedDevice : HidDevice::InputListener
 TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 {
     const std::pair<const char*, int> ids[] = { { "7c5a", 0x7c5a }, { "7C5A", 0x7c5a }, { "7c5a\n", 0x7c5a },
-                                                { "ffff", 0xffff }, { "0003", 3 }, { "3", 3 } };
+                                                { "ffff", 0xffff }, { "0003", 3 },      { "3", 3 } };
     for (auto [text, id] : ids)
         EXPECT_EQ (parseUsbId (text), id) << text;
 
@@ -95,9 +110,15 @@ TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 
     // Escaped UTF-8 comes back as UTF-8; malformed escapes are kept as text rather than guessed at.
     const std::pair<const char*, const char*> escapes[] = {
-        { "KORVEL\\x20TESSEL\\x20AMP", "KORVEL TESSEL AMP" }, { "AC\\x2fDC\\x2FBox", "AC/DC/Box" },
-        { "back\\x5cslash", "back\\slash" }, { "Gr\\xc3\\xbcn", "Gr\xc3\xbcn" }, { "Gr\xc3\xbcn", "Gr\xc3\xbcn" },
-        { "end\\x2", "end\\x2" }, { "end\\x", "end\\x" }, { "end\\", "end\\" }, { "\\xZZ\\x20", "\\xZZ " },
+        { "KORVEL\\x20TESSEL\\x20AMP", "KORVEL TESSEL AMP" },
+        { "AC\\x2fDC\\x2FBox", "AC/DC/Box" },
+        { "back\\x5cslash", "back\\slash" },
+        { "Gr\\xc3\\xbcn", "Gr\xc3\xbcn" },
+        { "Gr\xc3\xbcn", "Gr\xc3\xbcn" },
+        { "end\\x2", "end\\x2" },
+        { "end\\x", "end\\x" },
+        { "end\\", "end\\" },
+        { "\\xZZ\\x20", "\\xZZ " },
         { "\\n\\t", "\\n\\t" },
     };
     for (auto [encoded, decoded] : escapes)
@@ -106,28 +127,44 @@ TEST (LinuxHidText, UsbIdsAndUdevEscapesAreReadAsSysfsAndUdevWriteThem)
 
 TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMatches)
 {
-    const struct { const char* name; UsbParentText parent; HidProperties expected; bool matches; } devices[] = {
+    const struct
+    {
+        const char* name;
+        UsbParentText parent;
+        HidProperties expected;
+        bool matches;
+    } devices[] = {
         { "AMP pedal", korvelAmp, { 0x7c5a, 0x0003, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
         { "no string descriptors: udev puts the IDs where the names would be",
-          { "7c5a", "0004", {}, {}, "7c5a", "0004", "7c5a", "0004" }, { 0x7c5a, 0x0004, {}, {} }, false },
+          { "7c5a", "0004", {}, {}, "7c5a", "0004", "7c5a", "0004" },
+          { 0x7c5a, 0x0004, {}, {} },
+          false },
         { "upper-case hex and raw newlines",
           { "7C5A", "0005\n", "KORVEL-TESSEL\n", "KORVEL TESSEL AMP", {}, {}, {}, {} },
-          { 0x7c5a, 0x0005, "KORVEL-TESSEL", "KORVEL TESSEL AMP" }, true },
+          { 0x7c5a, 0x0005, "KORVEL-TESSEL", "KORVEL TESSEL AMP" },
+          true },
         { "sysfs unreadable, udev's database not",
           { {}, {}, {}, {}, "7c5a", "0006", "KORVEL-TESSEL", "KORVEL\\x20TESSEL\\x20DRIVE" },
-          { 0x7c5a, 0x0006, "KORVEL-TESSEL", "KORVEL TESSEL DRIVE" }, true },
+          { 0x7c5a, 0x0006, "KORVEL-TESSEL", "KORVEL TESSEL DRIVE" },
+          true },
     };
 
     for (const auto& d : devices)
     {
         SCOPED_TRACE (d.name);
         const auto p = propertiesOf (d.parent);
-        EXPECT_TRUE (std::tie (p.vendorId, p.productId, p.manufacturer, p.product)
-                     == std::tie (d.expected.vendorId, d.expected.productId, d.expected.manufacturer, d.expected.product));
+        EXPECT_TRUE (
+            std::tie (p.vendorId, p.productId, p.manufacturer, p.product)
+            == std::tie (d.expected.vendorId, d.expected.productId, d.expected.manufacturer, d.expected.product));
         EXPECT_EQ (matchesManufacturer (p, korvel), d.matches);
     }
 
-    const auto madeBy = [] (const char* manufacturer) { auto text = korvelAmp; text.manufacturer = manufacturer; return propertiesOf (text); };
+    const auto madeBy = [] (const char* manufacturer)
+    {
+        auto text = korvelAmp;
+        text.manufacturer = manufacturer;
+        return propertiesOf (text);
+    };
     for (const auto* nearMiss : { "KORVEL-TESSEL ", "korvel-tessel", "KORVEL", "" })
         EXPECT_FALSE (matchesManufacturer (madeBy (nearMiss), korvel)) << '"' << nearMiss << '"';
 
@@ -137,12 +174,14 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
     const LinuxHidDevice device (propertiesOf (text), "/sys/x", "/dev/hidraw0");
     int32_t vendorId = 0, productId = 0;
     juce::String manufacturer, product;
-    EXPECT_TRUE (device.getIntProperty (HidDevice::vendorIdKey, vendorId) && device.getIntProperty (HidDevice::productIdKey, productId)
-                 && vendorId == 0x7c5a && productId == 3);
-    EXPECT_TRUE (device.getStringProperty (HidDevice::manufacturerKey, manufacturer) && device.getStringProperty (HidDevice::productKey, product)
-                 && manufacturer == "KORVEL-TESSEL" && product.startsWith ("AMP ") && product.length() == 6);
+    EXPECT_TRUE (device.getIntProperty (HidDevice::vendorIdKey, vendorId)
+                 && device.getIntProperty (HidDevice::productIdKey, productId) && vendorId == 0x7c5a && productId == 3);
+    EXPECT_TRUE (device.getStringProperty (HidDevice::manufacturerKey, manufacturer)
+                 && device.getStringProperty (HidDevice::productKey, product) && manufacturer == "KORVEL-TESSEL"
+                 && product.startsWith ("AMP ") && product.length() == 6);
     EXPECT_FALSE (device.getIntProperty (HidDevice::manufacturerKey, vendorId));
-    EXPECT_FALSE (LinuxHidDevice (propertiesOf ({}), "/sys/x", "/dev/hidraw1").getStringProperty (HidDevice::manufacturerKey, product));
+    EXPECT_FALSE (LinuxHidDevice (propertiesOf ({}), "/sys/x", "/dev/hidraw1")
+                      .getStringProperty (HidDevice::manufacturerKey, product));
 }
 
 TEST (LinuxHidOpening, PermissionErrorsRightAfterPlugInAreRetriedForAboutASecond)
@@ -173,7 +212,8 @@ TEST (LinuxHidDeviceIo, InputReportsArriveOneByOneOnTheMessageThread)
 
     ASSERT_TRUE (pumpUntil ([&] { return pedal.received.size() >= 3; }));
     pumpPending();
-    EXPECT_EQ (pedal.received, (std::vector<std::vector<uint8_t>> { reportFrom (0x10), reportFrom (0x50), reportFrom (0x90) }));
+    EXPECT_EQ (pedal.received,
+               (std::vector<std::vector<uint8_t>> { reportFrom (0x10), reportFrom (0x50), reportFrom (0x90) }));
 
     // A report longer than the buffer is cut to it, and nothing past it is touched.
     std::vector<uint8_t> guarded (24, 0xee);
@@ -195,13 +235,15 @@ TEST (LinuxHidDeviceIo, OutputReportsTravelAs65BytesWithTheReportIdFirst)
     auto device = ampDevice();
     const auto report = reportFrom (0x20);
 
-    EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidError) << "no node, nothing to write to";
+    EXPECT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidError)
+        << "no node, nothing to write to";
     device->adoptFd (node.deviceEnd);
     EXPECT_FALSE (isWatched (node.deviceEnd)) << "nothing is read before somebody listens";
 
     ASSERT_EQ (device->setReport (HidReportType::output, 0, report.data(), 64), kHidSuccess);
     const auto received = node.pedalReceives();
-    EXPECT_TRUE (received.size() == 65 && received[0] == 0 && std::equal (report.begin(), report.end(), received.begin() + 1));
+    EXPECT_TRUE (received.size() == 65 && received[0] == 0
+                 && std::equal (report.begin(), report.end(), received.begin() + 1));
 
     const uint8_t shortReport[] = { 0xaa, 0xbb, 0xcc };
     ASSERT_EQ (device->setReport (HidReportType::output, 7, shortReport, 3), kHidSuccess);
@@ -211,7 +253,8 @@ TEST (LinuxHidDeviceIo, OutputReportsTravelAs65BytesWithTheReportIdFirst)
     EXPECT_TRUE (device->setReport (HidReportType::input, 0, report.data(), 64) == kHidError
                  && device->setReport (HidReportType::output, 256, report.data(), 64) == kHidError
                  && device->setReport (HidReportType::output, 0, nullptr, 64) == kHidError
-                 && device->setReport (HidReportType::output, 0, report.data(), -1) == kHidError && node.pedalReceives().empty());
+                 && device->setReport (HidReportType::output, 0, report.data(), -1) == kHidError
+                 && node.pedalReceives().empty());
 
     // A device that takes nothing more makes setReport fail rather than wait.
     int sent = 0;
@@ -270,5 +313,6 @@ TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroye
     manager.reset();
     pumpPending();
 
-    EXPECT_TRUE (counter.notices == 0 && watchedFds() == watchedBefore) << "nothing found, tearing down is no unplug and leaves nothing watched";
+    EXPECT_TRUE (counter.notices == 0 && watchedFds() == watchedBefore)
+        << "nothing found, tearing down is no unplug and leaves nothing watched";
 }

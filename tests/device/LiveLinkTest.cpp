@@ -8,7 +8,10 @@
 using namespace tessel::sim;
 using namespace tessel::test;
 
-static juce::String status (EditorHarness& h) { return h.noDevicePage().statusLabel.getText(); }
+static juce::String status (EditorHarness& h)
+{
+    return h.noDevicePage().statusLabel.getText();
+}
 
 TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnlinks)
 {
@@ -25,7 +28,8 @@ TEST (LiveLink, APluggedPedalIsLinkedAndAskedToIdentifyItselfAndUnpluggingItUnli
 
     ASSERT_NE (h.hub().connection, nullptr);
     h.unplug (pedal);
-    EXPECT_TRUE (deviceRef.load() == nullptr && h.noDevicePage().isVisible() && h.hub().connection == nullptr) << "the hub has disconnected";
+    EXPECT_TRUE (deviceRef.load() == nullptr && h.noDevicePage().isVisible() && h.hub().connection == nullptr)
+        << "the hub has disconnected";
 
     // The pedal no longer hears anything, and a report still in flight from it changes nothing.
     pedal->clearReceivedFrames();
@@ -49,11 +53,13 @@ TEST (LiveLink, DevicesOutsideThePedalTableAreIgnoredAndAnUpdateModeOneOnlyShows
     {
         SCOPED_TRACE (why);
         EditorHarness h;
-        auto device = std::make_shared<PedalSimulator> (kindAMP, UsbIdentity { vendorId, productId, manufacturer, "KORVEL TESSEL AMP" });
+        auto device = std::make_shared<PedalSimulator> (
+            kindAMP, UsbIdentity { vendorId, productId, manufacturer, "KORVEL TESSEL AMP" });
         h.plugIn (device);
 
         EXPECT_EQ (status (h), "No Device Connected.");
-        EXPECT_TRUE (deviceRef.load() == nullptr && device->receivedFrames().empty() && h.noDevicePage().deviceName.isEmpty());
+        EXPECT_TRUE (deviceRef.load() == nullptr && device->receivedFrames().empty()
+                     && h.noDevicePage().deviceName.isEmpty());
     }
 
     EditorHarness h;
@@ -62,7 +68,8 @@ TEST (LiveLink, DevicesOutsideThePedalTableAreIgnoredAndAnUpdateModeOneOnlyShows
     EXPECT_EQ (status (h), "Device Connected.");
     // The update-mode name is kept whole: firmware files are checked against it.
     EXPECT_EQ (h.noDevicePage().deviceName, "KORVEL TESSEL MOD");
-    EXPECT_TRUE (h.noDevicePage().firmwareButton.isVisible() && deviceRef.load() == nullptr && device->receivedFrames().empty());
+    EXPECT_TRUE (h.noDevicePage().firmwareButton.isVisible() && deviceRef.load() == nullptr
+                 && device->receivedFrames().empty());
 
     h.unplug (device);
     EXPECT_TRUE (status (h) == "No Device Connected." && ! h.noDevicePage().firmwareButton.isVisible());
@@ -70,8 +77,11 @@ TEST (LiveLink, DevicesOutsideThePedalTableAreIgnoredAndAnUpdateModeOneOnlyShows
 
 TEST (LiveLink, ProductNamesLoseLeadingCharactersOfTheMakersNameNotAPrefix)
 {
-    const std::pair<const char*, const char*> names[] = { { "KORVEL OVERDRIVE", "DRIVE" }, { "KORVEL TESSEL AMP", "TESSEL AMP" },
-                                                          { "TESSEL CAB", "TESSEL CAB" }, { "korvel amp", "korvel amp" }, { "LOVE", "" } };
+    const std::pair<const char*, const char*> names[] = { { "KORVEL OVERDRIVE", "DRIVE" },
+                                                          { "KORVEL TESSEL AMP", "TESSEL AMP" },
+                                                          { "TESSEL CAB", "TESSEL CAB" },
+                                                          { "korvel amp", "korvel amp" },
+                                                          { "LOVE", "" } };
     for (auto [product, trimmed] : names)
         EXPECT_EQ (trimProductName (product), trimmed);
 }

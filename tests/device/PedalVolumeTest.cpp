@@ -25,7 +25,15 @@ const char* recordedMountInfo =
 // udev's block devices: system disk, pedal partition (inquiry fields blank-padded), stick, the pedal's unmounted whole disk.
 const std::vector<BlockDeviceText> recordedDevices = {
     { "8:2", "sda2", "Samsung\\x20SSD", "870\\x20EVO", std::nullopt, std::nullopt, {}, {}, {} },
-    { "8:17", "sdb1", "KORVEL\\x20\\x20", "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20", "TESSEL\\x20IR", "TESSEL IR", {}, {}, {} },
+    { "8:17",
+      "sdb1",
+      "KORVEL\\x20\\x20",
+      "TESSEL\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20\\x20",
+      "TESSEL\\x20IR",
+      "TESSEL IR",
+      {},
+      {},
+      {} },
     { "8:33", "sdc1", "SanDisk\\x20", "Cruzer\\x20Blade", "STICK", "STICK", {}, {}, {} },
     { "8:16", "sdb", "KORVEL\\x20\\x20", "TESSEL", std::nullopt, std::nullopt, {}, {}, {} },
 };
@@ -48,7 +56,9 @@ struct Heard : PedalVolumeWatcher::Listener
 TEST (LinuxDiskParsing, MountInfoIsDecodedAndBlockDevicesJoinTheirMountsByDeviceNumber)
 {
     const std::pair<const char*, const char*> escapes[] = {
-        { "/a\\011b\\012c\\134d", "/a\tb\nc\\d" }, { "/kept\\09x\\", "/kept\\09x\\" }, { "/end\\04", "/end\\04" },
+        { "/a\\011b\\012c\\134d", "/a\tb\nc\\d" },
+        { "/kept\\09x\\", "/kept\\09x\\" },
+        { "/end\\04", "/end\\04" },
     };
 
     for (const auto& [encoded, decoded] : escapes)
@@ -63,7 +73,8 @@ TEST (LinuxDiskParsing, MountInfoIsDecodedAndBlockDevicesJoinTheirMountsByDevice
     ASSERT_EQ (disks.size(), 3u);
 
     const auto& pedal = disks[1];
-    EXPECT_EQ (pedal.bsdName + "|" + pedal.deviceVendor + "|" + pedal.deviceModel + "|" + pedal.volumeName + "|" + pedal.mountPath,
+    EXPECT_EQ (pedal.bsdName + "|" + pedal.deviceVendor + "|" + pedal.deviceModel + "|" + pedal.volumeName + "|"
+                   + pedal.mountPath,
                "sdb1|KORVEL|TESSEL|TESSEL IR|/media/anna/TESSEL IR");
     EXPECT_TRUE (isPedalVolume (pedal));
 
@@ -114,18 +125,26 @@ TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
 {
     const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
     const auto before = watched();
-    const auto dir = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
+    const auto dir =
+        juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
     const auto image = dir.getChildFile ("volume.img"), mountPoint = dir.getChildFile ("TESSEL IR");
-    const auto sh = [] (const juce::String& command) { return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0; };
+    const auto sh = [] (const juce::String& command)
+    { return std::system ((command + " >/dev/null 2>&1").toRawUTF8()) == 0; };
     const auto quoted = mountPoint.getFullPathName().quoted ('\'');
     mountPoint.createDirectory();
     image.replaceWithData (std::vector<char> (1 << 20).data(), 1 << 20);
 
     juce::ChildProcess losetup;
     const auto device = sh ("mkfs.ext2 -q -F " + image.getFullPathName())
-                                && losetup.start (juce::StringArray { "losetup", "-f", "--show", image.getFullPathName() })
-                            ? losetup.readAllProcessOutput().trim() : juce::String();
-    const juce::ScopeGuard cleanUp { [&] { sh ("umount " + quoted); sh ("losetup -d " + device); dir.deleteRecursively(); } };
+            && losetup.start (juce::StringArray { "losetup", "-f", "--show", image.getFullPathName() })
+        ? losetup.readAllProcessOutput().trim()
+        : juce::String();
+    const juce::ScopeGuard cleanUp { [&]
+                                     {
+        sh ("umount " + quoted);
+        sh ("losetup -d " + device);
+        dir.deleteRecursively();
+    } };
 
     if (! device.startsWith ("/dev/loop"))
         GTEST_SKIP() << "no loop device on this machine (needs root)";

@@ -15,7 +15,8 @@ int millisecondsTaken (Action&& action)
 {
     const auto start = std::chrono::steady_clock::now();
     action();
-    return (int) std::chrono::duration_cast<std::chrono::milliseconds> (std::chrono::steady_clock::now() - start).count();
+    return (int) std::chrono::duration_cast<std::chrono::milliseconds> (std::chrono::steady_clock::now() - start)
+        .count();
 }
 
 /** Bytes with no blank block in them, like a volume image. */
@@ -31,9 +32,23 @@ std::vector<uint8_t> patternedImage (size_t size)
 class TransferLinkTest : public ::testing::Test
 {
 protected:
-    TransferLinkTest() { CloseUsbHid(); setFakeHidapiBus (&bus); resetFakeHidapiCounts(); }
-    ~TransferLinkTest() override { CloseUsbHid(); setFakeHidapiBus (nullptr); }
-    std::shared_ptr<PedalSimulator> plugCab() { auto pedal = PedalSimulator::create (kindCAB); bus.plug (pedal); return pedal; }
+    TransferLinkTest()
+    {
+        CloseUsbHid();
+        setFakeHidapiBus (&bus);
+        resetFakeHidapiCounts();
+    }
+    ~TransferLinkTest() override
+    {
+        CloseUsbHid();
+        setFakeHidapiBus (nullptr);
+    }
+    std::shared_ptr<PedalSimulator> plugCab()
+    {
+        auto pedal = PedalSimulator::create (kindCAB);
+        bus.plug (pedal);
+        return pedal;
+    }
 
     static int open() { return OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId); }
     static int write (const std::vector<uint8_t>& image, int block, unsigned count = FlashWrite::blockSize)
@@ -62,23 +77,27 @@ TEST_F (TransferLink, OpensOnlyTheCabOnceSendsTheTransferStateGivesUpOnASilentPe
 
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
     HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
-    EXPECT_EQ (tessel::test::takeSentFrames (*first), (std::vector<std::vector<int>> { { Command::transferState, 1 }, { Command::transferState, 0 } }));
+    EXPECT_EQ (tessel::test::takeSentFrames (*first),
+               (std::vector<std::vector<int>> { { Command::transferState, 1 }, { Command::transferState, 0 } }));
     EXPECT_TRUE (second->receivedFrames().empty());
 
     first->injectFault (Fault::noAnswer, Command::transferState);
     const auto taken = millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1); });
-    EXPECT_TRUE (taken >= 150 && taken < 2000 && handle.load() != nullptr) << taken << " ms; the answer is not looked at, so the link stays open";
+    EXPECT_TRUE (taken >= 150 && taken < 2000 && handle.load() != nullptr)
+        << taken << " ms; the answer is not looked at, so the link stays open";
 
     CloseUsbHid();
     CloseUsbHid();
     EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0 && fakeHidapiCounts().closes == 1
-                 && fakeHidapiCounts().exits == 1) << "closing a closed link calls nothing";
+                 && fakeHidapiCounts().exits == 1)
+        << "closing a closed link calls nothing";
 
     const auto initsBefore = fakeHidapiCounts().inits;
     EXPECT_TRUE (open() == 1 && fakeHidapiCounts().inits == initsBefore + 1) << "hidapi starts again after a close";
     bus.unplug (first);
     bus.unplug (second);
-    EXPECT_LT (millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0); }), 150) << "a pedal that is gone is not waited for";
+    EXPECT_LT (millisecondsTaken ([] { HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0); }), 150)
+        << "a pedal that is gone is not waited for";
 }
 
 TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddressesTheShortLastOneAtTheTop)
@@ -111,9 +130,11 @@ TEST_F (TransferLink, FlashWriteBlankBlocksAreSkippedAndTheRestLandAtTheirAddres
     EXPECT_EQ (write (volume, 155344, 32), 1);
 
     const auto frame = pedal->takeReceivedFrames().at (0);
-    EXPECT_TRUE (frame.length() == 36 && frame.hasValidChecksum() && juce::ByteOrder::littleEndianInt (frame.data() + 2) == 8388576u);
+    EXPECT_TRUE (frame.length() == 36 && frame.hasValidChecksum()
+                 && juce::ByteOrder::littleEndianInt (frame.data() + 2) == 8388576u);
     EXPECT_TRUE (std::equal (volume.end() - 32, volume.end(), frame.data() + 6));
-    EXPECT_TRUE (std::all_of (frame.data() + 38, frame.data() + HidPacket::checksumOffset, [] (uint8_t b) { return b == 0; }));
+    EXPECT_TRUE (
+        std::all_of (frame.data() + 38, frame.data() + HidPacket::checksumOffset, [] (uint8_t b) { return b == 0; }));
 }
 
 TEST_F (TransferLink, FlashWriteAFailedBlockGivesMinusElevenPromptlyAndOnlyABadChecksumClosesTheLink)

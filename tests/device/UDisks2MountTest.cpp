@@ -36,7 +36,8 @@ public:
             previousAddress = previous;
 
         juce::ChildProcess daemon;
-        if (! daemon.start (juce::StringArray { "dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1" }))
+        if (! daemon.start (
+                juce::StringArray { "dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1" }))
             return;
 
         const auto lines = juce::StringArray::fromLines (daemon.readAllProcessOutput().trim());
@@ -78,7 +79,8 @@ public:
         GError* error = nullptr;
         auto* bus = g_dbus_connection_new_for_address_sync (
             address.toRawUTF8(),
-            (GDBusConnectionFlags) (G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            (GDBusConnectionFlags) (G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT
+                                    | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, &error);
 
         if (bus == nullptr)
@@ -87,9 +89,10 @@ public:
             return false;
         }
 
-        auto* reply = g_dbus_connection_call_sync (bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                                   "NameHasOwner", g_variant_new ("(s)", "org.freedesktop.UDisks2"),
-                                                   G_VARIANT_TYPE ("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+        auto* reply =
+            g_dbus_connection_call_sync (bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                                         "NameHasOwner", g_variant_new ("(s)", "org.freedesktop.UDisks2"),
+                                         G_VARIANT_TYPE ("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
         gboolean owned = FALSE;
 
         if (reply != nullptr)
@@ -118,7 +121,8 @@ private:
     the machine running the tests has these numbers. */
 juce::String device (const char* name, int minor, const juce::String& more)
 {
-    return "{\"name\": \"" + juce::String (name) + "\", \"number\": " + juce::String ((240 << 8) | minor) + ", " + more + "}";
+    return "{\"name\": \"" + juce::String (name) + "\", \"number\": " + juce::String ((240 << 8) | minor) + ", " + more
+        + "}";
 }
 
 juce::String number (int minor)
@@ -152,13 +156,15 @@ TEST (UDisks2Mounter, AnswersWhereUdisks2MountedTheVolumeOrWhyNot)
 
         const auto refusal = askToMount (mounter, number (33));
         EXPECT_FALSE (refusal.mounted());
-        EXPECT_EQ (refusal.why, "Not authorized to perform operation (org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain)");
+        EXPECT_EQ (refusal.why,
+                   "Not authorized to perform operation (org.freedesktop.UDisks2.Error.NotAuthorizedCanObtain)");
 
         EXPECT_EQ (askToMount (mounter, number (48)).why, "udisks2 finds no file system on the device");
         EXPECT_EQ (askToMount (mounter, number (99)).why, "udisks2 does not know the device");
 
         // Mounted already (by the desktop, a moment earlier): its path, and no Mount call.
-        const auto mountCalls = [&] { return udisks.calls().length() - udisks.calls().replace (" Mount {", "").length(); };
+        const auto mountCalls = [&]
+        { return udisks.calls().length() - udisks.calls().replace (" Mount {", "").length(); };
         const auto before = mountCalls();
         EXPECT_EQ (askToMount (mounter, number (65)).mountPath, "/media/anna/STICK");
         EXPECT_EQ (mountCalls(), before);
@@ -188,7 +194,8 @@ TEST (UDisks2Mounter, AnswersWhereUdisks2MountedTheVolumeOrWhyNot)
     const juce::String previous (std::getenv (busVariable));
     setenv (busVariable, "unix:path=/nonexistent/tessel-bus", 1);
     UDisks2Mounter mounter;
-    EXPECT_TRUE (askToMount (mounter, number (17)).why.startsWith ("no system bus: ")) << askToMount (mounter, number (17)).why;
+    EXPECT_TRUE (askToMount (mounter, number (17)).why.startsWith ("no system bus: "))
+        << askToMount (mounter, number (17)).why;
 
     // A bus that takes the connection and then never speaks.
     const juce::TemporaryFile socketFile;
@@ -227,7 +234,12 @@ TEST (PedalVolumeOverUDisks2, TheEditorMountsTheVolumeOrSaysHowToMountIt)
         return std::vector<tessel::linuxdisk::BlockDeviceText> { pedal };
     };
 
-    enum class UDisks2 { mounts, refuses, isMissing };
+    enum class UDisks2
+    {
+        mounts,
+        refuses,
+        isMissing
+    };
 
     for (auto udisks2 : { UDisks2::mounts, UDisks2::refuses, UDisks2::isMissing })
     {
@@ -235,12 +247,16 @@ TEST (PedalVolumeOverUDisks2, TheEditorMountsTheVolumeOrSaysHowToMountIt)
 
         // Where udisks2 "mounts" it: a folder holding the pedal's volume.
         tessel::sim::SimulatedDisks volumes;
-        const auto volume = volumes.volumeRoot (tessel::sim::addCabVolume (volumes, { "RADIO 1x5.wav", "TINY 1x6.wav" }, false));
+        const auto volume =
+            volumes.volumeRoot (tessel::sim::addCabVolume (volumes, { "RADIO 1x5.wav", "TINY 1x6.wav" }, false));
         const auto mountPath = volume.getFullPathName();
 
         FakeUDisks2 udisks (udisks2 == UDisks2::isMissing ? juce::String()
-                            : "[" + device ("sdb1", 17, udisks2 == UDisks2::mounts ? "\"answer\": \"" + mountPath + "\""
-                                                                                    : juce::String ("\"mount\": \"refuse\"")) + "]");
+                                                          : "["
+                                    + device ("sdb1", 17,
+                                              udisks2 == UDisks2::mounts ? "\"answer\": \"" + mountPath + "\""
+                                                                         : juce::String ("\"mount\": \"refuse\""))
+                                    + "]");
         ASSERT_TRUE (udisks.isUp());
 
         EditorHarness h ([&] { return std::make_unique<LinuxDiskSession> (recorded); });
@@ -288,7 +304,8 @@ TEST (PedalVolumeOverUDisks2, WithNoVolumeSeenAtAllTheIrButtonsSayHowToFindAndMo
 
     click (page.addButton);
     ASSERT_EQ (h.messages().size(), 1u);
-    EXPECT_TRUE (h.messages()[0].text.endsWith ("udisksctl mount -b /dev/sdX\n(sdX is the pedal's 8 MB disk that lsblk lists.)"))
+    EXPECT_TRUE (
+        h.messages()[0].text.endsWith ("udisksctl mount -b /dev/sdX\n(sdX is the pedal's 8 MB disk that lsblk lists.)"))
         << h.messages()[0].text;
     EXPECT_TRUE (h.dialogs().openPatterns.isEmpty());
     EXPECT_FALSE (page.volumeNotice.isVisible()) << "nothing has failed to mount";

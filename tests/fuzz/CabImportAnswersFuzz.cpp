@@ -39,7 +39,7 @@ SeedBytes fileSeed (int pageCount, int records, int cutShort)
 
 void seeds (SeedWriter& out)
 {
-    out.add (fileSeed (patchCount, patchCount, 0));                               // a whole import
+    out.add (fileSeed (patchCount, patchCount, 0)); // a whole import
     out.add (fileSeed (12, patchCount, 0).byte (0).byte (0).byte (TransferBench::silence));
     out.add (fileSeed (patchCount, patchCount, 0).byte (0).byte (0).byte (0).byte (TransferBench::pullOut));
 
@@ -71,7 +71,8 @@ void run (Input& input)
         page.records.add (new CABShape());
 
     const int wholeRecords = input.inRange (0, 110);
-    const auto contents = input.bytes ((size_t) (wholeRecords * CABShape::size + input.inRange (0, CABShape::size - 1)));
+    const auto contents =
+        input.bytes ((size_t) (wholeRecords * CABShape::size + input.inRange (0, CABShape::size - 1)));
     const auto file = writeWholeFile (scratchFile ("patches.tessel"), contents.data(), contents.size());
 
     TransferBench bench (tessel::sim::PedalSimulator::create (kindCAB), input);
@@ -80,8 +81,9 @@ void run (Input& input)
     for (int p = 0; p < patchCount; ++p)
         expected.push_back (bench.device->parametersOf (p));
 
-    const bool failed = bench.runJob (new ImportAllPatchWindow (file.getFullPathName(), page), ImportAllPatchWindow::failedMessage)
-                            .contains (ImportAllPatchWindow::failedMessage);
+    const bool failed =
+        bench.runJob (new ImportAllPatchWindow (file.getFullPathName(), page), ImportAllPatchWindow::failedMessage)
+            .contains (ImportAllPatchWindow::failedMessage);
     if (! bench.answeredNormally())
         return;
 
@@ -96,13 +98,15 @@ void run (Input& input)
 
         expected[(size_t) patch].assign (record + PatchRecord::firstKnobByte, record + CABShape::size);
         if (patch < count)
-            require (page.records[patch]->bytes[PatchRecord::indexByte] == patch, "a confirmed record is not in the page");
+            require (page.records[patch]->bytes[PatchRecord::indexByte] == patch,
+                     "a confirmed record is not in the page");
     }
 
     for (int p = 0; p < patchCount; ++p)
         held.push_back (bench.device->parametersOf (p));
     require (held == expected, "the pedal does not hold the records written");
-    require (failed == (sent <= ImportAllPatchWindow::completingRecord), "the import's outcome is not what the pedal took");
+    require (failed == (sent <= ImportAllPatchWindow::completingRecord),
+             "the import's outcome is not what the pedal took");
 }
 } // namespace
 

@@ -20,11 +20,11 @@ const char* desktopMountInfo =
     "311 30 8:33 / /media/anna/STICK rw,nosuid,nodev,relatime shared:171 master:3 - vfat /dev/sdc1 rw\n"
     "312 30 8:49 / /media/anna/cut rw\n";
 
-constexpr char snapshotBreak = '\f';   // between the two mountinfo snapshots in an input
+constexpr char snapshotBreak = '\f'; // between the two mountinfo snapshots in an input
 
 constexpr std::optional<std::string> BlockDeviceText::*textFields[] = {
     &BlockDeviceText::vendorEncProperty, &BlockDeviceText::modelEncProperty, &BlockDeviceText::labelEncProperty,
-    &BlockDeviceText::labelProperty, &BlockDeviceText::scsiVendor, &BlockDeviceText::scsiModel
+    &BlockDeviceText::labelProperty,     &BlockDeviceText::scsiVendor,       &BlockDeviceText::scsiModel
 };
 
 void seeds (SeedWriter& out)
@@ -81,7 +81,8 @@ void run (Input& input)
     const auto disksBefore = disksOf (devices, std::string_view (text).substr (0, split));
     const auto disksAfter = disksOf (devices, std::string_view (text).substr (std::min (split + 1, text.size())));
     const auto changes = changesBetween (disksBefore, disksAfter);
-    require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(), "more changes than disks");
+    require (changes.gone.size() <= disksBefore.size() && changes.appeared.size() <= disksAfter.size(),
+             "more changes than disks");
     require (! changesBetween (disksAfter, disksAfter).gone.size(), "a list differs from itself");
 }
 } // namespace

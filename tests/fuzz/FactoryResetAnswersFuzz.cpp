@@ -22,13 +22,22 @@ constexpr int mostBlocks = 16;
 
 void seeds (SeedWriter& out)
 {
-    out.add (SeedBytes().byte (mostBlocks - 1));                                  // every answer as it should be
-    out.add (SeedBytes().byte (3).byte (TransferBench::silence));                 // the erase goes unanswered
+    out.add (SeedBytes().byte (mostBlocks - 1));                  // every answer as it should be
+    out.add (SeedBytes().byte (3).byte (TransferBench::silence)); // the erase goes unanswered
     out.add (SeedBytes().byte (8).byte (0).byte (0).byte (TransferBench::pullOut));
-    out.add (SeedBytes().byte (4).byte (0).byte (TransferBench::staleFirst).frame (HidPacket::command (Reply::knob, { 1, 2 })));
+    out.add (SeedBytes()
+                 .byte (4)
+                 .byte (0)
+                 .byte (TransferBench::staleFirst)
+                 .frame (HidPacket::command (Reply::knob, { 1, 2 })));
 
-    auto broken = SeedBytes().byte (4).byte (0).byte (0).byte (TransferBench::replace).frame (HidPacket::command (Command::flashWrite));
-    broken.bytes[broken.bytes.size() - 3] = 2;   // the checksum broken
+    auto broken = SeedBytes()
+                      .byte (4)
+                      .byte (0)
+                      .byte (0)
+                      .byte (TransferBench::replace)
+                      .frame (HidPacket::command (Command::flashWrite));
+    broken.bytes[broken.bytes.size() - 3] = 2; // the checksum broken
     out.add (broken);
 }
 
@@ -46,8 +55,8 @@ void run (Input& input)
 
     // The bench decides each answer; past the chosen number of blocks the pedal goes.
     int writes = 0;
-    bench.device->onAnswers = [&, decide = bench.device->onAnswers] (const HidPacket& command,
-                                                                     std::vector<HidPacket>& answers)
+    bench.device->onAnswers =
+        [&, decide = bench.device->onAnswers] (const HidPacket& command, std::vector<HidPacket>& answers)
     {
         if (bench.pulledOut() || command.code() != Command::flashWrite || ++writes <= blocks)
             return decide (command, answers);
@@ -62,12 +71,14 @@ void run (Input& input)
     require (WriteIRWindow::jobsInProgress() == 0, "the job outlived its end");
 
     // No input reaches the image's end: every run fails, and says so once.
-    require (result == WriteIRWindow::resetFailed && shown == juce::StringArray (FactoryReset::failedMessage), "a reset that did not write the image was not reported failed once");
+    require (result == WriteIRWindow::resetFailed && shown == juce::StringArray (FactoryReset::failedMessage),
+             "a reset that did not write the image was not reported failed once");
 
     if (bench.answeredNormally())
     {
         // The block the pedal went with is written, unanswered.
-        require (bench.pulledOut() && bench.device->externalFlashWriteCount() == blocks + 1, "the job stopped before it was cut off");
+        require (bench.pulledOut() && bench.device->externalFlashWriteCount() == blocks + 1,
+                 "the job stopped before it was cut off");
 
         const auto flash = bench.device->externalFlash();
         require (! flash.empty() && std::equal (flash.begin(), flash.end(), FactoryDiskImage),

@@ -15,7 +15,12 @@ using namespace tessel::fuzz;
 
 juce::File volume()
 {
-    static const auto folder = [] { auto f = scratchFile ("volume"); f.createDirectory(); return f; }();
+    static const auto folder = []
+    {
+        auto f = scratchFile ("volume");
+        f.createDirectory();
+        return f;
+    }();
     return folder;
 }
 
@@ -32,7 +37,9 @@ void seeds (SeedWriter& out)
     {
         ListInfor info;
         for (int i = 0; i < count; ++i)
-            appendEntry (info, (i % 2 == 0 ? "IR " : "~IR ") + juce::String (i) + (i % 2 == 0 ? ".wav" : " \xc3\xa9t\xc3\xa9.WAV"));
+            appendEntry (info,
+                         (i % 2 == 0 ? "IR " : "~IR ") + juce::String (i)
+                             + (i % 2 == 0 ? ".wav" : " \xc3\xa9t\xc3\xa9.WAV"));
         file (info);
     }
 
@@ -46,8 +53,8 @@ bool sameIndex (const std::optional<ListInfor>& a, const ListInfor& b)
 {
     bool same = a.has_value() && a->irCount == b.irCount;
     for (uint32_t i = 0; same && i < b.irCount; ++i)
-        same = a->entries[i].nameOffset == b.entries[i].nameOffset && a->entries[i].nameLength == b.entries[i].nameLength
-               && a->entries[i].name == b.entries[i].name;
+        same = a->entries[i].nameOffset == b.entries[i].nameOffset
+            && a->entries[i].nameLength == b.entries[i].nameLength && a->entries[i].name == b.entries[i].name;
     return same;
 }
 
@@ -59,7 +66,8 @@ bool isCanonical (const ListInfor& info)
     {
         const auto& entry = info.entries[i];
         if (entry.nameOffset != offset || entry.name.isEmpty() || entry.nameLength < 1
-            || entry.nameLength > (uint32_t) IrIndex::maxNameLength || (uint32_t) entry.name.getNumBytesAsUTF8() >= entry.nameLength)
+            || entry.nameLength > (uint32_t) IrIndex::maxNameLength
+            || (uint32_t) entry.name.getNumBytesAsUTF8() >= entry.nameLength)
             return false;
     }
     return true;
@@ -81,7 +89,8 @@ void run (Input& input)
         // Names come from the file system, as valid UTF-8.
         const auto text = input.text (80);
         edit.name = juce::CharPointer_UTF8::isValidString (text.data(), (int) text.size())
-                        ? juce::String::fromUTF8 (text.data(), (int) text.size()) : "x.wav";
+            ? juce::String::fromUTF8 (text.data(), (int) text.size())
+            : "x.wav";
     }
 
     const auto file = input.rest();
@@ -95,7 +104,8 @@ void run (Input& input)
 
         // A name that fills its slot with no NUL is read whole (it names no file, see irFileFor).
         require ((uint64_t) entry.nameOffset + entry.nameLength <= file.size()
-                     && (size_t) entry.name.getNumBytesAsUTF8() <= entry.nameLength, "a name read from outside its slot");
+                     && (size_t) entry.name.getNumBytesAsUTF8() <= entry.nameLength,
+                 "a name read from outside its slot");
         if (auto named = irFileFor (volume(), entry))
             require (named->getParentDirectory() == volume(), "an entry names a file outside the volume's root");
     }

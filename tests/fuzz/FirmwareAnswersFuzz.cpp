@@ -23,10 +23,14 @@ void seeds (SeedWriter& out)
         return seed;
     };
 
-    out.add (program (100));                                        // every answer as it should be
-    out.add (program (41).byte (0).byte (TransferBench::silence));  // the erase goes unanswered
+    out.add (program (100));                                       // every answer as it should be
+    out.add (program (41).byte (0).byte (TransferBench::silence)); // the erase goes unanswered
     out.add (program (60).byte (0).byte (0).byte (0).byte (TransferBench::pullOut));
-    out.add (program (20).byte (0).byte (0).byte (TransferBench::staleFirst).frame (HidPacket::command (UpdateMode::blockWritten)));
+    out.add (program (20)
+                 .byte (0)
+                 .byte (0)
+                 .byte (TransferBench::staleFirst)
+                 .frame (HidPacket::command (UpdateMode::blockWritten)));
     out.add (program (20).byte (0).byte (TransferBench::replace).frame (HidPacket::command (UpdateMode::eraseFailed)));
 }
 
@@ -39,12 +43,15 @@ void run (Input& input)
     const auto bytes = input.bytes ((size_t) input.inRange (0, 400));
     TransferBench bench (tessel::sim::PedalSimulator::createUpdateModeDevice(), input);
 
-    const bool failed = bench.runJob (new FirmwareUpdate ({ bytes.data(), bytes.size() }), FirmwareUpdate::failedMessage).size() > 0;
+    const bool failed =
+        bench.runJob (new FirmwareUpdate ({ bytes.data(), bytes.size() }), FirmwareUpdate::failedMessage).size() > 0;
     if (bench.answeredNormally())
     {
         auto expected = bytes;
-        expected.resize ((expected.size() + UpdateMode::blockSize - 1) / UpdateMode::blockSize * UpdateMode::blockSize, 0xff);
-        require (! failed && bench.device->programFlash() == expected, "an update answered as it should did not write the program");
+        expected.resize ((expected.size() + UpdateMode::blockSize - 1) / UpdateMode::blockSize * UpdateMode::blockSize,
+                         0xff);
+        require (! failed && bench.device->programFlash() == expected,
+                 "an update answered as it should did not write the program");
     }
 }
 } // namespace

@@ -44,8 +44,8 @@ void run (Input& input)
     require (payload.getSize() == header.payloadLength && payload.getSize() <= UpdateMode::maxProgramSize,
              "an accepted payload has another length than its header says");
     require (header.namesDevice (deviceName), "a file for another device was accepted");
-    require (header.payloadChecksum == FirmwareHeader::checksumOf (static_cast<const uint8_t*> (payload.getData()),
-                                                                   payload.getSize()),
+    require (header.payloadChecksum
+                 == FirmwareHeader::checksumOf (static_cast<const uint8_t*> (payload.getData()), payload.getSize()),
              "a payload whose sum is wrong was accepted");
     require (payload.getSize() == 0
                  || std::memcmp (payload.getData(), contents.data() + FirmwareHeader::size, payload.getSize()) == 0,

@@ -88,7 +88,8 @@ HidPacket frameFrom (Input& input)
 
 //==============================================================================
 TransferBench::TransferBench (std::shared_ptr<sim::PedalSimulator> pedal, Input& in)
-    : device (std::move (pedal)), input (in)
+    : device (std::move (pedal)),
+      input (in)
 {
     device->onAnswers = [this] (const HidPacket& command, std::vector<HidPacket>& answers)
     {
@@ -125,7 +126,8 @@ void TransferBench::pullOutNow()
     bus.unplug (device);
 }
 
-juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun)
+juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage,
+                                         const std::function<void()>& afterRun)
 {
     // No dialog reaches the screen; what the job shows is kept instead.
     static auto& dialogs = []() -> test::RecordingDialogs&
@@ -148,7 +150,8 @@ juce::StringArray TransferBench::runJob (juce::ThreadWithProgressWindow* job, co
     juce::StringArray shown;
     for (const auto& message : dialogs.messages)
         shown.add (message.text);
-    require (! pulledOut() || whileLeaving || shown.contains (failedMessage), "a job cut off by the pedal's removal was reported done");
+    require (! pulledOut() || whileLeaving || shown.contains (failedMessage),
+             "a job cut off by the pedal's removal was reported done");
     return shown;
 }
 } // namespace tessel::fuzz
@@ -164,7 +167,8 @@ extern "C" int LLVMFuzzerInitialize (int* argc, char*** argv)
     for (int i = 1; i < *argc; ++i)
         if (const juce::String arg ((*argv)[i]); arg.startsWith ("--write-seeds="))
         {
-            tessel::fuzz::SeedWriter out { juce::File::getCurrentWorkingDirectory().getChildFile (arg.fromFirstOccurrenceOf ("=", false, false)) };
+            tessel::fuzz::SeedWriter out { juce::File::getCurrentWorkingDirectory().getChildFile (
+                arg.fromFirstOccurrenceOf ("=", false, false)) };
             out.folder.createDirectory();
             tessel::fuzz::target.writeSeeds (out);
             std::printf ("%d seeds written to %s\n", out.written, out.folder.getFullPathName().toRawUTF8());

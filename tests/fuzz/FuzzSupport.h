@@ -21,28 +21,35 @@ namespace tessel::fuzz
 class Input
 {
 public:
-    Input (const uint8_t* data, size_t size) : next (data), end (data + size) {}
+    Input (const uint8_t* data, size_t size)
+        : next (data),
+          end (data + size)
+    {
+    }
 
     bool empty() const noexcept { return next == end; }
     uint8_t byte() noexcept { return next < end ? *next++ : 0; }
     bool flag() noexcept { return (byte() & 1) != 0; }
-    int inRange (int lo, int hi) noexcept;   // one byte, two when the range needs them
+    int inRange (int lo, int hi) noexcept; // one byte, two when the range needs them
 
-    std::vector<uint8_t> bytes (size_t n)    // up to n
+    std::vector<uint8_t> bytes (size_t n) // up to n
     {
         const auto* from = next;
         next += std::min (n, (size_t) (end - next));
         return { from, next };
     }
 
-    std::string text (size_t maxLength = 255)   // a length byte, then the bytes
+    std::string text (size_t maxLength = 255) // a length byte, then the bytes
     {
         const auto b = bytes (std::min<size_t> (byte(), maxLength));
         return { b.begin(), b.end() };
     }
 
     std::optional<std::string> maybeText() { return flag() ? std::optional<std::string> (text()) : std::nullopt; }
-    std::string rest() { return { reinterpret_cast<const char*> (std::exchange (next, end)), reinterpret_cast<const char*> (end) }; }
+    std::string rest()
+    {
+        return { reinterpret_cast<const char*> (std::exchange (next, end)), reinterpret_cast<const char*> (end) };
+    }
 
 private:
     const uint8_t* next;
@@ -54,8 +61,15 @@ struct SeedBytes
 {
     std::vector<uint8_t> bytes;
 
-    SeedBytes& byte (int b) { bytes.push_back ((uint8_t) b); return *this; }
-    SeedBytes& text (std::string_view t) { return byte ((int) std::min<size_t> (t.size(), 255)).raw (t.data(), bytes.back()); }
+    SeedBytes& byte (int b)
+    {
+        bytes.push_back ((uint8_t) b);
+        return *this;
+    }
+    SeedBytes& text (std::string_view t)
+    {
+        return byte ((int) std::min<size_t> (t.size(), 255)).raw (t.data(), bytes.back());
+    }
     SeedBytes& maybeText (const std::optional<std::string>& t) { return t ? byte (1).text (*t) : byte (0); }
     SeedBytes& raw (const void* data, size_t size)
     {
@@ -63,8 +77,11 @@ struct SeedBytes
         return *this;
     }
     template <typename Bytes>
-    SeedBytes& raw (const Bytes& b) { return raw (b.data(), b.size()); }
-    SeedBytes& frame (const HidPacket& f);   // as frameFrom reads it back, the checksum kept
+    SeedBytes& raw (const Bytes& b)
+    {
+        return raw (b.data(), b.size());
+    }
+    SeedBytes& frame (const HidPacket& f); // as frameFrom reads it back, the checksum kept
 };
 
 /** Writes seed files into a folder, numbered in order. */
@@ -85,7 +102,7 @@ extern const struct Target
     bool needsGui;
     void (*writeSeeds) (SeedWriter&);
     void (*run) (Input&);
-} target;   // defined by each target
+} target; // defined by each target
 
 /** Handles every message posted and what those post, without waiting; a loop that posts itself for ever
     is a finding. */
@@ -112,11 +129,11 @@ class TransferBench
 public:
     enum Decision
     {
-        answer = 0,        // 0..3: as the simulator does
-        silence = 4,       // no answer at all
-        replace = 5,       // a frame from the input instead
-        staleFirst = 6,    // a frame from the input, then the simulator's answers
-        pullOut = 7,       // the pedal is pulled out instead of answering
+        answer = 0,     // 0..3: as the simulator does
+        silence = 4,    // no answer at all
+        replace = 5,    // a frame from the input instead
+        staleFirst = 6, // a frame from the input, then the simulator's answers
+        pullOut = 7,    // the pedal is pulled out instead of answering
         decisionCount = 8
     };
 
@@ -125,9 +142,10 @@ public:
 
     /** Runs the job as its thread would, ends it (deleting it) and handles what it posted; checks
         it closed the link and, cut off by the pedal's removal, said it failed. Returns its boxes' texts. */
-    juce::StringArray runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage, const std::function<void()>& afterRun = {});
+    juce::StringArray runJob (juce::ThreadWithProgressWindow* job, const char* failedMessage,
+                              const std::function<void()>& afterRun = {});
 
-    bool answeredNormally() const noexcept { return normal; }   // the simulator's answers and nothing else, so far
+    bool answeredNormally() const noexcept { return normal; } // the simulator's answers and nothing else, so far
     bool pulledOut() const noexcept { return unplugged; }
     void pullOutNow();
 

@@ -33,9 +33,9 @@ void seeds (SeedWriter& out)
 void run (Input& input)
 {
     UsbParentText parent;
-    for (auto field : { &UsbParentText::idVendor, &UsbParentText::idProduct, &UsbParentText::manufacturer, &UsbParentText::product,
-                        &UsbParentText::vendorIdProperty, &UsbParentText::modelIdProperty, &UsbParentText::vendorEncProperty,
-                        &UsbParentText::modelEncProperty })
+    for (auto field : { &UsbParentText::idVendor, &UsbParentText::idProduct, &UsbParentText::manufacturer,
+                        &UsbParentText::product, &UsbParentText::vendorIdProperty, &UsbParentText::modelIdProperty,
+                        &UsbParentText::vendorEncProperty, &UsbParentText::modelEncProperty })
         parent.*field = input.maybeText();
 
     for (auto& text : { parent.idVendor, parent.vendorIdProperty, parent.vendorEncProperty })

@@ -26,7 +26,15 @@ constexpr DeviceKind kinds[] = { kindAMP, kindMOD, kindDLY, kindCAB };
 
 // 0..3: a report from the pedal; the answers to the oldest held command sent; those to every held
 // command and to those their answers bring, in turn; the held answers dropped; pulled out or back in.
-enum Action { report = 0, answerOne = 4, answerAll, dropHeld, replug, actionCount };
+enum Action
+{
+    report = 0,
+    answerOne = 4,
+    answerAll,
+    dropHeld,
+    replug,
+    actionCount
+};
 
 void run (Input& input)
 {
@@ -44,7 +52,9 @@ void run (Input& input)
 
     // Held from the second name request (point 0), the second patch request (1), or once connected (2):
     // each command's answers wait until the input lets them go.
-    const auto code = point == 1 ? Command::requestPreset : kind == kindCAB ? Command::transferState : Command::getAlgorithmName;
+    const auto code = point == 1 ? Command::requestPreset
+        : kind == kindCAB        ? Command::transferState
+                                 : Command::getAlgorithmName;
     bool holding = false;
     std::deque<std::vector<HidPacket>> held;
     pedal->onAnswers = [&] (const HidPacket& command, std::vector<HidPacket>& answers)
@@ -73,17 +83,23 @@ void run (Input& input)
     {
         switch (input.byte() % actionCount)
         {
-            case answerOne: answerHeld(); break;
+            case answerOne:
+                answerHeld();
+                break;
             case answerAll:
                 for (int i = 0; i < 500 && answerHeld(); ++i)
                     drain();
                 break;
-            case dropHeld: held.clear(); break;
+            case dropHeld:
+                held.clear();
+                break;
             case replug:
                 plugged ? h.bus.unplug (pedal) : h.bus.plug (pedal);
                 plugged = ! plugged;
                 break;
-            default: pedal->sendReport (frameFrom (input)); break;
+            default:
+                pedal->sendReport (frameFrom (input));
+                break;
         }
     }
 
@@ -112,15 +128,16 @@ void seeds (SeedWriter& out)
             for (const auto& answer : answers)
                 seed.byte (report).frame (answer);
         };
-        for (const auto& command : { HidPacket::command (Command::identify), HidPacket::command (Command::getAlgorithmName, { 2 }),
-                                     HidPacket::command (Command::requestPreset, { 1 }), HidPacket::command (Command::getBypass),
-                                     HidPacket::command (Command::getTapTempo), HidPacket::command (Command::getMaxDelay),
-                                     HidPacket::command (Command::transferState, { 0 }) })
+        for (const auto& command :
+             { HidPacket::command (Command::identify), HidPacket::command (Command::getAlgorithmName, { 2 }),
+               HidPacket::command (Command::requestPreset, { 1 }), HidPacket::command (Command::getBypass),
+               HidPacket::command (Command::getTapTempo), HidPacket::command (Command::getMaxDelay),
+               HidPacket::command (Command::transferState, { 0 }) })
             pedal->receive (command.data(), HidPacket::size);
 
-        for (auto code : { Reply::knob, Reply::patch, Reply::algorithm, Reply::bypass, Reply::cabSimulation,
-                           Reply::tapTempo, Reply::division, Reply::expressionTarget, Reply::expressionRange,
-                           Reply::trail, Reply::inputMode })
+        for (auto code :
+             { Reply::knob, Reply::patch, Reply::algorithm, Reply::bypass, Reply::cabSimulation, Reply::tapTempo,
+               Reply::division, Reply::expressionTarget, Reply::expressionRange, Reply::trail, Reply::inputMode })
             seed.byte (report).frame (HidPacket::command (code, { 1, 50 }));
         out.add (seed.byte (answerAll).byte (answerOne).byte (replug).byte (replug).byte (answerAll));
     }

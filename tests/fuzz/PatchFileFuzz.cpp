@@ -47,7 +47,8 @@ void importAndExport (Page& page, Input& input, tessel::test::RecordingDialogs& 
     dialogs.fileAnswers = { exported };
     ExportMenuItemChosenCallback (item, &page);
     drain();
-    require (! exported.existsAsFile() || exported.getSize() == fileSize(), "the export wrote a file of the wrong size");
+    require (! exported.existsAsFile() || exported.getSize() == fileSize(),
+             "the export wrote a file of the wrong size");
 }
 
 void run (Input& input)

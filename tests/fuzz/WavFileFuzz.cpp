@@ -11,7 +11,12 @@ namespace
 {
 using namespace tessel::fuzz;
 
-juce::File folder (const char* name) { const auto f = scratchFile (name); f.createDirectory(); return f; }
+juce::File folder (const char* name)
+{
+    const auto f = scratchFile (name);
+    f.createDirectory();
+    return f;
+}
 
 std::string le (uint32_t value, int bytes)
 {
@@ -27,8 +32,9 @@ std::string wavFile (uint32_t rate, int channels, int bits, int frames, const st
     std::string samples (frames * align, '\0');
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = (char) (i * 37);
-    const auto body = "WAVEfmt " + le (16, 4) + le (1, 2) + le ((uint32_t) channels, 2) + le (rate, 4) + le (rate * align, 4)
-                      + le (align, 2) + le ((uint32_t) bits, 2) + extraChunk + "data" + le ((uint32_t) samples.size(), 4) + samples;
+    const auto body = "WAVEfmt " + le (16, 4) + le (1, 2) + le ((uint32_t) channels, 2) + le (rate, 4)
+        + le (rate * align, 4) + le (align, 2) + le ((uint32_t) bits, 2) + extraChunk + "data"
+        + le ((uint32_t) samples.size(), 4) + samples;
     return "RIFF" + le ((uint32_t) body.size(), 4) + body;
 }
 
@@ -37,8 +43,8 @@ void seeds (SeedWriter& out)
     // The last: a chunk after the samples claiming some 4 GB, which JUCE's reader would set aside.
     for (const auto& file : { wavFile (48000, 1, 16, 64), wavFile (44100, 2, 24, 50, "LIST" + le (4, 4) + "INFO"),
                               wavFile (96000, 1, 32, 40), wavFile (8000, 1, 8, 16),
-                              wavFile (44100, 1, 16, 2).replace (4, 4, le (0xfffffff0u, 4)) + "bext" + le (0xffffff00u, 4)
-                                  + std::string (32, '\0') })
+                              wavFile (44100, 1, 16, 2).replace (4, 4, le (0xfffffff0u, 4)) + "bext"
+                                  + le (0xffffff00u, 4) + std::string (32, '\0') })
         out.add (file.data(), file.size());
 }
 

@@ -6,7 +6,9 @@
 
 namespace
 {
-const std::vector<std::pair<juce::String, int>> sectionsInOrder { { "AMP", 16 }, { "DLY", 17 }, { "MOD", 24 }, { "CAB", 100 } };
+const std::vector<std::pair<juce::String, int>> sectionsInOrder {
+    { "AMP", 16 }, { "DLY", 17 }, { "MOD", 24 }, { "CAB", 100 }
+};
 
 // The captions printed above each page's five knobs, in knob order.
 const std::map<juce::String, juce::StringArray> knobCaptions {
@@ -29,7 +31,8 @@ juce::StringArray crlfLines (const juce::String& text)
 }
 } // namespace
 
-TEST (AlgorithmCatalog, IsAsciiInCrLfLinesAndEveryEntryHasAShortUniqueNameAndADescriptionInTheBoxLayoutFoundIgnoringCase)
+TEST (AlgorithmCatalog,
+      IsAsciiInCrLfLinesAndEveryEntryHasAShortUniqueNameAndADescriptionInTheBoxLayoutFoundIgnoringCase)
 {
     for (size_t i = 0; i < resource.size(); ++i)
     {
@@ -72,19 +75,24 @@ TEST (AlgorithmCatalog, IsAsciiInCrLfLinesAndEveryEntryHasAShortUniqueNameAndADe
             const auto lines = crlfLines (text);
             EXPECT_FALSE (lines.joinIntoString ("").containsAnyOf ("\r\n")) << "lone CR or LF";
             ASSERT_GE (lines.size(), 3);
-            EXPECT_TRUE (lines[0] == name || (lines[0].startsWith (name + " (") && lines[0].endsWith (")"))) << lines[0];
+            EXPECT_TRUE (lines[0] == name || (lines[0].startsWith (name + " (") && lines[0].endsWith (")")))
+                << lines[0];
             EXPECT_TRUE (lines[1].isEmpty() && lines[2].isNotEmpty());
-            EXPECT_EQ (std::any_of (lines.begin(), lines.end(), [] (auto& l) { return l.startsWith ("Cab simulation: "); }),
-                       section == "AMP");
+            EXPECT_EQ (
+                std::any_of (lines.begin(), lines.end(), [] (auto& l) { return l.startsWith ("Cab simulation: "); }),
+                section == "AMP");
 
             // One line per knob, in the order the knobs sit on the page.
             if (const auto captions = knobCaptions.find (section); captions != knobCaptions.end())
             {
-                auto line = std::find_if (lines.begin(), lines.end(), [&] (auto& l) { return l.startsWith (captions->second[0] + ": "); });
+                auto line = std::find_if (lines.begin(), lines.end(),
+                                          [&] (auto& l) { return l.startsWith (captions->second[0] + ": "); });
                 for (const auto& caption : captions->second)
                 {
                     ASSERT_NE (line, lines.end()) << "no line for " << caption;
-                    EXPECT_TRUE (line->startsWith (caption + ": ") && line->fromFirstOccurrenceOf (": ", false, false).trim().isNotEmpty()) << *line;
+                    EXPECT_TRUE (line->startsWith (caption + ": ")
+                                 && line->fromFirstOccurrenceOf (": ", false, false).trim().isNotEmpty())
+                        << *line;
                     ++line;
                 }
             }
@@ -111,8 +119,13 @@ TEST (AlgorithmCatalogLookUp, AnUnknownNameEmptiesTheBoxAnUnknownSectionKeepsItA
 
     // An IR's stored name loses its slash and extension by position.
     const std::pair<const char*, const char*> names[] = {
-        { "/B25 DYN 4x12.wav", "B25 DYN 4x12" }, { "xB25 DYN 4x12.WAV", "B25 DYN 4x12" }, { "/a.wav", "a" },
-        { "/.wav", "" }, { "/abcd", "" }, { "/", "" }, { "", "" },
+        { "/B25 DYN 4x12.wav", "B25 DYN 4x12" },
+        { "xB25 DYN 4x12.WAV", "B25 DYN 4x12" },
+        { "/a.wav", "a" },
+        { "/.wav", "" },
+        { "/abcd", "" },
+        { "/", "" },
+        { "", "" },
     };
     for (auto [stored, lookUp] : names)
         EXPECT_EQ (irLookupName (stored), lookUp) << stored;

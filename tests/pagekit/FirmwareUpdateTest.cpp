@@ -26,15 +26,30 @@ std::vector<uint8_t> payloadOf (size_t size)
     return payload;
 }
 
-juce::MemoryBlock firmware (const std::vector<uint8_t>& payload, const juce::String& name = updateModeName) { return firmwareFile (payload, name); }
-uint32_t addressOf (const HidPacket& frame) { return juce::ByteOrder::littleEndianInt (frame.data() + 2); }
+juce::MemoryBlock firmware (const std::vector<uint8_t>& payload, const juce::String& name = updateModeName)
+{
+    return firmwareFile (payload, name);
+}
+uint32_t addressOf (const HidPacket& frame)
+{
+    return juce::ByteOrder::littleEndianInt (frame.data() + 2);
+}
 
 /** The editor with a pedal waiting in its update mode; short time-outs let a silent pedal end a test quickly. */
 class FirmwareTest : public ::testing::Test
 {
 protected:
-    FirmwareTest() { folder.createDirectory(); replugPedal(); }
-    ~FirmwareTest() override { waitForTheUpdate(); editor = nullptr; folder.deleteRecursively(); }
+    FirmwareTest()
+    {
+        folder.createDirectory();
+        replugPedal();
+    }
+    ~FirmwareTest() override
+    {
+        waitForTheUpdate();
+        editor = nullptr;
+        folder.deleteRecursively();
+    }
 
     void replugPedal()
     {
@@ -54,7 +69,10 @@ protected:
 
     KVNoDevice& page() { return editor->noDevicePage(); }
     std::vector<RecordingDialogs::Message>& messages() { return editor->messages(); }
-    static bool waitForTheUpdate (int timeoutMs = 10000) { return pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, timeoutMs); }
+    static bool waitForTheUpdate (int timeoutMs = 10000)
+    {
+        return pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, timeoutMs);
+    }
 
     /** The payload, 0xFF-filled to its last block's end; the simulated flash only clears bits, so this proves the fill. */
     static std::vector<uint8_t> flashHolding (std::vector<uint8_t> payload)
@@ -65,7 +83,8 @@ protected:
 
     void expectLinkClosedAfterOneOpen() const
     {
-        EXPECT_TRUE (handle.load() == nullptr && fakeHidapiCounts().opens == 1 && fakeHidapiCounts().closes == 1 && fakeHidapiCounts().exits == 1);
+        EXPECT_TRUE (handle.load() == nullptr && fakeHidapiCounts().opens == 1 && fakeHidapiCounts().closes == 1
+                     && fakeHidapiCounts().exits == 1);
     }
 
     /** `count` boxes shown, each untitled, with this text. */
@@ -78,7 +97,8 @@ protected:
 
     const juce::ScopedValueSetter<int> quickAnswers { FirmwareUpdate::answerTimeoutMs, 150 };
     const juce::ScopedValueSetter<int> quickSlowAnswers { FirmwareUpdate::slowAnswerTimeoutMs, 300 };
-    const juce::File folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
+    const juce::File folder =
+        juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-" + juce::Uuid().toString());
     std::unique_ptr<EditorHarness> editor = std::make_unique<EditorHarness>();
     std::shared_ptr<PedalSimulator> pedal;
 };
@@ -127,18 +147,25 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
     }
 
     // Names match byte for byte, 0x80 and above included; one filling all 16 bytes (no NUL) is not read on past them.
-    const juce::String accented (juce::CharPointer_UTF8 ("TESSEL \xc3\x89" "CHO"));
+    const juce::String accented (juce::CharPointer_UTF8 ("TESSEL \xc3\x89"
+                                                         "CHO"));
     const std::tuple<juce::String, juce::String, bool> names[] = {
-        { accented, accented, true }, { "TESSEL AMP MK 2", "TESSEL AMP MK 2 ", false }, { "TESSEL AMP MK 2", "TESSEL AMP MK", false },
-        { "TESSEL AMP MK II", "TESSEL AMP MK II", true }, { "TESSEL AMP MK II", "TESSEL AMP MK IIxxxx", false },
+        { accented, accented, true },
+        { "TESSEL AMP MK 2", "TESSEL AMP MK 2 ", false },
+        { "TESSEL AMP MK 2", "TESSEL AMP MK", false },
+        { "TESSEL AMP MK II", "TESSEL AMP MK II", true },
+        { "TESSEL AMP MK II", "TESSEL AMP MK IIxxxx", false },
     };
 
     for (const auto& [inFile, device, compatible] : names)
-        EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (30), inFile)), device, out) == FirmwareCheck::compatible,
-                   compatible) << inFile << " / " << device;
+        EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (30), inFile)), device, out)
+                       == FirmwareCheck::compatible,
+                   compatible)
+            << inFile << " / " << device;
 
     // The largest program the pedal can hold passes.
-    EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (UpdateMode::maxProgramSize))), updateModeName, out), FirmwareCheck::compatible);
+    EXPECT_EQ (checkFirmwareFile (write (firmware (payloadOf (UpdateMode::maxProgramSize))), updateModeName, out),
+               FirmwareCheck::compatible);
     EXPECT_TRUE (fakeHidapiCounts().opens == 0 && pedal->receivedFrames().empty());
 }
 
@@ -182,7 +209,7 @@ TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLas
     {
         SCOPED_TRACE ((int) size);
         const auto blocks = (size + 19) / 20;
-        pedal->setProgramFlash (std::vector<uint8_t> (5000, 0x00));  // the old program
+        pedal->setProgramFlash (std::vector<uint8_t> (5000, 0x00)); // the old program
         pedal->clearReceivedFrames();
         resetFakeHidapiCounts();
         const auto payload = payloadOf (size);
@@ -198,7 +225,9 @@ TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLas
         ASSERT_EQ (frames.size(), 2 + blocks);
         EXPECT_TRUE (frames[0].code() == 0x13 && frames[1].code() == 0x06);
         for (size_t k = 1; k <= blocks; ++k)
-            EXPECT_TRUE (frames[1 + k].code() == 0x03 && addressOf (frames[1 + k]) == programStart + (k < blocks ? 20 * (uint32_t) k : 0)) << k;
+            EXPECT_TRUE (frames[1 + k].code() == 0x03
+                         && addressOf (frames[1 + k]) == programStart + (k < blocks ? 20 * (uint32_t) k : 0))
+                << k;
     }
 }
 
@@ -218,7 +247,8 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     EXPECT_EQ (window->getNumButtons(), 0) << "an update cannot be cancelled";
 
     // Block 0 gets the slow time-out: the job still waits well after the normal one has passed.
-    EXPECT_FALSE (pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, 3 * FirmwareUpdate::answerTimeoutMs));
+    EXPECT_FALSE (
+        pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, 3 * FirmwareUpdate::answerTimeoutMs));
 
     ASSERT_TRUE (waitForTheUpdate());
     EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
@@ -228,15 +258,18 @@ TEST_F (FirmwareUpdateRun, APleaseWaitWindowStaysUpAndAfterAFailureTheNextUpdate
     page().UpdateFirmware (file, true);
     ASSERT_TRUE (waitForTheUpdate());
     ASSERT_EQ (pedal->receivedFrames().size(), 5u);
-    EXPECT_TRUE (addressOf (pedal->receivedFrames()[2]) == programStart + 20 && messages().size() == 1u) << "the second update went through";
+    EXPECT_TRUE (addressOf (pedal->receivedFrames()[2]) == programStart + 20 && messages().size() == 1u)
+        << "the second update went through";
     EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
 }
 
 TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTold)
 {
     // Five blocks go out: 1, 2, 3, 4, then 0. Each fault hits the handshake, the erase, block 2 or block 0.
-    const std::pair<int, int> stages[] = { { UpdateMode::handshake, 0 }, { UpdateMode::erase, 0 },
-                                           { UpdateMode::writeBlock, 1 }, { UpdateMode::writeBlock, 4 } };
+    const std::pair<int, int> stages[] = { { UpdateMode::handshake, 0 },
+                                           { UpdateMode::erase, 0 },
+                                           { UpdateMode::writeBlock, 1 },
+                                           { UpdateMode::writeBlock, 4 } };
     const auto file = write (firmware (payloadOf (100)));
 
     const auto failsAfter = [&] (int sent, const std::function<void()>& fault)
@@ -255,9 +288,13 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
     for (auto fault : { Fault::noAnswer, Fault::badChecksum, Fault::wrongCode, Fault::unplug })
         for (auto [command, skip] : stages)
         {
-            SCOPED_TRACE (testing::Message() << "fault " << (int) fault << " on command " << command << " after " << skip);
-            failsAfter (command == UpdateMode::handshake ? 1 : command == UpdateMode::erase ? 2 : 3 + skip,
-                        [&, fault = fault, command = command, skip = skip] { pedal->injectFault (fault, command, skip); });
+            SCOPED_TRACE (testing::Message()
+                          << "fault " << (int) fault << " on command " << command << " after " << skip);
+            failsAfter (command == UpdateMode::handshake   ? 1
+                            : command == UpdateMode::erase ? 2
+                                                           : 3 + skip,
+                        [&, fault = fault, command = command, skip = skip]
+                        { pedal->injectFault (fault, command, skip); });
         }
 
     // The pedal saying its erase failed (0x08) stops the update before any block.

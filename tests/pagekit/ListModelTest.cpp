@@ -14,8 +14,10 @@ juce::String rowsOf (int kind, int mode, std::initializer_list<int> rows)
     KVAMPView amp;
     KVMODView mod;
     KVCABView cab;
-    KVPageBase* page = kind == kindAMP ? (KVPageBase*) &amp : kind == kindMOD ? (KVPageBase*) &mod
-                     : kind == kindCAB ? (KVPageBase*) &cab : nullptr;
+    KVPageBase* page = kind == kindAMP ? (KVPageBase*) &amp
+        : kind == kindMOD              ? (KVPageBase*) &mod
+        : kind == kindCAB              ? (KVPageBase*) &cab
+                                       : nullptr;
 
     KVSourceItemListboxContents model;
     model.page = page;

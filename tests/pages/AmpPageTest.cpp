@@ -84,8 +84,9 @@ TEST (AmpPage, BypassDisablesTheEditingControlsButNotSetOrTheSwitchItself)
     EXPECT_FALSE (page.bypassswitchButton.getToggleState());
     for (auto& knob : page.knobSliders)
         EXPECT_FALSE (knob.isEnabled());
-    for (juce::Component* c : std::initializer_list<juce::Component*> { &page.patchList, &page.algorithmList, &page.switchButton,
-                                                                         &page.saveButton, &page.exportButton, &page.importButton })
+    for (juce::Component* c :
+         std::initializer_list<juce::Component*> { &page.patchList, &page.algorithmList, &page.switchButton,
+                                                   &page.saveButton, &page.exportButton, &page.importButton })
         EXPECT_FALSE (c->isEnabled()) << c->getName();
     EXPECT_TRUE (page.setButton.isEnabled() && page.bypassswitchButton.isEnabled());
 

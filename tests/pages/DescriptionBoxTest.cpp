@@ -62,7 +62,8 @@ TEST (DescriptionBox, ShowsOnlyWholeLinesAtItsOwnHeightWhereverItIsScrolled)
         auto& viewport = viewportOf (*box);
 
         EXPECT_TRUE (showsWholeLines (*box));
-        EXPECT_GE (box->getBorder().subtractedFrom (box->getLocalBounds()).getHeight(), height - 17) << "as many lines as fit";
+        EXPECT_GE (box->getBorder().subtractedFrom (box->getLocalBounds()).getHeight(), height - 17)
+            << "as many lines as fit";
 
         // A wheel moves the text by some pixels; it comes to rest on a line,
         // and a step smaller than a line still moves it by one.

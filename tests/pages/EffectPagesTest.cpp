@@ -5,12 +5,16 @@ namespace
 /** A MOD or DLY pedal following tap tempo, connected with its dump and after-dump queries done. */
 struct ConnectedEffect : Connected
 {
-    explicit ConnectedEffect (DeviceKind k) : Connected (configured (k)), kind (k)
+    explicit ConnectedEffect (DeviceKind k)
+        : Connected (configured (k)),
+          kind (k)
     {
-        pumpUntil ([&]
-        {
+        pumpUntil (
+            [&]
+            {
             const auto frames = pedal->receivedFrames();
-            return std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getDivision; });
+            return std::any_of (frames.begin(), frames.end(),
+                                [] (auto& f) { return f.code() == Command::getDivision; });
         });
         pumpPending();
         pedal->clearReceivedFrames();
@@ -32,7 +36,10 @@ struct ConnectedEffect : Connected
     DeviceKind kind;
 };
 
-void choose (juce::ComboBox& box, int id) { box.setSelectedId (id, juce::sendNotificationSync); }
+void choose (juce::ComboBox& box, int id)
+{
+    box.setSelectedId (id, juce::sendNotificationSync);
+}
 } // namespace
 
 TEST (EffectPages, EachControlSendsItsOwnFrame)
@@ -51,8 +58,10 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
             { [&] { choose (page.objectCombo, 4); }, { { Command::setExpressionTarget, 3 } } },
             { [&] { choose (page.divideCombo, 11); }, { { Command::setDivision, 10 } } },
             // The range goes out with both ends as they stand, even the wrong way round.
-            { [&] { page.rangeMinSlider.setValue (30, juce::sendNotificationSync); }, { { Command::setExpressionRange, 30, 80 } } },
-            { [&] { page.rangeMaxSlider.setValue (10, juce::sendNotificationSync); }, { { Command::setExpressionRange, 30, 10 } } },
+            { [&] { page.rangeMinSlider.setValue (30, juce::sendNotificationSync); },
+              { { Command::setExpressionRange, 30, 80 } } },
+            { [&] { page.rangeMaxSlider.setValue (10, juce::sendNotificationSync); },
+              { { Command::setExpressionRange, 30, 10 } } },
             { [&] { page.knobSliders[2].setValue (42, juce::sendNotificationSync); }, { { Command::setKnob, 2, 42 } } },
             // While the pedal follows tap tempo, its rate knob stays quiet.
             { [&] { page.knobSliders[4].setValue (77, juce::sendNotificationSync); }, {} },
@@ -63,9 +72,11 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
         {
             // The maximum delay time goes out in hundreds of milliseconds, as its own frame.
             for (auto [id, units] : { std::pair { 1, 10 }, { 3, 30 }, { 4, 40 } })
-                steps.push_back ({ [&, id = id] { choose (effect.dly().maxDelayCombo, id); }, { { Command::setMaxDelay, units, 0 } } });
+                steps.push_back ({ [&, id = id] { choose (effect.dly().maxDelayCombo, id); },
+                                   { { Command::setMaxDelay, units, 0 } } });
             for (int state : { 1, 0 })
-                steps.push_back ({ [&effect] { click (effect.dly().trailSwitchButton); }, { { Command::setTrail, state } } });
+                steps.push_back (
+                    { [&effect] { click (effect.dly().trailSwitchButton); }, { { Command::setTrail, state } } });
         }
 
         for (size_t i = 0; i < steps.size(); ++i)
@@ -147,8 +158,9 @@ TEST (EffectPages, ValuesFromThePedalAreShownWithoutAnEcho)
     auto& page = dly.dly();
     const auto shown = [&]
     {
-        return juce::StringArray { page.objectCombo.getText(), page.inputModeCombo.getText(), page.divideCombo.getText(),
-                                   page.maxDelayCombo.getText(), juce::String ((int) page.trailSwitchButton.getToggleState()) }
+        return juce::StringArray { page.objectCombo.getText(), page.inputModeCombo.getText(),
+                                   page.divideCombo.getText(), page.maxDelayCombo.getText(),
+                                   juce::String ((int) page.trailSwitchButton.getToggleState()) }
             .joinIntoString ("|");
     };
 
@@ -187,9 +199,10 @@ TEST (EffectPages, AShownPatchMovesEveryControlItCarriesAndSendsOnlyTheSelection
     std::vector<int> shown;
     for (auto& knob : page.knobSliders)
         shown.push_back ((int) knob.getValue());
-    shown.insert (shown.end(), { (int) page.trailSwitchButton.getToggleState(), page.algorithmList.getSelectedRow(),
-                                 page.inputModeCombo.getSelectedId() - 1, page.objectCombo.getSelectedId() - 1,
-                                 (int) page.rangeMinSlider.getValue(), (int) page.rangeMaxSlider.getValue() });
+    shown.insert (shown.end(),
+                  { (int) page.trailSwitchButton.getToggleState(), page.algorithmList.getSelectedRow(),
+                    page.inputModeCombo.getSelectedId() - 1, page.objectCombo.getSelectedId() - 1,
+                    (int) page.rangeMinSlider.getValue(), (int) page.rangeMaxSlider.getValue() });
     EXPECT_EQ (shown, std::vector<int> (record.begin() + 3, record.begin() + 14));
     EXPECT_TRUE (page.diagnosticsBox.getText().startsWith (dly.pedal->algorithmNames()[record[9]]));
     EXPECT_TRUE (dly.sent().empty());

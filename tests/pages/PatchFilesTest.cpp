@@ -14,7 +14,11 @@ using Sent = std::vector<std::tuple<int, int, int>>;
 /** A connected pedal, a scratch folder of this process's own, and quick imports. */
 struct PatchFileBench : Connected
 {
-    PatchFileBench (DeviceKind kind, int patches) : Connected (kind, patches) { folder.createDirectory(); }
+    PatchFileBench (DeviceKind kind, int patches)
+        : Connected (kind, patches)
+    {
+        folder.createDirectory();
+    }
     ~PatchFileBench() { folder.deleteRecursively(); }
 
     juce::File file (const juce::String& name, const juce::MemoryBlock& data = {}) const
@@ -42,7 +46,12 @@ struct PatchFileBench : Connected
         return data;
     }
 
-    static juce::MemoryBlock bytesOf (const juce::File& f) { juce::MemoryBlock data; f.loadFileAsData (data); return data; }
+    static juce::MemoryBlock bytesOf (const juce::File& f)
+    {
+        juce::MemoryBlock data;
+        f.loadFileAsData (data);
+        return data;
+    }
 
     /** Chooses an item of the page's Import or Export menu, the chooser answering `answer`. */
     template <typename Page>
@@ -55,9 +64,15 @@ struct PatchFileBench : Connected
 
     juce::String lastMessage() { return h.messages().empty() ? "" : h.messages().back().text; }
 
-    void select (juce::ListBox& list, int row) { list.selectRow (row); sent(); h.messages().clear(); }
+    void select (juce::ListBox& list, int row)
+    {
+        list.selectRow (row);
+        sent();
+        h.messages().clear();
+    }
 
-    juce::File folder { juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
+    juce::File folder { juce::File::getSpecialLocation (juce::File::tempDirectory)
+                            .getChildFile ("tessel-patches-" + juce::Uuid().toString()) };
     const juce::ScopedValueSetter<int> noSettling { PatchFiles::settleAfterImportMs, 0 };
 };
 } // namespace
@@ -127,7 +142,8 @@ TEST (PatchFiles, OnePatchGoesToTheSelectedPatchAndARecordInAnAllFileToItsOwn)
     EXPECT_EQ (bench.pedal->parametersOf (7), bench.pedal->parametersOf (3));
 
     // In an all-patches file a record goes to the patch number it carries, wherever it lies.
-    bench.run (true, PatchFiles::allPatches, page, bench.file ("shuffled.tessel", bench.recordsOf ({ 8, 3, 0, 1, 2, 4, 5, 6, 7 })));
+    bench.run (true, PatchFiles::allPatches, page,
+               bench.file ("shuffled.tessel", bench.recordsOf ({ 8, 3, 0, 1, 2, 4, 5, 6, 7 })));
     const auto frames = bench.sent();
     ASSERT_GE (frames.size(), 2u);
     EXPECT_EQ (std::make_pair (std::get<1> (frames[0]), std::get<1> (frames[1])), std::make_pair (8, 3));
@@ -147,8 +163,10 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
         ::setfsuid (65534);
 
     const std::tuple<const char*, int, juce::File> cases[] = {
-        { "a MOD or DLY record on the AMP page", PatchFiles::onePatch, bench.file ("effect.tessel", juce::MemoryBlock (14, true)) },
-        { "a file of another patch count", PatchFiles::allPatches, bench.file ("eleven.tessel", juce::MemoryBlock (110, true)) },
+        { "a MOD or DLY record on the AMP page", PatchFiles::onePatch,
+          bench.file ("effect.tessel", juce::MemoryBlock (14, true)) },
+        { "a file of another patch count", PatchFiles::allPatches,
+          bench.file ("eleven.tessel", juce::MemoryBlock (110, true)) },
         { "a file that isn't there", PatchFiles::onePatch, bench.file ("gone.tessel") },
         { "a file that can't be read", PatchFiles::onePatch, locked },
     };
@@ -170,7 +188,13 @@ TEST (PatchFiles, FilesOfTheWrongSizeAreRefusedAndNothingIsSent)
 
 TEST (PatchFiles, APedalPulledOutWhileAPromptOrChooserIsOpenStopsTheOperation)
 {
-    struct Case { const char* why; bool imports; int item; int modalsBefore; };  // 0: pulled during the prompt, 1: during the chooser
+    struct Case
+    {
+        const char* why;
+        bool imports;
+        int item;
+        int modalsBefore;
+    }; // 0: pulled during the prompt, 1: during the chooser
 
     for (const auto& c : { Case { "export one, prompt", false, PatchFiles::onePatch, 0 },
                            Case { "export one, chooser", false, PatchFiles::onePatch, 1 },
@@ -195,10 +219,15 @@ TEST (PatchFiles, TheChoosersShowTheSuffixInAnyLetterCase)
 {
     // zenity and kdialog take each pattern as a glob that minds letter case.
     const auto patterns = juce::StringArray::fromTokens (PatchFiles::filePattern, ";", {});
-    for (auto [name, shown] : { std::pair { "a.tessel", true }, { "a.Tessel", true }, { "a.TESSEL", true },
-                                { "a.tesSEL", true }, { "a.tessel.bin", false } })
-        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(), [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
-                   shown) << name;
+    for (auto [name, shown] : { std::pair { "a.tessel", true },
+                                { "a.Tessel", true },
+                                { "a.TESSEL", true },
+                                { "a.tesSEL", true },
+                                { "a.tessel.bin", false } })
+        EXPECT_EQ (std::any_of (patterns.begin(), patterns.end(),
+                                [name = name] (auto& p) { return ::fnmatch (p.toRawUTF8(), name, 0) == 0; }),
+                   shown)
+            << name;
 }
 
 TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
@@ -219,8 +248,11 @@ TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
     testing::internal::CaptureStdout();
     bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3 })));
     EXPECT_EQ (testing::internal::GetCapturedStdout(), "0\n1\n2\n3\n");
-    EXPECT_EQ (bench.sent(), (Sent { { Command::writePreset, 0, 12 }, { Command::writePreset, 1, 12 }, { Command::writePreset, 2, 12 },
-                                     { Command::writePreset, 3, 12 } }));
+    EXPECT_EQ (bench.sent(),
+               (Sent { { Command::writePreset, 0, 12 },
+                       { Command::writePreset, 1, 12 },
+                       { Command::writePreset, 2, 12 },
+                       { Command::writePreset, 3, 12 } }));
 
     // A cancelled chooser or a dismissed menu: nothing is written or sent.
     bench.select (page.patchList, 1);
@@ -233,7 +265,12 @@ TEST (PatchFiles, WithNoPatchSelectedOrTheChooserCancelledNothingHappens)
 
 TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOnePatchButNotAll)
 {
-    struct Case { const char* why; bool imports; int modalsBefore; };  // 0: stepped during the prompt, 1: during the chooser
+    struct Case
+    {
+        const char* why;
+        bool imports;
+        int modalsBefore;
+    }; // 0: stepped during the prompt, 1: during the chooser
 
     for (const auto& c : { Case { "export one, prompt", false, 0 }, Case { "export one, chooser", false, 1 },
                            Case { "import one, prompt", true, 0 }, Case { "import one, chooser", true, 1 } })
@@ -244,7 +281,12 @@ TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOneP
         bench.select (page.patchList, 2);
         const auto before = bench.pedal->parametersOf (9);
         const auto target = bench.file ("patch.tessel", c.imports ? bench.recordsOf ({ 4 }) : juce::MemoryBlock());
-        bench.h.dialogs().duringModal (c.modalsBefore, [&] { bench.pedal->selectPatchOnPedal (9); pumpPending(); });
+        bench.h.dialogs().duringModal (c.modalsBefore,
+                                       [&]
+                                       {
+            bench.pedal->selectPatchOnPedal (9);
+            pumpPending();
+        });
         bench.run (c.imports, PatchFiles::onePatch, page, target);
 
         ASSERT_EQ (page.patchList.getSelectedRow(), 9);
@@ -252,7 +294,8 @@ TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOneP
         EXPECT_EQ (target.existsAsFile(), c.imports) << "nothing is written";
         EXPECT_TRUE (bench.sent().empty());
         EXPECT_EQ (bench.pedal->parametersOf (9), before);
-        EXPECT_EQ (bench.h.dialogs().openPatterns.size() + bench.h.dialogs().savePatterns.size(), c.modalsBefore) << "no chooser after the prompt";
+        EXPECT_EQ (bench.h.dialogs().openPatterns.size() + bench.h.dialogs().savePatterns.size(), c.modalsBefore)
+            << "no chooser after the prompt";
     }
 
     // All patches go wherever the selection is; the pedal is then taken back
@@ -260,11 +303,18 @@ TEST (PatchFiles, APatchSelectedOnThePedalWhileThePromptOrChooserIsOpenStopsOneP
     PatchFileBench bench (kindAMP, 12);
     auto& page = bench.h.ampPage();
     bench.select (page.patchList, 2);
-    bench.h.dialogs().duringModal (1, [&] { bench.pedal->selectPatchOnPedal (9); pumpPending(); });
-    bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 })));
+    bench.h.dialogs().duringModal (1,
+                                   [&]
+                                   {
+        bench.pedal->selectPatchOnPedal (9);
+        pumpPending();
+    });
+    bench.run (true, PatchFiles::allPatches, page,
+               bench.file ("all.tessel", bench.recordsOf ({ 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11 })));
     const auto frames = bench.sent();
     ASSERT_EQ (frames.size(), 14u);
-    EXPECT_EQ (Sent (frames.end() - 2, frames.end()), (Sent { { Command::selectPatch, 8, 1 }, { Command::selectPatch, 9, 1 } }));
+    EXPECT_EQ (Sent (frames.end() - 2, frames.end()),
+               (Sent { { Command::selectPatch, 8, 1 }, { Command::selectPatch, 9, 1 } }));
 }
 
 TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughALinkToItsTarget)
@@ -272,7 +322,14 @@ TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughA
     PatchFileBench bench (kindDLY, 3);
     auto& page = bench.h.hub().dlyPage();
     const auto all = bench.recordsOf ({ 0, 1, 2 });
-    const auto modeOf = [] (const juce::File& f) { struct stat s {}; ::stat (f.getFullPathName().toRawUTF8(), &s); return s.st_mode & 07777; };
+    const auto modeOf = [] (const juce::File& f)
+    {
+        struct stat s
+        {
+        };
+        ::stat (f.getFullPathName().toRawUTF8(), &s);
+        return s.st_mode & 07777;
+    };
     const auto link = [&] (const juce::String& name, const juce::String& to)
     {
         const auto f = bench.file (name);
@@ -292,7 +349,8 @@ TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughA
     const auto kept = bench.file ("kept").getChildFile ("patches.tessel");
     kept.replaceWithData ("old", 3);
     ASSERT_EQ (::chmod (kept.getFullPathName().toRawUTF8(), 0640), 0);
-    const auto direct = link ("direct.tessel", "kept/patches.tessel"), chained = link ("chained.tessel", direct.getFullPathName()),
+    const auto direct = link ("direct.tessel", "kept/patches.tessel"),
+               chained = link ("chained.tessel", direct.getFullPathName()),
                dangling = link ("dangling.tessel", "new.tessel");
 
     for (const auto& l : { direct, chained, dangling })
@@ -313,8 +371,9 @@ TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughA
     shared.createDirectory();
     const auto inShared = shared.getChildFile ("patches.tessel");
     inShared.replaceWithData (juce::MemoryBlock (500, true).getData(), 500);
-    ASSERT_TRUE (::chmod (inShared.getFullPathName().toRawUTF8(), 0666) == 0 && ::chmod (shared.getFullPathName().toRawUTF8(), 0555) == 0);
-    const bool root = ::geteuid() == 0;  // root may write in any folder
+    ASSERT_TRUE (::chmod (inShared.getFullPathName().toRawUTF8(), 0666) == 0
+                 && ::chmod (shared.getFullPathName().toRawUTF8(), 0555) == 0);
+    const bool root = ::geteuid() == 0; // root may write in any folder
     if (root)
         ::setfsuid (65534);
     bench.run (false, PatchFiles::allPatches, page, inShared);

@@ -53,7 +53,12 @@ TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
     // Answered OK after the pedal was swapped while the question was open: the other pedal is not reset.
     auto other = PedalSimulator::create (kindDLY);
     dialogs.okAnswers.push_back (true);
-    dialogs.duringModal (0, [&] { dly.h.unplug (dly.pedal); dly.h.plugIn (other); });
+    dialogs.duringModal (0,
+                         [&]
+                         {
+        dly.h.unplug (dly.pedal);
+        dly.h.plugIn (other);
+    });
     menuItemChosenCallback (SetMenu::factoryReset, &page);
     EXPECT_EQ (dly.h.messages().back().text, PageControls::pedalMissingMessage);
     for (auto& frame : takeSentFrames (*other))
@@ -73,7 +78,7 @@ TEST (SetMenu, TheSetButtonOpensTheFourItemsInOrderEachChoosingItsOwnAndOtherIds
     // Each item, chosen, reaches its own action.
     const std::pair<const char*, std::function<bool()>> reached[] = {
         { "Firmware Update", [&] { return dialogs.openPatterns == juce::StringArray ("*.bin"); } },
-        { "About KORVEL", [&] { return dialogs.links.size() == 1; } },  // the links are checked in order below
+        { "About KORVEL", [&] { return dialogs.links.size() == 1; } }, // the links are checked in order below
         { "Feedback", [&] { return dialogs.links.size() == 2; } },
         { "Factory Reset", [&] { return dialogs.questions.size() == 1; } },
     };

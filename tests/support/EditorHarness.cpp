@@ -26,8 +26,9 @@ EditorHarness::EditorHarness (std::function<std::unique_ptr<DiskSession>()> disk
 
     sim::setFakeHidapiBus (&bus);
     hidManagerFactory = [this] { return bus.createHidManager(); };
-    diskSessionFactory = diskLayer != nullptr ? std::move (diskLayer)
-                                              : std::function<std::unique_ptr<DiskSession>()> ([this] { return disks.createSession(); });
+    diskSessionFactory = diskLayer != nullptr
+        ? std::move (diskLayer)
+        : std::function<std::unique_ptr<DiskSession>()> ([this] { return disks.createSession(); });
     content = std::make_unique<MainContentComponent>();
     pumpPending();
 }
@@ -82,12 +83,14 @@ std::shared_ptr<sim::PedalSimulator> EditorHarness::connect (std::shared_ptr<sim
     bus.plug (pedal);
 
     // The dump is over once the pedal has been asked for its bypass state and that answer has been handled.
-    pumpUntil ([&]
-    {
+    pumpUntil (
+        [&]
+        {
         const auto frames = pedal->receivedFrames();
         return content->loadingWindow == nullptr
-               && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
-    }, 10000);
+            && std::any_of (frames.begin(), frames.end(), [] (auto& f) { return f.code() == Command::getBypass; });
+        },
+        10000);
 
     pumpPending();
     return pedal;

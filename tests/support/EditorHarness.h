@@ -22,24 +22,43 @@ public:
         juce::String title, text;
     };
 
-    void showMessageBox (const juce::String& title, const juce::String& message) override { asked (messages, title, message); }
-    bool askOkCancel (const juce::String& title, const juce::String& message) override { asked (questions, title, message); return next (okAnswers, false); }
-
-    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message, std::function<void (int)> callback) override
+    void showMessageBox (const juce::String& title, const juce::String& message) override
     {
-        juce::MessageManager::callAsync ([callback, result = askOkCancel (title, message) ? 1 : 0] { callback (result); });
+        asked (messages, title, message);
+    }
+    bool askOkCancel (const juce::String& title, const juce::String& message) override
+    {
+        asked (questions, title, message);
+        return next (okAnswers, false);
     }
 
-    juce::File chooseFileToOpen (const juce::String& pattern) override { return choose (openPatterns, pattern, fileAnswers); }
-    juce::File chooseFileToSave (const juce::String& pattern) override { return choose (savePatterns, pattern, fileAnswers); }
-    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override { openPatterns.add (pattern); return next (fileListAnswers, {}); }
+    void showOkCancelBoxAsync (const juce::String& title, const juce::String& message,
+                               std::function<void (int)> callback) override
+    {
+        juce::MessageManager::callAsync ([callback, result = askOkCancel (title, message) ? 1 : 0]
+                                         { callback (result); });
+    }
+
+    juce::File chooseFileToOpen (const juce::String& pattern) override
+    {
+        return choose (openPatterns, pattern, fileAnswers);
+    }
+    juce::File chooseFileToSave (const juce::String& pattern) override
+    {
+        return choose (savePatterns, pattern, fileAnswers);
+    }
+    juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
+    {
+        openPatterns.add (pattern);
+        return next (fileListAnswers, {});
+    }
     juce::File chooseFolder (const juce::String&) override { return next (fileAnswers, {}); }
     void openLink (const juce::URL& link) override { links.add (link.toString (true)); }
 
     std::vector<Message> messages, questions;
     juce::StringArray links, openPatterns, savePatterns;
     std::deque<bool> okAnswers;
-    std::deque<juce::File> fileAnswers;  // also the folders chosen
+    std::deque<juce::File> fileAnswers; // also the folders chosen
     std::deque<juce::Array<juce::File>> fileListAnswers;
 
     /** Runs `action` once, while the modal box or chooser after the next
@@ -96,8 +115,16 @@ public:
     ~EditorHarness();
 
     /** Plug in or pull out a device, and run the message loop until the notice has been handled. */
-    void plugIn (const std::shared_ptr<sim::PedalSimulator>& device) { bus.plug (device); pumpPending(); }
-    void unplug (const std::shared_ptr<sim::PedalSimulator>& device) { bus.unplug (device); pumpPending(); }
+    void plugIn (const std::shared_ptr<sim::PedalSimulator>& device)
+    {
+        bus.plug (device);
+        pumpPending();
+    }
+    void unplug (const std::shared_ptr<sim::PedalSimulator>& device)
+    {
+        bus.unplug (device);
+        pumpPending();
+    }
     std::shared_ptr<sim::PedalSimulator> plugIn (DeviceKind kind)
     {
         auto pedal = sim::PedalSimulator::create (kind);
@@ -111,7 +138,8 @@ public:
 
     /** Plugs a pedal in and runs the message loop until its patch dump has
         finished (or the time runs out). */
-    std::shared_ptr<sim::PedalSimulator> connect (DeviceKind kind, int patchCount = sim::PedalSimulator::defaultPatchCount);
+    std::shared_ptr<sim::PedalSimulator> connect (DeviceKind kind,
+                                                  int patchCount = sim::PedalSimulator::defaultPatchCount);
     std::shared_ptr<sim::PedalSimulator> connect (std::shared_ptr<sim::PedalSimulator> pedal);
 
     std::vector<RecordingDialogs::Message>& messages() { return recording->messages; }

@@ -10,12 +10,17 @@ using tessel::sim::SimulatedUsbBus;
 struct hid_device_ : public tessel::sim::ReportSink,
                      public SimulatedUsbBus::Listener
 {
-    hid_device_ (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus* b) : pedal (std::move (p)), bus (b) {}
+    hid_device_ (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus* b)
+        : pedal (std::move (p)),
+          bus (b)
+    {
+    }
 
     void deliverReport (const HidPacket& report) override
     {
-        change ([&]
-        {
+        change (
+            [&]
+            {
             // hidapi keeps a bounded queue and drops the oldest report.
             if (queue.size() >= 30)
                 queue.pop_front();
@@ -84,8 +89,9 @@ namespace tessel::sim
 {
 void setFakeHidapiBus (SimulatedUsbBus* bus)
 {
-    underFakeLock ([bus]
-    {
+    underFakeLock (
+        [bus]
+        {
         if (bus != currentBus)
             for (auto* device : openDevices)
                 device->detach();
@@ -93,14 +99,44 @@ void setFakeHidapiBus (SimulatedUsbBus* bus)
     });
 }
 
-FakeHidapiCounts fakeHidapiCounts() { return underFakeLock ([] { return counts; }); }
-void resetFakeHidapiCounts() { underFakeLock ([] { counts = {}; }); }
-std::vector<HidPacket> takeFakeHidapiWrites() { return underFakeLock ([] { return std::exchange (writtenFrames, {}); }); }
-int fakeHidapiOpenHandles() { return underFakeLock ([] { return (int) openDevices.size(); }); }
+FakeHidapiCounts fakeHidapiCounts()
+{
+    return underFakeLock ([] { return counts; });
+}
+void resetFakeHidapiCounts()
+{
+    underFakeLock ([] { counts = {}; });
+}
+std::vector<HidPacket> takeFakeHidapiWrites()
+{
+    return underFakeLock ([] { return std::exchange (writtenFrames, {}); });
+}
+int fakeHidapiOpenHandles()
+{
+    return underFakeLock ([] { return (int) openDevices.size(); });
+}
 } // namespace tessel::sim
 
-int hid_init() { underFakeLock ([] { initialised = true; ++counts.inits; }); return 0; }
-int hid_exit() { underFakeLock ([] { initialised = false; ++counts.exits; }); return 0; }
+int hid_init()
+{
+    underFakeLock (
+        []
+        {
+        initialised = true;
+        ++counts.inits;
+    });
+    return 0;
+}
+int hid_exit()
+{
+    underFakeLock (
+        []
+        {
+        initialised = false;
+        ++counts.exits;
+    });
+    return 0;
+}
 
 hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
 {
@@ -114,8 +150,10 @@ hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const
         return nullptr;
 
     const auto plugged = currentBus->pluggedDevices();
-    const auto found = std::find_if (plugged.begin(), plugged.end(), [&] (auto& pedal)
-                                     { return pedal->identity().vendorId == vendor_id && pedal->identity().productId == product_id; });
+    const auto found = std::find_if (plugged.begin(), plugged.end(),
+                                     [&] (auto& pedal) {
+        return pedal->identity().vendorId == vendor_id && pedal->identity().productId == product_id;
+    });
     if (found == plugged.end())
         return nullptr;
 
@@ -156,7 +194,12 @@ int hid_write (hid_device* device, const unsigned char* data, size_t length)
 
     uint8_t report[HidPacket::size] {};
     std::memcpy (report, data + 1, std::min (length - 1, (size_t) HidPacket::size));
-    underFakeLock ([&] { ++counts.writes; writtenFrames.push_back (HidPacket::fromBytes (report)); });
+    underFakeLock (
+        [&]
+        {
+        ++counts.writes;
+        writtenFrames.push_back (HidPacket::fromBytes (report));
+    });
 
     // The pedal answers at once, into this handle's queue among others.
     device->pedal->receive (report, HidPacket::size);

@@ -11,7 +11,7 @@ namespace tessel::sim
 /** How often the transfer link has called into hidapi. */
 struct FakeHidapiCounts
 {
-    int inits = 0;    // explicit hid_init calls and the implicit one in hid_open
+    int inits = 0; // explicit hid_init calls and the implicit one in hid_open
     int exits = 0, opens = 0, closes = 0, writes = 0;
 };
 

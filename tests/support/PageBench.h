@@ -16,8 +16,15 @@ using Frames = std::vector<std::vector<int>>;
 /** A pedal connected and dumped, its wire cleared for the test. */
 struct Connected
 {
-    Connected (DeviceKind kind, int patches) : pedal (h.connect (kind, patches)) { pedal->clearReceivedFrames(); }
-    explicit Connected (std::shared_ptr<PedalSimulator> p) : pedal (h.connect (p)) {}
+    Connected (DeviceKind kind, int patches)
+        : pedal (h.connect (kind, patches))
+    {
+        pedal->clearReceivedFrames();
+    }
+    explicit Connected (std::shared_ptr<PedalSimulator> p)
+        : pedal (h.connect (p))
+    {
+    }
 
     Frames sent() { return takeSentFrames (*pedal); }
 

@@ -8,7 +8,13 @@ namespace tessel::sim
 namespace
 {
 // Of the product ids only the CAB pedal's matters, to the transfer jobs.
-struct KindFacts { const char* product; int productId; const char *modelCode, *catalogueSection; int recordSize; };
+struct KindFacts
+{
+    const char* product;
+    int productId;
+    const char *modelCode, *catalogueSection;
+    int recordSize;
+};
 
 const KindFacts& factsOf (DeviceKind kind)
 {
@@ -27,7 +33,10 @@ const KindFacts& factsOf (DeviceKind kind)
 constexpr char updateAccessTextA[] = "TESSEL UPDATE ACCESS KEY A";
 constexpr char updateAccessTextB[] = "KORVEL PROGRAM FLASH UNLOCKED";
 
-uint32_t addressIn (const HidPacket& frame) { return juce::ByteOrder::littleEndianInt (frame.data() + 2); }
+uint32_t addressIn (const HidPacket& frame)
+{
+    return juce::ByteOrder::littleEndianInt (frame.data() + 2);
+}
 
 bool isValidHandshake (const HidPacket& frame)
 {
@@ -62,17 +71,19 @@ void programBytes (std::vector<uint8_t>& flash, size_t offset, const uint8_t* da
 
 std::shared_ptr<PedalSimulator> PedalSimulator::create (DeviceKind kind)
 {
-    return std::make_shared<PedalSimulator> (kind, UsbIdentity { Usb::korvelVendorId, factsOf (kind).productId,
-                                                                 Usb::manufacturer, factsOf (kind).product });
+    return std::make_shared<PedalSimulator> (
+        kind, UsbIdentity { Usb::korvelVendorId, factsOf (kind).productId, Usb::manufacturer, factsOf (kind).product });
 }
 
 std::shared_ptr<PedalSimulator> PedalSimulator::createUpdateModeDevice (const juce::String& product)
 {
-    return std::make_shared<PedalSimulator> (kindNone, UsbIdentity { Usb::updateModeVendorId, Usb::updateModeProductId,
-                                                                     Usb::manufacturer, product });
+    return std::make_shared<PedalSimulator> (
+        kindNone, UsbIdentity { Usb::updateModeVendorId, Usb::updateModeProductId, Usb::manufacturer, product });
 }
 
-PedalSimulator::PedalSimulator (DeviceKind k, UsbIdentity identity) : kind (k), usb (std::move (identity))
+PedalSimulator::PedalSimulator (DeviceKind k, UsbIdentity identity)
+    : kind (k),
+      usb (std::move (identity))
 {
     // The pedal's names are the catalogue's, so the two can never drift apart.
     names = ::algorithmNames (factsOf (kind).catalogueSection);
@@ -96,8 +107,8 @@ void PedalSimulator::setPatches (int count)
         // MOD and DLY trail, algorithm, input mode, expression target and
         // range; CAB IR, microphone, power amp and two more.
         const std::vector<int> rest = kind == kindAMP ? std::vector<int> { p % 3 == 0 ? 1 : 0, p % nameCount }
-                                    : kind == kindCAB ? std::vector<int> { p % 100, p % 12, p % 9, p % 10, (p + 3) % 10 }
-                                                      : std::vector<int> { p % 2, p % nameCount, p % 2, p % 4, p % 20, 80 + p % 21 };
+            : kind == kindCAB ? std::vector<int> { p % 100, p % 12, p % 9, p % 10, (p + 3) % 10 }
+                              : std::vector<int> { p % 2, p % nameCount, p % 2, p % 4, p % 20, 80 + p % 21 };
         const size_t first = kind == kindCAB ? 4 : 5;
         for (size_t i = 0; i < rest.size() && first + i < parameters.size(); ++i)
             parameters[first + i] = (uint8_t) rest[i];
@@ -151,8 +162,8 @@ void PedalSimulator::receive (const uint8_t* data, long length)
 
 bool PedalSimulator::applyFault (uint8_t command, std::vector<HidPacket>& answers, const HidPacket& strayRecord)
 {
-    auto it = std::find_if (faults.begin(), faults.end(), [command] (const PendingFault& f)
-                            { return f.command < 0 || f.command == command; });
+    auto it = std::find_if (faults.begin(), faults.end(),
+                            [command] (const PendingFault& f) { return f.command < 0 || f.command == command; });
     if (it == faults.end() || it->skip-- > 0)
         return false;
 
@@ -206,7 +217,10 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
     if (auto setting = settings.find (code); setting != settings.end())
     {
         if (setting->second.second)
-            setParameter (setting->second.first, code == Command::setKnob ? arg1 : code == Command::setCabSimulation ? (arg0 == 1 ? 0 : 1) : arg0);
+            setParameter (setting->second.first,
+                          code == Command::setKnob                ? arg1
+                              : code == Command::setCabSimulation ? (arg0 == 1 ? 0 : 1)
+                                                                  : arg0);
         if (code == Command::setExpressionRange)
             setParameter (13, arg1);
         return;
@@ -224,7 +238,8 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
                 break;
 
             const auto name = names[arg0].toStdString().substr (0, HidPacket::maxPayload - 2);
-            std::vector<uint8_t> payload { (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size()), (uint8_t) arg0 };
+            std::vector<uint8_t> payload { (uint8_t) (reportedNameCount >= 0 ? reportedNameCount : names.size()),
+                                           (uint8_t) arg0 };
             payload.insert (payload.end(), name.begin(), name.end());
             answers.push_back (packet (Reply::algorithmName, payload));
             break;
@@ -264,24 +279,44 @@ void PedalSimulator::handleCommand (const HidPacket& command, std::vector<HidPac
             answers.resize (kind == kindCAB ? 1 : 0, HidPacket::command (Reply::flashErased));
             break;
 
-        case Command::selectPatch: current = arg0 < (int) patches.size() ? arg0 : current; break;
-        case Command::setBypass: bypass = arg0; break;
-        case Command::setDivision: divisionIndex = arg0; break;
-        case Command::setMaxDelay: maxDelay = kind == kindDLY ? arg0 * 100 : maxDelay; break;
+        case Command::selectPatch:
+            current = arg0 < (int) patches.size() ? arg0 : current;
+            break;
+        case Command::setBypass:
+            bypass = arg0;
+            break;
+        case Command::setDivision:
+            divisionIndex = arg0;
+            break;
+        case Command::setMaxDelay:
+            maxDelay = kind == kindDLY ? arg0 * 100 : maxDelay;
+            break;
         case Command::transferState:
             inTransfer = arg0 == 1;
             answer (Reply::transferState, { arg0 });
             break;
-        case Command::getBypass: answer (Reply::bypass, { bypass }); break;
-        case Command::save: answer (Reply::saveComplete); break;
-        case Command::factoryReset: answer (Reply::factoryReset); break;
-        // Only the MOD and DLY pedals answer these, and only the DLY pedal the maximum delay time.
-        case Command::getTapTempo: answers.resize (effect ? 1 : 0, HidPacket::command (Reply::tapTempo, { sync ? 1 : 0 })); break;
-        case Command::getDivision: answers.resize (effect ? 1 : 0, HidPacket::command (Reply::division, { divisionIndex })); break;
-        case Command::getMaxDelay:
-            answers.resize (kind == kindDLY ? 1 : 0, HidPacket::command (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }));
+        case Command::getBypass:
+            answer (Reply::bypass, { bypass });
             break;
-        default: break;
+        case Command::save:
+            answer (Reply::saveComplete);
+            break;
+        case Command::factoryReset:
+            answer (Reply::factoryReset);
+            break;
+        // Only the MOD and DLY pedals answer these, and only the DLY pedal the maximum delay time.
+        case Command::getTapTempo:
+            answers.resize (effect ? 1 : 0, HidPacket::command (Reply::tapTempo, { sync ? 1 : 0 }));
+            break;
+        case Command::getDivision:
+            answers.resize (effect ? 1 : 0, HidPacket::command (Reply::division, { divisionIndex }));
+            break;
+        case Command::getMaxDelay:
+            answers.resize (kind == kindDLY ? 1 : 0,
+                            HidPacket::command (Reply::maxDelay, { maxDelay / 100, maxDelay % 100 }));
+            break;
+        default:
+            break;
     }
 }
 
@@ -304,14 +339,15 @@ void PedalSimulator::handleUpdateModeCommand (const HidPacket& command, std::vec
     else if (code == UpdateMode::erase && handshakeAccepted)
     {
         const bool ok = ! eraseFails && command.length() == 6 && address == UpdateMode::programStart
-                        && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
+            && (command[6] | (command[7] << 8)) == UpdateMode::eraseCount;
         if (ok)
             program.clear();
         programErased = programErased || ok;
         answers.push_back (HidPacket::command (ok ? UpdateMode::erased : UpdateMode::eraseFailed));
     }
     else if (code == UpdateMode::writeBlock && programErased && command.length() == 4 + UpdateMode::blockSize
-             && address >= UpdateMode::programStart && address - UpdateMode::programStart + UpdateMode::blockSize <= UpdateMode::maxProgramSize)
+             && address >= UpdateMode::programStart
+             && address - UpdateMode::programStart + UpdateMode::blockSize <= UpdateMode::maxProgramSize)
     {
         programBytes (program, address - UpdateMode::programStart, command.data() + 6, UpdateMode::blockSize);
         answers.push_back (HidPacket::command (UpdateMode::blockWritten));

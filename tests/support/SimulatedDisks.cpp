@@ -9,15 +9,21 @@ namespace tessel::sim
 {
 struct SimulatedDisks::State
 {
-    struct Disk { DiskDescription description; juce::File root; bool mounted = false; };
+    struct Disk
+    {
+        DiskDescription description;
+        juce::File root;
+        bool mounted = false;
+    };
 
     std::vector<Disk> disks;
     std::vector<std::weak_ptr<DiskSession::Listener*>> sessions;
 
     static void tell (std::weak_ptr<DiskSession::Listener*> session, const DiskDescription& disk, bool appeared)
     {
-        juce::MessageManager::callAsync ([session, disk, appeared]
-        {
+        juce::MessageManager::callAsync (
+            [session, disk, appeared]
+            {
             if (auto cell = session.lock())
                 if (auto* listener = *cell)
                     appeared ? listener->diskAppeared (disk) : listener->diskDisappeared (disk);
@@ -39,7 +45,10 @@ class SimulatedDiskSession final : public DiskSession
 {
 public:
     explicit SimulatedDiskSession (std::shared_ptr<SimulatedDisks::State> s)
-        : state (std::move (s)), listenerCell (std::make_shared<Listener*> (nullptr)) {}
+        : state (std::move (s)),
+          listenerCell (std::make_shared<Listener*> (nullptr))
+    {
+    }
 
     void setListener (Listener* listener) override { *listenerCell = listener; }
 
@@ -55,8 +64,9 @@ public:
     // The simulated machine never tells of a disk left unmounted.
     void mount (const DiskDescription& disk) override
     {
-        juce::MessageManager::callAsync ([cell = std::weak_ptr<Listener*> (listenerCell), disk]
-        {
+        juce::MessageManager::callAsync (
+            [cell = std::weak_ptr<Listener*> (listenerCell), disk]
+            {
             if (auto owner = cell.lock())
                 if (auto* listener = *owner)
                     listener->diskMountFailed (disk, "nothing mounts disks here");
@@ -69,7 +79,10 @@ private:
 };
 } // namespace
 
-SimulatedDisks::SimulatedDisks() : state (std::make_shared<State>()) {}
+SimulatedDisks::SimulatedDisks()
+    : state (std::make_shared<State>())
+{
+}
 
 SimulatedDisks::~SimulatedDisks()
 {
@@ -83,11 +96,13 @@ int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, 
     const auto number = (int) state->disks.size();
 
     State::Disk disk;
-    disk.root = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                    .getNonexistentChildFile ("tessel-volume-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
+    disk.root =
+        juce::File::getSpecialLocation (juce::File::tempDirectory)
+            .getNonexistentChildFile (
+                "tessel-volume-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
     disk.root.createDirectory();
-    disk.description = { "sd" + juce::String::charToString ((juce::juce_wchar) ('b' + number)) + "1",
-                         vendor, model, volumeName, disk.root.getFullPathName() };
+    disk.description = { "sd" + juce::String::charToString ((juce::juce_wchar) ('b' + number)) + "1", vendor, model,
+                         volumeName, disk.root.getFullPathName() };
     state->disks.push_back (disk);
 
     if (mountNow)
@@ -101,8 +116,14 @@ int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNo
     return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow);
 }
 
-void SimulatedDisks::unmount (int number) { state->setMounted (number, false); }
-void SimulatedDisks::mount (int number) { state->setMounted (number, true); }
+void SimulatedDisks::unmount (int number)
+{
+    state->setMounted (number, false);
+}
+void SimulatedDisks::mount (int number)
+{
+    state->setMounted (number, true);
+}
 
 juce::File SimulatedDisks::volumeRoot (int number) const
 {
@@ -120,8 +141,13 @@ bool writeIrWav (const juce::File& file, int bytes)
     juce::MemoryBlock data ((size_t) bytes, true);
     data.copyFrom ("RIFF....WAVEfmt ", 0, 16);
     data.copyFrom ("data", 36, 4);
-    for (auto [at, value] : { std::pair<int, int> { 4, bytes - 8 }, { 16, 16 }, { 20, 0x10001 }, { 24, 48000 },
-                              { 28, 96000 }, { 32, 0x100002 }, { 40, bytes - 44 } })
+    for (auto [at, value] : { std::pair<int, int> { 4, bytes - 8 },
+                              { 16, 16 },
+                              { 20, 0x10001 },
+                              { 24, 48000 },
+                              { 28, 96000 },
+                              { 32, 0x100002 },
+                              { 40, bytes - 44 } })
     {
         const auto field = juce::ByteOrder::swapIfBigEndian ((uint32_t) value);
         data.copyFrom (&field, at, 4);

@@ -14,7 +14,11 @@ class SimulatedHidDevice : public HidDevice,
                            public std::enable_shared_from_this<SimulatedHidDevice>
 {
 public:
-    SimulatedHidDevice (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus& b) : pedal (std::move (p)), bus (b) {}
+    SimulatedHidDevice (std::shared_ptr<PedalSimulator> p, SimulatedUsbBus& b)
+        : pedal (std::move (p)),
+          bus (b)
+    {
+    }
 
     bool isAccessible() const override { return pedal->identity().accessible; }
 
@@ -35,7 +39,8 @@ public:
     HidResult setReport (HidReportType type, uint32_t, const uint8_t* data, long length) override
     {
         // Pulled out is gone at once, as for hidraw, even before the removal notice has been handled.
-        if (! attached || ! isAccessible() || ! bus.isPlugged (pedal) || type != HidReportType::output || length != HidPacket::size)
+        if (! attached || ! isAccessible() || ! bus.isPlugged (pedal) || type != HidReportType::output
+            || length != HidPacket::size)
             return kHidError;
 
         if (! juce::MessageManager::existsAndIsCurrentThread())
@@ -53,8 +58,9 @@ public:
     void deliverReport (const HidPacket& report) override
     {
         // Reports reach the live link on the message thread, in order.
-        juce::MessageManager::callAsync ([weakSelf = weak_from_this(), report]
-        {
+        juce::MessageManager::callAsync (
+            [weakSelf = weak_from_this(), report]
+            {
             auto self = weakSelf.lock();
             if (self == nullptr || ! self->attached || self->input.listener == nullptr)
                 return;
@@ -70,14 +76,22 @@ public:
     std::atomic<bool> attached { true };
 
 private:
-    struct { uint8_t* buffer; long length; InputListener* listener; } input {};
+    struct
+    {
+        uint8_t* buffer;
+        long length;
+        InputListener* listener;
+    } input {};
 };
 
 class SimulatedHidManager : public HidManager,
                             private SimulatedUsbBus::Listener
 {
 public:
-    explicit SimulatedHidManager (SimulatedUsbBus& b) : bus (b) {}
+    explicit SimulatedHidManager (SimulatedUsbBus& b)
+        : bus (b)
+    {
+    }
 
     ~SimulatedHidManager() override
     {
@@ -103,8 +117,9 @@ private:
     template <typename Action>
     void post (Action action)
     {
-        juce::MessageManager::callAsync ([alive = std::weak_ptr<bool> (token), action]
-        {
+        juce::MessageManager::callAsync (
+            [alive = std::weak_ptr<bool> (token), action]
+            {
             if (! alive.expired())
                 action();
         });
@@ -112,8 +127,9 @@ private:
 
     void deviceAttached (std::shared_ptr<PedalSimulator> pedal) override
     {
-        post ([this, pedal]
-        {
+        post (
+            [this, pedal]
+            {
             if (pedal->identity().manufacturer != manufacturer || find (pedal) != devices.end())
                 return;
 
@@ -126,8 +142,9 @@ private:
 
     void deviceRemoved (std::shared_ptr<PedalSimulator> pedal) override
     {
-        post ([this, pedal]
-        {
+        post (
+            [this, pedal]
+            {
             if (auto it = find (pedal); it != devices.end())
             {
                 auto device = *it;
@@ -158,7 +175,10 @@ private:
 };
 } // namespace
 
-int liveLinkSendsOffTheMessageThread() { return offThreadSends; }
+int liveLinkSendsOffTheMessageThread()
+{
+    return offThreadSends;
+}
 
 void SimulatedUsbBus::plug (std::shared_ptr<PedalSimulator> device)
 {

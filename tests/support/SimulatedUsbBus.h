@@ -20,7 +20,11 @@ public:
     /** Pulls a device out; may be called from any thread. */
     void unplug (const std::shared_ptr<PedalSimulator>& device);
 
-    std::vector<std::shared_ptr<PedalSimulator>> pluggedDevices() const { const std::lock_guard<std::recursive_mutex> guard (lock); return devices; }
+    std::vector<std::shared_ptr<PedalSimulator>> pluggedDevices() const
+    {
+        const std::lock_guard<std::recursive_mutex> guard (lock);
+        return devices;
+    }
     bool isPlugged (const std::shared_ptr<PedalSimulator>& device) const
     {
         const std::lock_guard<std::recursive_mutex> guard (lock);

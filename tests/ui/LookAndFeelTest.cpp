@@ -6,7 +6,7 @@
 namespace
 {
 constexpr float pi = juce::MathConstants<float>::pi;
-const juce::Colour nothing;  // nothing drawn: the pixel stays transparent
+const juce::Colour nothing; // nothing drawn: the pixel stays transparent
 const juce::Colour restingKnob = Palette::knobFill.withAlpha (0.7f);
 const juce::Colour disabledGrey (0x80808080);
 
@@ -16,20 +16,22 @@ bool looksLike (juce::Colour actual, juce::Colour expected, int tolerance = 4)
         return actual.getAlpha() < 8;
     const auto close = [tolerance] (juce::uint8 a, juce::uint8 b) { return std::abs ((int) a - (int) b) <= tolerance; };
     return close (actual.getAlpha(), expected.getAlpha()) && close (actual.getRed(), expected.getRed())
-           && close (actual.getGreen(), expected.getGreen()) && close (actual.getBlue(), expected.getBlue());
+        && close (actual.getGreen(), expected.getGreen()) && close (actual.getBlue(), expected.getBlue());
 }
 
 void expectPixels (const juce::Image& image, std::initializer_list<std::pair<juce::Point<int>, juce::Colour>> probes)
 {
     for (const auto& [at, expected] : probes)
         EXPECT_TRUE (looksLike (image.getPixelAt (at.x, at.y), expected))
-            << "at " << at.toString() << ": " << image.getPixelAt (at.x, at.y).toDisplayString (true) << ", expected " << expected.toDisplayString (true);
+            << "at " << at.toString() << ": " << image.getPixelAt (at.x, at.y).toDisplayString (true) << ", expected "
+            << expected.toDisplayString (true);
 }
 
 /** The pixel at a distance from a knob's centre, towards a knob angle (0 up, clockwise). */
 juce::Point<int> around (float centre, float distance, float angle)
 {
-    return { (int) std::floor (centre + distance * std::sin (angle)), (int) std::floor (centre - distance * std::cos (angle)) };
+    return { (int) std::floor (centre + distance * std::sin (angle)),
+             (int) std::floor (centre - distance * std::cos (angle)) };
 }
 
 template <typename Paint>
@@ -60,24 +62,36 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAn
     };
     const auto before = 1.75f * pi, after = 2.25f * pi, left = 1.5f * pi;
 
-    expectPixels (paintedAt (50.0, 60), {
-        // The ring, from radius 22.4 out to 28: lit up to the value, dark
-        // beyond it, and absent outside the sweep.
-        { around (30, 23.5f, before), Palette::accent }, { around (30, 26.5f, after), Palette::knobTrack },
-        { around (30, 26.0f, pi), nothing }, { around (30, 29.5f, after), nothing }, { around (30, 21.0f, after), nothing },
-        // The body: radius 18, about three pixels thick, dimmed while the mouse is elsewhere.
-        { around (30, 17.5f, left), restingKnob }, { around (30, 15.0f, left), nothing }, { around (30, 20.5f, left), nothing },
-        // The pointer: two pixels just left of the upward radius, from 5.6 out to the body.
-        { { 28, 20 }, restingKnob }, { { 29, 15 }, restingKnob }, { { 30, 20 }, nothing }, { { 29, 27 }, nothing } });
+    expectPixels (paintedAt (50.0, 60),
+                  { // The ring, from radius 22.4 out to 28: lit up to the value, dark
+                    // beyond it, and absent outside the sweep.
+                    { around (30, 23.5f, before), Palette::accent },
+                    { around (30, 26.5f, after), Palette::knobTrack },
+                    { around (30, 26.0f, pi), nothing },
+                    { around (30, 29.5f, after), nothing },
+                    { around (30, 21.0f, after), nothing },
+                    // The body: radius 18, about three pixels thick, dimmed while the mouse is elsewhere.
+                    { around (30, 17.5f, left), restingKnob },
+                    { around (30, 15.0f, left), nothing },
+                    { around (30, 20.5f, left), nothing },
+                    // The pointer: two pixels just left of the upward radius, from 5.6 out to the body.
+                    { { 28, 20 }, restingKnob },
+                    { { 29, 15 }, restingKnob },
+                    { { 30, 20 }, nothing },
+                    { { 29, 27 }, nothing } });
 
     // At the end of its sweep the pointer lies along half past four.
-    expectPixels (paintedAt (100.0, 60), { { around (30, 25, left), Palette::accent }, { around (30, 11, 2.75f * pi - 0.1f), restingKnob },
-                                           { { 29, 20 }, nothing } });
+    expectPixels (paintedAt (100.0, 60),
+                  { { around (30, 25, left), Palette::accent },
+                    { around (30, 11, 2.75f * pi - 0.1f), restingKnob },
+                    { { 29, 20 }, nothing } });
 
     // Disabled, or in a disabled group: grey, but still showing its setting.
     slider.setEnabled (false);
-    expectPixels (paintedAt (50.0, 60), { { { 29, 20 }, disabledGrey }, { around (30, 25, before), Palette::accent },
-                                          { around (30, 25, after), Palette::knobTrack } });
+    expectPixels (paintedAt (50.0, 60),
+                  { { { 29, 20 }, disabledGrey },
+                    { around (30, 25, before), Palette::accent },
+                    { around (30, 25, after), Palette::knobTrack } });
 
     slider.setEnabled (true);
     juce::Component group;
@@ -88,9 +102,12 @@ TEST (LookAndFeelKnob, ShowsBodyPointerAndARingLitUpToTheValueGreyWhenDisabledAn
 
     // Knobs up to 28 pixels get the small style: a ring of radius 9.6 with a
     // spoke from the very centre, and no track; at 30 the full style, with an empty centre.
-    expectPixels (paintedAt (50.0, 28), { { { 13, 13 }, restingKnob }, { around (14, 9.6f, 0.5f * pi), restingKnob },
-                                          { around (14, 11.7f, 0.5f * pi), nothing } });
-    expectPixels (paintedAt (50.0, 30), { { { 14, 14 }, nothing }, { around (15, 11.7f, 0.5f * pi), Palette::knobTrack } });
+    expectPixels (paintedAt (50.0, 28),
+                  { { { 13, 13 }, restingKnob },
+                    { around (14, 9.6f, 0.5f * pi), restingKnob },
+                    { around (14, 11.7f, 0.5f * pi), nothing } });
+    expectPixels (paintedAt (50.0, 30),
+                  { { { 14, 14 }, nothing }, { around (15, 11.7f, 0.5f * pi), Palette::knobTrack } });
 }
 
 TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFaintSeparators)
@@ -100,17 +117,27 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
 
     // Marks 25 pixels long, along the width as well as down the sides.
     expectPixels (drawn (200, 100, [&] (juce::Graphics& g) { lookAndFeel.drawPopupMenuBackground (g, 200, 100); }),
-                  { { { 100, 50 }, panel }, { { 0, 0 }, mark }, { { 23, 0 }, mark }, { { 27, 0 }, panel }, { { 0, 23 }, mark },
-                    { { 0, 27 }, panel }, { { 199, 76 }, mark }, { { 199, 72 }, panel }, { { 176, 99 }, mark }, { { 172, 99 }, panel } });
+                  { { { 100, 50 }, panel },
+                    { { 0, 0 }, mark },
+                    { { 23, 0 }, mark },
+                    { { 27, 0 }, panel },
+                    { { 0, 23 }, mark },
+                    { { 0, 27 }, panel },
+                    { { 199, 76 }, mark },
+                    { { 199, 72 }, panel },
+                    { { 176, 99 }, mark },
+                    { { 172, 99 }, panel } });
 
     // An item drawn, and how many of its pixels are accent, its own red, or black.
     const auto drawItem = [&] (bool active, bool highlighted)
     {
         const juce::Colour ownColour (0xFFFF2020);
-        auto image = drawn (200, 24, [&] (juce::Graphics& g)
-        {
+        auto image = drawn (200, 24,
+                            [&] (juce::Graphics& g)
+                            {
             lookAndFeel.drawPopupMenuBackground (g, 200, 24);
-            lookAndFeel.drawPopupMenuItem (g, { 0, 0, 200, 24 }, false, active, highlighted, false, false, "Factory Reset", {}, nullptr, &ownColour);
+            lookAndFeel.drawPopupMenuItem (g, { 0, 0, 200, 24 }, false, active, highlighted, false, false,
+                                           "Factory Reset", {}, nullptr, &ownColour);
         });
 
         int accent = 0, red = 0, black = 0;
@@ -134,18 +161,27 @@ TEST (LookAndFeelPopupMenu, MenuIsDarkWithCornerMarksItemsInTheAccentColourAndFa
 
     // Enabled under the mouse: the framework's light highlight with black text, inside a one-pixel margin.
     const auto [highlighted, accent, red, black] = drawItem (true, true);
-    expectPixels (highlighted, { { { 3, 3 }, panel.overlaidWith (juce::Colour (0xBFA4C2CE)) }, { { 0, 0 }, mark }, { { 100, 23 }, panel } });
+    expectPixels (
+        highlighted,
+        { { { 3, 3 }, panel.overlaidWith (juce::Colour (0xBFA4C2CE)) }, { { 0, 0 }, mark }, { { 100, 23 }, panel } });
     EXPECT_TRUE (accent == 0 && black > 30);
 
     // A separator: across the middle, five pixels free at either end.
-    const auto separator = drawn (100, 11, [&] (juce::Graphics& g)
-    {
+    const auto separator = drawn (100, 11,
+                                  [&] (juce::Graphics& g)
+                                  {
         g.fillAll (panel);
         lookAndFeel.drawPopupMenuItem (g, { 0, 0, 100, 11 }, true, true, false, false, false, {}, {}, nullptr, nullptr);
     });
     const auto line = panel.overlaidWith (juce::Colours::black.withAlpha (0.3f));
-    expectPixels (separator, { { { 50, 5 }, line }, { { 5, 5 }, line }, { { 94, 5 }, line }, { { 4, 5 }, panel }, { { 95, 5 }, panel },
-                               { { 50, 4 }, panel }, { { 50, 6 }, panel } });
+    expectPixels (separator,
+                  { { { 50, 5 }, line },
+                    { { 5, 5 }, line },
+                    { { 94, 5 }, line },
+                    { { 4, 5 }, panel },
+                    { { 95, 5 }, panel },
+                    { { 50, 4 }, panel },
+                    { { 50, 6 }, panel } });
 }
 
 TEST (LookAndFeelComboBox, TextIsAtMost11PointsAndCondensedSoLongNamesFit)

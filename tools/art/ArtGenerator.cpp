@@ -35,16 +35,16 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
     drawDotGrid (g, stage.expanded (110.0f, 24.0f), 16.0f, Palette::accent.withAlpha (0.35f));
 
     // Title bar: maker on the left, product on the right, one rule beneath.
-    drawCaption (g, "KORVEL", {36.0f, 18.0f, 200.0f, 22.0f}, 17.0f, Palette::accent, juce::Justification::centredLeft,
+    drawCaption (g, "KORVEL", { 36.0f, 18.0f, 200.0f, 22.0f }, 17.0f, Palette::accent, juce::Justification::centredLeft,
                  true, 0.42f);
-    drawCaption (g, "Tessel Editor", {444.0f, 15.0f, 300.0f, 28.0f}, 24.0f, Palette::lightText,
+    drawCaption (g, "Tessel Editor", { 444.0f, 15.0f, 300.0f, 28.0f }, 24.0f, Palette::lightText,
                  juce::Justification::centredRight);
     drawAccentLine (g, 20.0f, area.getRight() - 20.0f, 52.5f, Palette::comboOutline.withAlpha (0.8f));
 
     // The pedal family, every LED dark: this page shows while no pedal is
     // connected, and a lit one would tell the user otherwise.
-    const char* const names[] = {"AMP", "CAB", "DLY", "MOD"};
-    const int knobs[] = {3, 2, 3, 3};
+    const char* const names[] = { "AMP", "CAB", "DLY", "MOD" };
+    const int knobs[] = { 3, 2, 3, 3 };
     const auto pedalWidth = 82.0f;
     const auto pedalHeight = 114.0f;
     const auto gap = 30.0f;
@@ -58,7 +58,7 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
         const auto leadY = 69.5f;
         const auto firstX = rowLeft + pedalWidth * 0.5f;
         const auto lastX = rowLeft + rowWidth - pedalWidth * 0.5f;
-        const auto plug = juce::Rectangle<float> (46.0f, 16.0f).withCentre ({rowLeft + rowWidth + 62.0f, leadY});
+        const auto plug = juce::Rectangle<float> (46.0f, 16.0f).withCentre ({ rowLeft + rowWidth + 62.0f, leadY });
         const auto cornerRadius = 6.0f;
 
         juce::Path lead;
@@ -69,7 +69,7 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
 
         for (int i = 1; i < 4; ++i)
         {
-            auto x = firstX + (lastX - firstX) * (float)i / 3.0f;
+            auto x = firstX + (lastX - firstX) * (float) i / 3.0f;
             lead.startNewSubPath (x, leadY);
             lead.lineTo (x, pedalTop - 5.0f);
         }
@@ -79,15 +79,15 @@ void drawNoDeviceBackground (juce::Graphics& g, juce::Rectangle<float> area)
 
         for (int i = 1; i < 4; ++i)
         {
-            auto x = firstX + (lastX - firstX) * (float)i / 3.0f;
-            g.fillEllipse (juce::Rectangle<float> (3.5f, 3.5f).withCentre ({x, leadY}));
+            auto x = firstX + (lastX - firstX) * (float) i / 3.0f;
+            g.fillEllipse (juce::Rectangle<float> (3.5f, 3.5f).withCentre ({ x, leadY }));
         }
 
         drawUsbPlug (g, plug, Palette::accent.withAlpha (0.9f));
     }
 
     for (int i = 0; i < 4; ++i)
-        drawPedalSketch (g, {rowLeft + (float)i * (pedalWidth + gap), pedalTop, pedalWidth, pedalHeight}, names[i],
+        drawPedalSketch (g, { rowLeft + (float) i * (pedalWidth + gap), pedalTop, pedalWidth, pedalHeight }, names[i],
                          knobs[i], false);
 
     // A quiet frame round the status line, so the text has a place to sit.
@@ -143,20 +143,20 @@ void drawListSection (juce::Graphics& g, const ListSection& lists)
 // placed from the controls themselves and move with them.
 namespace AmpPage
 {
-const juce::Rectangle<float> page{0.0f, 0.0f, 741.0f, 517.0f};
-const juce::Rectangle<float> versionLabel{547.0f, 10.0f, 149.0f, 34.0f};
-const juce::Rectangle<float> saveButton{51.0f, 276.0f, 40.0f, 20.0f};
-const juce::Rectangle<float> patchList{51.0f, 302.0f, 249.0f, 185.0f};
-const juce::Rectangle<float> algorithmList{320.0f, 290.0f, 227.0f, 185.0f};
-const juce::Rectangle<float> descriptionBox{562.0f, 290.0f, 128.0f, 173.0f};
-const juce::Rectangle<float> cabSwitch{622.0f, 145.0f, 19.0f, 39.0f};
-const juce::Rectangle<float> bypassSwitch{368.0f, 216.0f, 39.0f, 19.0f};
-const float knobX[] = {75.0f, 179.0f, 282.0f, 385.0f, 489.0f};
-const char* const knobCaptions[] = {"VOL", "BASS", "MIDDLE", "TREBLE", "GAIN"};
+const juce::Rectangle<float> page { 0.0f, 0.0f, 741.0f, 517.0f };
+const juce::Rectangle<float> versionLabel { 547.0f, 10.0f, 149.0f, 34.0f };
+const juce::Rectangle<float> saveButton { 51.0f, 276.0f, 40.0f, 20.0f };
+const juce::Rectangle<float> patchList { 51.0f, 302.0f, 249.0f, 185.0f };
+const juce::Rectangle<float> algorithmList { 320.0f, 290.0f, 227.0f, 185.0f };
+const juce::Rectangle<float> descriptionBox { 562.0f, 290.0f, 128.0f, 173.0f };
+const juce::Rectangle<float> cabSwitch { 622.0f, 145.0f, 19.0f, 39.0f };
+const juce::Rectangle<float> bypassSwitch { 368.0f, 216.0f, 39.0f, 19.0f };
+const float knobX[] = { 75.0f, 179.0f, 282.0f, 385.0f, 489.0f };
+const char* const knobCaptions[] = { "VOL", "BASS", "MIDDLE", "TREBLE", "GAIN" };
 
 juce::Rectangle<float> knob (int index)
 {
-    return {knobX[index], 128.0f, 87.0f, 87.0f};
+    return { knobX[index], 128.0f, 87.0f, 87.0f };
 }
 } // namespace AmpPage
 
@@ -205,7 +205,7 @@ void drawAmpPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
                     Palette::comboOutline.withAlpha (0.45f));
     drawAccentLine (g, bypassSwitch.getRight() + 12.0f, ruleX - 8.0f, footY, Palette::comboOutline.withAlpha (0.45f));
 
-    drawListSection (g, {patchList, saveButton, algorithmList, descriptionBox, 266.0f, "Amp Models"});
+    drawListSection (g, { patchList, saveButton, algorithmList, descriptionBox, 266.0f, "Amp Models" });
 }
 
 //==============================================================================
@@ -220,9 +220,9 @@ void drawAmpPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
 // the build instead of shipping.
 namespace EffectPage
 {
-const juce::Rectangle<float> page{0.0f, 0.0f, 741.0f, 536.0f};
-const juce::Rectangle<float> versionLabel{547.0f, 10.0f, 149.0f, 34.0f};
-const juce::Rectangle<float> setButton{697.0f, 10.0f, 34.0f, 34.0f};
+const juce::Rectangle<float> page { 0.0f, 0.0f, 741.0f, 536.0f };
+const juce::Rectangle<float> versionLabel { 547.0f, 10.0f, 149.0f, 34.0f };
+const juce::Rectangle<float> setButton { 697.0f, 10.0f, 34.0f, 34.0f };
 const auto knobY = 112.0f, knobSize = 87.0f;
 
 // The deck spans the list frames' width, as on the AMP page, and starts as
@@ -233,7 +233,7 @@ const auto deckBelowLastRow = 8.0f;
 
 juce::Rectangle<float> knob (float x)
 {
-    return {x, knobY, knobSize, knobSize};
+    return { x, knobY, knobSize, knobSize };
 }
 
 struct Controls
@@ -252,7 +252,7 @@ juce::Rectangle<float> deckFor (float bottomOfLastRow)
 {
     auto captionTop = knobCaptionArea (knob (0.0f)).getY();
     auto top = captionTop - deckTopAboveCaptions;
-    return {deckLeft, top, deckRight - deckLeft, bottomOfLastRow + deckBelowLastRow - top};
+    return { deckLeft, top, deckRight - deckLeft, bottomOfLastRow + deckBelowLastRow - top };
 }
 
 // The panel with the page's title, and the controls every effect page has
@@ -355,27 +355,27 @@ void drawFootRules (juce::Graphics& g, juce::Rectangle<float> deck, float rowLef
 
 namespace ModPage
 {
-const float knobX[] = {120.0f, 224.0f, 327.0f, 431.0f, 535.0f};
-const char* const knobCaptions[] = {"E.LEVEL", "A", "B", "DEPTH", "RATE"};
-const juce::Rectangle<float> inputModeCombo{160.0f, 200.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> objectCombo{360.0f, 200.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> rangeMinSlider{575.0f, 200.0f, 100.0f, 12.0f};
-const juce::Rectangle<float> rangeMaxSlider{575.0f, 210.0f, 100.0f, 12.0f};
-const juce::Rectangle<float> divideCombo{295.0f, 235.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> bypassSwitch{443.0f, 235.0f, 39.0f, 19.0f};
+const float knobX[] = { 120.0f, 224.0f, 327.0f, 431.0f, 535.0f };
+const char* const knobCaptions[] = { "E.LEVEL", "A", "B", "DEPTH", "RATE" };
+const juce::Rectangle<float> inputModeCombo { 160.0f, 200.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> objectCombo { 360.0f, 200.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> rangeMinSlider { 575.0f, 200.0f, 100.0f, 12.0f };
+const juce::Rectangle<float> rangeMaxSlider { 575.0f, 210.0f, 100.0f, 12.0f };
+const juce::Rectangle<float> divideCombo { 295.0f, 235.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> bypassSwitch { 443.0f, 235.0f, 39.0f, 19.0f };
 
-const EffectPage::Controls controls{"MOD",
-                                    0x30d5,
-                                    knobX,
-                                    knobCaptions,
-                                    {51.0f, 290.0f, 40.0f, 20.0f},
-                                    {97.0f, 290.0f, 49.0f, 20.0f},
-                                    {152.0f, 290.0f, 49.0f, 20.0f},
-                                    {51.0f, 315.0f, 249.0f, 185.0f},
-                                    {320.0f, 300.0f, 227.0f, 185.0f},
-                                    {562.0f, 300.0f, 128.0f, 173.0f},
-                                    278.0f,
-                                    juce::Justification::right};
+const EffectPage::Controls controls { "MOD",
+                                      0x30d5,
+                                      knobX,
+                                      knobCaptions,
+                                      { 51.0f, 290.0f, 40.0f, 20.0f },
+                                      { 97.0f, 290.0f, 49.0f, 20.0f },
+                                      { 152.0f, 290.0f, 49.0f, 20.0f },
+                                      { 51.0f, 315.0f, 249.0f, 185.0f },
+                                      { 320.0f, 300.0f, 227.0f, 185.0f },
+                                      { 562.0f, 300.0f, 128.0f, 173.0f },
+                                      278.0f,
+                                      juce::Justification::right };
 } // namespace ModPage
 
 void drawModPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
@@ -403,39 +403,40 @@ void drawModPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
     auto bypass = drawBypassBox (g, layout, bypassSwitch);
     drawFootRules (g, deck, division.frame.getX(), bypass.frame.getRight(), bypass.frame.getCentreY());
 
-    drawListSection (g, {controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
-                         controls.framesTop, "Effect Models", controls.patchHeadingSide});
+    drawListSection (g,
+                     { controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
+                       controls.framesTop, "Effect Models", controls.patchHeadingSide });
     layout.report();
 }
 
 namespace DlyPage
 {
-const float knobX[] = {75.0f, 179.0f, 282.0f, 385.0f, 489.0f};
-const char* const knobCaptions[] = {"MIX", "A", "B", "F.BACK", "TIME"};
-const juce::Rectangle<float> trailSwitch{622.0f, 131.0f, 19.0f, 39.0f};
-const juce::Rectangle<float> inputModeCombo{167.0f, 200.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> objectCombo{360.0f, 200.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> rangeMinSlider{575.0f, 200.0f, 100.0f, 12.0f};
-const juce::Rectangle<float> rangeMaxSlider{575.0f, 210.0f, 100.0f, 12.0f};
-const juce::Rectangle<float> divideCombo{198.0f, 235.0f, 70.0f, 17.0f};
-const juce::Rectangle<float> bypassSwitch{345.0f, 235.0f, 39.0f, 19.0f};
-const juce::Rectangle<float> maxDelayCombo{520.0f, 235.0f, 70.0f, 17.0f};
+const float knobX[] = { 75.0f, 179.0f, 282.0f, 385.0f, 489.0f };
+const char* const knobCaptions[] = { "MIX", "A", "B", "F.BACK", "TIME" };
+const juce::Rectangle<float> trailSwitch { 622.0f, 131.0f, 19.0f, 39.0f };
+const juce::Rectangle<float> inputModeCombo { 167.0f, 200.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> objectCombo { 360.0f, 200.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> rangeMinSlider { 575.0f, 200.0f, 100.0f, 12.0f };
+const juce::Rectangle<float> rangeMaxSlider { 575.0f, 210.0f, 100.0f, 12.0f };
+const juce::Rectangle<float> divideCombo { 198.0f, 235.0f, 70.0f, 17.0f };
+const juce::Rectangle<float> bypassSwitch { 345.0f, 235.0f, 39.0f, 19.0f };
+const juce::Rectangle<float> maxDelayCombo { 520.0f, 235.0f, 70.0f, 17.0f };
 
 // The buttons over the patch list come below the height where the other
 // two frames' lists already start, so they get a row of their own under
 // the heading.
-const EffectPage::Controls controls{"DLY",
-                                    0xd1a7,
-                                    knobX,
-                                    knobCaptions,
-                                    {51.0f, 294.0f, 40.0f, 20.0f},
-                                    {97.0f, 294.0f, 49.0f, 20.0f},
-                                    {152.0f, 294.0f, 49.0f, 20.0f},
-                                    {51.0f, 320.0f, 249.0f, 185.0f},
-                                    {320.0f, 295.0f, 227.0f, 185.0f},
-                                    {562.0f, 295.0f, 128.0f, 173.0f},
-                                    274.0f,
-                                    juce::Justification::left};
+const EffectPage::Controls controls { "DLY",
+                                      0xd1a7,
+                                      knobX,
+                                      knobCaptions,
+                                      { 51.0f, 294.0f, 40.0f, 20.0f },
+                                      { 97.0f, 294.0f, 49.0f, 20.0f },
+                                      { 152.0f, 294.0f, 49.0f, 20.0f },
+                                      { 51.0f, 320.0f, 249.0f, 185.0f },
+                                      { 320.0f, 295.0f, 227.0f, 185.0f },
+                                      { 562.0f, 295.0f, 128.0f, 173.0f },
+                                      274.0f,
+                                      juce::Justification::left };
 } // namespace DlyPage
 
 void drawDlyPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
@@ -491,8 +492,9 @@ void drawDlyPageBackground (juce::Graphics& g, juce::Rectangle<float> area)
     auto maxDelay = drawBox (g, layout, "the max delay box", maxDelayCombo, "Max Delay Time");
     drawFootRules (g, deck, division.frame.getX(), maxDelay.frame.getRight(), lastRow.frame.getCentreY());
 
-    drawListSection (g, {controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
-                         controls.framesTop, "Effect Models", controls.patchHeadingSide});
+    drawListSection (g,
+                     { controls.patchList, controls.saveButton, controls.algorithmList, controls.descriptionBox,
+                       controls.framesTop, "Effect Models", controls.patchHeadingSide });
     layout.report();
 }
 
@@ -610,7 +612,7 @@ juce::String svgNumber (float value)
 juce::String svgDiamond (juce::Point<float> centre, float halfDiagonal)
 {
     juce::String points;
-    const juce::Point<float> corners[] = {{0.0f, -1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 0.0f}};
+    const juce::Point<float> corners[] = { { 0.0f, -1.0f }, { 1.0f, 0.0f }, { 0.0f, 1.0f }, { -1.0f, 0.0f } };
 
     for (auto corner : corners)
     {
@@ -634,7 +636,7 @@ juce::String appIconSvg()
     const auto gap = half * 0.07f;
     const auto tileHalf = half * 0.5f - gap;
     const auto lit = centre + juce::Point<float> (0.0f, -half * 0.5f);
-    const juce::Point<float> dark[] = {{half * 0.5f, 0.0f}, {0.0f, half * 0.5f}, {-half * 0.5f, 0.0f}};
+    const juce::Point<float> dark[] = { { half * 0.5f, 0.0f }, { 0.0f, half * 0.5f }, { -half * 0.5f, 0.0f } };
 
     juce::String svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -700,54 +702,54 @@ struct Picture
 // Every picture the editor ships. Page backgrounds are opaque; anything laid
 // over a page (buttons, marks) keeps its alpha channel.
 const Picture pictures[] = {
-    {"no_device_background.png", 780, 408, false, drawNoDeviceBackground},
-    {"firmware_button.png", 238, 58, true, drawFirmwareButton},
-    {"amp_page_background.png", 1482, 1034, false, drawAmpPageBackground},
-    {"set_button.png", 68, 68, true, drawSetButton},
-    {"import_button.png", 78, 32, true, drawImportButton},
-    {"export_button.png", 78, 32, true, drawExportButton},
-    {"save_button.png", 64, 32, true, drawSaveButton},
-    {"bypass_switch_off.png", 78, 38, true, drawBypassSwitchOff},
-    {"bypass_switch_on.png", 78, 38, true, drawBypassSwitchOn},
-    {"cab_switch_top_lit.png", 38, 78, true, drawCabSwitchTopLit},
-    {"cab_switch_bottom_dark.png", 38, 78, true, drawCabSwitchBottomDark},
-    {"mod_page_background.png", 1482, 1072, false, drawModPageBackground},
-    {"dly_page_background.png", 1482, 1072, false, drawDlyPageBackground},
-    {"trail_switch_off.png", 38, 78, true, drawTrailSwitchOff},
-    {"trail_switch_on.png", 38, 78, true, drawTrailSwitchOn},
-    {"app_icon_16.png", 16, 16, true, drawAppIcon},
-    {"app_icon_32.png", 32, 32, true, drawAppIcon},
-    {"app_icon_48.png", 48, 48, true, drawAppIcon},
-    {"app_icon_64.png", 64, 64, true, drawAppIcon},
-    {"app_icon_128.png", 128, 128, true, drawAppIcon},
-    {"app_icon_256.png", 256, 256, true, drawAppIcon},
-    {"cab_page_background.png", 1482, 1034, false, drawCabPageBackground},
-    {"mic_pad.png", 354, 354, false, drawMicPad},
-    {"room_label.png", 92, 34, true, drawRoomLabel},
-    {"add_button.png", 56, 33, true, drawAddButton},
-    {"delete_button.png", 78, 32, true, drawDeleteButton},
-    {"load_ir_button.png", 150, 32, true, drawLoadIrButton},
-    {"save_ir_button.png", 150, 32, true, drawSaveIrButton},
-    {"mic_00.png", 154, 300, true, drawMicrophonePicture<0>},
-    {"mic_01.png", 154, 300, true, drawMicrophonePicture<1>},
-    {"mic_02.png", 154, 300, true, drawMicrophonePicture<2>},
-    {"mic_03.png", 154, 300, true, drawMicrophonePicture<3>},
-    {"mic_04.png", 154, 300, true, drawMicrophonePicture<4>},
-    {"mic_05.png", 154, 300, true, drawMicrophonePicture<5>},
-    {"mic_06.png", 154, 300, true, drawMicrophonePicture<6>},
-    {"mic_07.png", 154, 300, true, drawMicrophonePicture<7>},
-    {"mic_08.png", 154, 300, true, drawMicrophonePicture<8>},
-    {"mic_09.png", 154, 300, true, drawMicrophonePicture<9>},
-    {"mic_10.png", 154, 300, true, drawMicrophonePicture<10>},
-    {"mic_11.png", 154, 300, true, drawMicrophonePicture<11>},
-    {"mic_12.png", 154, 300, true, drawMicrophonePicture<12>},
-    {"mic_13.png", 154, 300, true, drawMicrophonePicture<13>},
-    {"mic_14.png", 154, 300, true, drawMicrophonePicture<14>},
-    {"mic_15.png", 154, 300, true, drawMicrophonePicture<15>},
-    {"mic_16.png", 154, 300, true, drawMicrophonePicture<16>},
-    {"mic_17.png", 154, 300, true, drawMicrophonePicture<17>},
-    {"mic_18.png", 154, 300, true, drawMicrophonePicture<18>},
-    {"mic_19.png", 154, 300, true, drawMicrophonePicture<19>},
+    { "no_device_background.png", 780, 408, false, drawNoDeviceBackground },
+    { "firmware_button.png", 238, 58, true, drawFirmwareButton },
+    { "amp_page_background.png", 1482, 1034, false, drawAmpPageBackground },
+    { "set_button.png", 68, 68, true, drawSetButton },
+    { "import_button.png", 78, 32, true, drawImportButton },
+    { "export_button.png", 78, 32, true, drawExportButton },
+    { "save_button.png", 64, 32, true, drawSaveButton },
+    { "bypass_switch_off.png", 78, 38, true, drawBypassSwitchOff },
+    { "bypass_switch_on.png", 78, 38, true, drawBypassSwitchOn },
+    { "cab_switch_top_lit.png", 38, 78, true, drawCabSwitchTopLit },
+    { "cab_switch_bottom_dark.png", 38, 78, true, drawCabSwitchBottomDark },
+    { "mod_page_background.png", 1482, 1072, false, drawModPageBackground },
+    { "dly_page_background.png", 1482, 1072, false, drawDlyPageBackground },
+    { "trail_switch_off.png", 38, 78, true, drawTrailSwitchOff },
+    { "trail_switch_on.png", 38, 78, true, drawTrailSwitchOn },
+    { "app_icon_16.png", 16, 16, true, drawAppIcon },
+    { "app_icon_32.png", 32, 32, true, drawAppIcon },
+    { "app_icon_48.png", 48, 48, true, drawAppIcon },
+    { "app_icon_64.png", 64, 64, true, drawAppIcon },
+    { "app_icon_128.png", 128, 128, true, drawAppIcon },
+    { "app_icon_256.png", 256, 256, true, drawAppIcon },
+    { "cab_page_background.png", 1482, 1034, false, drawCabPageBackground },
+    { "mic_pad.png", 354, 354, false, drawMicPad },
+    { "room_label.png", 92, 34, true, drawRoomLabel },
+    { "add_button.png", 56, 33, true, drawAddButton },
+    { "delete_button.png", 78, 32, true, drawDeleteButton },
+    { "load_ir_button.png", 150, 32, true, drawLoadIrButton },
+    { "save_ir_button.png", 150, 32, true, drawSaveIrButton },
+    { "mic_00.png", 154, 300, true, drawMicrophonePicture<0> },
+    { "mic_01.png", 154, 300, true, drawMicrophonePicture<1> },
+    { "mic_02.png", 154, 300, true, drawMicrophonePicture<2> },
+    { "mic_03.png", 154, 300, true, drawMicrophonePicture<3> },
+    { "mic_04.png", 154, 300, true, drawMicrophonePicture<4> },
+    { "mic_05.png", 154, 300, true, drawMicrophonePicture<5> },
+    { "mic_06.png", 154, 300, true, drawMicrophonePicture<6> },
+    { "mic_07.png", 154, 300, true, drawMicrophonePicture<7> },
+    { "mic_08.png", 154, 300, true, drawMicrophonePicture<8> },
+    { "mic_09.png", 154, 300, true, drawMicrophonePicture<9> },
+    { "mic_10.png", 154, 300, true, drawMicrophonePicture<10> },
+    { "mic_11.png", 154, 300, true, drawMicrophonePicture<11> },
+    { "mic_12.png", 154, 300, true, drawMicrophonePicture<12> },
+    { "mic_13.png", 154, 300, true, drawMicrophonePicture<13> },
+    { "mic_14.png", 154, 300, true, drawMicrophonePicture<14> },
+    { "mic_15.png", 154, 300, true, drawMicrophonePicture<15> },
+    { "mic_16.png", 154, 300, true, drawMicrophonePicture<16> },
+    { "mic_17.png", 154, 300, true, drawMicrophonePicture<17> },
+    { "mic_18.png", 154, 300, true, drawMicrophonePicture<18> },
+    { "mic_19.png", 154, 300, true, drawMicrophonePicture<19> },
 };
 
 // Written as text beside the pictures.
@@ -763,11 +765,11 @@ juce::Result writeThroughTemporary (const juce::File& target, const std::functio
     {
         juce::FileOutputStream stream (temporary.getFile());
 
-        if (!stream.openedOk())
-            return juce::Result::fail ("cannot open " + temporary.getFile().getFullPathName() + ": " +
-                                       stream.getStatus().getErrorMessage());
+        if (! stream.openedOk())
+            return juce::Result::fail ("cannot open " + temporary.getFile().getFullPathName() + ": "
+                                       + stream.getStatus().getErrorMessage());
 
-        if (!write (stream))
+        if (! write (stream))
             return juce::Result::fail ("encoding failed");
 
         stream.flush();
@@ -776,7 +778,7 @@ juce::Result writeThroughTemporary (const juce::File& target, const std::functio
             return juce::Result::fail (stream.getStatus().getErrorMessage());
     }
 
-    if (!temporary.overwriteTargetFileWithTemporary())
+    if (! temporary.overwriteTargetFileWithTemporary())
         return juce::Result::fail ("cannot move the file into " + target.getFullPathName());
 
     return juce::Result::ok();
@@ -794,10 +796,11 @@ juce::Result writePicture (const Picture& picture, const juce::File& directory)
 
     auto problems = takeProblems();
 
-    if (!problems.isEmpty())
+    if (! problems.isEmpty())
         return juce::Result::fail (problems.joinIntoString ("; "));
 
-    return writeThroughTemporary (directory.getChildFile (picture.fileName), [&image] (juce::OutputStream& stream)
+    return writeThroughTemporary (directory.getChildFile (picture.fileName),
+                                  [&image] (juce::OutputStream& stream)
                                   { return juce::PNGImageFormat().writeImageToStream (image, stream); });
 }
 
@@ -813,11 +816,11 @@ juce::Result checkAgainstExpectedNames (const juce::StringArray& expected)
     juce::StringArray missing, extra;
 
     for (auto& name : expected)
-        if (!drawn.contains (name))
+        if (! drawn.contains (name))
             missing.add (name);
 
     for (auto& name : drawn)
-        if (!expected.contains (name))
+        if (! expected.contains (name))
             extra.add (name);
 
     if (missing.isEmpty() && extra.isEmpty())
@@ -825,10 +828,10 @@ juce::Result checkAgainstExpectedNames (const juce::StringArray& expected)
 
     juce::String message ("the picture table and the build's list of images differ.");
 
-    if (!missing.isEmpty())
+    if (! missing.isEmpty())
         message << " Not drawn here: " << missing.joinIntoString (", ") << ".";
 
-    if (!extra.isEmpty())
+    if (! extra.isEmpty())
         message << " Not listed in resources/CMakeLists.txt: " << extra.joinIntoString (", ") << ".";
 
     return juce::Result::fail (message);
@@ -876,7 +879,8 @@ int main (int argc, char* argv[])
         if (auto result = writePicture (picture, directory); result.failed())
             return fail (juce::String (picture.fileName) + ": " + result.getErrorMessage());
 
-    if (auto result = writeThroughTemporary (directory.getChildFile (scalableIconName), [] (juce::OutputStream& stream)
+    if (auto result = writeThroughTemporary (directory.getChildFile (scalableIconName),
+                                             [] (juce::OutputStream& stream)
                                              { return stream.writeText (appIconSvg(), false, false, nullptr); });
         result.failed())
         return fail (juce::String (scalableIconName) + ": " + result.getErrorMessage());

@@ -51,7 +51,7 @@ juce::Font captionFont (float height, bool bold, float tracking)
 
 juce::Result checkTextRenders()
 {
-    for (auto bold : {false, true})
+    for (auto bold : { false, true })
     {
         auto font = captionFont (20.0f, bold);
 
@@ -77,8 +77,8 @@ juce::Result checkTextRenders()
         // "Tessel" at 20 px covers a few hundred pixels; a handful means the
         // typeface failed to load and JUCE drew nothing, or only boxes.
         if (inked < 100)
-            return juce::Result::fail ("text does not render: " + juce::String (inked) +
-                                       " pixels inked for a test caption");
+            return juce::Result::fail ("text does not render: " + juce::String (inked)
+                                       + " pixels inked for a test caption");
     }
 
     return juce::Result::ok();
@@ -112,8 +112,8 @@ void drawCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<f
     const auto minimumScale = 0.9f;
 
     if (width > area.getWidth() / minimumScale)
-        reportProblem ("caption \"" + text + "\" does not fit: " + juce::String (width, 1) + " px wide in an area of " +
-                       juce::String (area.getWidth(), 1));
+        reportProblem ("caption \"" + text + "\" does not fit: " + juce::String (width, 1) + " px wide in an area of "
+                       + juce::String (area.getWidth(), 1));
 
     if (justification.testFlags (juce::Justification::horizontallyCentred))
         area = area.translated (trailing * 0.5f, 0.0f);
@@ -131,7 +131,7 @@ void drawCaption (juce::Graphics& g, const juce::String& text, juce::Rectangle<f
 juce::Image makeBrushedTexture (int width, int height, juce::uint32 seed, float strength)
 {
     juce::Image texture (juce::Image::ARGB, width, height, true);
-    juce::Random random ((juce::int64)seed);
+    juce::Random random ((juce::int64) seed);
 
     // Long horizontal streaks come from low-passing white noise along each
     // row; the gain undoes the low-pass's loss of level, so the three layers
@@ -361,10 +361,10 @@ void drawRoundedButton (juce::Graphics& g, juce::Rectangle<float> area, const ju
 
     // Glow: widening, fading strokes of the outline. Their inner halves are
     // covered by the fill, so only the outer halo remains.
-    for (int i = (int)style.glowRadius; i >= 1; --i)
+    for (int i = (int) style.glowRadius; i >= 1; --i)
     {
         g.setColour (style.outline.withAlpha (0.07f));
-        g.strokePath (shape, juce::PathStrokeType ((float)i * 2.0f));
+        g.strokePath (shape, juce::PathStrokeType ((float) i * 2.0f));
     }
 
     g.setGradientFill (juce::ColourGradient::vertical (Shades::buttonTop, Shades::buttonBottom, shapeArea));
@@ -419,7 +419,7 @@ void drawUsbPlug (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour c
     // Ridges on the grip.
     for (int i = 1; i <= 3; ++i)
     {
-        auto x = grip.getX() + grip.getWidth() * (0.35f + 0.15f * (float)i);
+        auto x = grip.getX() + grip.getWidth() * (0.35f + 0.15f * (float) i);
         g.setColour (colour.withMultipliedAlpha (0.45f));
         g.drawLine (x, grip.getY() + 3.0f, x, grip.getBottom() - 3.0f, 1.0f);
     }
@@ -430,10 +430,10 @@ void drawUsbPlug (juce::Graphics& g, juce::Rectangle<float> area, juce::Colour c
     // The two windows in the metal shell.
     auto windowSize = juce::jmax (1.5f, shell.getHeight() * 0.22f);
 
-    for (auto fraction : {0.35f, 0.7f})
+    for (auto fraction : { 0.35f, 0.7f })
         g.fillRect (
             juce::Rectangle<float> (windowSize, windowSize)
-                .withCentre ({shell.getX() + shell.getWidth() * fraction, shell.getY() + shell.getHeight() * 0.32f}));
+                .withCentre ({ shell.getX() + shell.getWidth() * fraction, shell.getY() + shell.getHeight() * 0.32f }));
 }
 
 void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce::String& label, int numKnobs,
@@ -452,13 +452,13 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
         g.drawRect (jack.withPosition (body.getRight(), jackY), 1.0f);
 
         auto usb = juce::Rectangle<float> (w * 0.2f, h * 0.035f);
-        g.drawRect (usb.withCentre ({body.getCentreX(), body.getY() - usb.getHeight() * 0.5f}), 1.0f);
+        g.drawRect (usb.withCentre ({ body.getCentreX(), body.getY() - usb.getHeight() * 0.5f }), 1.0f);
     }
 
     {
         juce::Path outline;
         outline.addRoundedRectangle (body, corner);
-        juce::DropShadow (juce::Colours::black.withAlpha (0.6f), 14, {0, 6}).drawForPath (g, outline);
+        juce::DropShadow (juce::Colours::black.withAlpha (0.6f), 14, { 0, 6 }).drawForPath (g, outline);
     }
 
     g.setGradientFill (juce::ColourGradient::vertical (Shades::pedalTop, Shades::pedalBottom, body));
@@ -469,7 +469,7 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
         juce::Path outline;
         outline.addRoundedRectangle (body, corner);
         g.reduceClipRegion (outline);
-        drawBrushedTexture (g, body, (juce::uint32)label.hashCode(), 0.06f);
+        drawBrushedTexture (g, body, (juce::uint32) label.hashCode(), 0.06f);
     }
 
     g.setColour (Palette::comboOutline);
@@ -479,15 +479,15 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
 
     // Knobs, each with its track and a value arc, turned to different settings
     // so the row does not look stamped out.
-    const auto knobRadius = juce::jmin (w / ((float)numKnobs * 3.7f), h * 0.075f);
+    const auto knobRadius = juce::jmin (w / ((float) numKnobs * 3.7f), h * 0.075f);
     const auto knobY = body.getY() + h * 0.2f;
     const auto startAngle = juce::MathConstants<float>::pi * -0.75f;
     const auto endAngle = juce::MathConstants<float>::pi * 0.75f;
-    const float settings[] = {0.62f, 0.35f, 0.8f, 0.5f};
+    const float settings[] = { 0.62f, 0.35f, 0.8f, 0.5f };
 
     for (int i = 0; i < numKnobs; ++i)
     {
-        auto x = body.getX() + w * ((float)i + 0.5f) / (float)numKnobs;
+        auto x = body.getX() + w * ((float) i + 0.5f) / (float) numKnobs;
         auto angle = startAngle + (endAngle - startAngle) * settings[i % 4];
         auto trackRadius = knobRadius + 2.5f;
 
@@ -501,7 +501,7 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
         g.setColour (Palette::knobFill);
         g.strokePath (value, juce::PathStrokeType (1.6f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
 
-        auto knob = juce::Rectangle<float> (knobRadius * 2.0f, knobRadius * 2.0f).withCentre ({x, knobY});
+        auto knob = juce::Rectangle<float> (knobRadius * 2.0f, knobRadius * 2.0f).withCentre ({ x, knobY });
         g.setColour (Palette::knobOutline);
         g.fillEllipse (knob);
         g.setColour (Palette::comboOutline);
@@ -509,13 +509,13 @@ void drawPedalSketch (juce::Graphics& g, juce::Rectangle<float> body, const juce
 
         auto tip = juce::Point<float> (x, knobY).getPointOnCircumference (knobRadius * 0.8f, angle);
         g.setColour (Palette::lightText);
-        g.drawLine ({{x, knobY}, tip}, 1.4f);
+        g.drawLine ({ { x, knobY }, tip }, 1.4f);
     }
 
     // The LED, lit or dark.
     {
         auto led =
-            juce::Rectangle<float> (w * 0.07f, w * 0.07f).withCentre ({body.getCentreX(), body.getY() + h * 0.43f});
+            juce::Rectangle<float> (w * 0.07f, w * 0.07f).withCentre ({ body.getCentreX(), body.getY() + h * 0.43f });
 
         if (ledLit)
         {
@@ -587,7 +587,7 @@ void drawRecess (juce::Graphics& g, const juce::Path& shape, const juce::Path& c
     g.setGradientFill (juce::ColourGradient::vertical (floorTop, floorBottom, shape.getBounds()));
     g.fillPath (shape);
 
-    drawInnerShadow (g, shape, juce::Colours::black.withAlpha (0.85f), shadowRadius, {0.0f, shadowRadius * 0.45f});
+    drawInnerShadow (g, shape, juce::Colours::black.withAlpha (0.85f), shadowRadius, { 0.0f, shadowRadius * 0.45f });
 }
 
 float knobWellRadius (const KnobDial& dial)
@@ -603,7 +603,7 @@ void drawTesselMark (juce::Graphics& g, juce::Rectangle<float> square)
     auto gap = half * 0.07f;
     auto tile = half * 0.5f - gap;
 
-    const juce::Point<float> offsets[] = {{0.0f, -1.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {-1.0f, 0.0f}};
+    const juce::Point<float> offsets[] = { { 0.0f, -1.0f }, { 1.0f, 0.0f }, { 0.0f, 1.0f }, { -1.0f, 0.0f } };
 
     for (int i = 0; i < 4; ++i)
     {
@@ -638,8 +638,8 @@ void drawTitledPanel (juce::Graphics& g, juce::Rectangle<float> page, const juce
     const auto left = page.getX() + 20.0f;
     const auto top = page.getY() + 12.0f;
 
-    drawGlow (g, {left - 60.0f, top - 60.0f, 340.0f, 150.0f}, Palette::accent.withAlpha (0.10f));
-    drawTesselMark (g, {left, top + 1.0f, 28.0f, 28.0f});
+    drawGlow (g, { left - 60.0f, top - 60.0f, 340.0f, 150.0f }, Palette::accent.withAlpha (0.10f));
+    drawTesselMark (g, { left, top + 1.0f, 28.0f, 28.0f });
 
     const auto textLeft = left + 36.0f;
     const auto makerHeight = 10.0f, makerTracking = 0.42f;
@@ -647,9 +647,9 @@ void drawTitledPanel (juce::Graphics& g, juce::Rectangle<float> page, const juce
     auto logoWidth =
         juce::jmax (captionWidth ("KORVEL", makerHeight, true, makerTracking), captionWidth ("Tessel", productHeight));
 
-    drawCaption (g, "KORVEL", {textLeft + 1.0f, top, logoWidth + 2.0f, 11.0f}, makerHeight, Palette::accent,
+    drawCaption (g, "KORVEL", { textLeft + 1.0f, top, logoWidth + 2.0f, 11.0f }, makerHeight, Palette::accent,
                  juce::Justification::centredLeft, true, makerTracking);
-    drawCaption (g, "Tessel", {textLeft, top + 10.0f, logoWidth + 2.0f, 21.0f}, productHeight, Palette::lightText,
+    drawCaption (g, "Tessel", { textLeft, top + 10.0f, logoWidth + 2.0f, 21.0f }, productHeight, Palette::lightText,
                  juce::Justification::centredLeft);
 
     const auto dividerX = textLeft + logoWidth + 16.0f;
@@ -677,7 +677,7 @@ void drawControlDeck (juce::Graphics& g, juce::Rectangle<float> area)
     juce::Path plate;
     plate.addRoundedRectangle (area, corner);
 
-    drawShadow (g, plate, juce::Colours::black.withAlpha (0.6f), 10.0f, {0.0f, 4.0f});
+    drawShadow (g, plate, juce::Colours::black.withAlpha (0.6f), 10.0f, { 0.0f, 4.0f });
 
     g.setGradientFill (juce::ColourGradient::vertical (Shades::deckTop, Shades::deckBottom, area));
     g.fillPath (plate);
@@ -730,10 +730,10 @@ KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBo
     auto boxWidth = juce::roundToInt (valueBoxSize.x);
 
     KnobDial dial;
-    dial.centre = {knobBounds.getX() + (float)width * 0.5f, knobBounds.getY() + (float)height * 0.5f};
-    dial.radius = (float)(juce::jmin (width / 2, height / 2) - 2);
-    dial.valueBox = {knobBounds.getX() + (float)((width - boxWidth) / 2), knobBounds.getBottom() - valueBoxSize.y,
-                     valueBoxSize.x, valueBoxSize.y};
+    dial.centre = { knobBounds.getX() + (float) width * 0.5f, knobBounds.getY() + (float) height * 0.5f };
+    dial.radius = (float) (juce::jmin (width / 2, height / 2) - 2);
+    dial.valueBox = { knobBounds.getX() + (float) ((width - boxWidth) / 2), knobBounds.getBottom() - valueBoxSize.y,
+                      valueBoxSize.x, valueBoxSize.y };
     return dial;
 }
 
@@ -741,7 +741,7 @@ juce::Rectangle<float> knobCaptionArea (juce::Rectangle<float> knobBounds, juce:
 {
     auto dial = knobDial (knobBounds, valueBoxSize);
     auto wellTop = dial.centre.y - knobWellRadius (dial) - 1.5f;
-    return {dial.centre.x - 50.0f, wellTop - 1.5f - controlCaptionHeight, 100.0f, controlCaptionHeight};
+    return { dial.centre.x - 50.0f, wellTop - 1.5f - controlCaptionHeight, 100.0f, controlCaptionHeight };
 }
 
 void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const juce::String& caption,
@@ -780,7 +780,7 @@ void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const j
 
     for (int i = 0; i <= 10; ++i)
     {
-        auto angle = startAngle + (endAngle - startAngle) * (float)i / 10.0f;
+        auto angle = startAngle + (endAngle - startAngle) * (float) i / 10.0f;
         auto major = i == 0 || i == 5 || i == 10;
         auto size = major ? 1.6f : 1.1f;
         auto position = dial.centre.getPointOnCircumference (dotRadius, angle);
@@ -793,7 +793,7 @@ void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const j
 
 void drawSwitchWell (juce::Graphics& g, juce::Rectangle<float> switchBounds, juce::Rectangle<float> plate)
 {
-    if (!plate.isEmpty())
+    if (! plate.isEmpty())
     {
         juce::Path shape, chamfer;
         shape.addRoundedRectangle (plate, 8.0f);
@@ -816,7 +816,7 @@ void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Recta
     juce::Path outer;
     outer.addRoundedRectangle (frame, corner);
 
-    drawShadow (g, outer, juce::Colours::black.withAlpha (0.55f), 8.0f, {0.0f, 3.0f});
+    drawShadow (g, outer, juce::Colours::black.withAlpha (0.55f), 8.0f, { 0.0f, 3.0f });
 
     g.setGradientFill (juce::ColourGradient::vertical (Shades::deckTop, Shades::deckBottom, frame));
     g.fillPath (outer);
@@ -824,7 +824,7 @@ void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Recta
     {
         juce::Graphics::ScopedSaveState state (g);
         g.reduceClipRegion (outer);
-        drawBrushedTexture (g, frame, 0x11575u ^ (juce::uint32)heading.hashCode(), 0.05f);
+        drawBrushedTexture (g, frame, 0x11575u ^ (juce::uint32) heading.hashCode(), 0.05f);
 
         auto bar = frame.withBottom (well.getY());
         g.setGradientFill (juce::ColourGradient::vertical (juce::Colours::white.withAlpha (0.06f),
@@ -858,12 +858,12 @@ void drawListFrame (juce::Graphics& g, juce::Rectangle<float> frame, juce::Recta
     if (rowTop + rowHeight > well.getY())
         reportProblem ("heading \"" + heading + "\" has no room above its well");
 
-    auto tile = makeDiamond ({rowLeft + tileSize * 0.5f, rowTop + rowHeight * 0.5f}, tileSize * 0.5f);
+    auto tile = makeDiamond ({ rowLeft + tileSize * 0.5f, rowTop + rowHeight * 0.5f }, tileSize * 0.5f);
     drawShadow (g, tile, Palette::progressBar.withAlpha (0.45f), 2.5f, {});
     g.setGradientFill (juce::ColourGradient::vertical (Shades::litTop, Palette::knobFill, tile.getBounds()));
     g.fillPath (tile);
 
-    drawCaption (g, heading, {rowLeft + tileSize + 6.0f, rowTop, textWidth + 2.0f, rowHeight}, headingHeight,
+    drawCaption (g, heading, { rowLeft + tileSize + 6.0f, rowTop, textWidth + 2.0f, rowHeight }, headingHeight,
                  Palette::lightText, juce::Justification::centredLeft, true, headingTracking);
 }
 
@@ -912,7 +912,7 @@ juce::Rectangle<float> captionBounds (const juce::String& text, juce::Rectangle<
     else if (justification.testFlags (juce::Justification::bottom))
         y = area.getBottom() - height;
 
-    return {x, y, width, height};
+    return { x, y, width, height };
 }
 
 namespace
@@ -976,7 +976,7 @@ ControlBox drawControlBox (juce::Graphics& g, juce::Rectangle<float> control, co
     juce::Path outline;
     outline.addRoundedRectangle (box.frame, controlBoxCorner);
 
-    drawShadow (g, outline, juce::Colours::black.withAlpha (0.45f), 3.0f, {0.0f, 1.2f});
+    drawShadow (g, outline, juce::Colours::black.withAlpha (0.45f), 3.0f, { 0.0f, 1.2f });
 
     // The tabs: a face a shade lighter than the deck, lit from above.
     g.setGradientFill (
@@ -1021,11 +1021,11 @@ ControlBox drawControlBox (juce::Graphics& g, juce::Rectangle<float> control, co
     edge.addRoundedRectangle (box.frame.reduced (0.5f), controlBoxCorner - 0.5f);
     g.strokePath (edge, juce::PathStrokeType (1.0f));
 
-    if (!pill)
+    if (! pill)
     {
         g.fillRect (juce::Rectangle<float> (box.well.getX(), box.frame.getY(), 1.0f, box.frame.getHeight()));
 
-        if (!wellAtEnd)
+        if (! wellAtEnd)
             g.fillRect (
                 juce::Rectangle<float> (box.well.getRight() - 1.0f, box.frame.getY(), 1.0f, box.frame.getHeight()));
     }
@@ -1051,12 +1051,12 @@ ControlBox drawControlBox (juce::Graphics& g, juce::Rectangle<float> control, co
 //==============================================================================
 void LayoutCheck::control (const juce::String& name, juce::Rectangle<float> bounds)
 {
-    controls.add ({name, bounds});
+    controls.add ({ name, bounds });
 }
 
 void LayoutCheck::caption (const juce::String& text, juce::Rectangle<float> ink)
 {
-    captions.add ({text, ink});
+    captions.add ({ text, ink });
 }
 
 void LayoutCheck::report() const
@@ -1071,8 +1071,8 @@ void LayoutCheck::report() const
 
         for (int j = i + 1; j < captions.size(); ++j)
             if (caption.area.intersects (captions.getReference (j).area))
-                reportProblem ("captions \"" + caption.name + "\" and \"" + captions.getReference (j).name +
-                               "\" overlap");
+                reportProblem ("captions \"" + caption.name + "\" and \"" + captions.getReference (j).name
+                               + "\" overlap");
     }
 }
 
@@ -1091,10 +1091,10 @@ void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capA
     if (lit)
     {
         // Glow: widening, fading strokes, their inner halves hidden by the fill.
-        for (int i = (int)margin; i >= 1; --i)
+        for (int i = (int) margin; i >= 1; --i)
         {
             g.setColour (Shades::litTop.withAlpha (0.10f));
-            g.strokePath (trackShape, juce::PathStrokeType ((float)i * 2.0f));
+            g.strokePath (trackShape, juce::PathStrokeType ((float) i * 2.0f));
         }
 
         juce::ColourGradient fill (Shades::litTop, track.getTopLeft(), Shades::litBottom, track.getBottomLeft(), false);
@@ -1124,7 +1124,7 @@ void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capA
         g.fillRoundedRectangle (upper.reduced (radius * 0.35f, 1.0f), radius * 0.5f);
     }
 
-    drawInnerShadow (g, trackShape, juce::Colours::black.withAlpha (lit ? 0.5f : 0.85f), 2.5f, {0.0f, 1.2f});
+    drawInnerShadow (g, trackShape, juce::Colours::black.withAlpha (lit ? 0.5f : 0.85f), 2.5f, { 0.0f, 1.2f });
 
     g.setColour (lit ? Shades::litTop.withAlpha (0.9f) : Palette::comboOutline.withAlpha (0.75f));
     g.strokePath (trackShape, juce::PathStrokeType (1.0f));
@@ -1141,7 +1141,7 @@ void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capA
 
     juce::Path capShape;
     capShape.addEllipse (cap);
-    drawShadow (g, capShape, juce::Colours::black.withAlpha (0.75f), 2.5f, {0.0f, 1.5f});
+    drawShadow (g, capShape, juce::Colours::black.withAlpha (0.75f), 2.5f, { 0.0f, 1.5f });
 
     juce::ColourGradient metal (Shades::switchCapLight, cap.getX() + cap.getWidth() * 0.3f,
                                 cap.getY() + cap.getHeight() * 0.2f, Shades::switchCapDark, cap.getRight(),
@@ -1166,7 +1166,7 @@ void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capA
 
     for (int i = -1; i <= 1; ++i)
     {
-        auto offset = (float)i * ridgeGap;
+        auto offset = (float) i * ridgeGap;
         auto ridge = horizontal ? juce::Line<float> (capCentre.x + offset, capCentre.y - ridgeLength * 0.5f,
                                                      capCentre.x + offset, capCentre.y + ridgeLength * 0.5f)
                                 : juce::Line<float> (capCentre.x - ridgeLength * 0.5f, capCentre.y + offset,
@@ -1174,7 +1174,7 @@ void drawToggleSwitch (juce::Graphics& g, juce::Rectangle<float> area, bool capA
         auto lip = juce::Point<float> (0.7f, 0.7f);
 
         g.setColour (juce::Colours::white.withAlpha (0.14f));
-        g.drawLine ({ridge.getStart() + lip, ridge.getEnd() + lip}, 0.9f);
+        g.drawLine ({ ridge.getStart() + lip, ridge.getEnd() + lip }, 0.9f);
         g.setColour (juce::Colours::black.withAlpha (0.55f));
         g.drawLine (ridge, 0.9f);
     }
@@ -1186,10 +1186,10 @@ void drawRoundIconButton (juce::Graphics& g, juce::Rectangle<float> area, const 
     juce::Path shape;
     shape.addEllipse (face);
 
-    for (int i = (int)glowRadius; i >= 1; --i)
+    for (int i = (int) glowRadius; i >= 1; --i)
     {
         g.setColour (Palette::accent.withAlpha (0.07f));
-        g.strokePath (shape, juce::PathStrokeType ((float)i * 2.0f));
+        g.strokePath (shape, juce::PathStrokeType ((float) i * 2.0f));
     }
 
     g.setGradientFill (juce::ColourGradient::vertical (Shades::buttonTop, Shades::buttonBottom, face));
@@ -1220,7 +1220,7 @@ void drawRoundIconButton (juce::Graphics& g, juce::Rectangle<float> area, const 
 juce::Path makeGear (juce::Point<float> centre, float radius, int teeth)
 {
     const auto rootRadius = radius * 0.74f;
-    const auto step = juce::MathConstants<float>::twoPi / (float)teeth;
+    const auto step = juce::MathConstants<float>::twoPi / (float) teeth;
     const auto tipHalf = step * 0.2f;
     const auto rootHalf = step * 0.3f;
 
@@ -1228,7 +1228,7 @@ juce::Path makeGear (juce::Point<float> centre, float radius, int teeth)
 
     for (int i = 0; i < teeth; ++i)
     {
-        auto angle = step * (float)i;
+        auto angle = step * (float) i;
         auto rootStart = centre.getPointOnCircumference (rootRadius, angle - rootHalf);
 
         if (i == 0)

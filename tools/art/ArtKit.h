@@ -23,27 +23,27 @@ namespace Shades
 {
 // The panel: near-black with a little teal in it, so the accent colours
 // sit on it without glaring.
-inline const juce::Colour panelTop{0xFF0F2022};
-inline const juce::Colour panelBottom{0xFF070C0D};
-inline const juce::Colour buttonTop{0xFF16383B};
-inline const juce::Colour buttonBottom{0xFF0A1B1D};
-inline const juce::Colour pedalTop{0xFF143235};
-inline const juce::Colour pedalBottom{0xFF0A191B};
+inline const juce::Colour panelTop { 0xFF0F2022 };
+inline const juce::Colour panelBottom { 0xFF070C0D };
+inline const juce::Colour buttonTop { 0xFF16383B };
+inline const juce::Colour buttonBottom { 0xFF0A1B1D };
+inline const juce::Colour pedalTop { 0xFF143235 };
+inline const juce::Colour pedalBottom { 0xFF0A191B };
 // The raised plate the controls of an effect page stand on, a shade lighter
 // than the panel so the recessed wells in it read as cut into metal.
-inline const juce::Colour deckTop{0xFF132B2E};
-inline const juce::Colour deckBottom{0xFF0B1A1C};
+inline const juce::Colour deckTop { 0xFF132B2E };
+inline const juce::Colour deckBottom { 0xFF0B1A1C };
 // Wells behind knobs, switches and lists: dark enough for the teal list and
 // description text to stand out, with a trace of teal so they do not look
 // like holes in the picture.
-inline const juce::Colour wellTop{0xFF030809};
-inline const juce::Colour wellBottom{0xFF071314};
+inline const juce::Colour wellTop { 0xFF030809 };
+inline const juce::Colour wellBottom { 0xFF071314 };
 // The metal cap of a toggle switch.
-inline const juce::Colour switchCapLight{0xFF53676A};
-inline const juce::Colour switchCapDark{0xFF101819};
+inline const juce::Colour switchCapLight { 0xFF53676A };
+inline const juce::Colour switchCapDark { 0xFF101819 };
 // A lit switch: the progress-bar teal fading to the knob teal and below it.
-inline const juce::Colour litTop{0xFF2CF0E6};
-inline const juce::Colour litBottom{0xFF0F7C77};
+inline const juce::Colour litTop { 0xFF2CF0E6 };
+inline const juce::Colour litBottom { 0xFF0F7C77 };
 } // namespace Shades
 
 //==============================================================================
@@ -222,21 +222,21 @@ struct KnobDial
     juce::Rectangle<float> valueBox;
 };
 
-KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+KnobDial knobDial (juce::Rectangle<float> knobBounds, juce::Point<float> valueBoxSize = { 50.0f, 20.0f });
 
 /** The band just above a knob's well where its caption goes. Other captions
     in the same row (a switch's, say) take its top and height so they line
     up with the knobs'.
 */
 juce::Rectangle<float> knobCaptionArea (juce::Rectangle<float> knobBounds,
-                                        juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+                                        juce::Point<float> valueBoxSize = { 50.0f, 20.0f });
 
 /** A recessed well behind a knob, with a scale of dots round it, a window
     for its value box and its caption just above. knobBounds are the
     slider's bounds.
 */
 void drawKnobWell (juce::Graphics& g, juce::Rectangle<float> knobBounds, const juce::String& caption,
-                   juce::Point<float> valueBoxSize = {50.0f, 20.0f});
+                   juce::Point<float> valueBoxSize = { 50.0f, 20.0f });
 
 /** A recessed slot for a toggle switch, sized from the switch's bounds.
     plate, if not empty, is a larger, shallower recess to set it in, which

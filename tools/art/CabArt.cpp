@@ -11,34 +11,34 @@ namespace
 // bounds the page's resized() gives its controls.
 namespace CabPage
 {
-const juce::Rectangle<float> page{0.0f, 0.0f, 741.0f, 517.0f};
-const juce::Rectangle<float> versionLabel{544.0f, 10.0f, 149.0f, 34.0f};
-const juce::Rectangle<float> setButton{697.0f, 10.0f, 34.0f, 34.0f};
-const float knobX[] = {25.0f, 129.0f, 232.0f, 336.0f};
-const char* const knobCaptions[] = {"VOL", "X", "Y", "Z"};
-const juce::Rectangle<float> micSlider{440.0f, 122.0f, 87.0f, 67.0f};
-const juce::Rectangle<float> micCombo{453.0f, 190.0f, 60.0f, 17.0f};
-const juce::Rectangle<float> muteSwitch{190.0f, 217.0f, 39.0f, 19.0f};
-const juce::Rectangle<float> bypassSwitch{335.0f, 217.0f, 39.0f, 19.0f};
-const juce::Rectangle<float> pad{548.0f, 70.0f, 177.0f, 177.0f};
-const juce::Rectangle<float> saveButton{32.0f, 275.0f, 40.0f, 20.0f};
-const juce::Rectangle<float> exportButton{75.0f, 275.0f, 49.0f, 20.0f};
-const juce::Rectangle<float> importButton{128.0f, 275.0f, 49.0f, 20.0f};
-const juce::Rectangle<float> addButton{230.0f, 276.0f, 34.0f, 20.0f};
-const juce::Rectangle<float> saveIrButton{425.0f, 276.0f, 94.0f, 20.0f};
-const juce::Rectangle<float> patchList{32.0f, 300.0f, 181.0f, 185.0f};
-const juce::Rectangle<float> irList{230.0f, 300.0f, 163.0f, 185.0f};
-const juce::Rectangle<float> descriptionBox{390.0f, 300.0f, 130.0f, 158.0f};
-const juce::Rectangle<float> roomLabel{564.0f, 315.0f, 46.0f, 17.0f};
-const juce::Rectangle<float> roomKnob{543.0f, 340.0f, 87.0f, 87.0f};
-const juce::Rectangle<float> presenceKnob{636.0f, 338.0f, 87.0f, 87.0f};
-const juce::Rectangle<float> powerAmpCombo{640.0f, 461.0f, 80.0f, 17.0f};
+const juce::Rectangle<float> page { 0.0f, 0.0f, 741.0f, 517.0f };
+const juce::Rectangle<float> versionLabel { 544.0f, 10.0f, 149.0f, 34.0f };
+const juce::Rectangle<float> setButton { 697.0f, 10.0f, 34.0f, 34.0f };
+const float knobX[] = { 25.0f, 129.0f, 232.0f, 336.0f };
+const char* const knobCaptions[] = { "VOL", "X", "Y", "Z" };
+const juce::Rectangle<float> micSlider { 440.0f, 122.0f, 87.0f, 67.0f };
+const juce::Rectangle<float> micCombo { 453.0f, 190.0f, 60.0f, 17.0f };
+const juce::Rectangle<float> muteSwitch { 190.0f, 217.0f, 39.0f, 19.0f };
+const juce::Rectangle<float> bypassSwitch { 335.0f, 217.0f, 39.0f, 19.0f };
+const juce::Rectangle<float> pad { 548.0f, 70.0f, 177.0f, 177.0f };
+const juce::Rectangle<float> saveButton { 32.0f, 275.0f, 40.0f, 20.0f };
+const juce::Rectangle<float> exportButton { 75.0f, 275.0f, 49.0f, 20.0f };
+const juce::Rectangle<float> importButton { 128.0f, 275.0f, 49.0f, 20.0f };
+const juce::Rectangle<float> addButton { 230.0f, 276.0f, 34.0f, 20.0f };
+const juce::Rectangle<float> saveIrButton { 425.0f, 276.0f, 94.0f, 20.0f };
+const juce::Rectangle<float> patchList { 32.0f, 300.0f, 181.0f, 185.0f };
+const juce::Rectangle<float> irList { 230.0f, 300.0f, 163.0f, 185.0f };
+const juce::Rectangle<float> descriptionBox { 390.0f, 300.0f, 130.0f, 158.0f };
+const juce::Rectangle<float> roomLabel { 564.0f, 315.0f, 46.0f, 17.0f };
+const juce::Rectangle<float> roomKnob { 543.0f, 340.0f, 87.0f, 87.0f };
+const juce::Rectangle<float> presenceKnob { 636.0f, 338.0f, 87.0f, 87.0f };
+const juce::Rectangle<float> powerAmpCombo { 640.0f, 461.0f, 80.0f, 17.0f };
 
 const auto framesTop = 252.0f;
 
 juce::Rectangle<float> knob (int index)
 {
-    return {knobX[index], 122.0f, 87.0f, 87.0f};
+    return { knobX[index], 122.0f, 87.0f, 87.0f };
 }
 } // namespace CabPage
 
@@ -74,8 +74,8 @@ void drawPadSection (juce::Graphics& g, LayoutCheck& layout)
 
     const juce::Rectangle<float> captionArea (pad.getX(), 56.0f, pad.getWidth(), 11.0f);
     drawCaption (g, "MIC POSITION", captionArea, 11.0f, Palette::accent, juce::Justification::centred, true, 0.12f);
-    layout.caption ("MIC POSITION (pad)", captionBounds ("MIC POSITION", captionArea, 11.0f,
-                                                         juce::Justification::centred, true, 0.12f));
+    layout.caption ("MIC POSITION (pad)",
+                    captionBounds ("MIC POSITION", captionArea, 11.0f, juce::Justification::centred, true, 0.12f));
     layout.control ("the pad", pad.expanded (1.0f));
 
     // Which way X and Y grow: X to the right along the foot, Y up the side.
@@ -83,15 +83,14 @@ void drawPadSection (juce::Graphics& g, LayoutCheck& layout)
     { layout.caption (text, drawControlLabel (g, text, area)); };
 
     const auto footY = pad.getBottom() + 5.0f;
-    label ("X", {pad.getCentreX() - 6.0f, footY, 12.0f, controlLabelHeight});
+    label ("X", { pad.getCentreX() - 6.0f, footY, 12.0f, controlLabelHeight });
     drawAccentLine (g, pad.getX() + 10.0f, pad.getCentreX() - 10.0f, footY + 5.0f, Palette::comboOutline);
     drawAccentLine (g, pad.getCentreX() + 10.0f, pad.getRight() - 10.0f, footY + 5.0f, Palette::comboOutline);
 
     const auto sideX = pad.getX() - 14.0f;
-    label ("Y", {sideX, pad.getCentreY() - controlLabelHeight * 0.5f, 10.0f, controlLabelHeight});
+    label ("Y", { sideX, pad.getCentreY() - controlLabelHeight * 0.5f, 10.0f, controlLabelHeight });
     drawVerticalAccentLine (g, sideX + 5.0f, pad.getY() + 10.0f, pad.getCentreY() - 10.0f, Palette::comboOutline);
-    drawVerticalAccentLine (g, sideX + 5.0f, pad.getCentreY() + 10.0f, pad.getBottom() - 10.0f,
-                            Palette::comboOutline);
+    drawVerticalAccentLine (g, sideX + 5.0f, pad.getCentreY() + 10.0f, pad.getBottom() - 10.0f, Palette::comboOutline);
 }
 
 void drawKnobSection (juce::Graphics& g, LayoutCheck& layout, juce::Rectangle<float> deck)
@@ -119,7 +118,7 @@ void drawKnobSection (juce::Graphics& g, LayoutCheck& layout, juce::Rectangle<fl
     drawAccentLine (g, groupInk.getRight() + 8.0f, right, bracketY, Palette::comboOutline);
 
     // The microphone type: a knob without a value box, the list under it.
-    const juce::Point<float> noValueBox{0.0f, 0.0f};
+    const juce::Point<float> noValueBox { 0.0f, 0.0f };
     drawKnobWell (g, micSlider, "MIC TYPE", noValueBox);
     layout.control ("the microphone knob", micSlider);
     layout.caption ("MIC TYPE", controlCaptionBounds ("MIC TYPE", knobCaptionArea (micSlider, noValueBox)));
@@ -134,7 +133,8 @@ void drawKnobSection (juce::Graphics& g, LayoutCheck& layout, juce::Rectangle<fl
     layout.control ("the microphone list", micCombo);
 
     // A rule sets the microphone type apart from the position knobs.
-    const auto ruleX = (knobDial (knob (3)).centre.x + 35.5f + knobDial (micSlider, noValueBox).centre.x - 35.5f) * 0.5f;
+    const auto ruleX =
+        (knobDial (knob (3)).centre.x + 35.5f + knobDial (micSlider, noValueBox).centre.x - 35.5f) * 0.5f;
     drawVerticalAccentLine (g, ruleX, deck.getY() + 12.0f, deck.getBottom() - 12.0f,
                             Palette::comboOutline.withAlpha (0.6f));
 
@@ -156,7 +156,10 @@ void drawListSection (juce::Graphics& g, LayoutCheck& layout)
     const auto frame = [&] (float left, float right)
     { return juce::Rectangle<float> (left, framesTop, right - left, framesBottom - framesTop); };
     const auto well = [&] (float left, float right)
-    { return juce::Rectangle<float> (left, patchList.getY() - 2.0f, right - left, framesBottom - 2.0f - patchList.getY() + 2.0f); };
+    {
+        return juce::Rectangle<float> (left, patchList.getY() - 2.0f, right - left,
+                                       framesBottom - 2.0f - patchList.getY() + 2.0f);
+    };
 
     drawListFrame (g, frame (patchList.getX() - 4.0f, patchList.getRight() + 4.0f),
                    well (patchList.getX() - 2.0f, patchList.getRight() + 2.0f), "Patch List",
@@ -169,11 +172,14 @@ void drawListSection (juce::Graphics& g, LayoutCheck& layout)
     drawVerticalAccentLine (g, irList.getRight() - 1.5f, irList.getY() + 4.0f, irList.getBottom() - 4.0f,
                             Palette::comboOutline.withAlpha (0.5f));
 
-    for (auto& [name, bounds] : {std::pair<const char*, juce::Rectangle<float>> {"the Save button", saveButton},
-                                 {"the Export button", exportButton}, {"the Import button", importButton},
-                                 {"the Add button", addButton}, {"the Save IR File button", saveIrButton},
-                                 {"the patch list", patchList}, {"the IR list", irList},
-                                 {"the description box", descriptionBox}})
+    for (auto& [name, bounds] : { std::pair<const char*, juce::Rectangle<float>> { "the Save button", saveButton },
+                                  { "the Export button", exportButton },
+                                  { "the Import button", importButton },
+                                  { "the Add button", addButton },
+                                  { "the Save IR File button", saveIrButton },
+                                  { "the patch list", patchList },
+                                  { "the IR list", irList },
+                                  { "the description box", descriptionBox } })
         layout.control (name, bounds);
 
     if (saveButton.getY() < framesTop + 20.0f)
@@ -190,7 +196,8 @@ void drawLevelSection (juce::Graphics& g, LayoutCheck& layout)
     layout.control ("the room knob", roomKnob);
     layout.control ("the room label", roomLabel);
 
-    const juce::Rectangle<float> powerAmp (presenceKnob.getX() - 3.0f, framesTop + 56.0f, presenceKnob.getWidth() + 6.0f,
+    const juce::Rectangle<float> powerAmp (presenceKnob.getX() - 3.0f, framesTop + 56.0f,
+                                           presenceKnob.getWidth() + 6.0f,
                                            powerAmpCombo.getBottom() + 9.0f - framesTop - 56.0f);
     drawFramedBox (g, powerAmp, "POWER AMP", 11.0f, 6.0f);
     drawKnobWell (g, presenceKnob, "PRESENCE");
@@ -225,17 +232,18 @@ void drawSpeaker (juce::Graphics& g, juce::Rectangle<float> area)
     const auto frame = size * 0.47f;
     const auto cone = size * 0.42f;
     const auto cap = size * 0.12f;
-    auto circle = [&] (float radius) { return juce::Rectangle<float> (radius * 2.0f, radius * 2.0f).withCentre (centre); };
+    auto circle = [&] (float radius)
+    { return juce::Rectangle<float> (radius * 2.0f, radius * 2.0f).withCentre (centre); };
 
     // The basket's rim and the rubber surround.
-    g.setGradientFill (juce::ColourGradient (juce::Colour (0xFF2A3B3D), centre.x, centre.y - frame, juce::Colour (0xFF0A1112),
-                                             centre.x, centre.y + frame, false));
+    g.setGradientFill (juce::ColourGradient (juce::Colour (0xFF2A3B3D), centre.x, centre.y - frame,
+                                             juce::Colour (0xFF0A1112), centre.x, centre.y + frame, false));
     g.fillEllipse (circle (frame));
     g.setColour (juce::Colours::black.withAlpha (0.8f));
     g.drawEllipse (circle (frame), size * 0.006f);
 
-    g.setGradientFill (juce::ColourGradient (juce::Colour (0xFF040707), centre.x, centre.y - cone, juce::Colour (0xFF1A2627),
-                                             centre.x, centre.y + cone, false));
+    g.setGradientFill (juce::ColourGradient (juce::Colour (0xFF040707), centre.x, centre.y - cone,
+                                             juce::Colour (0xFF1A2627), centre.x, centre.y + cone, false));
     g.fillEllipse (circle (cone + size * 0.025f));
 
     // The cone: lit from above, its paper ridged in rings.
@@ -257,8 +265,14 @@ void drawSpeaker (juce::Graphics& g, juce::Rectangle<float> area)
     // The dust cap, domed.
     juce::ColourGradient dome (juce::Colour (0xFF3B5153), centre.x - cap * 0.3f, centre.y - cap * 0.4f,
                                juce::Colour (0xFF0C1516), centre.x + cap, centre.y + cap, true);
-    drawShadow (g, [&] { juce::Path p; p.addEllipse (circle (cap)); return p; }(), juce::Colours::black.withAlpha (0.7f),
-                size * 0.02f, {0.0f, size * 0.01f});
+    drawShadow (g,
+                [&]
+                {
+        juce::Path p;
+        p.addEllipse (circle (cap));
+        return p;
+    }(),
+                juce::Colours::black.withAlpha (0.7f), size * 0.02f, { 0.0f, size * 0.01f });
     g.setGradientFill (dome);
     g.fillEllipse (circle (cap));
     g.setColour (Palette::comboOutline.withAlpha (0.6f));
@@ -312,10 +326,10 @@ void drawMicPad (juce::Graphics& g, juce::Rectangle<float> area)
         const auto t = (float) i / 8.0f;
         const auto alpha = i == 4 ? 0.35f : 0.12f;
         g.setColour (Palette::accent.withAlpha (alpha));
-        g.drawLine (area.getX() + area.getWidth() * t, area.getY(), area.getX() + area.getWidth() * t,
-                    area.getBottom(), 1.0f);
-        g.drawLine (area.getX(), area.getY() + area.getHeight() * t, area.getRight(), area.getY() + area.getHeight() * t,
+        g.drawLine (area.getX() + area.getWidth() * t, area.getY(), area.getX() + area.getWidth() * t, area.getBottom(),
                     1.0f);
+        g.drawLine (area.getX(), area.getY() + area.getHeight() * t, area.getRight(),
+                    area.getY() + area.getHeight() * t, 1.0f);
     }
 
     drawCornerMarks (g, area.reduced (6.0f), 16.0f, Palette::menuCornerMarks.withAlpha (0.8f), 2.0f);
@@ -330,12 +344,15 @@ void drawMicrophone (juce::Graphics& g, juce::Rectangle<float> area, int index)
 
     const auto width = area.getWidth() * 0.62f * scale;
     const auto height = area.getHeight() * 0.86f * scale;
-    const auto body = juce::Rectangle<float> (width, height).withCentre (area.getCentre().translated (0.0f, -area.getHeight() * 0.02f));
+    const auto body = juce::Rectangle<float> (width, height)
+                          .withCentre (area.getCentre().translated (0.0f, -area.getHeight() * 0.02f));
 
     const auto grilleHeight = height * 0.36f;
     const auto grille = body.withHeight (grilleHeight);
-    const auto neck = juce::Rectangle<float> (width * 0.78f, height * 0.08f).withCentre ({body.getCentreX(), grille.getBottom() + height * 0.04f});
-    const auto handle = juce::Rectangle<float> (width * 0.56f, height * 0.5f).withPosition (body.getCentreX() - width * 0.28f, neck.getBottom());
+    const auto neck = juce::Rectangle<float> (width * 0.78f, height * 0.08f)
+                          .withCentre ({ body.getCentreX(), grille.getBottom() + height * 0.04f });
+    const auto handle = juce::Rectangle<float> (width * 0.56f, height * 0.5f)
+                            .withPosition (body.getCentreX() - width * 0.28f, neck.getBottom());
 
     juce::Path outline;
     outline.addRoundedRectangle (grille, width * 0.4f);
@@ -344,7 +361,7 @@ void drawMicrophone (juce::Graphics& g, juce::Rectangle<float> area, int index)
 
     const auto shadowOffset = area.getWidth() * (0.03f + 0.12f * distance);
     drawShadow (g, outline, juce::Colours::black.withAlpha (0.75f - 0.3f * distance), 4.0f + 10.0f * distance,
-                {shadowOffset, shadowOffset * 1.3f});
+                { shadowOffset, shadowOffset * 1.3f });
 
     // The handle: dark metal, lit from the left.
     g.setGradientFill (juce::ColourGradient::horizontal (juce::Colour (0xFF566B6E), juce::Colour (0xFF141D1E), handle));
@@ -357,8 +374,9 @@ void drawMicrophone (juce::Graphics& g, juce::Rectangle<float> area, int index)
     g.fillRoundedRectangle (neck, height * 0.02f);
 
     // The grille: a domed mesh.
-    juce::ColourGradient dome (juce::Colour (0xFFB7C4C5), grille.getX() + width * 0.3f, grille.getY() + grilleHeight * 0.25f,
-                               juce::Colour (0xFF2C3A3C), grille.getRight(), grille.getBottom(), true);
+    juce::ColourGradient dome (juce::Colour (0xFFB7C4C5), grille.getX() + width * 0.3f,
+                               grille.getY() + grilleHeight * 0.25f, juce::Colour (0xFF2C3A3C), grille.getRight(),
+                               grille.getBottom(), true);
     g.setGradientFill (dome);
     g.fillRoundedRectangle (grille, width * 0.4f);
 
@@ -381,9 +399,11 @@ void drawMicrophone (juce::Graphics& g, juce::Rectangle<float> area, int index)
     // The lead leaves from the foot of the handle.
     juce::Path lead;
     lead.startNewSubPath (handle.getCentreX(), handle.getBottom());
-    lead.quadraticTo (handle.getCentreX(), area.getBottom() - 4.0f, handle.getCentreX() + width * 0.25f, area.getBottom());
+    lead.quadraticTo (handle.getCentreX(), area.getBottom() - 4.0f, handle.getCentreX() + width * 0.25f,
+                      area.getBottom());
     g.setColour (juce::Colour (0xFF0A1112));
-    g.strokePath (lead, juce::PathStrokeType (width * 0.12f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
+    g.strokePath (lead,
+                  juce::PathStrokeType (width * 0.12f, juce::PathStrokeType::curved, juce::PathStrokeType::rounded));
 }
 
 void drawRoomLabel (juce::Graphics& g, juce::Rectangle<float> area)

@@ -127,7 +127,8 @@ bool readIrNames (const std::string& path, std::vector<std::string>& names)
             inCab = line == "[CAB]";
         else if (inCab && line.rfind ("@ ", 0) == 0)
         {
-            auto name = line.substr (2, line.find (" |") == std::string::npos ? std::string::npos : line.find (" |") - 2);
+            auto name =
+                line.substr (2, line.find (" |") == std::string::npos ? std::string::npos : line.find (" |") - 2);
             while (! name.empty() && name.back() == ' ')
                 name.pop_back();
             names.push_back (name);
@@ -157,8 +158,8 @@ Bytes synthesiseIr (size_t index)
     put32 (h + 4, 36 + dataBytes);
     std::copy_n ("WAVEfmt ", 8, h + 8);
     put32 (h + 16, 16);
-    put16 (h + 20, 1);                     // PCM
-    put16 (h + 22, 1);                     // one channel
+    put16 (h + 20, 1); // PCM
+    put16 (h + 22, 1); // one channel
     put32 (h + 24, sampleRate);
     put32 (h + 28, sampleRate * 2);
     put16 (h + 32, 2);
@@ -167,8 +168,8 @@ Bytes synthesiseIr (size_t index)
     put32 (h + 40, dataBytes);
 
     uint32_t noise = 0x9E3779B9u ^ (uint32_t) (index * 0x85EBCA6Bu + 1);
-    const int64_t smoothing = 24 + (int64_t) (index * 7 % 160);       // of 256
-    const int64_t decay = 65536 - (int64_t) (6 + index % 23);         // per sample, of 65536
+    const int64_t smoothing = 24 + (int64_t) (index * 7 % 160); // of 256
+    const int64_t decay = 65536 - (int64_t) (6 + index % 23);   // per sample, of 65536
     int64_t envelope = (int64_t) 1 << 30;
     int64_t filtered = 0;
 
@@ -222,7 +223,8 @@ public:
     {
         const auto dot = longName.rfind ('.');
         const auto base = clean (longName.substr (0, dot));
-        const auto extension = dot == std::string::npos ? std::string() : clean (longName.substr (dot + 1)).substr (0, 3);
+        const auto extension =
+            dot == std::string::npos ? std::string() : clean (longName.substr (dot + 1)).substr (0, 3);
 
         auto padded = [] (std::string b, const std::string& e)
         {
@@ -233,7 +235,8 @@ public:
         };
 
         // A name that is already 8.3 but for its letter case keeps its letters.
-        if (base.size() <= 8 && base == upper (longName.substr (0, dot)) && used.insert (padded (base, extension)).second)
+        if (base.size() <= 8 && base == upper (longName.substr (0, dot))
+            && used.insert (padded (base, extension)).second)
             return padded (base, extension);
 
         for (int n = 1;; ++n)
@@ -331,10 +334,10 @@ void writeBootSector (uint8_t* b)
     put16 (b + 19, totalSectors);
     b[21] = 0xF8;
     put16 (b + 22, sectorsPerFat);
-    put16 (b + 24, 1);     // sectors per track
-    put16 (b + 26, 1);     // heads
-    put32 (b + 28, 0);     // hidden sectors
-    put32 (b + 32, 0);     // the 16-bit count holds the size
+    put16 (b + 24, 1); // sectors per track
+    put16 (b + 26, 1); // heads
+    put32 (b + 28, 0); // hidden sectors
+    put32 (b + 32, 0); // the 16-bit count holds the size
     b[36] = 0x80;
     b[38] = 0x29;
     put32 (b + 39, 0x7E55E1CA);
@@ -435,8 +438,14 @@ bool writeFile (const std::string& path, const Bytes& bytes)
     return (bool) out;
 }
 //==============================================================================
-uint32_t get16 (const uint8_t* at) { return (uint32_t) at[0] | ((uint32_t) at[1] << 8); }
-uint32_t get32 (const uint8_t* at) { return get16 (at) | (get16 (at + 2) << 16); }
+uint32_t get16 (const uint8_t* at)
+{
+    return (uint32_t) at[0] | ((uint32_t) at[1] << 8);
+}
+uint32_t get32 (const uint8_t* at)
+{
+    return get16 (at) | (get16 (at + 2) << 16);
+}
 
 /** What is wrong with the boot sector, against the one the pedal formats. */
 std::vector<std::string> bootSectorFaults (const Bytes& image)
@@ -446,13 +455,15 @@ std::vector<std::string> bootSectorFaults (const Bytes& image)
 
     // The fields of the pedal's boot sector, by offset and size; the serial
     // number and the boot code are the volume's own.
-    const std::pair<size_t, size_t> fields[] = { { 0, 3 }, { 3, 8 }, { 11, 2 }, { 13, 1 }, { 14, 2 }, { 16, 1 },
-                                                  { 17, 2 }, { 19, 2 }, { 21, 1 }, { 22, 2 }, { 24, 2 }, { 26, 2 },
-                                                  { 28, 4 }, { 36, 1 }, { 38, 1 }, { 43, 11 }, { 54, 8 }, { 510, 2 } };
+    const std::pair<size_t, size_t> fields[] = { { 0, 3 },  { 3, 8 },  { 11, 2 }, { 13, 1 },  { 14, 2 }, { 16, 1 },
+                                                 { 17, 2 }, { 19, 2 }, { 21, 1 }, { 22, 2 },  { 24, 2 }, { 26, 2 },
+                                                 { 28, 4 }, { 36, 1 }, { 38, 1 }, { 43, 11 }, { 54, 8 }, { 510, 2 } };
     std::vector<std::string> faults;
     for (auto [offset, size] : fields)
-        if (! std::equal (expected.begin() + (long) offset, expected.begin() + (long) (offset + size), image.begin() + (long) offset))
-            faults.push_back ("the boot sector's field at byte " + std::to_string (offset) + " differs from the pedal's");
+        if (! std::equal (expected.begin() + (long) offset, expected.begin() + (long) (offset + size),
+                          image.begin() + (long) offset))
+            faults.push_back ("the boot sector's field at byte " + std::to_string (offset)
+                              + " differs from the pedal's");
     return faults;
 }
 
@@ -505,7 +516,8 @@ std::vector<std::string> fileListFaults (const Bytes& list)
     {
         const auto offset = get32 (list.data() + 4 + 8 * i), length = get32 (list.data() + 8 + 8 * i);
         const bool inside = length >= 1 && length <= 300 && offset <= list.size() && list.size() - offset >= length;
-        if (! inside || list[offset] != '/' || std::find (list.begin() + offset, list.begin() + offset + length, 0) == list.begin() + offset + length)
+        if (! inside || list[offset] != '/'
+            || std::find (list.begin() + offset, list.begin() + offset + length, 0) == list.begin() + offset + length)
             faults.push_back ("FileList's entry " + std::to_string (i) + " names no file");
     }
     return faults;
