@@ -51,14 +51,8 @@ void exportPatches (int result, CABPatchPage* page)
     // and moved the selection off the one the user chose to save.
     const auto stillSelected = [&]
     {
-        if (result == onePatch && ! hasSelectedRecord())
-            tell (noPatchSelectedMessage);
-        else if (result == onePatch && page->getSelectedPatchRow() != selected)
-            tell (selectionChangedMessage);
-        else
-            return true;
-
-        return false;
+        return stillAsChosen (result, selected, page->getSelectedPatchRow(), true,
+                              result != onePatch || hasSelectedRecord());
     };
 
     if (! stillSelected())
@@ -100,14 +94,8 @@ void importPatches (int result, CABPatchPage* page)
     // selected when the user chose to import, and is still selected now.
     const auto stillSelected = [&]
     {
-        if (result == onePatch && page->getSelectedPatchRow() < 0)
-            tell (noPatchSelectedMessage);
-        else if (result == onePatch && page->getSelectedPatchRow() != selected)
-            tell (selectionChangedMessage);
-        else
-            return true;
-
-        return false;
+        return stillAsChosen (result, selected, page->getSelectedPatchRow(), true,
+                              result != onePatch || page->getSelectedPatchRow() >= 0);
     };
 
     if (! stillSelected())

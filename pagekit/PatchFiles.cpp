@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pagekit/PageControls.h"
+#include "ui/Dialogs.h"
+
 namespace PatchFiles
 {
 namespace
@@ -98,5 +101,21 @@ bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data)
     // it stands, which is not all-or-nothing but the only way left.
     juce::FileOutputStream out (file, 16384);
     return out.openedOk() && out.setPosition (0) && out.truncate().wasOk() && writeAll (out, file, data);
+}
+bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool pedalLinked, bool recordsThere)
+{
+    const juce::String* problem = nullptr;
+
+    if (! pedalLinked)
+        problem = &PageControls::pedalMissingMessage;
+    else if (! recordsThere)
+        problem = &noPatchSelectedMessage;
+    else if (menuItem == onePatch && selectedNow != selectedBefore)
+        problem = &selectionChangedMessage;
+
+    if (problem != nullptr)
+        Dialogs::showMessage ({}, *problem);
+
+    return problem == nullptr;
 }
 } // namespace PatchFiles

@@ -47,6 +47,13 @@ const juce::String exportFailedMessage {
     patches again; tests shorten it. */
 inline int settleAfterImportMs = 1000;
 
+/** Checked after each modal wait of an export or import (the prompt, the
+    chooser), which runs the message loop: the pedal still linked, the
+    records the operation needs still there and, for one patch, the row
+    selected before the wait still the selected one. When not, tells the
+    user why and answers false: nothing may be sent or written then. */
+bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool pedalLinked, bool recordsThere);
+
 /** Writes `data` to `target` through a temporary file beside it, which
     replaces the target only once it is complete: a failed write leaves any
     old file as it was. A symbolic link is followed and the file it points to

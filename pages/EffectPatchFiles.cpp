@@ -5,7 +5,6 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
-#include "pagekit/PageControls.h"
 #include "pagekit/PatchFiles.h"
 #include "ui/Dialogs.h"
 
@@ -80,18 +79,7 @@ void exportPatches (int result, Page& page)
     // gone, taking the page's records with it, or stepped to another patch,
     // moving the selection away from the one the user chose to save.
     const auto stillThere = [&]
-    {
-        if (! session.isIntact())
-            tell (PageControls::pedalMissingMessage);
-        else if (! hasRecords())
-            tell (noPatchSelectedMessage);
-        else if (result == onePatch && page.patchList.getSelectedRow (0) != selected)
-            tell (selectionChangedMessage);
-        else
-            return true;
-
-        return false;
-    };
+    { return stillAsChosen (result, selected, page.patchList.getSelectedRow (0), session.isIntact(), hasRecords()); };
 
     if (! stillThere())
         return;
@@ -139,16 +127,7 @@ void importPatches (int result, Page& page)
     // patch goes only into the patch that was selected when the user chose
     // to import, and is still selected now.
     const auto stillThere = [&]
-    {
-        if (! session.isIntact())
-            tell (PageControls::pedalMissingMessage);
-        else if (result == onePatch && page.patchList.getSelectedRow (0) != selected)
-            tell (selectionChangedMessage);
-        else
-            return true;
-
-        return false;
-    };
+    { return stillAsChosen (result, selected, page.patchList.getSelectedRow (0), session.isIntact(), true); };
 
     if (! stillThere())
         return;
