@@ -108,7 +108,9 @@ TEST (CabPatchFiles, APedalPulledOrSwappedForAnotherCabWhileTheChooserIsOpenGets
 
         ASSERT_EQ (page.patchRecords.size(), c.swapped ? 20 : 0);
         if (c.swapped)
+        {
             ASSERT_EQ (page.patchList.getSelectedRow(), 0) << "the same row selected";
+        }
         EXPECT_EQ (editor.messages().back().text, PageControls::pedalMissingMessage);
         juce::MemoryBlock after;
         file.loadFileAsData (after);
