@@ -2,6 +2,7 @@
 
 #include "cab/ImportAllPatchWindow.h"
 #include "device/CommandSenders.h"
+#include "device/LiveLink.h"
 #include "pagekit/PatchFiles.h"
 #include "ui/Dialogs.h"
 
@@ -34,6 +35,8 @@ void exportPatches (int result, CABPatchPage* page)
     if (page == nullptr || ! isMenuItem (result))
         return;
 
+    const LinkSession session;
+    const int count = page->getPatchRecords().size();
     const auto hasSelectedRecord = [page]
     { return juce::isPositiveAndBelow (page->getSelectedPatchRow(), page->getPatchRecords().size()); };
 
@@ -47,12 +50,13 @@ void exportPatches (int result, CABPatchPage* page)
     tell (exportPrompt);
 
     // The modal waits run the message loop: the pedal may have gone
-    // meanwhile, and the page's records with it, or stepped to another patch
-    // and moved the selection off the one the user chose to save.
+    // meanwhile, and the page's records with it, or been replaced by another
+    // CAB whose records the file would get, or stepped to another patch and
+    // moved the selection off the one the user chose to save.
     const auto stillSelected = [&]
     {
-        return stillAsChosen (result, selected, page->getSelectedPatchRow(), true,
-                              result != onePatch || hasSelectedRecord());
+        return stillAsChosen (result, selected, page->getSelectedPatchRow(), session.isIntact(),
+                              result == onePatch ? hasSelectedRecord() : page->getPatchRecords().size() == count);
     };
 
     if (! stillSelected())
@@ -80,6 +84,7 @@ void importPatches (int result, CABPatchPage* page)
     if (page == nullptr || ! isMenuItem (result))
         return;
 
+    const LinkSession session;
     const int selected = page->getSelectedPatchRow();
     if (result == onePatch && selected < 0)
     {
@@ -90,11 +95,12 @@ void importPatches (int result, CABPatchPage* page)
     tell (effectImportPrompt);
 
     // The prompt and the chooser run the message loop: the pedal may have
-    // stepped to another patch. One patch goes only into the patch that was
-    // selected when the user chose to import, and is still selected now.
+    // gone, or been replaced by another CAB that the file was not meant for,
+    // or stepped to another patch. One patch goes only into the patch that
+    // was selected when the user chose to import, and is still selected now.
     const auto stillSelected = [&]
     {
-        return stillAsChosen (result, selected, page->getSelectedPatchRow(), true,
+        return stillAsChosen (result, selected, page->getSelectedPatchRow(), session.isIntact(),
                               result != onePatch || page->getSelectedPatchRow() >= 0);
     };
 
@@ -140,5 +146,9 @@ void importPatches (int result, CABPatchPage* page)
     const auto& b = record.bytes;
     DEVICEHID_DEBUG_IN_PRESET (target, b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], 0, 0);
     DEVICEHID_DEBUG_SET_PATCH (target);
+
+    // A pedal pulled out part-way has taken only some of what was sent.
+    if (! session.isIntact())
+        tell (importIncompleteMessage);
 }
 } // namespace CABPatchFiles

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 
 #include "cab/IrConversion.h"
 #include "cab/IrLibraryChecks.h"
@@ -350,17 +351,44 @@ namespace IrLibraryButtons
 {
 namespace
 {
-void chooseAndImport (const juce::String& mode, const PageReader& page)
+/** The IRs a button acts on: the rows selected at its click, and the names
+    those rows showed then. */
+struct ChosenRows
 {
-    const auto chosen = Dialogs::chooseFilesToOpen (wavPattern);
+    std::vector<int> rows;
+    juce::StringArray names;
 
-    if (! chosen.isEmpty())
-        startCopyWavThread (true, mode, chosen, page());
+    explicit ChosenRows (const IrLibraryPage& page)
+        : rows (page.selectedRows)
+    {
+        const auto table = page.irTable != nullptr ? page.irTable->current() : nullptr;
+        const auto count = table != nullptr ? (int) juce::jmin (table->irCount, (uint32_t) IrIndex::maxEntries) : 0;
+
+        for (auto row : rows)
+            names.add (juce::isPositiveAndBelow (row, count) ? table->entries[(size_t) row].name : juce::String());
+    }
+
+    bool operator== (const ChosenRows& other) const { return rows == other.rows && names == other.names; }
+};
+
+/** The page as it is after a modal wait, which runs the message loop: the
+    pedal may have moved the IR selection meanwhile (its IR report, or a step
+    to another patch), and the job must act on the IRs the user chose or on
+    none. Nothing, and the user told, when they are no longer the ones
+    selected. */
+std::optional<IrLibraryPage> pageAsChosen (const PageReader& page, const ChosenRows& atClick)
+{
+    auto now = page();
+    if (ChosenRows (now) == atClick)
+        return now;
+
+    Dialogs::showMessage ({}, selectionChangedMessage);
+    return std::nullopt;
 }
 
-bool anySelected (const PageReader& page)
+bool anySelected (const IrLibraryPage& page)
 {
-    if (! page().selectedRows.empty())
+    if (! page.selectedRows.empty())
         return true;
 
     Dialogs::showMessage ({}, selectFirstMessage);
@@ -370,33 +398,54 @@ bool anySelected (const PageReader& page)
 
 void addClicked (const PageReader& page)
 {
-    chooseAndImport (CopyWavThread::addMode, page);
+    const auto chosen = Dialogs::chooseFilesToOpen (wavPattern);
+
+    if (! chosen.isEmpty())
+        startCopyWavThread (true, CopyWavThread::addMode, chosen, page());
 }
 
 void loadIrFileClicked (const PageReader& page)
 {
-    if (anySelected (page))
-        chooseAndImport (CopyWavThread::replaceMode, page);
+    const auto clicked = page();
+    const ChosenRows atClick (clicked);
+    if (! anySelected (clicked))
+        return;
+
+    const auto chosen = Dialogs::chooseFilesToOpen (wavPattern);
+    if (chosen.isEmpty())
+        return;
+
+    if (auto now = pageAsChosen (page, atClick))
+        startCopyWavThread (true, CopyWavThread::replaceMode, chosen, std::move (*now));
 }
 
 void deleteClicked (const PageReader& page)
 {
-    if (Dialogs::askOkCancel ({}, deleteQuestion))
-        startCopyWavThread (false, CopyWavThread::deleteMode, {}, page());
+    const ChosenRows atClick (page());
+    if (! Dialogs::askOkCancel ({}, deleteQuestion))
+        return;
+
+    if (auto now = pageAsChosen (page, atClick))
+        startCopyWavThread (false, CopyWavThread::deleteMode, {}, std::move (*now));
 }
 
 void saveIrFileClicked (const PageReader& page, juce::String& irExportPath)
 {
-    if (! anySelected (page))
+    const auto clicked = page();
+    const ChosenRows atClick (clicked);
+    if (! anySelected (clicked))
         return;
 
     const auto folder = Dialogs::chooseFolder (wavPattern);
     if (folder == juce::File())
         return;
 
+    auto now = pageAsChosen (page, atClick);
+    if (! now)
+        return;
+
     irExportPath = folder.getFullPathName();
-    auto current = page();
-    current.irExportPath = irExportPath;
-    startCopyWavThread (false, CopyWavThread::exportMode, {}, std::move (current));
+    now->irExportPath = irExportPath;
+    startCopyWavThread (false, CopyWavThread::exportMode, {}, std::move (*now));
 }
 } // namespace IrLibraryButtons

@@ -108,17 +108,26 @@ private:
 void startCopyWavThread (bool importing, const juce::String& mode, const juce::Array<juce::File>& files,
                          IrLibraryPage page);
 
-// The four IR buttons. Each reads the page through `page` after its chooser
-// or question has closed: a modal wait runs the message loop, and the volume,
-// the table or the selection may have changed meanwhile.
+// The four IR buttons. Each takes the selected IRs at its click and reads the
+// page through `page` again after its chooser or question has closed: a
+// modal wait runs the message loop, and the volume, the table or the
+// selection may have changed meanwhile.
 namespace IrLibraryButtons
 {
 using PageReader = std::function<IrLibraryPage()>;
 
+/** Told instead of acting when the IRs selected at a button's click are no
+    longer the ones selected once its question or chooser has closed. */
+inline const juce::String selectionChangedMessage {
+    "The selected IR changed while you were choosing, so nothing was done. Please check the IR list and try again."
+};
+
 /** "Add": chooses WAV files and adds them as new IRs. */
 void addClicked (const PageReader& page);
 
-/** "Load IR File": chooses WAV files that replace the selected IRs in order. */
+/** "Load IR File": chooses WAV files that replace the selected IRs in order.
+    This and the two below act on the IRs selected at the click, and on none
+    when the selection has moved to others by the time the user answers. */
 void loadIrFileClicked (const PageReader& page);
 
 /** "Delete": asks "Are you sure to delete?", then deletes the selected IRs. */

@@ -1,5 +1,9 @@
 #include "pagekit/PatchFiles.h"
 
+#include <climits>
+#include <cstdlib>
+#include <string>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,17 +14,41 @@ namespace PatchFiles
 {
 namespace
 {
-/** The file a write to `target` must change: where a symbolic link, or a
-    chain of them, finally points, even if nothing is there yet. */
+/** The file that opening `target` would reach: where a symbolic link, or a
+    chain of them, finally points, even if nothing is there yet. Each step is
+    taken as the system takes it: a relative link counts from the real folder
+    its link lies in, with every link in that folder's path followed first,
+    so a ".." in it leads up from there and not from the name as written. */
 juce::File followLinks (const juce::File& target)
 {
     constexpr int mostLinks = 40; // as many as the system follows before it calls it a loop
 
-    auto file = target;
-    for (int i = 0; i < mostLinks && file.isSymbolicLink(); ++i)
-        file = file.getLinkedTarget();
+    std::string path = target.getFullPathName().toStdString();
+    for (int i = 0; i <= mostLinks; ++i)
+    {
+        const auto slash = path.find_last_of ('/');
+        const auto name = path.substr (slash + 1);
+        char* folder = ::realpath (slash == 0 ? "/" : path.substr (0, slash).c_str(), nullptr);
+        if (folder == nullptr || name.empty() || name == "." || name == "..")
+        {
+            std::free (folder);
+            return juce::File (juce::String::fromUTF8 (path.c_str()));
+        }
 
-    return file;
+        const std::string realFolder = std::string (folder) == "/" ? "" : folder;
+        std::free (folder);
+        path = realFolder + "/" + name;
+
+        char link[PATH_MAX];
+        const auto length = ::readlink (path.c_str(), link, sizeof (link));
+        if (length < 0 || length == (ssize_t) sizeof (link))
+            break; // not a link (or none there yet): this is the file
+
+        const std::string linkText (link, (size_t) length);
+        path = ! linkText.empty() && linkText.front() == '/' ? linkText : realFolder + "/" + linkText;
+    }
+
+    return juce::File (juce::String::fromUTF8 (path.c_str()));
 }
 
 /** Writes all of `data` through the stream and checks that it landed:

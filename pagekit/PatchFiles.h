@@ -56,8 +56,9 @@ bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool peda
 
 /** Writes `data` to `target` through a temporary file beside it, which
     replaces the target only once it is complete: a failed write leaves any
-    old file as it was. A symbolic link is followed and the file it points to
-    written; a file replaced keeps its permissions. Where no file can be made
+    old file as it was. A symbolic link is followed as the system follows it
+    on open (a relative one from the real folder it lies in) and the file it
+    points to written; a file replaced keeps its permissions. Where no file can be made
     beside an existing one, that file is overwritten where it stands. */
 bool writeFileSafely (const juce::File& target, const juce::MemoryBlock& data);
 } // namespace PatchFiles

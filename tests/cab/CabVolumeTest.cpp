@@ -148,3 +148,71 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     EXPECT_EQ (h.noDevicePage().statusLabel.getText(), "No Device Connected.");
     EXPECT_FALSE (page.diskPresent);
 }
+
+TEST (CabIrButtons, AnIrSelectionThePedalMovesWhileTheQuestionOrChooserIsOpenLeavesEveryIrAsItWas)
+{
+    const juce::StringArray fourIrs { "RADIO 1x5.wav", "TINY 1x6.wav", "PORCH 1x10.wav", "STACK 4x12.wav" };
+    const auto scratch = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getChildFile ("tessel-ir-rows-" + juce::Uuid().toString());
+    const auto chosenWav = scratch.getChildFile ("NEW 2x12.wav"), exportFolder = scratch.getChildFile ("export");
+    ASSERT_TRUE (exportFolder.createDirectory() && tessel::sim::writeIrWav (chosenWav));
+
+    struct Case
+    {
+        const char* button;
+        bool patchStep; // the pedal steps to patch 2 (whose IR is row 2), else reports IR 3 itself
+    };
+
+    for (const auto& c : { Case { "Delete", false }, Case { "Delete", true }, Case { "Load IR File", false },
+                           Case { "Save IR File", true } })
+    {
+        SCOPED_TRACE (juce::String (c.button) + (c.patchStep ? ", patch step" : ", IR report"));
+        EditorHarness h;
+        const auto volume = h.disks.volumeRoot (tessel::sim::addCabVolume (h.disks, fourIrs));
+        pumpPending();
+        auto pedal = h.connect (kindCAB, 12);
+        auto& page = h.hub().cabPage();
+        ASSERT_TRUE (
+            pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 4 && ! page.loadDisk.isLoading(); }));
+
+        const auto onVolume = [&]
+        {
+            juce::StringArray files;
+            for (auto& f : volume.findChildFiles (juce::File::findFiles, false))
+                files.add (f.getFileName() + "=" + juce::String (f.getSize()));
+            files.sort (false);
+            const auto index = readFileListFrom (volume);
+            for (uint32_t i = 0; index && i < index->irCount; ++i)
+                files.add (index->entries[i].name);
+            return files.joinIntoString (" ");
+        };
+        const auto before = onVolume();
+
+        page.algorithmList.selectRow (1);
+        page.irExportPath = "unchanged";
+        pumpPending();
+        h.dialogs().okAnswers = { true };
+        h.dialogs().fileListAnswers = { { chosenWav } };
+        h.dialogs().fileAnswers = { exportFolder };
+        h.dialogs().duringModal (0,
+                                 [&]
+                                 {
+            c.patchStep ? pedal->selectPatchOnPedal (2) : pedal->selectAlgorithmOnPedal (3);
+            pumpPending();
+            EXPECT_EQ (std::make_pair (page.algorithmList.getNumSelectedRows(), page.algorithmList.getSelectedRow()),
+                       std::make_pair (1, c.patchStep ? 2 : 3));
+        });
+        click (juce::String (c.button) == "Delete"             ? page.deleteButton
+                   : juce::String (c.button) == "Load IR File" ? page.loadIrButton
+                                                               : page.saveIrButton);
+        ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
+        pumpPending();
+
+        EXPECT_EQ (h.messages().empty() ? "" : h.messages().back().text, IrLibraryButtons::selectionChangedMessage);
+        EXPECT_EQ (onVolume(), before);
+        EXPECT_EQ (exportFolder.getNumberOfChildFiles (juce::File::findFiles), 0);
+        EXPECT_EQ (page.irExportPath, "unchanged");
+    }
+
+    scratch.deleteRecursively();
+}

@@ -383,3 +383,34 @@ TEST (PatchFiles, AnExportOntoAnExistingFileKeepsItsPermissionsAndWritesThroughA
     EXPECT_EQ (bench.bytesOf (inShared), all);
     EXPECT_EQ (bench.h.messages().size(), 5u) << "no failure told";
 }
+
+TEST (PatchFiles, AnExportThroughAFolderLinkWritesTheFileTheChosenNameOpensAndNoOther)
+{
+    PatchFileBench bench (kindDLY, 3);
+    auto& page = bench.h.hub().dlyPage();
+    const auto all = bench.recordsOf ({ 0, 1, 2 });
+
+    // "linked" is a link to real/deep; the file chosen in it is a link whose
+    // ".." the system takes from real/deep, to real/patches.tessel. Folding
+    // the ".." as text from the chosen name would land on patches.tessel
+    // beside "linked", a file of someone else's.
+    const auto deep = bench.folder.getChildFile ("real").getChildFile ("deep");
+    ASSERT_TRUE (deep.createDirectory());
+    const auto opened = bench.file ("real/patches.tessel", juce::MemoryBlock ("old", 3));
+    const auto unrelated = bench.file ("patches.tessel", juce::MemoryBlock ("unrelated", 9));
+    ASSERT_EQ (::symlink (deep.getFullPathName().toRawUTF8(),
+                          bench.folder.getChildFile ("linked").getFullPathName().toRawUTF8()),
+               0);
+    ASSERT_EQ (::symlink ("../patches.tessel", deep.getChildFile ("patches.tessel").getFullPathName().toRawUTF8()), 0);
+    const auto chosen = bench.folder.getChildFile ("linked").getChildFile ("patches.tessel");
+
+    bench.run (false, PatchFiles::allPatches, page, chosen);
+
+    EXPECT_EQ (bench.bytesOf (chosen), all) << "the chosen name opens the patches";
+    EXPECT_EQ (bench.bytesOf (opened), all);
+    EXPECT_EQ (bench.bytesOf (unrelated), juce::MemoryBlock ("unrelated", 9));
+    EXPECT_TRUE (deep.getChildFile ("patches.tessel").isSymbolicLink());
+    EXPECT_EQ (bench.folder.getChildFile ("real").getNumberOfChildFiles (juce::File::findFiles, "*"), 1)
+        << "no temporary file left behind";
+    EXPECT_EQ (bench.lastMessage(), PatchFiles::exportPrompt) << "no failure told";
+}

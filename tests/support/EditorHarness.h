@@ -50,9 +50,14 @@ public:
     juce::Array<juce::File> chooseFilesToOpen (const juce::String& pattern) override
     {
         openPatterns.add (pattern);
+        whileOpen();
         return next (fileListAnswers, {});
     }
-    juce::File chooseFolder (const juce::String&) override { return next (fileAnswers, {}); }
+    juce::File chooseFolder (const juce::String&) override
+    {
+        whileOpen();
+        return next (fileAnswers, {});
+    }
     void openLink (const juce::URL& link) override { links.add (link.toString (true)); }
 
     std::vector<Message> messages, questions;
