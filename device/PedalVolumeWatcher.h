@@ -88,8 +88,6 @@ private:
     void hello_disk (const DiskDescription& disk);
     void goodbye_disk (const DiskDescription& disk);
 
-    std::unique_ptr<DiskSession> session;
-    Listener& listener;
     /** The linked pedal's volume among pedalVolumes, or none. */
     std::optional<DiskDescription> volumeOfLinkedPedal() const;
 
@@ -97,6 +95,9 @@ private:
     bool mayBeLinkedPedals (const DiskDescription& disk) const;
 
     void putInForce (const std::optional<DiskDescription>& volume);
+
+    std::unique_ptr<DiskSession> session;
+    Listener& listener;
 
     /** Every pedal volume mounted, in the order they came. */
     std::vector<DiskDescription> pedalVolumes;
