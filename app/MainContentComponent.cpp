@@ -95,8 +95,10 @@ void MainContentComponent::pedalMatched (const juce::String& name)
 {
     // A pedal that replaces another without an unplug starts from clean
     // pages: nothing of the one before (names, records, a dump under way)
-    // may be taken for its own.
+    // may be taken for its own. Nor its volume: only the new pedal's own
+    // is used for the IR library.
     disconnect();
+    volumeWatcher->followPedal (linkedPedalUsbDevice());
 
     connection = std::make_unique<ConnectionSequence> (linkedPedal());
     connection->onSilent = [this]
@@ -166,6 +168,7 @@ void MainContentComponent::pedalRemoved()
     // The removal is handled later, when a newer pedal may have been linked
     // meanwhile: its connection stays.
     const auto removed = connection != nullptr ? connection->pedal() : 0u;
+    volumeWatcher->followPedal (linkedPedalUsbDevice());
 
     SafePointer<MainContentComponent> hub (this);
     juce::MessageManager::callAsync (
@@ -295,7 +298,7 @@ void MainContentComponent::finishDump (PedalPage& page, int current)
     if (page.pageKind() != kindCAB)
         return;
 
-    // The IR index is read once both the dump has ended and the pedal's
+    // The IR index is read once both the dump has ended and the pedal's own
     // volume is mounted, whichever comes last. A volume still mounted from
     // before a lost link counts too: it will not appear a second time.
     cabPage().dumpFinished (volumeWatcher->hasPedalVolume());

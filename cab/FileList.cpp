@@ -8,6 +8,16 @@
 
 namespace
 {
+// Held while an index is written through its temporary file and renamed, so
+// that a temporary file is only ever taken for a leftover when no write of
+// this program is under way.
+std::mutex indexWrites;
+
+juce::File temporaryFileListAt (const juce::File& volumeRoot)
+{
+    return volumeRoot.getChildFile (juce::String (IrIndex::fileName) + ".new");
+}
+
 uint32_t readU32 (const uint8_t* bytes, size_t size, size_t offset)
 {
     // A field that isn't wholly inside the data counts as 0.
@@ -169,11 +179,13 @@ bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info)
         return false;
 
     const auto target = volumeRoot.getChildFile (IrIndex::fileName);
-    const auto temporary = volumeRoot.getChildFile (juce::String (IrIndex::fileName) + ".new");
+    const auto temporary = temporaryFileListAt (volumeRoot);
 
     // A directory named FileList is not ours to replace.
     if (target.isDirectory() || temporary.isDirectory())
         return false;
+
+    const std::lock_guard<std::mutex> writing (indexWrites);
 
     temporary.deleteFile();
     bool written = false;
@@ -200,6 +212,18 @@ bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info)
     }
 
     return true;
+}
+
+bool removeUnfinishedFileList (const juce::File& volumeRoot)
+{
+    const std::unique_lock<std::mutex> noWrite (indexWrites, std::try_to_lock);
+    const auto leftover = temporaryFileListAt (volumeRoot);
+
+    // A write under way has its own file there: the next read will see.
+    if (! noWrite.owns_lock() || ! volumeRoot.isDirectory() || ! leftover.existsAsFile())
+        return false;
+
+    return leftover.deleteFile();
 }
 
 std::optional<juce::File> irFileFor (const juce::File& root, const IrListEntry& entry)

@@ -78,6 +78,12 @@ std::optional<ListInfor> readFileListFrom (const juce::File& volumeRoot);
     the old index as it was. Returns whether the new index is in place. */
 bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info);
 
+/** Removes the temporary file a write left at a volume root when it was cut
+    off before its rename (the volume went between the two): FileList is then
+    the old index, whole, and the temporary file nobody's. A write of this
+    program under way keeps its file. Returns whether one was removed. */
+bool removeUnfinishedFileList (const juce::File& volumeRoot);
+
 /** The file an entry names under root (the pedal's volume, or a folder the
     user chose), or nothing when its stored name isn't "/" followed by a plain
     file name that matches its length, or names one of the volume's own files:

@@ -452,6 +452,9 @@ void KVCABView::showRoomLevel (int level)
 
 void KVCABView::irTableChanged()
 {
+    // Loads and IR jobs hand their tables over only while the pedal they
+    // began for is linked.
+    irTablePedal = linkedPedal();
     const auto table = irTable.current();
 
     // The list scrolls sideways rather than cutting off a long name.
@@ -468,6 +471,15 @@ void KVCABView::irTableChanged()
     const auto selected = algorithmList.getSelectedRows();
     for (int i = 0; i < selected.size(); ++i)
         algorithmList.repaintRow (selected[i]);
+}
+
+void KVCABView::visibilityChanged()
+{
+    // Another CAB pedal's IRs are not this one's: a list kept from the pedal
+    // before would be taken for its own, and an IR button would act on rows
+    // that are not on its volume.
+    if (isVisible() && irTablePedal != linkedPedal() && irTable.current()->irCount != 0)
+        irTable.handOver ({});
 }
 
 juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath)
@@ -597,8 +609,9 @@ void KVCABView::forgetPedal()
     patchRecords.clear (true);
     patchRecords.minimiseStorageOverheads();
 
-    // The IR table stays: the next index read replaces it. A read under way
-    // stops, so that no other pedal gets its index-read command.
+    // The IR table stays while the page is hidden; shown for another pedal,
+    // the page empties it. A read under way stops, so that no other pedal
+    // gets its index-read command.
     diskPresent = false;
     irLoadPending = false;
     loadDisk.cancel();

@@ -174,6 +174,14 @@ private:
     /** A new IR table is in force: the list, its selection and the description follow. */
     void irTableChanged();
 
+    /** Shown for a pedal other than the one whose volume the IR table was
+        read from: the list is emptied until the pedal's own index is read. */
+    void visibilityChanged() override;
+
+    /** The linked pedal (linkedPedal()) the IR table in force was read or
+        written for; 0 before the first. */
+    uint32_t irTablePedal = 0;
+
     /** The IR row of the patch on show, kept so that an IR table arriving
         after the patch still shows it selected. */
     int shownIrRow = -1;

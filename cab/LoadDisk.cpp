@@ -58,7 +58,11 @@ void LoadDisk::timerCallback()
     std::optional<ListInfor> index;
 
     if (juce::File::isAbsolutePath (path))
+    {
+        // What a write cut off by the volume leaving would leave behind.
+        removeUnfinishedFileList (juce::File (path));
         index = readFileListFrom (juce::File (path));
+    }
 
     // Held here: whoever hears the outcome may start another series, or
     // delete this one.

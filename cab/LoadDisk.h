@@ -11,8 +11,9 @@
     after every change the IR library makes. The volume can take a moment to
     become readable after it appears, so a missing index is tried again,
     half a second apart, for six attempts in all; the pedal gets command 0x40
-    after every attempt, whatever its outcome. Everything runs on the message
-    thread, which stays free between attempts. */
+    after every attempt, whatever its outcome. Each attempt first clears away
+    the temporary index a write cut off by the volume leaving left behind.
+    Everything runs on the message thread, which stays free between attempts. */
 class LoadDisk : private juce::Timer
 {
 public:
@@ -23,7 +24,7 @@ public:
     ~LoadDisk() override;
 
     /** Where the volume is mounted, with a closing "/"; empty while there is
-        none. The pedal's volume (disk_Name) unless replaced. */
+        none. The linked pedal's own volume (disk_Name) unless replaced. */
     std::function<juce::String()> volumePath;
 
     /** Gets the index read; the caller puts it in force and refreshes the list. */

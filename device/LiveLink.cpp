@@ -184,6 +184,17 @@ void endLinkSessions()
     nextSession();
 }
 
+juce::String linkedPedalUsbDevice()
+{
+    juce::String usbDevice;
+
+    if (auto* device = deviceRef.load();
+        device == nullptr || ! device->getStringProperty (HidDevice::usbDeviceKey, usbDevice))
+        return {};
+
+    return usbDevice;
+}
+
 juce::String returnCFString (const juce::String& text)
 {
     const auto utf8 = text.toStdString();

@@ -109,6 +109,11 @@ bool sendFrameToPedal (uint32_t pedal, const HidPacket& packet);
     went, it never answered). */
 void endLinkSessions();
 
+/** The USB device the linked pedal hangs from (HidDevice::usbDeviceKey), by
+    which its volume is known; empty while none is linked or it is not known.
+    Message thread only. */
+juce::String linkedPedalUsbDevice();
+
 /** Prints a device's text property followed by an empty line and hands it back. */
 juce::String returnCFString (const juce::String& text);
 

@@ -1,5 +1,6 @@
 #include "device/PedalVolumeWatcher.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -101,6 +102,50 @@ bool PedalVolumeWatcher::open()
     return session != nullptr && session->open();
 }
 
+void PedalVolumeWatcher::followPedal (const juce::String& usbDevice)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    linkedUsbDevice = usbDevice;
+    putInForce (volumeOfLinkedPedal());
+}
+
+std::optional<DiskDescription> PedalVolumeWatcher::volumeOfLinkedPedal() const
+{
+    // A CAB pedal's volume hangs from the same USB device as its HID interface.
+    if (linkedUsbDevice.isNotEmpty())
+        for (const auto& volume : pedalVolumes)
+            if (volume.usbDevice == linkedUsbDevice)
+                return volume;
+
+    // Where the system doesn't tell which USB device the pedal or a volume
+    // hangs from, a volume is taken for the linked pedal's only while it is
+    // the one pedal volume mounted. With two, nothing says whose is whose,
+    // and a wrong guess would list one pedal's IRs as another's and write
+    // one pedal's index over the other's: better no volume than that.
+    if (pedalVolumes.size() == 1 && mayBeLinkedPedals (pedalVolumes.front()))
+        return pedalVolumes.front();
+
+    return std::nullopt;
+}
+
+bool PedalVolumeWatcher::mayBeLinkedPedals (const DiskDescription& disk) const
+{
+    return linkedUsbDevice.isEmpty() || disk.usbDevice.isEmpty() || disk.usbDevice == linkedUsbDevice;
+}
+
+void PedalVolumeWatcher::putInForce (const std::optional<DiskDescription>& volume)
+{
+    pedalVolume = volume;
+
+    // The empty mount point can outlive the volume on the user's own disk;
+    // nothing may be written there in the volume's name.
+    if (volume.has_value())
+        remember (volume->volumeName, volume->mountPath);
+    else
+        forgetMountPath();
+}
+
 void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
 {
     JUCE_ASSERT_MESSAGE_THREAD
@@ -118,9 +163,19 @@ void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
 
     show (disk.volumeName);
 
-    pedalVolume = disk;
-    remember (disk.volumeName, disk.mountPath);
-    listener.pedalVolumeAppeared();
+    pedalVolumes.erase (std::remove_if (pedalVolumes.begin(), pedalVolumes.end(),
+                                        [&] (const auto& known) { return sameDisk (known, disk); }),
+                        pedalVolumes.end());
+    pedalVolumes.push_back (disk);
+
+    // Another pedal's volume leaves the linked pedal's in force; it can only
+    // make it unclear which is the linked pedal's, when neither says.
+    const auto linkedPedals = volumeOfLinkedPedal();
+    const bool arrived = linkedPedals.has_value() && sameDisk (*linkedPedals, disk);
+    putInForce (linkedPedals);
+
+    if (arrived)
+        listener.pedalVolumeAppeared();
 }
 
 void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
@@ -129,17 +184,29 @@ void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
 
     printf ("disk %s 磁盘消失\n", disk.bsdName.toRawUTF8());
 
-    // A USB stick pulled out has nothing to do with the pedal: only its own
-    // volume going away takes the CAB page down.
-    if (! pedalVolume.has_value() || ! sameDisk (*pedalVolume, disk))
+    const auto known = std::remove_if (pedalVolumes.begin(), pedalVolumes.end(),
+                                       [&] (const auto& volume) { return sameDisk (volume, disk); });
+    const bool wasPedalVolume = known != pedalVolumes.end();
+    pedalVolumes.erase (known, pedalVolumes.end());
+
+    // A USB stick pulled out, or another pedal's volume, has nothing to do
+    // with the linked pedal: only its own volume going away takes the CAB
+    // page down. No other volume takes its place.
+    if (pedalVolume.has_value() && sameDisk (*pedalVolume, disk))
+    {
+        putInForce (std::nullopt);
+        listener.pedalVolumeGone();
         return;
+    }
 
-    pedalVolume.reset();
-
-    // The empty mount point can outlive the volume on the user's own disk;
-    // nothing may be written there in the volume's name.
-    forgetMountPath();
-    listener.pedalVolumeGone();
+    // Once another pedal's volume has gone, the one left can be told to be
+    // the linked pedal's again.
+    if (wasPedalVolume && ! pedalVolume.has_value())
+        if (const auto linkedPedals = volumeOfLinkedPedal())
+        {
+            putInForce (linkedPedals);
+            listener.pedalVolumeAppeared();
+        }
 }
 
 void PedalVolumeWatcher::diskNotMounted (const DiskDescription& disk)
@@ -163,6 +230,6 @@ void PedalVolumeWatcher::diskMountFailed (const DiskDescription& disk, const juc
 
     printf ("disk %s could not be mounted: %s\n", disk.bsdName.toRawUTF8(), why.toRawUTF8());
 
-    if (isPedalDisk (disk) && ! pedalVolume.has_value())
+    if (isPedalDisk (disk) && ! pedalVolume.has_value() && mayBeLinkedPedals (disk))
         listener.pedalVolumeNotMounted ("/dev/" + disk.bsdName);
 }

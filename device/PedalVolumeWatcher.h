@@ -3,13 +3,16 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "device/platform/DiskSession.h"
 
 // Watches the machine's disks for the CAB pedal's own USB volume, which holds
-// its impulse responses and their index. Whoever owns the watcher (the hub)
-// hears when the volume has come and when it has gone; every other disk only
-// leaves a line in the diagnostics.
+// its impulse responses and their index. Every CAB pedal plugged in brings a
+// volume of its own; the one in force is the linked pedal's, told by the USB
+// device both hang from. Whoever owns the watcher (the hub) hears when that
+// volume has come and when it has gone; every other disk only leaves a line
+// in the diagnostics.
 
 namespace PedalVolume
 {
@@ -24,11 +27,12 @@ bool isPedalVolume (const DiskDescription& disk);
 /** The pedal's disk by its vendor and model alone, mounted or not. */
 bool isPedalDisk (const DiskDescription& disk);
 
-/** Where the pedal's volume is mounted, with a closing "/"; empty while no
-    pedal volume is mounted. Safe to call from any thread. */
+/** Where the linked pedal's volume is mounted, with a closing "/"; empty
+    while it is not mounted, or no pedal volume can be told to be its. Safe
+    to call from any thread. */
 juce::String disk_Name();
 
-/** The volume name of the last pedal volume recognised; empty before the first. */
+/** The volume name of the last pedal volume put in force; empty before the first. */
 juce::String diskName();
 
 /** Where start-up gets its disk layer from; tests swap in simulated disks. */
@@ -42,11 +46,13 @@ public:
     public:
         virtual ~Listener() = default;
 
-        /** The pedal's volume is mounted; disk_Name() now gives its path. */
+        /** The linked pedal's volume is mounted; disk_Name() now gives its
+            path. Not told when a newly linked pedal finds its volume already
+            there (see followPedal). */
         virtual void pedalVolumeAppeared() = 0;
 
-        /** The pedal's own volume was unmounted or pulled out. Other disks
-            coming and going never cause this. */
+        /** The linked pedal's own volume was unmounted or pulled out. Other
+            disks, other pedals' volumes among them, never cause this. */
         virtual void pedalVolumeGone() = 0;
 
         /** The pedal's volume is attached but could not be mounted for us
@@ -63,7 +69,15 @@ public:
     /** Starts the session; see DiskSession::open. */
     bool open();
 
+    /** Whether the linked pedal's volume is mounted (disk_Name() not empty). */
     bool hasPedalVolume() const { return pedalVolume.has_value(); }
+
+    /** Another pedal has been linked, or none: `usbDevice` is the USB device
+        its HID interface hangs from (HidDevice::usbDeviceKey), empty when
+        none is linked or it is not known. Its volume, if already mounted, is
+        in force at once, without a notice: whoever links a pedal starts its
+        connection afresh and asks hasPedalVolume(). */
+    void followPedal (const juce::String& usbDevice);
 
 private:
     void diskAppeared (const DiskDescription& disk) override { hello_disk (disk); }
@@ -74,9 +88,24 @@ private:
     void hello_disk (const DiskDescription& disk);
     void goodbye_disk (const DiskDescription& disk);
 
+    /** The linked pedal's volume among pedalVolumes, or none. */
+    std::optional<DiskDescription> volumeOfLinkedPedal() const;
+
+    /** Whether this pedal disk can be the linked pedal's. */
+    bool mayBeLinkedPedals (const DiskDescription& disk) const;
+
+    void putInForce (const std::optional<DiskDescription>& volume);
+
     std::unique_ptr<DiskSession> session;
     Listener& listener;
+
+    /** Every pedal volume mounted, in the order they came. */
+    std::vector<DiskDescription> pedalVolumes;
+
+    /** The one in force: the linked pedal's. */
     std::optional<DiskDescription> pedalVolume;
+
+    juce::String linkedUsbDevice;
 
     JUCE_DECLARE_NON_COPYABLE (PedalVolumeWatcher)
 };

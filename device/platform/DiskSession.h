@@ -29,6 +29,11 @@ struct DiskDescription
 
     /** Where the file system is mounted, without a closing separator. */
     juce::String mountPath;
+
+    /** The USB device the disk hangs from (on Linux its sysfs path), the
+        same text a pedal's HID interface gives as HidDevice::usbDeviceKey;
+        empty when unknown. Tells apart the volumes of two CAB pedals. */
+    juce::String usbDevice {};
 };
 
 /** Follows the machine's disks while the program runs. All notices arrive on

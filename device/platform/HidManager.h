@@ -50,6 +50,11 @@ public:
     static constexpr const char* productKey = "Product";
     static constexpr const char* manufacturerKey = "Manufacturer";
 
+    /** Text: the USB device the interface hangs from, the same text the
+        disk layer gives for a volume of that device (DiskDescription::
+        usbDevice). Missing when unknown. */
+    static constexpr const char* usbDeviceKey = "USBDevice";
+
     /** A numeric property; false when the device has none (or it isn't a number). */
     virtual bool getIntProperty (const char* key, int32_t& value) const = 0;
 

@@ -130,6 +130,7 @@ DiskDescription describe (const BlockDeviceText& device, const std::string& moun
     disk.deviceModel = utf8 (withoutBlanks (decodedName (device.modelEncProperty, device.scsiModel)));
     disk.volumeName = utf8 (decodedName (device.labelEncProperty, device.labelProperty));
     disk.mountPath = utf8 (mountPoint);
+    disk.usbDevice = utf8 (device.usbDeviceSysPath.value_or (std::string()));
     return disk;
 }
 

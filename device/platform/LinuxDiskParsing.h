@@ -46,10 +46,14 @@ struct BlockDeviceText
 
     // udev's ID_FS_USAGE: "filesystem" for a device that holds one.
     std::optional<std::string> fsUsageProperty;
+
+    // The sysfs path of the USB device the block device hangs from.
+    std::optional<std::string> usbDeviceSysPath {};
 };
 
 /** The description of a block device mounted at mountPoint: names decoded,
-    vendor and model trimmed of the inquiry's padding. */
+    vendor and model trimmed of the inquiry's padding, and the USB device it
+    hangs from. */
 DiskDescription describe (const BlockDeviceText& device, const std::string& mountPoint);
 
 /** The mounted disks: each block device joined with the first mount of the

@@ -44,6 +44,11 @@ tessel::linuxdisk::BlockDeviceText readBlockDevice (udev_device* device)
         text.scsiModel = textOrNothing (udev_device_get_sysattr_value (scsi, "model"));
     }
 
+    // The same USB device as the pedal's HID interface: its sysfs path is
+    // what tells two CAB pedals' volumes apart. Owned by the block device too.
+    if (auto* usb = udev_device_get_parent_with_subsystem_devtype (device, "usb", "usb_device"))
+        text.usbDeviceSysPath = textOrNothing (udev_device_get_syspath (usb));
+
     return text;
 }
 } // namespace

@@ -73,6 +73,15 @@ bool LinuxHidDevice::getIntProperty (const char* key, int32_t& value) const
 
 bool LinuxHidDevice::getStringProperty (const char* key, juce::String& value) const
 {
+    if (sameKey (key, usbDeviceKey))
+    {
+        if (! properties.usbDevice.has_value())
+            return false;
+
+        value = toJuceString (*properties.usbDevice);
+        return true;
+    }
+
     const auto& found = sameKey (key, manufacturerKey) ? properties.manufacturer
         : sameKey (key, productKey)                    ? properties.product
                                                        : std::optional<std::string>();

@@ -35,6 +35,7 @@ tessel::linuxhid::UsbParentText readUsbParent (udev_device* hidraw)
     text.modelIdProperty = textOrNothing (udev_device_get_property_value (usb, "ID_MODEL_ID"));
     text.vendorEncProperty = textOrNothing (udev_device_get_property_value (usb, "ID_VENDOR_ENC"));
     text.modelEncProperty = textOrNothing (udev_device_get_property_value (usb, "ID_MODEL_ENC"));
+    text.sysPath = textOrNothing (udev_device_get_syspath (usb));
     return text;
 }
 } // namespace

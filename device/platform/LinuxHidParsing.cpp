@@ -138,6 +138,9 @@ HidProperties propertiesOf (const UsbParentText& parent)
     else
         properties.product = nameFromDatabase (parent.modelEncProperty, properties.productId);
 
+    if (parent.sysPath.has_value() && ! parent.sysPath->empty())
+        properties.usbDevice = parent.sysPath;
+
     return properties;
 }
 

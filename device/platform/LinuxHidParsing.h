@@ -40,6 +40,9 @@ struct UsbParentText
     std::optional<std::string> modelIdProperty;
     std::optional<std::string> vendorEncProperty;
     std::optional<std::string> modelEncProperty;
+
+    // The parent's own sysfs path: which USB device the node hangs from.
+    std::optional<std::string> sysPath {};
 };
 
 /** The properties a device shows through HidDevice; empty ones are missing. */
@@ -49,6 +52,9 @@ struct HidProperties
     std::optional<int32_t> productId;
     std::optional<std::string> manufacturer;
     std::optional<std::string> product;
+
+    // The USB device's sysfs path (HidDevice::usbDeviceKey).
+    std::optional<std::string> usbDevice {};
 };
 
 /** Works out a device's properties. The sysfs attributes are what we trust;

@@ -216,3 +216,86 @@ TEST (CabIrButtons, AnIrSelectionThePedalMovesWhileTheQuestionOrChooserIsOpenLea
 
     scratch.deleteRecursively();
 }
+
+TEST (CabVolume, ASecondCabPedalListsAndChangesOnlyItsOwnVolume)
+{
+    EditorHarness h;
+    auto& page = h.hub().cabPage();
+    auto a = PedalSimulator::create (kindCAB);
+    const int diskA = tessel::sim::addCabVolume (h.disks, twoIrs, true, a->identity().usbDevice);
+    pumpPending();
+    h.connect (a);
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+    const auto indexOfA = h.disks.volumeRoot (diskA).getChildFile (IrIndex::fileName);
+    juce::MemoryBlock aBefore, aAfter;
+    ASSERT_TRUE (indexOfA.loadFileAsData (aBefore));
+
+    // CAB B plugged in beside A; its volume mounts after its dump, as it usually does.
+    auto b = PedalSimulator::create (kindCAB);
+    const int diskB = tessel::sim::addCabVolume (h.disks, { "B ONE.wav", "B TWO.wav", "B THREE.wav" }, false,
+                                                 b->identity().usbDevice);
+    h.connect (b);
+    ASSERT_TRUE (page.isVisible());
+    ASSERT_TRUE (pumpUntil ([&] { return ! page.loadDisk.isLoading(); }));
+    pumpPending();
+    EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
+    EXPECT_EQ (indexReads (*b), 0);
+
+    h.disks.mount (diskB);
+    ASSERT_TRUE (pumpUntil ([&] { return indexReads (*b) == 1 && ! page.loadDisk.isLoading(); }));
+    EXPECT_EQ (page.algorithmListModel.getNumRows(), 3);
+    EXPECT_EQ (page.algorithmListModel.rowText (0), "0   B ONE.wav");
+
+    // Deleting row 0 takes B's first IR off B's volume; A's index stays as it was.
+    page.algorithmList.selectRow (0);
+    h.dialogs().okAnswers.push_back (true);
+    click (page.deleteButton);
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
+            && page.algorithmListModel.getNumRows() == 2;
+        },
+        10000));
+    const auto indexOfB = readFileListFrom (h.disks.volumeRoot (diskB));
+    ASSERT_TRUE (indexOfB.has_value());
+    EXPECT_TRUE (indexOfB->irCount == 2 && indexOfB->entries[0].name == "/B TWO.wav");
+    ASSERT_TRUE (indexOfA.loadFileAsData (aAfter));
+    EXPECT_TRUE (aAfter == aBefore);
+    EXPECT_TRUE (h.disks.volumeRoot (diskA).getChildFile (twoIrs[0]).existsAsFile());
+
+    // A's volume going leaves B's session alone; B's own ends it.
+    h.disks.unmount (diskA);
+    pumpPending();
+    EXPECT_TRUE (page.isVisible());
+    h.disks.unmount (diskB);
+    pumpPending();
+    EXPECT_TRUE (! page.isVisible() && h.noDevicePage().isVisible());
+}
+
+TEST (CabVolume, AnIndexWriteCutOffBeforeItsRenameLeavesNothingOnceTheVolumeIsRead)
+{
+    EditorHarness h;
+    const int disk = tessel::sim::addCabVolume (h.disks, twoIrs, false);
+    const auto root = h.disks.volumeRoot (disk);
+    juce::MemoryBlock before, after;
+    ASSERT_TRUE (root.getChildFile (IrIndex::fileName).loadFileAsData (before));
+
+    // A Replace's new index, written whole, but the volume left before the rename.
+    ListInfor replaced;
+    appendEntry (replaced, "PORCH 1x10.wav");
+    appendEntry (replaced, twoIrs[1]);
+    const auto leftover = root.getChildFile (juce::String (IrIndex::fileName) + ".new");
+    ASSERT_TRUE (leftover.replaceWithData (fileListBytes (replaced)->getData(), fileListBytes (replaced)->getSize()));
+
+    h.disks.mount (disk);
+    pumpPending();
+    auto pedal = h.connect (kindCAB);
+    auto& page = h.hub().cabPage();
+    ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1 && ! page.loadDisk.isLoading(); }));
+
+    EXPECT_FALSE (leftover.exists());
+    ASSERT_TRUE (root.getChildFile (IrIndex::fileName).loadFileAsData (after));
+    EXPECT_TRUE (after == before);
+    EXPECT_EQ (page.algorithmListModel.rowText (0), "0   RADIO 1x5.wav");
+}

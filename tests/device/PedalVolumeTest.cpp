@@ -6,6 +6,7 @@
 #include "device/PedalVolumeWatcher.h"
 #include "device/platform/LinuxDiskParsing.h"
 #include "device/platform/LinuxDiskSession.h"
+#include "device/platform/LinuxHidDevice.h"
 #include "support/MessagePump.h"
 #include "support/SimulatedDisks.h"
 
@@ -118,6 +119,84 @@ TEST (PedalVolumeWatcher, OnlyThePedalsOwnVolumeComesAndGoes)
     }
 
     EXPECT_EQ (disk_Name(), "") << "a watcher that has gone leaves no path behind";
+}
+
+TEST (PedalVolumeWatcher, OfSeveralPedalVolumesOnlyTheLinkedPedalsOwnIsInForce)
+{
+    tessel::sim::SimulatedDisks disks;
+    const auto rootOf = [&] (int disk) { return disks.volumeRoot (disk).getFullPathName() + "/"; };
+    const auto a = disks.addPedalVolume ("TESSEL", true, "usb-a");
+    const auto b = disks.addPedalVolume ("TESSEL", false, "usb-b");
+
+    Heard heard;
+    {
+        PedalVolumeWatcher watcher (disks.createSession(), heard);
+        watcher.followPedal ("usb-a");
+        ASSERT_TRUE (watcher.open());
+        pumpPending();
+        ASSERT_EQ (heard.events, std::vector<juce::String> ({ "appeared " + rootOf (a) }));
+
+        // Pedal B is linked before its volume comes: meanwhile no volume is its.
+        watcher.followPedal ("usb-b");
+        EXPECT_TRUE (disk_Name().isEmpty() && ! watcher.hasPedalVolume());
+        disks.mount (b);
+        pumpPending();
+        EXPECT_EQ (heard.events.back(), "appeared " + rootOf (b));
+
+        // A's volume coming and going is none of B's business; B's own going is.
+        disks.unmount (a);
+        disks.mount (a);
+        pumpPending();
+        EXPECT_TRUE (heard.events.size() == 2 && disk_Name() == rootOf (b));
+        disks.unmount (b);
+        pumpPending();
+        EXPECT_EQ (heard.events,
+                   std::vector<juce::String> ({ "appeared " + rootOf (a), "appeared " + rootOf (b), "gone " }));
+        EXPECT_EQ (disk_Name(), "");
+
+        // Linked again, A finds its volume still there.
+        watcher.followPedal ("usb-a");
+        EXPECT_EQ (disk_Name(), rootOf (a));
+    }
+
+    // Where the system doesn't say which USB device a volume hangs from, the
+    // only pedal volume there is serves; of two, neither.
+    tessel::sim::SimulatedDisks unknown;
+    const auto only = unknown.addPedalVolume();
+    Heard told;
+    PedalVolumeWatcher watcher (unknown.createSession(), told);
+    watcher.followPedal ("usb-a");
+    ASSERT_TRUE (watcher.open());
+    pumpPending();
+    EXPECT_EQ (disk_Name(), unknown.volumeRoot (only).getFullPathName() + "/");
+    const auto other = unknown.addPedalVolume ("TESSEL", true, "usb-c");
+    pumpPending();
+    EXPECT_EQ (disk_Name(), "");
+    unknown.unmount (other);
+    pumpPending();
+    EXPECT_EQ (told.events,
+               std::vector<juce::String> (2, "appeared " + unknown.volumeRoot (only).getFullPathName() + "/"));
+}
+
+TEST (LinuxUsbDevices, APedalsVolumeAndItsHidInterfaceNameTheUsbDeviceTheyHangFrom)
+{
+    const std::string cab = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+    BlockDeviceText partition { "8:17", "sdb1", "KORVEL", "TESSEL", "TESSEL", "TESSEL", {}, {}, {} };
+    partition.usbDeviceSysPath = cab;
+    tessel::linuxhid::UsbParentText parent { "7c5a", "0006", "KORVEL-TESSEL", "KORVEL TESSEL CAB", {}, {}, {}, {} };
+    parent.sysPath = cab;
+    const LinuxHidDevice hid (tessel::linuxhid::propertiesOf (parent),
+                              cab + "/1-2:1.1/0003:7C5A:0006.0005/hidraw/hidraw3", "/dev/hidraw3");
+
+    juce::String usbDevice;
+    EXPECT_TRUE (hid.getStringProperty (HidDevice::usbDeviceKey, usbDevice));
+    EXPECT_EQ (usbDevice, juce::String (cab));
+    EXPECT_EQ (describe (partition, "/media/anna/TESSEL").usbDevice, usbDevice);
+
+    // A disk or a node with no USB device above it names none.
+    EXPECT_EQ (describe (recordedDevices[0], "/").usbDevice, "");
+    EXPECT_FALSE (LinuxHidDevice (tessel::linuxhid::propertiesOf ({}), "/sys/x", "/dev/hidraw1")
+                      .getStringProperty (HidDevice::usbDeviceKey, usbDevice));
 }
 
 // The real session on the real mount table: an ext2 image on a loop device, mounted at a path with a blank.

@@ -71,8 +71,12 @@ void programBytes (std::vector<uint8_t>& flash, size_t offset, const uint8_t* da
 
 std::shared_ptr<PedalSimulator> PedalSimulator::create (DeviceKind kind)
 {
-    return std::make_shared<PedalSimulator> (
-        kind, UsbIdentity { Usb::korvelVendorId, factsOf (kind).productId, Usb::manufacturer, factsOf (kind).product });
+    // Each pedal plugged in is a USB device of its own.
+    static std::atomic<int> pluggedSoFar { 0 };
+
+    UsbIdentity identity { Usb::korvelVendorId, factsOf (kind).productId, Usb::manufacturer, factsOf (kind).product };
+    identity.usbDevice = "/sys/devices/simulated/usb1/1-" + juce::String (++pluggedSoFar);
+    return std::make_shared<PedalSimulator> (kind, std::move (identity));
 }
 
 std::shared_ptr<PedalSimulator> PedalSimulator::createUpdateModeDevice (const juce::String& product)

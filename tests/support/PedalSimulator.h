@@ -13,6 +13,10 @@ struct UsbIdentity
     int vendorId = 0, productId = 0;
     juce::String manufacturer, product;
     bool accessible = true; // false: seen, but this user may not open it (no udev rule)
+
+    // The USB device it hangs from, as the HID layer gives it (HidDevice::usbDeviceKey);
+    // a CAB pedal's simulated volume gives the same. Empty: not known.
+    juce::String usbDevice {};
 };
 
 /** Something the device's reports go to: the live link's simulated device,

@@ -12,6 +12,8 @@ bool writeIrWav (const juce::File& file, int bytes = 2000);
     order, each a WAV of its own at the volume's root. Filled before it is
     mounted, so the editor never sees it half made; `mountNow` false leaves
     the mounting to the test (the volume can come after the patch dump).
-    Returns the disk's number. */
-int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow = true);
+    `usbDevice` is its pedal's USB device (empty: not known). Returns the
+    disk's number. */
+int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow = true,
+                  const juce::String& usbDevice = {});
 } // namespace tessel::sim

@@ -91,7 +91,7 @@ SimulatedDisks::~SimulatedDisks()
 }
 
 int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName,
-                         bool mountNow)
+                         bool mountNow, const juce::String& usbDevice)
 {
     const auto number = (int) state->disks.size();
 
@@ -101,8 +101,12 @@ int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, 
             .getNonexistentChildFile (
                 "tessel-volume-" + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
     disk.root.createDirectory();
-    disk.description = { "sd" + juce::String::charToString ((juce::juce_wchar) ('b' + number)) + "1", vendor, model,
-                         volumeName, disk.root.getFullPathName() };
+    disk.description = { "sd" + juce::String::charToString ((juce::juce_wchar) ('b' + number)) + "1",
+                         vendor,
+                         model,
+                         volumeName,
+                         disk.root.getFullPathName(),
+                         usbDevice };
     state->disks.push_back (disk);
 
     if (mountNow)
@@ -111,9 +115,9 @@ int SimulatedDisks::add (const juce::String& vendor, const juce::String& model, 
     return number;
 }
 
-int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNow)
+int SimulatedDisks::addPedalVolume (const juce::String& volumeName, bool mountNow, const juce::String& usbDevice)
 {
-    return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow);
+    return add (PedalVolume::deviceVendor, PedalVolume::deviceModel, volumeName, mountNow, usbDevice);
 }
 
 void SimulatedDisks::unmount (int number)
@@ -155,9 +159,9 @@ bool writeIrWav (const juce::File& file, int bytes)
     return file.replaceWithData (data.getData(), data.getSize());
 }
 
-int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow)
+int addCabVolume (SimulatedDisks& disks, const juce::StringArray& irFiles, bool mountNow, const juce::String& usbDevice)
 {
-    const int disk = disks.addPedalVolume ("TESSEL", false);
+    const int disk = disks.addPedalVolume ("TESSEL", false, usbDevice);
     const auto root = disks.volumeRoot (disk);
 
     ListInfor index;

@@ -14,12 +14,15 @@ class SimulatedDisks
 public:
     SimulatedDisks();
     ~SimulatedDisks();
-    /** Adds a disk, mounted unless it is to be filled first; returns its number. */
+    /** Adds a disk, mounted unless it is to be filled first; returns its
+        number. `usbDevice` is the USB device it hangs from (empty: not known). */
     int add (const juce::String& vendor, const juce::String& model, const juce::String& volumeName,
-             bool mountNow = true);
+             bool mountNow = true, const juce::String& usbDevice = {});
 
-    /** The CAB pedal's volume, as its inquiry names it. */
-    int addPedalVolume (const juce::String& volumeName = "TESSEL", bool mountNow = true);
+    /** The CAB pedal's volume, as its inquiry names it; `usbDevice` is its
+        pedal's (UsbIdentity::usbDevice), empty when not known. */
+    int addPedalVolume (const juce::String& volumeName = "TESSEL", bool mountNow = true,
+                        const juce::String& usbDevice = {});
 
     void unmount (int disk);
     void mount (int disk);
