@@ -62,6 +62,7 @@ LinuxDiskSession::LinuxDiskSession (std::function<std::vector<tessel::linuxdisk:
 LinuxDiskSession::~LinuxDiskSession()
 {
     *lifetime = nullptr;
+    laterCalls.cancelAll();
     release();
 }
 
@@ -173,15 +174,7 @@ void LinuxDiskSession::refreshLater()
     if (std::exchange (refreshPending, true))
         return;
 
-    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-
-    juce::MessageManager::callAsync (
-        [cell]
-        {
-        if (auto owner = cell.lock())
-            if (auto* session = *owner)
-                session->refresh();
-    });
+    laterCalls.post ([this] { refresh(); });
 }
 
 void LinuxDiskSession::refresh()
@@ -238,8 +231,6 @@ std::vector<tessel::linuxdisk::MountEntry> LinuxDiskSession::currentMounts()
 
 void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::MountEntry>& mounts)
 {
-    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-
     for (const auto& device : blockDevices)
     {
         const auto& number = device.deviceNumber;
@@ -262,13 +253,8 @@ void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::Moun
 
         // A desktop mounts a new volume by itself within a moment; asking
         // udisks2 as well would only race it.
-        juce::Timer::callAfterDelay (automountGraceMs,
-                                     [cell, number]
-                                     {
-            if (auto owner = cell.lock())
-                if (auto* session = *owner)
-                    session->tellIfStillNotMounted (number);
-        });
+        // A session ending within the grace takes the wait with it.
+        laterCalls.after (automountGraceMs, [this, number] { tellIfStillNotMounted (number); });
     }
 }
 
@@ -297,13 +283,11 @@ void LinuxDiskSession::mount (const DiskDescription& disk)
 
     if (device == blockDevices.end())
     {
-        juce::MessageManager::callAsync (
-            [cell, disk]
+        laterCalls.post (
+            [this, disk]
             {
-            if (auto owner = cell.lock())
-                if (auto* session = *owner)
-                    if (session->listener != nullptr)
-                        session->listener->diskMountFailed (disk, "the device is gone");
+            if (listener != nullptr)
+                listener->diskMountFailed (disk, "the device is gone");
         });
         return;
     }

@@ -47,6 +47,7 @@ LinuxHidManager::LinuxHidManager()
 LinuxHidManager::~LinuxHidManager()
 {
     *lifetime = nullptr;
+    laterCalls.cancelAll();
 
     // Each device stops watching and closes its node as it goes.
     entries.clear();
@@ -151,16 +152,7 @@ void LinuxHidManager::tryToOpen (uint64_t serial)
 
     if (auto delay = tessel::linuxhid::delayBeforeOpenRetryMs (error, ++entry->failedOpens))
     {
-        std::weak_ptr<LinuxHidManager*> cell = lifetime;
-
-        juce::Timer::callAfterDelay (*delay,
-                                     [cell, serial]
-                                     {
-            if (auto owner = cell.lock())
-                if (auto* manager = *owner)
-                    manager->tryToOpen (serial);
-        });
-
+        laterCalls.after (*delay, [this, serial] { tryToOpen (serial); });
         return;
     }
 
@@ -178,15 +170,7 @@ void LinuxHidManager::reportLater (uint64_t serial)
 {
     // Never from inside open(), and never while we're half way through a udev
     // event: the listener hears of the device once the message loop runs.
-    std::weak_ptr<LinuxHidManager*> cell = lifetime;
-
-    juce::MessageManager::callAsync (
-        [cell, serial]
-        {
-        if (auto owner = cell.lock())
-            if (auto* manager = *owner)
-                manager->report (serial);
-    });
+    laterCalls.post ([this, serial] { report (serial); });
 }
 
 void LinuxHidManager::report (uint64_t serial)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "device/platform/HidManager.h"
+#include "device/platform/OwnedCalls.h"
 #include "device/platform/UdevWatch.h"
 
 struct udev_device;
@@ -69,9 +70,12 @@ private:
     // the same path but is a new entry.
     uint64_t nextSerial = 1;
 
-    // Fd callbacks, timers and posted messages hold this cell, which the
-    // destructor empties, so none of them touches a manager that has gone.
+    // Fd callbacks hold this cell, which the destructor empties, so none of
+    // them touches a manager that has gone.
     std::shared_ptr<LinuxHidManager*> lifetime;
+
+    // Open retries and posted reports; they go with the manager.
+    OwnedCalls laterCalls;
 
     JUCE_DECLARE_NON_COPYABLE (LinuxHidManager)
 };

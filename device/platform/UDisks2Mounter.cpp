@@ -1,4 +1,5 @@
 #include "device/platform/UDisks2Mounter.h"
+#include "device/platform/OwnedCalls.h"
 
 #include <atomic>
 #include <cstring>
@@ -242,6 +243,9 @@ struct UDisks2Mounter::Requests : private juce::Timer
     std::mutex lock;
     std::list<Request> running;
 
+    // Answers given at once, without a thread; they go with the mounter.
+    OwnedCalls laterCalls;
+
     ~Requests() override { stopTimer(); }
 
     void watch() { startTimer (watchIntervalMs); }
@@ -286,6 +290,7 @@ struct UDisks2Mounter::Requests : private juce::Timer
     void cancelAll()
     {
         stopTimer();
+        laterCalls.cancelAll();
         std::list<Request> ending;
 
         {
@@ -322,12 +327,7 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
 
     if (! parseDeviceNumber (deviceNumber, number))
     {
-        juce::MessageManager::callAsync (
-            [owner, answered]
-            {
-            if (owner.lock() != nullptr)
-                answered (refused ("no device number"));
-        });
+        requests->laterCalls.post ([answered] { answered (refused ("no device number")); });
         return;
     }
 
