@@ -44,6 +44,12 @@ LinuxHidManager::LinuxHidManager()
 {
 }
 
+LinuxHidManager::LinuxHidManager (std::function<std::vector<RecordedNode>()> recorded)
+    : LinuxHidManager()
+{
+    recordedNodes = std::move (recorded);
+}
+
 LinuxHidManager::~LinuxHidManager()
 {
     *lifetime = nullptr;
@@ -63,7 +69,7 @@ HidResult LinuxHidManager::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (udevWatch.isStarted())
+    if (udevWatch.isStarted() || opened)
         return kHidSuccess;
 
     // Without JUCE's event loop our fds would never be watched, and the
@@ -72,6 +78,16 @@ HidResult LinuxHidManager::open()
     {
         printf ("Tessel HID: no message loop to watch devices from; carrying on with no devices\n");
         return kHidError;
+    }
+
+    if (recordedNodes != nullptr)
+    {
+        opened = true;
+
+        for (const auto& node : recordedNodes())
+            nodeAppeared (node.usbParent, node.sysPath, node.devNode);
+
+        return kHidSuccess;
     }
 
     std::weak_ptr<LinuxHidManager*> cell = lifetime;
@@ -111,13 +127,17 @@ void LinuxHidManager::deviceAppeared (udev_device* hidraw)
     const auto* sysPath = udev_device_get_syspath (hidraw);
     const auto* devNode = udev_device_get_devnode (hidraw);
 
-    if (sysPath == nullptr || devNode == nullptr || ! wantedManufacturer.has_value())
+    if (sysPath != nullptr && devNode != nullptr && wantedManufacturer.has_value())
+        nodeAppeared (readUsbParent (hidraw), sysPath, devNode);
+}
+
+void LinuxHidManager::nodeAppeared (const tessel::linuxhid::UsbParentText& usbParent, const std::string& sysPath,
+                                    const std::string& devNode)
+{
+    if (! wantedManufacturer.has_value() || findBySysPath (sysPath) != nullptr)
         return;
 
-    if (findBySysPath (sysPath) != nullptr)
-        return;
-
-    auto properties = tessel::linuxhid::propertiesOf (readUsbParent (hidraw));
+    auto properties = tessel::linuxhid::propertiesOf (usbParent);
 
     if (! tessel::linuxhid::matchesManufacturer (properties, *wantedManufacturer))
         return;
