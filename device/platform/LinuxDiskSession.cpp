@@ -287,7 +287,7 @@ void LinuxDiskSession::mount (const DiskDescription& disk)
             [this, disk]
             {
             if (listener != nullptr)
-                listener->diskMountFailed (disk, "the device is gone");
+                listener->diskMountFailed (disk, "the device is gone", MountFailure::refused);
         });
         return;
     }
@@ -319,7 +319,7 @@ void LinuxDiskSession::mountAnswered (const std::string& deviceNumber, const Dis
     }
     else if (listener != nullptr)
     {
-        listener->diskMountFailed (disk, answer.why);
+        listener->diskMountFailed (disk, answer.why, answer.failure);
     }
 }
 
