@@ -252,8 +252,7 @@ void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::Moun
             continue;
 
         // A desktop mounts a new volume by itself within a moment; asking
-        // udisks2 as well would only race it.
-        // A session ending within the grace takes the wait with it.
+        // udisks2 as well would only race it. The wait goes with the session.
         laterCalls.after (automountGraceMs, [this, number] { tellIfStillNotMounted (number); });
     }
 }
