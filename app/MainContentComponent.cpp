@@ -310,9 +310,9 @@ void MainContentComponent::pedalVolumeAppeared()
     cabPage().volumeAppeared();
 }
 
-void MainContentComponent::pedalVolumeNotMounted (const juce::String& devicePath)
+void MainContentComponent::pedalVolumeNotMounted (const juce::String& devicePath, MountFailure failure)
 {
-    cabPage().showVolumeNotMounted (devicePath);
+    cabPage().showVolumeNotMounted (devicePath, failure);
 }
 
 void MainContentComponent::pedalVolumeGone()

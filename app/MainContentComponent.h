@@ -93,7 +93,7 @@ private:
     // What the volume watcher reports, on the message thread.
     void pedalVolumeAppeared() override;
     void pedalVolumeGone() override;
-    void pedalVolumeNotMounted (const juce::String& devicePath) override;
+    void pedalVolumeNotMounted (const juce::String& devicePath, MountFailure failure) override;
 
     /** The no-device page tells that a device is connected; the firmware
         button shows only for a pedal in its update mode. */

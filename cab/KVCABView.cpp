@@ -279,7 +279,7 @@ bool KVCABView::handleOwnButton (const juce::String& key)
         && disk_Name().isEmpty())
     {
         // Without the volume every IR button would do nothing at all.
-        Dialogs::showMessage ({}, volumeNotMountedMessage (unmountedVolumeDevice));
+        Dialogs::showMessage ({}, volumeNotMountedMessage (unmountedVolumeDevice, unmountedVolumeFailure));
     }
     else if (key.equalsIgnoreCase ("Add"))
     {
@@ -482,13 +482,23 @@ void KVCABView::visibilityChanged()
         irTable.handOver ({});
 }
 
-juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath)
+juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath, MountFailure failure)
 {
     const auto device = devicePath.isNotEmpty() ? devicePath : juce::String ("/dev/sdX");
-    auto message = "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
-                   "Mount it from your file manager, or in a terminal with:\n"
+    auto message = juce::String ("The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n");
+
+    // udisksctl and the file managers' mounting come with udisks2. Without
+    // it, mount(8) as root, the files given to the user so that the editor
+    // can write them.
+    if (failure == MountFailure::noUDisks2)
+        message << "udisks2 is not installed, so neither a file manager nor udisksctl can mount it. "
+                   "Mount it in a terminal with:\n"
+                   "sudo mkdir -p /mnt/tessel && sudo mount -o uid=$(id -u),gid=$(id -g),umask=022 "
+                << device << " /mnt/tessel";
+    else
+        message << "Mount it from your file manager, or in a terminal with:\n"
                    "udisksctl mount -b "
-        + device;
+                << device;
 
     if (devicePath.isEmpty())
         message << "\n(sdX is the pedal's 8 MB disk that lsblk lists.)";
@@ -496,10 +506,11 @@ juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath)
     return message;
 }
 
-void KVCABView::showVolumeNotMounted (const juce::String& devicePath)
+void KVCABView::showVolumeNotMounted (const juce::String& devicePath, MountFailure failure)
 {
     unmountedVolumeDevice = devicePath;
-    volumeNotice.setText (volumeNotMountedMessage (devicePath), juce::dontSendNotification);
+    unmountedVolumeFailure = failure;
+    volumeNotice.setText (volumeNotMountedMessage (devicePath, failure), juce::dontSendNotification);
     volumeNotice.setVisible (devicePath.isNotEmpty());
 }
 

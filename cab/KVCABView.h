@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/PatchRecord.h"
+#include "device/platform/DiskSession.h"
 #include "cab/CABPatchFiles.h"
 #include "cab/CopyWavThread.h"
 #include "cab/FileList.h"
@@ -113,12 +114,14 @@ public:
     /** Whether the pedal's volume could not be mounted: the IR list then
         says so, with how to mount it, in place of the IRs. `devicePath`
         ("/dev/sdb1") is the device to mount; empty once the volume is
-        mounted, which hides the notice again. */
-    void showVolumeNotMounted (const juce::String& devicePath);
+        mounted, which hides the notice again. `failure` decides how the
+        user is told to mount it. */
+    void showVolumeNotMounted (const juce::String& devicePath, MountFailure failure = MountFailure::refused);
 
     /** What the page and its IR buttons say while the pedal's volume is not
         mounted; `devicePath` empty when the device is not known. */
-    static juce::String volumeNotMountedMessage (const juce::String& devicePath);
+    static juce::String volumeNotMountedMessage (const juce::String& devicePath,
+                                                 MountFailure failure = MountFailure::refused);
 
     /** The number of IRs in the table now in force. */
     int irRowCount() const;
@@ -157,6 +160,7 @@ public:
 
     /** The device of the pedal's volume that could not be mounted, or empty. */
     juce::String unmountedVolumeDevice;
+    MountFailure unmountedVolumeFailure = MountFailure::refused;
 
 private:
     std::vector<Placement> layout() override;

@@ -224,12 +224,12 @@ void PedalVolumeWatcher::diskNotMounted (const DiskDescription& disk)
     session->mount (disk);
 }
 
-void PedalVolumeWatcher::diskMountFailed (const DiskDescription& disk, const juce::String& why)
+void PedalVolumeWatcher::diskMountFailed (const DiskDescription& disk, const juce::String& why, MountFailure failure)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
     printf ("disk %s could not be mounted: %s\n", disk.bsdName.toRawUTF8(), why.toRawUTF8());
 
     if (isPedalDisk (disk) && ! pedalVolume.has_value() && mayBeLinkedPedals (disk))
-        listener.pedalVolumeNotMounted ("/dev/" + disk.bsdName);
+        listener.pedalVolumeNotMounted ("/dev/" + disk.bsdName, failure);
 }

@@ -57,8 +57,9 @@ public:
 
         /** The pedal's volume is attached but could not be mounted for us
             (no udisks2, or it refused); `devicePath` ("/dev/sdb1") is what
-            the user would mount by hand. */
-        virtual void pedalVolumeNotMounted (const juce::String& /*devicePath*/) {}
+            the user would mount by hand, and `failure` says whether udisks2
+            is there to do it with. */
+        virtual void pedalVolumeNotMounted (const juce::String& /*devicePath*/, MountFailure) {}
     };
 
     PedalVolumeWatcher (std::unique_ptr<DiskSession> session, Listener& listener);
@@ -83,7 +84,7 @@ private:
     void diskAppeared (const DiskDescription& disk) override { hello_disk (disk); }
     void diskDisappeared (const DiskDescription& disk) override { goodbye_disk (disk); }
     void diskNotMounted (const DiskDescription& disk) override;
-    void diskMountFailed (const DiskDescription& disk, const juce::String& why) override;
+    void diskMountFailed (const DiskDescription& disk, const juce::String& why, MountFailure failure) override;
 
     void hello_disk (const DiskDescription& disk);
     void goodbye_disk (const DiskDescription& disk);

@@ -36,6 +36,18 @@ struct DiskDescription
     juce::String usbDevice {};
 };
 
+/** Why a mount asked for did not happen, as far as the user's own way of
+    mounting the volume goes. */
+enum class MountFailure
+{
+    /** The system could not or would not mount it (refused, failed, gone). */
+    refused,
+
+    /** Nothing on the system bus mounts disks: udisks2, and with it
+        udisksctl, is not installed. */
+    noUDisks2
+};
+
 /** Follows the machine's disks while the program runs. All notices arrive on
     the message thread. */
 class DiskSession
@@ -54,7 +66,7 @@ public:
         virtual void diskNotMounted (const DiskDescription&) {}
 
         /** A mount asked for did not happen; `why` is for the diagnostics. */
-        virtual void diskMountFailed (const DiskDescription&, const juce::String& /*why*/) {}
+        virtual void diskMountFailed (const DiskDescription&, const juce::String& /*why*/, MountFailure) {}
     };
 
     virtual ~DiskSession() = default;

@@ -67,6 +67,7 @@ LinuxDiskSession::LinuxDiskSession (std::function<std::vector<tessel::linuxdisk:
 LinuxDiskSession::~LinuxDiskSession()
 {
     *lifetime = nullptr;
+    laterCalls.cancelAll();
     release();
 }
 
@@ -178,15 +179,7 @@ void LinuxDiskSession::refreshLater()
     if (std::exchange (refreshPending, true))
         return;
 
-    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-
-    juce::MessageManager::callAsync (
-        [cell]
-        {
-        if (auto owner = cell.lock())
-            if (auto* session = *owner)
-                session->refresh();
-    });
+    laterCalls.post ([this] { refresh(); });
 }
 
 void LinuxDiskSession::refresh()
@@ -243,8 +236,6 @@ std::vector<tessel::linuxdisk::MountEntry> LinuxDiskSession::currentMounts()
 
 void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::MountEntry>& mounts)
 {
-    std::weak_ptr<LinuxDiskSession*> cell = lifetime;
-
     for (const auto& device : blockDevices)
     {
         const auto& number = device.deviceNumber;
@@ -266,14 +257,8 @@ void LinuxDiskSession::tellNotMounted (const std::vector<tessel::linuxdisk::Moun
             continue;
 
         // A desktop mounts a new volume by itself within a moment; asking
-        // udisks2 as well would only race it.
-        juce::Timer::callAfterDelay (automountGraceMs,
-                                     [cell, number]
-                                     {
-            if (auto owner = cell.lock())
-                if (auto* session = *owner)
-                    session->tellIfStillNotMounted (number);
-        });
+        // udisks2 as well would only race it. The wait goes with the session.
+        laterCalls.after (automountGraceMs, [this, number] { tellIfStillNotMounted (number); });
     }
 }
 
@@ -302,13 +287,11 @@ void LinuxDiskSession::mount (const DiskDescription& disk)
 
     if (device == blockDevices.end())
     {
-        juce::MessageManager::callAsync (
-            [cell, disk]
+        laterCalls.post (
+            [this, disk]
             {
-            if (auto owner = cell.lock())
-                if (auto* session = *owner)
-                    if (session->listener != nullptr)
-                        session->listener->diskMountFailed (disk, "the device is gone");
+            if (listener != nullptr)
+                listener->diskMountFailed (disk, "the device is gone", MountFailure::refused);
         });
         return;
     }
@@ -340,7 +323,7 @@ void LinuxDiskSession::mountAnswered (const std::string& deviceNumber, const Dis
     }
     else if (listener != nullptr)
     {
-        listener->diskMountFailed (disk, answer.why);
+        listener->diskMountFailed (disk, answer.why, answer.failure);
     }
 }
 

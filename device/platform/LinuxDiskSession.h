@@ -9,6 +9,7 @@
 
 #include "device/platform/DiskSession.h"
 #include "device/platform/LinuxDiskParsing.h"
+#include "device/platform/OwnedCalls.h"
 #include "device/platform/UDisks2Mounter.h"
 #include "device/platform/UdevWatch.h"
 
@@ -83,9 +84,12 @@ private:
     std::map<std::string, AnsweredMount> answeredMounts;
     UDisks2Mounter mounter;
 
-    // Fd callbacks and posted messages hold this cell, which the destructor
-    // empties, so none of them touches a session that has gone.
+    // Fd callbacks and udisks2's answers hold this cell, which the
+    // destructor empties, so none of them touches a session that has gone.
     std::shared_ptr<LinuxDiskSession*> lifetime;
+
+    // The grace timers and posted refreshes; they go with the session.
+    OwnedCalls laterCalls;
 
     JUCE_DECLARE_NON_COPYABLE (LinuxDiskSession)
 };

@@ -45,9 +45,16 @@ LinuxHidManager::LinuxHidManager()
 {
 }
 
+LinuxHidManager::LinuxHidManager (std::function<std::vector<RecordedNode>()> recorded)
+    : LinuxHidManager()
+{
+    recordedNodes = std::move (recorded);
+}
+
 LinuxHidManager::~LinuxHidManager()
 {
     *lifetime = nullptr;
+    laterCalls.cancelAll();
 
     // Each device stops watching and closes its node as it goes.
     entries.clear();
@@ -63,7 +70,7 @@ HidResult LinuxHidManager::open()
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
-    if (udevWatch.isStarted())
+    if (udevWatch.isStarted() || opened)
         return kHidSuccess;
 
     // Without JUCE's event loop our fds would never be watched, and the
@@ -72,6 +79,16 @@ HidResult LinuxHidManager::open()
     {
         printf ("Tessel HID: no message loop to watch devices from; carrying on with no devices\n");
         return kHidError;
+    }
+
+    if (recordedNodes != nullptr)
+    {
+        opened = true;
+
+        for (const auto& node : recordedNodes())
+            nodeAppeared (node.usbParent, node.sysPath, node.devNode);
+
+        return kHidSuccess;
     }
 
     std::weak_ptr<LinuxHidManager*> cell = lifetime;
@@ -111,13 +128,17 @@ void LinuxHidManager::deviceAppeared (udev_device* hidraw)
     const auto* sysPath = udev_device_get_syspath (hidraw);
     const auto* devNode = udev_device_get_devnode (hidraw);
 
-    if (sysPath == nullptr || devNode == nullptr || ! wantedManufacturer.has_value())
+    if (sysPath != nullptr && devNode != nullptr && wantedManufacturer.has_value())
+        nodeAppeared (readUsbParent (hidraw), sysPath, devNode);
+}
+
+void LinuxHidManager::nodeAppeared (const tessel::linuxhid::UsbParentText& usbParent, const std::string& sysPath,
+                                    const std::string& devNode)
+{
+    if (! wantedManufacturer.has_value() || findBySysPath (sysPath) != nullptr)
         return;
 
-    if (findBySysPath (sysPath) != nullptr)
-        return;
-
-    auto properties = tessel::linuxhid::propertiesOf (readUsbParent (hidraw));
+    auto properties = tessel::linuxhid::propertiesOf (usbParent);
 
     if (! tessel::linuxhid::matchesManufacturer (properties, *wantedManufacturer))
         return;
@@ -152,16 +173,7 @@ void LinuxHidManager::tryToOpen (uint64_t serial)
 
     if (auto delay = tessel::linuxhid::delayBeforeOpenRetryMs (error, ++entry->failedOpens))
     {
-        std::weak_ptr<LinuxHidManager*> cell = lifetime;
-
-        juce::Timer::callAfterDelay (*delay,
-                                     [cell, serial]
-                                     {
-            if (auto owner = cell.lock())
-                if (auto* manager = *owner)
-                    manager->tryToOpen (serial);
-        });
-
+        laterCalls.after (*delay, [this, serial] { tryToOpen (serial); });
         return;
     }
 
@@ -179,15 +191,7 @@ void LinuxHidManager::reportLater (uint64_t serial)
 {
     // Never from inside open(), and never while we're half way through a udev
     // event: the listener hears of the device once the message loop runs.
-    std::weak_ptr<LinuxHidManager*> cell = lifetime;
-
-    juce::MessageManager::callAsync (
-        [cell, serial]
-        {
-        if (auto owner = cell.lock())
-            if (auto* manager = *owner)
-                manager->report (serial);
-    });
+    laterCalls.post ([this, serial] { report (serial); });
 }
 
 void LinuxHidManager::report (uint64_t serial)

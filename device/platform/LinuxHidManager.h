@@ -1,12 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "device/platform/HidManager.h"
+#include "device/platform/LinuxHidParsing.h"
+#include "device/platform/OwnedCalls.h"
 #include "device/platform/UdevWatch.h"
 
 struct udev_device;
@@ -23,6 +26,19 @@ class LinuxHidManager final : public HidManager
 {
 public:
     LinuxHidManager();
+
+    /** A hidraw node as udev describes it. */
+    struct RecordedNode
+    {
+        tessel::linuxhid::UsbParentText usbParent;
+        std::string sysPath;
+        std::string devNode;
+    };
+
+    /** A manager that takes the nodes present at open() from `recorded`
+        instead of udev (which knows no pedal on a machine without one); the
+        nodes are opened for real. */
+    explicit LinuxHidManager (std::function<std::vector<RecordedNode>()> recorded);
 
     /** Stops watching, closes every node and frees udev. No removal is told. */
     ~LinuxHidManager() override;
@@ -43,6 +59,8 @@ private:
 
     void handleMonitorEvents();
     void deviceAppeared (udev_device* hidraw);
+    void nodeAppeared (const tessel::linuxhid::UsbParentText& usbParent, const std::string& sysPath,
+                       const std::string& devNode);
     void deviceDisappeared (udev_device* hidraw);
     void tryToOpen (uint64_t serial);
     void reportLater (uint64_t serial);
@@ -61,6 +79,8 @@ private:
     std::optional<std::string> wantedManufacturer;
 
     Listener* listener = nullptr;
+    std::function<std::vector<RecordedNode>()> recordedNodes;
+    bool opened = false;
 
     std::vector<std::unique_ptr<Entry>> entries;
 
@@ -69,9 +89,12 @@ private:
     // the same path but is a new entry.
     uint64_t nextSerial = 1;
 
-    // Fd callbacks, timers and posted messages hold this cell, which the
-    // destructor empties, so none of them touches a manager that has gone.
+    // Fd callbacks hold this cell, which the destructor empties, so none of
+    // them touches a manager that has gone.
     std::shared_ptr<LinuxHidManager*> lifetime;
+
+    // Open retries and posted reports; they go with the manager.
+    OwnedCalls laterCalls;
 
     JUCE_DECLARE_NON_COPYABLE (LinuxHidManager)
 };

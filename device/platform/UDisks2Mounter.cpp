@@ -1,4 +1,5 @@
 #include "device/platform/UDisks2Mounter.h"
+#include "device/platform/OwnedCalls.h"
 
 #include <atomic>
 #include <cstring>
@@ -52,20 +53,43 @@ using Variant = Held<GVariant, unrefVariant>;
 using Text = Held<gchar, freeString>;
 using Error = Held<GError, g_error_free>;
 
-/** udisks2 names what went wrong; a bus or a daemon that is not there, or
-    that says nothing in time, gets words of our own. */
+/** The bus knows no udisks2: nothing would start it when asked, so it is
+    not installed (the bus starts an installed one on the first call). */
+bool udisks2Missing (GError* error)
+{
+    return error != nullptr
+        && (g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN)
+            || g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER));
+}
+
+bool isRemoteError (GError* error, const char* name)
+{
+    if (error == nullptr || ! g_dbus_error_is_remote_error (error))
+        return false;
+
+    Text remote;
+    remote.p = g_dbus_error_get_remote_error (error);
+    return remote != nullptr && std::strcmp (remote, name) == 0;
+}
+
+/** udisks2 names what went wrong; a bus or a daemon that is not there, that
+    stops while we wait, or that says nothing in time, gets words of our own.
+    udisks2's own texts can end in a newline, which no message or log line
+    wants. */
 juce::String whyOf (GError* error)
 {
     if (error == nullptr)
         return "no answer";
 
-    if (g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN)
-        || g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER))
-        return "udisks2 is not running";
+    if (udisks2Missing (error))
+        return "udisks2 is not installed";
+
+    // What the bus answers for a daemon that went away before it replied.
+    if (g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY))
+        return "udisks2 stopped before it answered";
 
     if (g_error_matches (error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)
-        || g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT)
-        || g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY))
+        || g_error_matches (error, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT))
         return "udisks2 did not answer in time";
 
     if (g_dbus_error_is_remote_error (error))
@@ -73,15 +97,21 @@ juce::String whyOf (GError* error)
         Text name;
         name.p = g_dbus_error_get_remote_error (error);
         g_dbus_error_strip_remote_error (error);
-        return juce::String::fromUTF8 (error->message) + " (" + juce::String::fromUTF8 (name) + ")";
+        return juce::String::fromUTF8 (error->message).trim() + " (" + juce::String::fromUTF8 (name) + ")";
     }
 
-    return juce::String::fromUTF8 (error->message);
+    return juce::String::fromUTF8 (error->message).trim();
 }
 
-MountAnswer refused (const juce::String& why)
+MountAnswer refused (const juce::String& why, MountFailure failure = MountFailure::refused)
 {
-    return { {}, why };
+    return { {}, why.trim(), failure };
+}
+
+MountAnswer refusedFor (GError* error)
+{
+    const auto failure = udisks2Missing (error) ? MountFailure::noUDisks2 : MountFailure::refused;
+    return refused (whyOf (error), failure);
 }
 
 int msLeft (juce::uint32 deadline)
@@ -144,6 +174,23 @@ juce::String findBlockObject (GVariant* managedObjects, guint64 deviceNumber, GV
     return {};
 }
 
+/** Asks udisks2 for its objects and finds the block device's among them
+    (see findBlockObject). False when udisks2 did not answer; `error` says why. */
+bool lookUp (GDBusConnection* bus, guint64 deviceNumber, juce::uint32 deadline, GCancellable* cancel,
+             juce::String& object, GVariant*& filesystem, GError** error)
+{
+    Variant managed;
+    managed.p = g_dbus_connection_call_sync (bus, service, rootObject, "org.freedesktop.DBus.ObjectManager",
+                                             "GetManagedObjects", nullptr, G_VARIANT_TYPE ("(a{oa{sa{sv}}})"),
+                                             G_DBUS_CALL_FLAGS_NONE, msLeft (deadline), cancel, error);
+
+    if (managed == nullptr)
+        return false;
+
+    object = findBlockObject (managed, deviceNumber, &filesystem);
+    return true;
+}
+
 MountAnswer askUDisks2ToMount (guint64 deviceNumber, int timeoutMs, GCancellable* cancel)
 {
     const auto deadline = juce::Time::getMillisecondCounter() + (juce::uint32) timeoutMs;
@@ -166,16 +213,11 @@ MountAnswer askUDisks2ToMount (guint64 deviceNumber, int timeoutMs, GCancellable
     if (bus == nullptr)
         return refused ("no system bus: " + whyOf (error));
 
-    Variant managed;
-    managed.p = g_dbus_connection_call_sync (bus, service, rootObject, "org.freedesktop.DBus.ObjectManager",
-                                             "GetManagedObjects", nullptr, G_VARIANT_TYPE ("(a{oa{sa{sv}}})"),
-                                             G_DBUS_CALL_FLAGS_NONE, msLeft (deadline), cancel, &error);
-
-    if (managed == nullptr)
-        return refused (whyOf (error));
-
     Variant filesystem;
-    const auto object = findBlockObject (managed, deviceNumber, &filesystem.p);
+    juce::String object;
+
+    if (! lookUp (bus, deviceNumber, deadline, cancel, object, filesystem.p, &error))
+        return refusedFor (error);
 
     if (object.isEmpty())
         return refused ("udisks2 does not know the device");
@@ -197,7 +239,22 @@ MountAnswer askUDisks2ToMount (guint64 deviceNumber, int timeoutMs, GCancellable
                                             G_DBUS_CALL_FLAGS_NONE, msLeft (deadline), cancel, &error);
 
     if (answer == nullptr)
-        return refused (whyOf (error));
+    {
+        // Mounted by someone else (the desktop, a moment late) since we
+        // looked: where it is now is all the editor wanted.
+        if (isRemoteError (error, "org.freedesktop.UDisks2.Error.AlreadyMounted"))
+        {
+            Error again;
+            Variant now;
+            juce::String sameObject;
+
+            if (lookUp (bus, deviceNumber, deadline, cancel, sameObject, now.p, &again) && now != nullptr)
+                if (auto path = firstMountPoint (now); path.isNotEmpty())
+                    return { path, {} };
+        }
+
+        return refusedFor (error);
+    }
 
     const gchar* path = nullptr;
     g_variant_get (answer, "(&s)", &path);
@@ -241,6 +298,9 @@ struct UDisks2Mounter::Requests : private juce::Timer
 
     std::mutex lock;
     std::list<Request> running;
+
+    // Answers given at once, without a thread; they go with the mounter.
+    OwnedCalls laterCalls;
 
     ~Requests() override { stopTimer(); }
 
@@ -286,6 +346,7 @@ struct UDisks2Mounter::Requests : private juce::Timer
     void cancelAll()
     {
         stopTimer();
+        laterCalls.cancelAll();
         std::list<Request> ending;
 
         {
@@ -322,12 +383,7 @@ void UDisks2Mounter::mount (const juce::String& deviceNumber, Answered answered)
 
     if (! parseDeviceNumber (deviceNumber, number))
     {
-        juce::MessageManager::callAsync (
-            [owner, answered]
-            {
-            if (owner.lock() != nullptr)
-                answered (refused ("no device number"));
-        });
+        requests->laterCalls.post ([answered] { answered (refused ("no device number")); });
         return;
     }
 

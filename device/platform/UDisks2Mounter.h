@@ -5,6 +5,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include "device/platform/DiskSession.h"
+
 // Mounts a volume the way a Linux desktop's file manager does: it asks
 // udisks2, on the system bus, to mount the block device, and udisks2 answers
 // where it put it (under /media/<user>/ or /run/media/<user>/). A machine
@@ -27,6 +29,9 @@ struct MountAnswer
     /** Why it is not, in words for the diagnostics; empty when it is. */
     juce::String why;
 
+    /** What kind of failure it was, when it is not mounted. */
+    MountFailure failure = MountFailure::refused;
+
     bool mounted() const { return mountPath.isNotEmpty(); }
 };
 
@@ -47,7 +52,8 @@ public:
 
     /** Asks udisks2 to mount the block device with this device number
         ("major:minor"), from a thread of its own; `answered` runs later on the
-        message thread. A volume already mounted answers with its path. Never
+        message thread. A volume already mounted, or mounted by someone else
+        while we ask, answers with its path. Never
         asks the user for a password: where the system wants one, the request
         is refused and the user can mount the volume by hand. */
     void mount (const juce::String& deviceNumber, Answered answered);

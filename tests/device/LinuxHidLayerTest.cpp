@@ -316,3 +316,48 @@ TEST (LinuxHidManagerHere, StartsFindsNoPedalAndLeavesNothingWatchedWhenDestroye
     EXPECT_TRUE (counter.notices == 0 && watchedFds() == watchedBefore)
         << "nothing found, tearing down is no unplug and leaves nothing watched";
 }
+
+// Right after a pedal is plugged in, its node may not be there or open to us
+// yet: the manager tries again for about a second. The editor may quit
+// meanwhile; nothing of the retries may be left behind then.
+TEST (LinuxHidManagerRetries, APedalNodeNotReadyYetIsOpenedOnRetryAndAManagerEndingMeanwhileLeavesNoRetry)
+{
+    const juce::TemporaryFile node;
+    const auto nodePath = node.getFile().getFullPathName().toStdString();
+    const auto recorded = [&]
+    {
+        return std::vector<LinuxHidManager::RecordedNode> { { korvelAmp, "/sys/devices/usb1/1-2/hidraw/hidraw3",
+                                                              nodePath } };
+    };
+
+    struct : HidManager::Listener
+    {
+        void deviceMatched (HidDevice&) override { ++matched; }
+        void deviceRemoved (HidDevice&) override {}
+        int matched = 0;
+    } heard;
+
+    {
+        LinuxHidManager manager (recorded);
+        manager.setDeviceMatching (korvel);
+        manager.setListener (&heard);
+        ASSERT_EQ (manager.open(), kHidSuccess);
+        pumpPending();
+        EXPECT_EQ (heard.matched, 0) << "not told of a node it is still trying to open";
+
+        // udev has made the node.
+        ASSERT_TRUE (node.getFile().create());
+        EXPECT_TRUE (pumpUntil ([&] { return heard.matched == 1; }));
+        node.getFile().deleteFile();
+    }
+
+    // Gone before its first retry, as when the editor quits right after start.
+    {
+        LinuxHidManager manager (recorded);
+        manager.setDeviceMatching (korvel);
+        manager.setListener (&heard);
+        ASSERT_EQ (manager.open(), kHidSuccess);
+    }
+
+    EXPECT_EQ (heard.matched, 1);
+}

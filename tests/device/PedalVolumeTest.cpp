@@ -249,3 +249,39 @@ TEST (LinuxDiskSession, FollowsAVolumeMountedAndUnmountedWhileItWatches)
 
     EXPECT_EQ (watched(), before);
 }
+
+// A desktop whose udev has probed file systems nobody mounted (the other
+// partition of a dual-boot machine, a stick left unmounted): the session, or
+// the editor around it, may well end within the grace it leaves the
+// desktop's automounter. Nothing of it may be left pending then.
+TEST (LinuxDiskSession, EndingWithinTheAutomountGraceLeavesNothingPending)
+{
+    const auto probedButUnmounted = []
+    {
+        return std::vector<BlockDeviceText> {
+            { "240:3", "sdz3", "WDC\\x20", "Blue", "Windows", "Windows", {}, {}, "filesystem" },
+            { "240:17", "sdy1", "SanDisk\\x20", "Cruzer", "STICK", "STICK", {}, {}, "filesystem" },
+        };
+    };
+
+    struct : Recorded
+    {
+        void diskNotMounted (const DiskDescription& d) override { events.add ("not mounted " + d.bsdName); }
+    } heard;
+
+    const auto watched = [] { return juce::LinuxEventLoopInternal::getRegisteredFds().size(); };
+    const auto before = watched();
+
+    {
+        // Long enough that only the session's going can end it.
+        const juce::ScopedValueSetter<int> grace (LinuxDiskSession::automountGraceMs, 600000);
+        LinuxDiskSession session (probedButUnmounted);
+        session.setListener (&heard);
+        ASSERT_TRUE (session.open());
+        pumpPending();
+    }
+
+    pumpPending();
+    EXPECT_TRUE (heard.events.isEmpty()) << heard.events.joinIntoString (", ");
+    EXPECT_EQ (watched(), before);
+}

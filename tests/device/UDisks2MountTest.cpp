@@ -188,7 +188,9 @@ TEST (UDisks2Mounter, AnswersWhereUdisks2MountedTheVolumeOrWhyNot)
         FakeUDisks2 busWithoutUDisks2 ({});
         ASSERT_TRUE (busWithoutUDisks2.isUp());
         UDisks2Mounter mounter;
-        EXPECT_EQ (askToMount (mounter, number (17)).why, "udisks2 is not running");
+        const auto answer = askToMount (mounter, number (17));
+        EXPECT_EQ (answer.why, "udisks2 is not installed");
+        EXPECT_EQ (answer.failure, MountFailure::noUDisks2);
     }
 
     const juce::String previous (std::getenv (busVariable));
@@ -213,6 +215,39 @@ TEST (UDisks2Mounter, AnswersWhereUdisks2MountedTheVolumeOrWhyNot)
     ::close (listening);
 
     previous.isEmpty() ? unsetenv (busVariable) : setenv (busVariable, previous.toRawUTF8(), 1);
+}
+
+// What Debian's udisks2 daemon answers where the double above is kind.
+TEST (UDisks2Mounter, TakesTheRealDaemonsAnswersAsTheyAreMeant)
+{
+    {
+        FakeUDisks2 udisks ("[" + device ("sdb1", 17, "\"mount\": \"already\", \"answer\": \"/media/anna/TESSEL IR\"")
+                            + ", "
+                            + device ("sdc1", 33,
+                                      "\"mount\": \"fail\", \"error\": \"org.freedesktop.UDisks2.Error.Failed\", "
+                                      "\"message\": \"Error mounting /dev/sdc1: wrong fs type\\n\"")
+                            + "]");
+        ASSERT_TRUE (udisks.serving()) << "needs dbus-daemon and Debian's python3-dbusmock";
+        UDisks2Mounter mounter;
+
+        // Mounted by the desktop between our look-up and our Mount: where it went.
+        const auto mountedMeanwhile = askToMount (mounter, number (17));
+        EXPECT_EQ (mountedMeanwhile.mountPath, "/media/anna/TESSEL IR") << mountedMeanwhile.why;
+        EXPECT_TRUE (udisks.calls().contains (" Mount {")) << "the volume was not yet mounted at the look-up";
+
+        // Its texts end in a newline that no message or log line wants.
+        const auto failed = askToMount (mounter, number (33));
+        EXPECT_EQ (failed.why, "Error mounting /dev/sdc1: wrong fs type (org.freedesktop.UDisks2.Error.Failed)");
+        EXPECT_EQ (failed.failure, MountFailure::refused);
+    }
+
+    // udisksd going away mid-request: the bus answers NoReply at once.
+    FakeUDisks2 stopping ("[" + device ("sdb1", 17, "\"mount\": \"stop\"") + "]");
+    ASSERT_TRUE (stopping.serving());
+    UDisks2Mounter mounter;
+    const auto stopped = askToMount (mounter, number (17));
+    EXPECT_EQ (stopped.why, "udisks2 stopped before it answered");
+    EXPECT_EQ (stopped.failure, MountFailure::refused);
 }
 
 // The editor on a machine without an automounter: the pedal's volume is
@@ -273,9 +308,15 @@ TEST (PedalVolumeOverUDisks2, TheEditorMountsTheVolumeOrSaysHowToMountIt)
             continue;
         }
 
-        const auto message = "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
-                             "Mount it from your file manager, or in a terminal with:\n"
-                             "udisksctl mount -b /dev/sdb1";
+        // udisksctl comes with udisks2: without it, mount(8), the files left writable by the user.
+        const juce::String message = udisks2 == UDisks2::refuses
+            ? "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
+              "Mount it from your file manager, or in a terminal with:\n"
+              "udisksctl mount -b /dev/sdb1"
+            : "The pedal's volume is not mounted, so its IR files cannot be listed or changed.\n\n"
+              "udisks2 is not installed, so neither a file manager nor udisksctl can mount it. "
+              "Mount it in a terminal with:\n"
+              "sudo mkdir -p /mnt/tessel && sudo mount -o uid=$(id -u),gid=$(id -g),umask=022 /dev/sdb1 /mnt/tessel";
 
         ASSERT_TRUE (pumpUntil ([&] { return page.volumeNotice.isVisible(); }, 10000));
         EXPECT_EQ (page.volumeNotice.getText(), message);

@@ -69,7 +69,7 @@ public:
             {
             if (auto owner = cell.lock())
                 if (auto* listener = *owner)
-                    listener->diskMountFailed (disk, "nothing mounts disks here");
+                    listener->diskMountFailed (disk, "nothing mounts disks here", MountFailure::refused);
         });
     }
 

@@ -10,8 +10,16 @@ answers as the test says. Parameters (JSON, dbusmock's -p):
     number       device number (makedev(major, minor))
     filesystem   whether it holds a file system (default true)
     mounted_at   a mount point it already has (default none)
-    mount        "answer" (default), "refuse" or "hang"
-    answer       the path Mount answers
+    mount        what Mount does:
+                 "answer" (default) answers `answer`;
+                 "refuse" refuses as polkit does without a session;
+                 "fail" fails with the D-Bus error `error` and its text
+                 `message`, as given;
+                 "already" finds the volume mounted at `answer` by someone
+                 else since the caller looked, and says so as udisks2 does;
+                 "stop" ends the daemon before it answers;
+                 "hang" answers nothing for 30 s
+    answer       the path Mount answers, or where "already" finds it mounted
 '''
 
 import dbus
@@ -32,8 +40,32 @@ def bytestring(text):
     return dbus.Array([dbus.Byte(b) for b in text.encode() + b'\0'], signature='y')
 
 
+def mounted_meanwhile(device):
+    '''Mount for a volume mounted by someone else between the caller's look-up
+    and its call: udisks2 knows the new mount point by then, and refuses in
+    the words of udisks2 2.9.4, closing newline included.'''
+    def mount(self, _options):
+        self.UpdateProperties(FILESYSTEM_IFACE, {
+            'MountPoints': dbus.Array([bytestring(device['answer'])], signature='ay'),
+        })
+        raise dbus.exceptions.DBusException(
+            f"Device /dev/{device['name']} is already mounted at `{device['answer']}'.\n",
+            name='org.freedesktop.UDisks2.Error.AlreadyMounted')
+
+    return mount
+
+
 def mount_code(device):
     behaviour = device.get('mount', 'answer')
+
+    if behaviour == 'already':
+        return mounted_meanwhile(device)
+
+    if behaviour == 'fail':
+        return f"raise dbus.exceptions.DBusException({device['message']!r}, name={device['error']!r})"
+
+    if behaviour == 'stop':
+        return 'import os; os._exit(0)'
 
     if behaviour == 'refuse':
         return ("raise dbus.exceptions.DBusException('Not authorized to perform operation', "
