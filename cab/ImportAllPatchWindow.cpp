@@ -124,11 +124,12 @@ void ImportAllPatchWindow::run()
 
     // However the loop ends, the pedal leaves the transfer state and the
     // link is free for the next job.
-    Link link (Usb::korvelVendorId, Usb::cabProductId);
-    if (! link.isOpen())
+    std::optional<Link> link;
+    opening = openOwnPedal (link, Usb::korvelVendorId, Usb::cabProductId);
+    if (opening != Start::ready)
         return;
 
-    link.beginTransferState();
+    link->beginTransferState();
 
     juce::FileInputStream in { juce::File (patchFile) };
 
@@ -174,6 +175,10 @@ void ImportAllPatchWindow::finished()
                 Dialogs::showMessage ({}, successMessage);
             });
         });
+    }
+    else if (opening == Start::pedalChanged || opening == Start::cannotTellApart)
+    {
+        juce::MessageManager::callAsync ([verdict = opening.load()] { tellWhyNotStarted (verdict); });
     }
     else
     {

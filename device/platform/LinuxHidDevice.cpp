@@ -73,6 +73,13 @@ bool LinuxHidDevice::getIntProperty (const char* key, int32_t& value) const
 
 bool LinuxHidDevice::getStringProperty (const char* key, juce::String& value) const
 {
+    // hidapi's hidraw backend opens a device by its node.
+    if (sameKey (key, devicePathKey))
+    {
+        value = toJuceString (devNode);
+        return ! devNode.empty();
+    }
+
     const auto& found = sameKey (key, manufacturerKey) ? properties.manufacturer
         : sameKey (key, productKey)                    ? properties.product
                                                        : std::optional<std::string>();

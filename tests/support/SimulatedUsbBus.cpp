@@ -31,6 +31,12 @@ public:
 
     bool getStringProperty (const char* key, juce::String& value) const override
     {
+        if (std::strcmp (key, devicePathKey) == 0)
+        {
+            value = pedal->devicePath();
+            return true;
+        }
+
         const bool product = std::strcmp (key, productKey) == 0, maker = std::strcmp (key, manufacturerKey) == 0;
         value = product ? pedal->identity().product : maker ? pedal->identity().manufacturer : value;
         return product || maker;
