@@ -75,11 +75,12 @@ void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
     CABShape record;
     std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
 
-    // The page's records belong to the message thread, where the patch list reads them.
+    // The page's records belong to the message thread, where the patch list
+    // reads them. Once another pedal has taken the page, they are its own.
     juce::MessageManager::callAsync (
-        [page = view, record]
+        [page = view, record, session = session]
         {
-        if (auto* p = page.get())
+        if (auto* p = page.get(); p != nullptr && session.isCurrent())
         {
             auto& records = p->getPatchRecords();
             const int index = record.bytes[PatchRecord::indexByte];

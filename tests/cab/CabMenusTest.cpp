@@ -683,3 +683,31 @@ TEST_F (CabTransferJobs, APedalSwappedBeforeTheTransferBeginsGetsNothingAndTheUs
         pedal = other;
     }
 }
+
+TEST_F (CabTransferJobs, AnswersThatComeAfterAnotherPedalHasTakenThePageStayOutOfIt)
+{
+    // A newer CAB pedal is plugged in as the 51st record goes out; the older
+    // one still answers it and the rest, over the job's own link.
+    const auto newer = PedalSimulator::create (kindCAB);
+    std::atomic<int> written { 0 };
+    pedal->onAnswers = [&] (const HidPacket& command, std::vector<HidPacket>&)
+    {
+        if (command.code() == Command::writePreset && ++written == 51)
+            editor->bus.plug (newer);
+    };
+    std::vector<CABShape> before;
+    for (auto* record : filePage.records)
+        before.push_back (*record);
+
+    ImportAllPatchWindow::start (write (100), filePage);
+    ASSERT_TRUE (pumpUntil ([] { return TransferJob::jobsInProgress() == 0; }, 10000));
+    pumpPending();
+    pedal->onAnswers = nullptr;
+
+    ASSERT_EQ (written.load(), 100);
+    for (int i = 0; i < 100; ++i)
+    {
+        const auto row = fileRecord (i).bytes[2];
+        EXPECT_TRUE (i < 50 ? pageHolds (i) : filePage.records[row]->bytes == before[row].bytes) << "file record " << i;
+    }
+}
