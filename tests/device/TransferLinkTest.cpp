@@ -165,32 +165,3 @@ TEST_F (TransferLink, FlashWriteAFailedBlockGivesMinusElevenPromptlyAndOnlyABadC
     EXPECT_LT (taken, 150) << "a vanished pedal is noticed at once, not after a time-out";
     EXPECT_EQ (pedal->receivedFrames().size(), 2u) << "nothing is sent to a pedal that is gone";
 }
-
-TEST_F (TransferLink, OpensThePedalAtItsOwnPathAndWithoutOneRefusesWhileTwoShareTheIds)
-{
-    const auto openAt = [] (const juce::String& path)
-    { return OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId, path.toStdString()); };
-    auto first = plugCab();
-    auto second = plugCab();
-
-    // The second pedal, by its path, although the first has the same IDs.
-    ASSERT_EQ (openAt (second->devicePath()), 1);
-    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
-    EXPECT_EQ (tessel::test::takeSentFrames (*second),
-               (std::vector<std::vector<int>> { { Command::transferState, 1 } }));
-    EXPECT_TRUE (first->receivedFrames().empty());
-    CloseUsbHid();
-
-    // No path and two alike: nothing is opened, and hidapi is let go again.
-    resetFakeHidapiCounts();
-    EXPECT_EQ (openAt ({}), transferLinkAmbiguous);
-    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiCounts().opens == 0 && fakeHidapiCounts().exits == 1);
-    EXPECT_EQ (openAt ("/dev/hidraw-none"), 0) << "a path where no pedal is";
-
-    // One left: without a path it is the one.
-    bus.unplug (first);
-    ASSERT_EQ (openAt ({}), 1);
-    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (0);
-    EXPECT_EQ (tessel::test::takeSentFrames (*second),
-               (std::vector<std::vector<int>> { { Command::transferState, 0 } }));
-}
