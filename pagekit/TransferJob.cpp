@@ -133,10 +133,11 @@ TransferJob::Start TransferJob::openOwnPedal (std::optional<Link>& link, int ven
 {
     link.reset();
 
-    // With no pedal linked, the job's own has gone; with another linked, the
-    // one at the old path may be the newcomer, and must not get what was
-    // meant for the pedal the user started the job for.
-    const auto verdict = [this] { return linkedPedal() == 0 ? Start::pedalGone : Start::pedalChanged; };
+    // With another pedal linked, the device at the old path may be the
+    // newcomer, and must not get what was meant for the pedal the user
+    // started the job for. Otherwise the job's own has gone, or the window
+    // has given it up.
+    const auto verdict = [this] { return anotherPedalLinked() ? Start::pedalChanged : Start::pedalGone; };
 
     if (! samePedalLinked())
         return verdict();

@@ -82,7 +82,7 @@ protected:
     enum class Start
     {
         ready,          // open, to the pedal the job was started for
-        pedalGone,      // that pedal is no longer attached: nothing was opened
+        pedalGone,      // that pedal has gone, or the window gave it up: nothing was sent
         pedalChanged,   // another pedal has been linked in its place: nothing was sent
         cannotTellApart // another pedal with the same IDs is attached and there is no path to choose
     };
