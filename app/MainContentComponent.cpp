@@ -109,20 +109,34 @@ void MainContentComponent::pedalMatched (const juce::String& name)
     connection->onDumpStalled = [this] { dumpStalled(); };
     connection->awaitIdentity();
 
-    showConnectedDevice (name, false);
+    showConnectedDevice (name, false, true);
 }
 
 void MainContentComponent::pedalInaccessible (const juce::String& name)
 {
+    showOnNoDevicePage (false,
+                        [name] (MainContentComponent& hub)
+                        {
+        hub.noDevice->deviceName = name;
+        hub.showProblem (pedalInaccessibleMessage, udevRuleHint);
+    });
+}
+
+void MainContentComponent::showOnNoDevicePage (bool forLinkedPedal, std::function<void (MainContentComponent&)> show)
+{
+    // The no-device page speaks for the linked pedal, or, while none is
+    // linked, for the device found last. Its name decides which firmware
+    // fits: a device found while a pedal is linked (another pedal this user
+    // may not open, one waiting in its update mode) must not change it.
+    if (! forLinkedPedal && linkedPedal() != 0)
+        return;
+
     SafePointer<MainContentComponent> hub (this);
     juce::MessageManager::callAsync (
-        [hub, name]
+        [hub, show, owner = forLinkedPedal ? linkedPedal() : 0u]
         {
-        if (hub != nullptr)
-        {
-            hub->noDevice->deviceName = name;
-            hub->showProblem (pedalInaccessibleMessage, udevRuleHint);
-        }
+        if (hub != nullptr && linkedPedal() == owner)
+            show (*hub);
     });
 }
 
@@ -137,20 +151,15 @@ void MainContentComponent::updateModeDeviceFound (const juce::String& name)
 {
     // No link, but the page offers the firmware button and remembers the
     // name to check firmware against.
-    showConnectedDevice (name, true);
+    showConnectedDevice (name, true, false);
 }
 
-void MainContentComponent::showConnectedDevice (const juce::String& name, bool showFirmwareButton)
+void MainContentComponent::showConnectedDevice (const juce::String& name, bool showFirmwareButton, bool forLinkedPedal)
 {
-    SafePointer<MainContentComponent> hub (this);
-
-    juce::MessageManager::callAsync (
-        [hub, name, showFirmwareButton]
-        {
-        if (hub == nullptr)
-            return;
-
-        auto* page = hub->noDevice.get();
+    showOnNoDevicePage (forLinkedPedal,
+                        [name, showFirmwareButton] (MainContentComponent& hub)
+                        {
+        auto* page = hub.noDevice.get();
         page->firmwareButton.setVisible (showFirmwareButton);
         page->deviceName = name;
         page->statusLabel.setText ("Device Connected.", juce::dontSendNotification);

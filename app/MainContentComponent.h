@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -97,7 +98,12 @@ private:
 
     /** The no-device page tells that a device is connected; the firmware
         button shows only for a pedal in its update mode. */
-    void showConnectedDevice (const juce::String& name, bool showFirmwareButton);
+    void showConnectedDevice (const juce::String& name, bool showFirmwareButton, bool forLinkedPedal);
+
+    /** Changes the no-device page, later on the message thread, for the
+        pedal just linked, or for a device that isn't linked: that one only
+        while no pedal is linked, then or when the change would run. */
+    void showOnNoDevicePage (bool forLinkedPedal, std::function<void (MainContentComponent&)> show);
 
     /** The end of a dump: the page shows patch `current`; a CAB dump reads
         the IR index and selects the current patch on the pedal. */

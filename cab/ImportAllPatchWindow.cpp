@@ -75,11 +75,12 @@ void ImportAllPatchWindow::storeInPage (const HidPacket& answer)
     CABShape record;
     std::copy_n (answer.data() + answerRecordOffset, CABShape::size, record.bytes.begin());
 
-    // The page's records belong to the message thread, where the patch list reads them.
+    // The page's records belong to the message thread, where the patch list
+    // reads them. Once another pedal has taken the page, they are its own.
     juce::MessageManager::callAsync (
-        [page = view, record]
+        [page = view, record, session = session]
         {
-        if (auto* p = page.get())
+        if (auto* p = page.get(); p != nullptr && session.isCurrent())
         {
             auto& records = p->getPatchRecords();
             const int index = record.bytes[PatchRecord::indexByte];
@@ -124,11 +125,12 @@ void ImportAllPatchWindow::run()
 
     // However the loop ends, the pedal leaves the transfer state and the
     // link is free for the next job.
-    Link link (Usb::korvelVendorId, Usb::cabProductId);
-    if (! link.isOpen())
+    std::optional<Link> link;
+    opening = openOwnPedal (link, Usb::korvelVendorId, Usb::cabProductId);
+    if (opening != Start::ready)
         return;
 
-    link.beginTransferState();
+    link->beginTransferState();
 
     juce::FileInputStream in { juce::File (patchFile) };
 
@@ -174,6 +176,10 @@ void ImportAllPatchWindow::finished()
                 Dialogs::showMessage ({}, successMessage);
             });
         });
+    }
+    else if (opening == Start::pedalChanged || opening == Start::cannotTellApart)
+    {
+        juce::MessageManager::callAsync ([verdict = opening.load()] { tellWhyNotStarted (verdict); });
     }
     else
     {

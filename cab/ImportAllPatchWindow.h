@@ -50,6 +50,9 @@ private:
     /** The pedal's current patch, from the last confirmation. */
     std::atomic<uint8_t> currentPatch { 0 };
     std::atomic<bool> completed { false };
+
+    /** How opening the link to the pedal went; nothing is sent unless ready. */
+    std::atomic<Start> opening { Start::pedalGone };
     const juce::String patchFile;
     const juce::WeakReference<CABPatchPage> view;
 

@@ -105,8 +105,10 @@ void WriteIRWindow::run()
     resultCode = 0;
     wait (Timing::beforeOpenMs);
 
-    const Link link (Usb::korvelVendorId, Usb::cabProductId);
-    if (! link.isOpen())
+    // The CAB pedal the user asked about, and no other, gets its flash erased.
+    std::optional<Link> link;
+    opening = openOwnPedal (link, Usb::korvelVendorId, Usb::cabProductId);
+    if (opening != Start::ready)
     {
         resultCode = linkNotOpened;
         return;
@@ -123,6 +125,10 @@ void WriteIRWindow::run()
 
 void WriteIRWindow::finished()
 {
+    // Refused before anything was sent: no pedal is reset.
+    if (tellWhyNotStarted (opening))
+        return;
+
     if (resultCode == linkNotOpened)
         Dialogs::showMessage (FactoryReset::noLinkTitle, FactoryReset::noLinkMessage);
     else if (resultCode == resetFailed)
@@ -137,6 +143,19 @@ void WriteIRWindow::finished()
             FactoryResetAnswer::silenceNext();
 
         DEVICEHID_DEBUG_FACTORY();
+        return;
+    }
+
+    // Another pedal was plugged in meanwhile and took the live link, while
+    // the CAB, still attached, had its volume rewritten: it gets its reset by
+    // its own device. Its answer goes unheard (the link hears only the pedal
+    // linked now), so the user is told here how it went.
+    if (askedOfCab && anotherPedalLinked())
+    {
+        const auto sent = sendToOwnPedal (HidPacket::command (Command::factoryReset));
+
+        if (resultCode == imageWritten)
+            Dialogs::showMessage ({}, sent ? FactoryReset::resetAsideMessage : FactoryReset::failedMessage);
     }
 }
 

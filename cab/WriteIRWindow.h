@@ -26,6 +26,12 @@ constexpr const char* noLinkTitle = "Factory reset failed.";
 constexpr const char* noLinkMessage = "Please disconnect both USB and power jacks and reconnect.";
 constexpr const char* failedMessage = "Factory reset failed. Please try again.";
 
+/** The CAB pedal's volume was rewritten and its reset sent while another
+    pedal had taken the window; the CAB's own answer cannot be shown then. */
+constexpr const char* resetAsideMessage =
+    "The CAB pedal's IRs have been restored and it has been told to reset its settings. Please disconnect both USB "
+    "and power jacks of the CAB pedal and reconnect.";
+
 /** "File : k / 155345", the status while block k is written. */
 juce::String blockStatus (int block);
 } // namespace FactoryReset
@@ -73,6 +79,9 @@ private:
     bool cabStillLinked() const;
 
     const bool askedOfCab;
+
+    /** How opening the link to the CAB pedal went; nothing is sent unless ready. */
+    std::atomic<Start> opening { Start::pedalGone };
 
     std::vector<uint8_t> image;
 

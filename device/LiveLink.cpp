@@ -35,6 +35,9 @@ struct AttachedPedal
 {
     uint32_t number = 0;
     std::unique_ptr<uint8_t[]> buffer;
+
+    /** Where the transfer link finds this pedal; empty when the platform doesn't say. */
+    juce::String devicePath;
 };
 
 std::map<HidDeviceRef, AttachedPedal> attachedPedals;
@@ -179,6 +182,15 @@ bool sendFrameToPedal (uint32_t number, const HidPacket& packet)
     return false;
 }
 
+juce::String devicePathOfPedal (uint32_t number)
+{
+    for (const auto& [device, pedal] : attachedPedals)
+        if (number != 0 && pedal.number == number)
+            return pedal.devicePath;
+
+    return {};
+}
+
 void endLinkSessions()
 {
     nextSession();
@@ -234,6 +246,7 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     auto& pedal = attachedPedals[&device];
     pedal.number = ++lastPedalNumber;
     pedal.buffer.reset (new uint8_t[HidPacket::size]());
+    device.getStringProperty (HidDevice::devicePathKey, pedal.devicePath);
 
     // Linked before the window hears of it, so that what the window starts
     // for the pedal belongs to it, and what it ends belongs to the one before.

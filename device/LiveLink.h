@@ -104,6 +104,12 @@ uint32_t linkedPedal();
     one replaced can still be told to stop what it was doing. */
 bool sendFrameToPedal (uint32_t pedal, const HidPacket& packet);
 
+/** Where hidapi finds the pedal with this number (its device path), while
+    it is attached; empty when it has gone or the platform doesn't say. The
+    transfer jobs open their pedal by it: a second pedal of the same kind has
+    the same IDs. */
+juce::String devicePathOfPedal (uint32_t pedal);
+
 /** Ends every LinkSession open now (neither intact nor current any more),
     though the pedal stays linked: the window has given it up (its volume
     went, it never answered). */

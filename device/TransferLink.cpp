@@ -19,6 +19,33 @@ int OpenUsbHid (unsigned short vendorID, unsigned short productID)
     return handle.load() != nullptr ? 1 : 0;
 }
 
+int OpenUsbHid (unsigned short vendorID, unsigned short productID, const std::string& devicePath)
+{
+    if (handle.load() != nullptr)
+        return 1;
+
+    if (! devicePath.empty())
+    {
+        handle = hid_open_path (devicePath.c_str());
+        return handle.load() != nullptr ? 1 : 0;
+    }
+
+    // hid_open takes the first device with the IDs, which may be any of them.
+    int attached = 0;
+    auto* devices = hid_enumerate (vendorID, productID);
+    for (auto* device = devices; device != nullptr; device = device->next)
+        ++attached;
+    hid_free_enumeration (devices);
+
+    if (attached > 1)
+    {
+        hid_exit();
+        return transferLinkAmbiguous;
+    }
+
+    return OpenUsbHid (vendorID, productID);
+}
+
 void CloseUsbHid()
 {
     auto* device = handle.exchange (nullptr);

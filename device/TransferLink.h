@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include <hidapi/hidapi.h>
 
@@ -39,6 +40,15 @@ constexpr int failed = -11;
     the link is open (also when it already was: nothing more is opened), 0 when
     no such device could be opened. */
 int OpenUsbHid (unsigned short vendorID, unsigned short productID);
+
+/** What OpenUsbHid answers when it cannot tell which device is meant. */
+constexpr int transferLinkAmbiguous = -1;
+
+/** Opens one particular device into `handle`: the one at devicePath (hidapi's
+    path, which the live link knows for its pedal), or, with no path, the one
+    device attached with both IDs. Several attached and no path to choose:
+    returns transferLinkAmbiguous and opens nothing. Otherwise as above. */
+int OpenUsbHid (unsigned short vendorID, unsigned short productID, const std::string& devicePath);
 
 /** Closes the transfer link: hid_close, hid_exit, then `handle` = null.
     Harmless when the link is already closed. */

@@ -188,8 +188,14 @@ int FirmwareUpdate::exchange (const HidPacket& frame, int timeoutMs)
 
 void FirmwareUpdate::run()
 {
+    // The pedal in its update mode is not linked, so there is no path to it:
+    // with two of them attached, the file checked against one could go into
+    // the other.
     result = noDevice;
     const Link link (Usb::updateModeVendorId, Usb::updateModeProductId);
+    if (link.couldNotTellApart())
+        result = cannotTellApart;
+
     if (! link.isOpen())
         return;
 
@@ -248,7 +254,9 @@ void FirmwareUpdate::run()
 void FirmwareUpdate::finished()
 {
     // The status line goes with the window, so a failure gets a box of its own.
-    if (result != updated)
+    if (result == cannotTellApart)
+        tellWhyNotStarted (Start::cannotTellApart);
+    else if (result != updated)
         Dialogs::showMessage ({}, failedMessage);
 }
 

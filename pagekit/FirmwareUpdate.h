@@ -121,7 +121,8 @@ public:
         noDevice,
         handshakeFailed,
         eraseFailed,
-        writeFailed
+        writeFailed,
+        cannotTellApart // two pedals wait in their update mode
     };
 
 private:

@@ -5,6 +5,7 @@
 #include "device/CommandSenders.h"
 #include "device/ProtocolCodes.h"
 #include "device/TransferLink.h"
+#include "ui/Dialogs.h"
 #include "ui/Palette.h"
 
 namespace
@@ -16,6 +17,7 @@ TransferJob::TransferJob (const juce::String& title, const juce::String& status,
     : ThreadWithProgressWindow (title, true, false, stopTimeoutMs, {}, nullptr),
       pedal (linkedPedal()),
       kind (Device),
+      pedalPath (devicePathOfPedal (pedal)),
       inLiveTransferState (std::make_shared<std::atomic<bool>> (false))
 {
     ++liveJobs;
@@ -55,9 +57,11 @@ void TransferJob::threadComplete (bool)
 }
 
 //==============================================================================
-TransferJob::Link::Link (int vendorId, int productId)
-    : open (OpenUsbHid ((unsigned short) vendorId, (unsigned short) productId) == 1)
+TransferJob::Link::Link (int vendorId, int productId, const juce::String& devicePath)
 {
+    const auto opened = OpenUsbHid ((unsigned short) vendorId, (unsigned short) productId, devicePath.toStdString());
+    open = opened == 1;
+    ambiguous = opened == transferLinkAmbiguous;
 }
 
 TransferJob::Link::~Link()
@@ -125,6 +129,65 @@ int TransferJob::awaitAnswer (HidPacket& answer, int timeoutMs, const Matcher& m
 }
 
 //==============================================================================
+TransferJob::Start TransferJob::openOwnPedal (std::optional<Link>& link, int vendorId, int productId)
+{
+    link.reset();
+
+    // With another pedal linked, the device at the old path may be the
+    // newcomer, and must not get what was meant for the pedal the user
+    // started the job for. Otherwise the job's own has gone, or the window
+    // has given it up.
+    const auto verdict = [this] { return anotherPedalLinked() ? Start::pedalChanged : Start::pedalGone; };
+
+    if (! samePedalLinked())
+        return verdict();
+
+    link.emplace (vendorId, productId, pedalPath);
+
+    if (link->couldNotTellApart())
+    {
+        link.reset();
+        return Start::cannotTellApart;
+    }
+
+    if (! link->isOpen())
+    {
+        link.reset();
+        return Start::pedalGone;
+    }
+
+    if (! samePedalLinked())
+    {
+        link.reset();
+        return verdict();
+    }
+
+    return Start::ready;
+}
+
+bool TransferJob::tellWhyNotStarted (Start start)
+{
+    if (start == Start::pedalChanged)
+        Dialogs::showMessage ({}, pedalChangedMessage);
+    else if (start == Start::cannotTellApart)
+        Dialogs::showMessage ({}, cannotTellApartMessage);
+    else
+        return false;
+
+    return true;
+}
+
+bool TransferJob::anotherPedalLinked() const
+{
+    const auto linked = linkedPedal();
+    return linked != 0 && linked != pedal;
+}
+
+bool TransferJob::sendToOwnPedal (const HidPacket& frame) const
+{
+    return sendFrameToPedal (pedal, frame);
+}
+
 bool TransferJob::samePedalLinked() const
 {
     // The pedal kind is the message thread's; the job's thread compares the

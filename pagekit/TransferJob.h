@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -32,6 +33,13 @@ public:
     /** How long the window gives the job's thread to stop. */
     static constexpr int stopTimeoutMs = 10000;
 
+    /** Why a job sent nothing, when its pedal could not be made sure of. */
+    static constexpr const char* pedalChangedMessage =
+        "The pedal was replaced by another one before the transfer began, so nothing was sent. Please try again.";
+    static constexpr const char* cannotTellApartMessage =
+        "Another pedal of the same kind is connected, so this one cannot be told apart. Please disconnect the other "
+        "pedal and try again.";
+
 protected:
     enum class Colours
     {
@@ -49,20 +57,53 @@ protected:
     class Link
     {
     public:
-        Link (int vendorId, int productId);
+        /** Opens the device at devicePath, or with no path the one device
+            attached with the IDs, and none while several are. */
+        Link (int vendorId, int productId, const juce::String& devicePath = {});
         ~Link();
 
         bool isOpen() const noexcept { return open; }
+
+        /** Several devices with the IDs were attached and there was no path to choose one. */
+        bool couldNotTellApart() const noexcept { return ambiguous; }
 
         /** Tells the pedal a transfer begins; it is told the end on close. */
         void beginTransferState();
 
     private:
         bool open = false;
+        bool ambiguous = false;
         bool inTransferState = false;
 
         JUCE_DECLARE_NON_COPYABLE (Link)
     };
+
+    /** How opening the link to the job's own pedal went. */
+    enum class Start
+    {
+        ready,          // open, to the pedal the job was started for
+        pedalGone,      // that pedal has gone, or the window gave it up: nothing was sent
+        pedalChanged,   // another pedal has been linked in its place: nothing was sent
+        cannotTellApart // another pedal with the same IDs is attached and there is no path to choose
+    };
+
+    /** After the job's start pause: opens `link` to the pedal the job was
+        started for, by that pedal's own device path, provided it is still
+        the linked one (asked again once the link is open, as the pedal may
+        be swapped meanwhile). Anything but ready leaves the link closed. */
+    Start openOwnPedal (std::optional<Link>& link, int vendorId, int productId);
+
+    /** Tells the user why a job did not start, for the verdicts that need
+        words of their own. Returns whether it told. Message thread. */
+    static bool tellWhyNotStarted (Start start);
+
+    /** Whether a pedal other than the job's own is linked now. */
+    bool anotherPedalLinked() const;
+
+    /** Sends a frame to the pedal the job was started for, by that pedal's
+        own device on the live link, linked or not, while it is attached.
+        Message thread. Returns whether it went out. */
+    bool sendToOwnPedal (const HidPacket& frame) const;
 
     /** What a report read while waiting is to the job. */
     enum class Match
@@ -107,6 +148,9 @@ private:
     /** The link's number for the pedal and the pedal's kind, at the start. */
     const uint32_t pedal;
     const uint32_t kind;
+
+    /** Where hidapi finds that pedal, as the live link knew it at the start. */
+    const juce::String pedalPath;
 
     /** Shared with what the job posts, which may run after the job has gone. */
     const std::shared_ptr<std::atomic<bool>> inLiveTransferState;

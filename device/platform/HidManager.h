@@ -55,6 +55,11 @@ public:
         usbDevice). Missing when unknown. */
     static constexpr const char* usbDeviceKey = "USBDevice";
 
+    /** Where hidapi finds this very device (hid_open_path): on Linux its
+        /dev/hidrawN node. Two pedals of one kind share their IDs, so this
+        is what tells them apart. */
+    static constexpr const char* devicePathKey = "DevicePath";
+
     /** A numeric property; false when the device has none (or it isn't a number). */
     virtual bool getIntProperty (const char* key, int32_t& value) const = 0;
 

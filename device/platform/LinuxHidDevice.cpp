@@ -82,6 +82,13 @@ bool LinuxHidDevice::getStringProperty (const char* key, juce::String& value) co
         return true;
     }
 
+    // hidapi's hidraw backend opens a device by its node.
+    if (sameKey (key, devicePathKey))
+    {
+        value = toJuceString (devNode);
+        return ! devNode.empty();
+    }
+
     const auto& found = sameKey (key, manufacturerKey) ? properties.manufacturer
         : sameKey (key, productKey)                    ? properties.product
                                                        : std::optional<std::string>();

@@ -217,7 +217,9 @@ TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
 {
     // The CAB pedal stays attached, but the window no longer works with it:
     // another pedal has been linked, or its volume went. It gets the end of
-    // the transfer state all the same, and neither pedal is reset.
+    // the transfer state all the same. With another pedal linked, the CAB,
+    // its volume rewritten, gets its reset by its own device and the user is
+    // told, as its answer cannot be; the pedal linked instead is never reset.
     for (bool anotherLinked : { true, false })
     {
         SCOPED_TRACE (anotherLinked ? "another pedal linked" : "the window gave it up");
@@ -236,8 +238,10 @@ TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
         };
 
         ASSERT_TRUE (reset());
-        EXPECT_EQ (frameCodes(), "65:1 59 57 65:0");
-        EXPECT_TRUE (boxes().isEmpty());
+        EXPECT_EQ (frameCodes(), anotherLinked ? "65:1 59 57 65:0 13" : "65:1 59 57 65:0");
+        EXPECT_EQ (boxes(),
+                   anotherLinked ? juce::StringArray ("|" + juce::String (FactoryReset::resetAsideMessage))
+                                 : juce::StringArray());
         expectLinkClosed();
         for (auto& frame : amp->receivedFrames())
             EXPECT_NE (frame.code(), Command::factoryReset);
@@ -618,4 +622,92 @@ TEST_F (CABPatchFilesTest, AnAnswerAlreadyThereCountsHoweverLateTheJobLooks)
     const juce::ScopedValueSetter<int> noWait { ImportAllPatchWindow::answerTimeoutMs, 0 };
     ImportAllPatchWindow::start (write (100), filePage);
     EXPECT_EQ (outcome(), ImportAllPatchWindow::successMessage);
+}
+
+namespace
+{
+using CabTransferJobs = CABPatchFilesTest;
+} // namespace
+
+TEST_F (CabTransferJobs, WithTwoCabPedalsAttachedTheImportAndTheResetGoToTheLinkedOneOnly)
+{
+    // Both have the CAB's IDs; the newer is linked, the older was plugged in first.
+    const auto older = pedal;
+    pedal = editor->connect (kindCAB, 100);
+    for (auto& p : { older, pedal })
+        p->clearReceivedFrames();
+    editor->messages().clear();
+
+    ImportAllPatchWindow::start (write (100), filePage);
+    EXPECT_EQ (outcome(), ImportAllPatchWindow::successMessage);
+    EXPECT_EQ (received (Command::writePreset).size(), 100u);
+    EXPECT_EQ (hexOf (older->receivedFrames(), Command::writePreset), Frames {});
+
+    ASSERT_TRUE (reset());
+    EXPECT_EQ (pedal->externalFlashWriteCount(), sentBlocks);
+    EXPECT_EQ (received (Command::factoryReset).size(), 1u);
+    EXPECT_EQ (older->externalFlashWriteCount(), 0);
+    EXPECT_EQ (hexOf (older->receivedFrames()), Frames {}) << "no erase, no transfer state, no reset";
+    EXPECT_EQ (
+        boxes(),
+        juce::StringArray ("|" + juce::String (ImportAllPatchWindow::successMessage), successTitle + "|" + reconnect));
+}
+
+TEST_F (CabTransferJobs, APedalSwappedBeforeTheTransferBeginsGetsNothingAndTheUserIsTold)
+{
+    // The swap falls between the job's start, which takes note of the
+    // pedal, and the end of its pause, when it opens the link.
+    const std::pair<const char*, std::function<TransferJob*()>> jobs[] = {
+        { "all patches import", [this] { return new ImportAllPatchWindow (write (100).getFullPathName(), filePage); } },
+        { "factory reset", [] { return new WriteIRWindow(); } },
+    };
+    for (auto& [name, create] : jobs)
+    {
+        SCOPED_TRACE (name);
+        auto* job = create();
+        const auto other = PedalSimulator::create (kindCAB);
+        editor->unplug (pedal);
+        editor->connect (other);
+        pumpPending();
+        other->clearReceivedFrames();
+        tessel::sim::resetFakeHidapiCounts();
+        editor->messages().clear();
+
+        job->launchThread (juce::Thread::Priority::normal);
+        ASSERT_TRUE (
+            pumpUntil ([this] { return TransferJob::jobsInProgress() == 0 && ! editor->messages().empty(); }, 10000));
+        pumpPending();
+        EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (TransferJob::pedalChangedMessage)));
+        EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
+        EXPECT_EQ (hexOf (other->receivedFrames()), Frames {});
+        pedal = other;
+    }
+}
+
+TEST_F (CabTransferJobs, AnswersThatComeAfterAnotherPedalHasTakenThePageStayOutOfIt)
+{
+    // A newer CAB pedal is plugged in as the 51st record goes out; the older
+    // one still answers it and the rest, over the job's own link.
+    const auto newer = PedalSimulator::create (kindCAB);
+    std::atomic<int> written { 0 };
+    pedal->onAnswers = [&] (const HidPacket& command, std::vector<HidPacket>&)
+    {
+        if (command.code() == Command::writePreset && ++written == 51)
+            editor->bus.plug (newer);
+    };
+    std::vector<CABShape> before;
+    for (auto* record : filePage.records)
+        before.push_back (*record);
+
+    ImportAllPatchWindow::start (write (100), filePage);
+    ASSERT_TRUE (pumpUntil ([] { return TransferJob::jobsInProgress() == 0; }, 10000));
+    pumpPending();
+    pedal->onAnswers = nullptr;
+
+    ASSERT_EQ (written.load(), 100);
+    for (int i = 0; i < 100; ++i)
+    {
+        const auto row = fileRecord (i).bytes[2];
+        EXPECT_TRUE (i < 50 ? pageHolds (i) : filePage.records[row]->bytes == before[row].bytes) << "file record " << i;
+    }
 }

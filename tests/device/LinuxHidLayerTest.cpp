@@ -180,6 +180,9 @@ TEST (LinuxHidText, RecordedDevicesShowTheirUsbParentsPropertiesAndOnlyKorvelMat
                  && device.getStringProperty (HidDevice::productKey, product) && manufacturer == "KORVEL-TESSEL"
                  && product.startsWith ("AMP ") && product.length() == 6);
     EXPECT_FALSE (device.getIntProperty (HidDevice::manufacturerKey, vendorId));
+    juce::String path;
+    EXPECT_TRUE (device.getStringProperty (HidDevice::devicePathKey, path) && path == "/dev/hidraw0")
+        << "the node, which hidapi's hidraw backend opens by";
     EXPECT_FALSE (LinuxHidDevice (propertiesOf ({}), "/sys/x", "/dev/hidraw1")
                       .getStringProperty (HidDevice::manufacturerKey, product));
 }

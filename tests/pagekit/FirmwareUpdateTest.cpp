@@ -169,6 +169,29 @@ TEST_F (FirmwareFile, EveryRefusedFileGetsTheSameBoxAndOnlyAFileForThisPedalPass
     EXPECT_TRUE (fakeHidapiCounts().opens == 0 && pedal->receivedFrames().empty());
 }
 
+TEST_F (FirmwareFile, OnlyTheLinkedPedalDecidesWhichFirmwareFitsWhateverElseIsPluggedIn)
+{
+    editor->unplug (pedal);
+    editor->connect (kindAMP, 3);
+    const auto forAmp = write (firmware (payloadOf (60), "TESSEL AMP"));
+    const auto forDly = write (firmware (payloadOf (60), "TESSEL DLY"));
+
+    // A DLY this user may not open, then a DLY waiting in its update mode.
+    auto locked = PedalSimulator::create (kindDLY)->identity();
+    locked.accessible = false;
+    const std::shared_ptr<PedalSimulator> others[] = { std::make_shared<PedalSimulator> (kindDLY, locked),
+                                                       PedalSimulator::createUpdateModeDevice ("TESSEL DLY") };
+    for (auto& other : others)
+    {
+        SCOPED_TRACE (other->identity().product);
+        editor->plugIn (other);
+        messages().clear();
+        EXPECT_TRUE (page().UpdateFirmware (forAmp, false)) << "the linked AMP's own firmware fits";
+        EXPECT_FALSE (page().UpdateFirmware (forDly, false));
+        expectBoxes (refusedText);
+    }
+}
+
 TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinFile)
 {
     const auto clickWrites = [&] (const std::vector<uint8_t>& payload, int dialogsSoFar)
@@ -307,4 +330,19 @@ TEST_F (FirmwareUpdateRun, EveryFailureEndsPromptlyWithTheLinkClosedAndTheUserTo
     ASSERT_TRUE (waitForTheUpdate());
     expectBoxes (failedText);
     EXPECT_TRUE (fakeHidapiCounts().opens == 0 && handle.load() == nullptr);
+}
+
+TEST_F (FirmwareUpdateRun, TwoPedalsWaitingInTheirUpdateModeGetNothingAndTheUserIsTold)
+{
+    // Neither is linked, so nothing tells which one the file was checked for.
+    const auto second = PedalSimulator::createUpdateModeDevice ("TESSEL DLY");
+    editor->plugIn (second);
+    messages().clear();
+    resetFakeHidapiCounts();
+
+    page().UpdateFirmware (write (firmware (payloadOf (100), "TESSEL DLY")), true);
+    ASSERT_TRUE (waitForTheUpdate());
+    expectBoxes (FirmwareUpdate::cannotTellApartMessage);
+    EXPECT_TRUE (fakeHidapiCounts().opens == 0 && handle.load() == nullptr);
+    EXPECT_TRUE (pedal->receivedFrames().empty() && second->receivedFrames().empty());
 }

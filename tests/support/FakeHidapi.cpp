@@ -1,5 +1,9 @@
 #include "support/FakeHidapi.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
 #include <hidapi/hidapi.h>
 
 using tessel::sim::PedalSimulator;
@@ -138,26 +142,31 @@ int hid_exit()
     return 0;
 }
 
-hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
+namespace
 {
-    const std::lock_guard<std::mutex> guard (fakeLock);
-
-    // As hidapi does: the first call after start or hid_exit initialises it.
+/** As hidapi does: the first call after start or hid_exit initialises it. Under the fake's lock. */
+void initialiseOnFirstUse()
+{
     counts.inits += initialised ? 0 : 1;
     initialised = true;
+}
 
-    if (currentBus == nullptr)
-        return nullptr;
+/** The plugged devices that `matches` takes, in the order they were plugged. Under the fake's lock. */
+template <typename Matcher>
+std::vector<std::shared_ptr<PedalSimulator>> pluggedWhere (Matcher matches)
+{
+    std::vector<std::shared_ptr<PedalSimulator>> found;
+    if (currentBus != nullptr)
+        for (auto& pedal : currentBus->pluggedDevices())
+            if (matches (*pedal))
+                found.push_back (pedal);
+    return found;
+}
 
-    const auto plugged = currentBus->pluggedDevices();
-    const auto found = std::find_if (plugged.begin(), plugged.end(),
-                                     [&] (auto& pedal) {
-        return pedal->identity().vendorId == vendor_id && pedal->identity().productId == product_id;
-    });
-    if (found == plugged.end())
-        return nullptr;
-
-    auto* device = new hid_device_ (*found, currentBus);
+/** A new handle on a plugged device. Under the fake's lock. */
+hid_device* openHandle (const std::shared_ptr<PedalSimulator>& pedal)
+{
+    auto* device = new hid_device_ (pedal, currentBus);
     currentBus->addListener (device);
     device->pedal->attachSink (device);
 
@@ -168,6 +177,82 @@ hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const
     openDevices.push_back (device);
     ++counts.opens;
     return device;
+}
+
+wchar_t* copyOf (const juce::String& text)
+{
+    const auto wide = text.toWideCharPointer();
+    const auto length = wcslen (wide);
+    auto* copy = static_cast<wchar_t*> (calloc (length + 1, sizeof (wchar_t)));
+    std::copy (wide, wide + length, copy);
+    return copy;
+}
+} // namespace
+
+hid_device* hid_open (unsigned short vendor_id, unsigned short product_id, const wchar_t*)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    initialiseOnFirstUse();
+
+    const auto found =
+        pluggedWhere ([&] (const PedalSimulator& pedal)
+                      { return pedal.identity().vendorId == vendor_id && pedal.identity().productId == product_id; });
+    return found.empty() ? nullptr : openHandle (found.front());
+}
+
+hid_device* hid_open_path (const char* path)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    initialiseOnFirstUse();
+
+    const auto found = pluggedWhere ([&] (const PedalSimulator& pedal)
+                                     { return path != nullptr && pedal.devicePath() == juce::String (path); });
+    return found.empty() ? nullptr : openHandle (found.front());
+}
+
+hid_device_info* hid_enumerate (unsigned short vendor_id, unsigned short product_id)
+{
+    const std::lock_guard<std::mutex> guard (fakeLock);
+    initialiseOnFirstUse();
+
+    // 0 for either ID matches any, as in hidapi.
+    const auto found = pluggedWhere (
+        [&] (const PedalSimulator& pedal)
+        {
+        return (vendor_id == 0 || pedal.identity().vendorId == vendor_id)
+            && (product_id == 0 || pedal.identity().productId == product_id);
+    });
+
+    hid_device_info* first = nullptr;
+    for (auto it = found.rbegin(); it != found.rend(); ++it)
+    {
+        auto* info = static_cast<hid_device_info*> (calloc (1, sizeof (hid_device_info)));
+        const auto& usb = (*it)->identity();
+        info->path = strdup ((*it)->devicePath().toRawUTF8());
+        info->vendor_id = (unsigned short) usb.vendorId;
+        info->product_id = (unsigned short) usb.productId;
+        info->serial_number = copyOf ({});
+        info->manufacturer_string = copyOf (usb.manufacturer);
+        info->product_string = copyOf (usb.product);
+        info->bus_type = HID_API_BUS_USB;
+        info->next = first;
+        first = info;
+    }
+    return first;
+}
+
+void hid_free_enumeration (hid_device_info* devices)
+{
+    while (devices != nullptr)
+    {
+        auto* next = devices->next;
+        free (devices->path);
+        free (devices->serial_number);
+        free (devices->manufacturer_string);
+        free (devices->product_string);
+        free (devices);
+        devices = next;
+    }
 }
 
 void hid_close (hid_device* device)

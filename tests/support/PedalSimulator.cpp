@@ -33,6 +33,8 @@ const KindFacts& factsOf (DeviceKind kind)
 constexpr char updateAccessTextA[] = "TESSEL UPDATE ACCESS KEY A";
 constexpr char updateAccessTextB[] = "KORVEL PROGRAM FLASH UNLOCKED";
 
+std::atomic<int> simulatedDevices { 0 };
+
 uint32_t addressIn (const HidPacket& frame)
 {
     return juce::ByteOrder::littleEndianInt (frame.data() + 2);
@@ -87,7 +89,8 @@ std::shared_ptr<PedalSimulator> PedalSimulator::createUpdateModeDevice (const ju
 
 PedalSimulator::PedalSimulator (DeviceKind k, UsbIdentity identity)
     : kind (k),
-      usb (std::move (identity))
+      usb (std::move (identity)),
+      path ("/dev/hidraw-sim" + juce::String (++simulatedDevices))
 {
     // The pedal's names are the catalogue's, so the two can never drift apart.
     names = ::algorithmNames (factsOf (kind).catalogueSection);

@@ -89,6 +89,10 @@ public:
     PedalSimulator (DeviceKind kind, UsbIdentity identity);
 
     const UsbIdentity& identity() const noexcept { return usb; }
+
+    /** Where hidapi finds this device, as a hidraw node names it; no two
+        simulated devices share one. */
+    const juce::String& devicePath() const noexcept { return path; }
     DeviceKind deviceKind() const noexcept { return kind; }
 
     /** One output report as it arrives from the host (no report ID). */
@@ -281,6 +285,7 @@ private:
     mutable std::mutex stateLock;
     const DeviceKind kind;
     const UsbIdentity usb;
+    const juce::String path;
     std::vector<HidPacket> received;
 
     std::vector<Parameters> patches;

@@ -37,6 +37,12 @@ public:
             return value.isNotEmpty();
         }
 
+        if (std::strcmp (key, devicePathKey) == 0)
+        {
+            value = pedal->devicePath();
+            return true;
+        }
+
         const bool product = std::strcmp (key, productKey) == 0, maker = std::strcmp (key, manufacturerKey) == 0;
         value = product ? pedal->identity().product : maker ? pedal->identity().manufacturer : value;
         return product || maker;
