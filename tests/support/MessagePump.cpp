@@ -28,11 +28,18 @@ juce::String chooseFromMenu (juce::Button& button, const juce::String& text)
 {
     // Windows of earlier tests may still be leaving the desktop: the menu is
     // the newest modal window, not the newest window. A loaded machine may
-    // take a while to show it.
+    // take a while to show it. One that leaves meanwhile (the loading
+    // window, a job's progress window) leaves no modal window at all for a
+    // moment, which is not the menu either.
     auto* modal = juce::ModalComponentManager::getInstance();
     auto* before = modal->getModalComponent (0);
     button.triggerClick();
-    if (! pumpUntil ([&] { return modal->getModalComponent (0) != before; }, 10000))
+    const auto menuShown = [&]
+    {
+        auto* newest = modal->getModalComponent (0);
+        return newest != nullptr && newest != before;
+    };
+    if (! pumpUntil (menuShown, 10000))
         return "no menu";
 
     juce::StringArray items;
