@@ -146,15 +146,17 @@ void WriteIRWindow::finished()
         return;
     }
 
-    // Another pedal was plugged in meanwhile and took the live link, while
-    // the CAB, still attached, had its volume rewritten: it gets its reset by
-    // its own device. Its answer goes unheard (the link hears only the pedal
-    // linked now), so the user is told here how it went.
-    if (askedOfCab && anotherPedalLinked())
+    // The window let go of the CAB while its volume was rewritten: another
+    // pedal was plugged in and took the live link, or its volume went. Still
+    // attached, it gets its reset by its own device. Where the live link no
+    // longer hears it, its answer cannot tell the user how it went, so this
+    // does. A job that never got to erase the flash resets nothing.
+    if (askedOfCab && opening == Start::ready)
     {
         const auto sent = sendToOwnPedal (HidPacket::command (Command::factoryReset));
+        const auto answerHeard = sent && ownPedalLinked();
 
-        if (resultCode == imageWritten)
+        if (resultCode == imageWritten && ! answerHeard)
             Dialogs::showMessage ({}, sent ? FactoryReset::resetAsideMessage : FactoryReset::failedMessage);
     }
 }

@@ -26,8 +26,9 @@ constexpr const char* noLinkTitle = "Factory reset failed.";
 constexpr const char* noLinkMessage = "Please disconnect both USB and power jacks and reconnect.";
 constexpr const char* failedMessage = "Factory reset failed. Please try again.";
 
-/** The CAB pedal's volume was rewritten and its reset sent while another
-    pedal had taken the window; the CAB's own answer cannot be shown then. */
+/** The CAB pedal's volume was rewritten and its reset sent after the window
+    let go of it (another pedal took the window, or its volume went); the
+    CAB's own answer cannot be shown then. */
 constexpr const char* resetAsideMessage =
     "The CAB pedal's IRs have been restored and it has been told to reset its settings. Please disconnect both USB "
     "and power jacks of the CAB pedal and reconnect.";

@@ -183,6 +183,11 @@ bool TransferJob::anotherPedalLinked() const
     return linked != 0 && linked != pedal;
 }
 
+bool TransferJob::ownPedalLinked() const
+{
+    return linkedPedal() == pedal;
+}
+
 bool TransferJob::sendToOwnPedal (const HidPacket& frame) const
 {
     return sendFrameToPedal (pedal, frame);

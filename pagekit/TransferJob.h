@@ -100,6 +100,10 @@ protected:
     /** Whether a pedal other than the job's own is linked now. */
     bool anotherPedalLinked() const;
 
+    /** Whether the live link has the job's own pedal, in the window's
+        session or not: its answers then reach the reply decoder. */
+    bool ownPedalLinked() const;
+
     /** Sends a frame to the pedal the job was started for, by that pedal's
         own device on the live link, linked or not, while it is attached.
         Message thread. Returns whether it went out. */
