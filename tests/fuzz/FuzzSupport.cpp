@@ -91,6 +91,12 @@ TransferBench::TransferBench (std::shared_ptr<sim::PedalSimulator> pedal, Input&
     : device (std::move (pedal)),
       input (in)
 {
+    sim::setFakeHidapiBus (&bus);
+    hidManagerFactory = [this] { return bus.createHidManager(); };
+    startLiveLink (window);
+    bus.plug (device);
+    drain(); // linked, and its identity answered as the simulator does
+
     device->onAnswers = [this] (const HidPacket& command, std::vector<HidPacket>& answers)
     {
         const auto decision = input.empty() || unplugged ? answer : input.byte() % decisionCount;
@@ -106,17 +112,17 @@ TransferBench::TransferBench (std::shared_ptr<sim::PedalSimulator> pedal, Input&
             pullOutNow();
         }
     };
-
-    sim::setFakeHidapiBus (&bus);
-    bus.plug (device);
 }
 
 TransferBench::~TransferBench()
 {
     CloseUsbHid();
-    bus.unplug (device);
-    sim::setFakeHidapiBus (nullptr);
     device->onAnswers = nullptr;
+    stopLiveLink();
+    bus.unplug (device);
+    drain();
+    hidManagerFactory = [] { return createPlatformHidManager(); };
+    sim::setFakeHidapiBus (nullptr);
 }
 
 void TransferBench::pullOutNow()

@@ -7,6 +7,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "device/HidPacket.h"
+#include "device/LiveLink.h"
 #include "support/PedalSimulator.h"
 #include "support/SimulatedUsbBus.h"
 
@@ -153,6 +154,17 @@ public:
     std::shared_ptr<sim::PedalSimulator> device;
 
 private:
+    /** The jobs act only on the pedal the live link has: the bench links
+        its pedal as the window would, and hears nothing of it. */
+    struct Window : public LiveLinkListener
+    {
+        void pedalMatched (const juce::String&) override {}
+        void updateModeDeviceFound (const juce::String&) override {}
+        void reportArrived (uint8_t*, long) override {}
+        void pedalInaccessible (const juce::String&) override {}
+        void pedalRemoved() override {}
+    } window;
+
     Input& input;
     bool normal = true;
     bool unplugged = false;
