@@ -108,6 +108,27 @@ void PedalVolumeWatcher::followPedal (const juce::String& usbDevice)
 
     linkedUsbDevice = usbDevice;
     putInForce (volumeOfLinkedPedal());
+
+    if (pedalVolume.has_value())
+        return;
+
+    // The notice over the IR list names the disk to mount by hand: it must
+    // be the newly linked pedal's, or none.
+    for (auto it = unmountedPedalDisks.rbegin(); it != unmountedPedalDisks.rend(); ++it)
+        if (mayBeLinkedPedals (it->first))
+        {
+            listener.pedalVolumeNotMounted ("/dev/" + it->first.bsdName, it->second);
+            return;
+        }
+
+    listener.pedalVolumeNotMounted ({}, MountFailure::refused);
+}
+
+void PedalVolumeWatcher::forgetUnmounted (const DiskDescription& disk)
+{
+    unmountedPedalDisks.erase (std::remove_if (unmountedPedalDisks.begin(), unmountedPedalDisks.end(),
+                                               [&] (const auto& known) { return known.first.bsdName == disk.bsdName; }),
+                               unmountedPedalDisks.end());
 }
 
 std::optional<DiskDescription> PedalVolumeWatcher::volumeOfLinkedPedal() const
@@ -163,6 +184,7 @@ void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
 
     show (disk.volumeName);
 
+    forgetUnmounted (disk);
     pedalVolumes.erase (std::remove_if (pedalVolumes.begin(), pedalVolumes.end(),
                                         [&] (const auto& known) { return sameDisk (known, disk); }),
                         pedalVolumes.end());
@@ -183,6 +205,8 @@ void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
     JUCE_ASSERT_MESSAGE_THREAD
 
     printf ("disk %s 磁盘消失\n", disk.bsdName.toRawUTF8());
+
+    forgetUnmounted (disk);
 
     const auto known = std::remove_if (pedalVolumes.begin(), pedalVolumes.end(),
                                        [&] (const auto& volume) { return sameDisk (volume, disk); });
@@ -230,6 +254,12 @@ void PedalVolumeWatcher::diskMountFailed (const DiskDescription& disk, const juc
 
     printf ("disk %s could not be mounted: %s\n", disk.bsdName.toRawUTF8(), why.toRawUTF8());
 
-    if (isPedalDisk (disk) && ! pedalVolume.has_value() && mayBeLinkedPedals (disk))
+    if (! isPedalDisk (disk))
+        return;
+
+    forgetUnmounted (disk);
+    unmountedPedalDisks.emplace_back (disk, failure);
+
+    if (! pedalVolume.has_value() && mayBeLinkedPedals (disk))
         listener.pedalVolumeNotMounted ("/dev/" + disk.bsdName, failure);
 }

@@ -58,7 +58,9 @@ public:
         /** The pedal's volume is attached but could not be mounted for us
             (no udisks2, or it refused); `devicePath` ("/dev/sdb1") is what
             the user would mount by hand, and `failure` says whether udisks2
-            is there to do it with. */
+            is there to do it with. Told again, with an empty `devicePath`
+            when nothing of it is known, each time another pedal is linked:
+            one pedal's unmounted volume is not another's. */
         virtual void pedalVolumeNotMounted (const juce::String& /*devicePath*/, MountFailure) {}
     };
 
@@ -105,6 +107,11 @@ private:
 
     /** The one in force: the linked pedal's. */
     std::optional<DiskDescription> pedalVolume;
+
+    /** Pedal disks attached that could not be mounted, and why. */
+    std::vector<std::pair<DiskDescription, MountFailure>> unmountedPedalDisks;
+
+    void forgetUnmounted (const DiskDescription& disk);
 
     juce::String linkedUsbDevice;
 

@@ -178,6 +178,41 @@ TEST (PedalVolumeWatcher, OfSeveralPedalVolumesOnlyTheLinkedPedalsOwnIsInForce)
                std::vector<juce::String> (2, "appeared " + unknown.volumeRoot (only).getFullPathName() + "/"));
 }
 
+TEST (PedalVolumeWatcher, TheNotMountedNoticeNamesOnlyTheLinkedPedalsOwnDisk)
+{
+    // A disk layer whose notices the test gives by hand.
+    struct Told : DiskSession
+    {
+        void setListener (Listener* l) override { listener = l; }
+        bool open() override { return true; }
+        void mount (const DiskDescription&) override {}
+        Listener* listener = nullptr;
+    };
+    struct Notices : PedalVolumeWatcher::Listener
+    {
+        void pedalVolumeAppeared() override {}
+        void pedalVolumeGone() override {}
+        void pedalVolumeNotMounted (const juce::String& device, MountFailure) override { told.add (device); }
+        juce::StringArray told;
+    } notices;
+
+    auto session = std::make_unique<Told>();
+    auto& disks = *session;
+    PedalVolumeWatcher watcher (std::move (session), notices);
+    ASSERT_TRUE (watcher.open());
+    watcher.followPedal ("usb-a");
+    const DiskDescription diskOfA { "sdb1", "KORVEL", "TESSEL", "TESSEL", {}, "usb-a" };
+    disks.listener->diskMountFailed (diskOfA, "Not authorized", MountFailure::refused);
+
+    // B is linked: A's disk is not the one to mount for it. A, linked
+    // again, still has its disk unmounted, until the disk goes.
+    watcher.followPedal ("usb-b");
+    watcher.followPedal ("usb-a");
+    disks.listener->diskDisappeared (diskOfA);
+    watcher.followPedal ("usb-a");
+    EXPECT_EQ (notices.told, juce::StringArray ({ "", "/dev/sdb1", "", "/dev/sdb1", "" }));
+}
+
 TEST (LinuxUsbDevices, APedalsVolumeAndItsHidInterfaceNameTheUsbDeviceTheyHangFrom)
 {
     const std::string cab = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-2";
