@@ -351,15 +351,17 @@ namespace IrLibraryButtons
 {
 namespace
 {
-/** The IRs a button acts on: the rows selected at its click, and the names
-    those rows showed then. */
+/** The IRs a button acts on: the volume, the rows selected at its click,
+    and the names those rows showed then. */
 struct ChosenRows
 {
+    juce::String volume;
     std::vector<int> rows;
     juce::StringArray names;
 
     explicit ChosenRows (const IrLibraryPage& page)
-        : rows (page.selectedRows)
+        : volume (page.volumeRoot),
+          rows (page.selectedRows)
     {
         const auto table = page.irTable != nullptr ? page.irTable->current() : nullptr;
         const auto count = table != nullptr ? (int) juce::jmin (table->irCount, (uint32_t) IrIndex::maxEntries) : 0;
@@ -368,21 +370,24 @@ struct ChosenRows
             names.add (juce::isPositiveAndBelow (row, count) ? table->entries[(size_t) row].name : juce::String());
     }
 
-    bool operator== (const ChosenRows& other) const { return rows == other.rows && names == other.names; }
+    bool operator== (const ChosenRows& other) const
+    {
+        return volume == other.volume && rows == other.rows && names == other.names;
+    }
 };
 
 /** The page as it is after a modal wait, which runs the message loop: the
     pedal may have moved the IR selection meanwhile (its IR report, or a step
-    to another patch), and the job must act on the IRs the user chose or on
-    none. Nothing, and the user told, when they are no longer the ones
-    selected. */
+    to another patch), or the volume may have gone, or be another CAB
+    pedal's now, and the job must act on the IRs the user chose or on none.
+    Nothing, and the user told, when they are no longer the ones selected. */
 std::optional<IrLibraryPage> pageAsChosen (const PageReader& page, const ChosenRows& atClick)
 {
     auto now = page();
     if (ChosenRows (now) == atClick)
         return now;
 
-    Dialogs::showMessage ({}, selectionChangedMessage);
+    Dialogs::showMessage ({}, now.volumeRoot != atClick.volume ? volumeChangedMessage : selectionChangedMessage);
     return std::nullopt;
 }
 
@@ -398,10 +403,17 @@ bool anySelected (const IrLibraryPage& page)
 
 void addClicked (const PageReader& page)
 {
+    const auto volumeAtClick = page().volumeRoot;
     const auto chosen = Dialogs::chooseFilesToOpen (wavPattern);
+    if (chosen.isEmpty())
+        return;
 
-    if (! chosen.isEmpty())
-        startCopyWavThread (true, CopyWavThread::addMode, chosen, page());
+    // New IRs go to the volume of the pedal the user chose them for.
+    auto now = page();
+    if (now.volumeRoot != volumeAtClick)
+        Dialogs::showMessage ({}, volumeChangedMessage);
+    else
+        startCopyWavThread (true, CopyWavThread::addMode, chosen, std::move (now));
 }
 
 void loadIrFileClicked (const PageReader& page)

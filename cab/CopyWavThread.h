@@ -122,6 +122,12 @@ inline const juce::String selectionChangedMessage {
     "The selected IR changed while you were choosing, so nothing was done. Please check the IR list and try again."
 };
 
+/** Told instead of acting when the pedal's volume has gone, or another CAB
+    pedal's has taken its place, while a button's question or chooser was open. */
+inline const juce::String volumeChangedMessage {
+    "The pedal's volume changed while you were choosing, so nothing was done. Please check the IR list and try again."
+};
+
 /** "Add": chooses WAV files and adds them as new IRs. */
 void addClicked (const PageReader& page);
 

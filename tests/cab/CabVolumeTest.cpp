@@ -299,3 +299,63 @@ TEST (CabVolume, AnIndexWriteCutOffBeforeItsRenameLeavesNothingOnceTheVolumeIsRe
     EXPECT_TRUE (after == before);
     EXPECT_EQ (page.algorithmListModel.rowText (0), "0   RADIO 1x5.wav");
 }
+
+TEST (CabIrButtons, AVolumeThatGoesOrIsAnotherPedalsWhenTheQuestionOrChooserClosesIsNotTouched)
+{
+    const auto scratch = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                             .getChildFile ("tessel-ir-volume-" + juce::Uuid().toString());
+    const auto chosenWav = scratch.getChildFile ("NEW 2x12.wav");
+    ASSERT_TRUE (scratch.createDirectory() && tessel::sim::writeIrWav (chosenWav));
+
+    for (const bool swapped : { true, false })
+    {
+        SCOPED_TRACE (swapped ? "Add, another CAB linked with its volume" : "Delete, the volume unmounted");
+        EditorHarness h;
+        auto& page = h.hub().cabPage();
+        auto a = PedalSimulator::create (kindCAB);
+        const auto volumeOfA =
+            h.disks.volumeRoot (tessel::sim::addCabVolume (h.disks, twoIrs, true, a->identity().usbDevice));
+        pumpPending();
+        h.connect (a);
+        ASSERT_TRUE (
+            pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+        page.algorithmList.selectRow (0);
+        pumpPending();
+
+        auto b = PedalSimulator::create (kindCAB);
+        const auto diskOfB = tessel::sim::addCabVolume (h.disks, { "B ONE.wav" }, false, b->identity().usbDevice);
+        const auto volumeOfB = h.disks.volumeRoot (diskOfB);
+        const auto filesOn = [] (const juce::File& volume)
+        { return volume.getNumberOfChildFiles (juce::File::findFiles); };
+        const auto onA = filesOn (volumeOfA), onB = filesOn (volumeOfB);
+
+        h.dialogs().okAnswers = { true };
+        h.dialogs().fileListAnswers = { { chosenWav } };
+        h.dialogs().duringModal (0,
+                                 [&]
+                                 {
+            if (swapped)
+            {
+                h.unplug (a);
+                h.connect (b);
+                h.disks.mount (diskOfB);
+                pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 1 && ! page.loadDisk.isLoading(); });
+            }
+            else
+            {
+                h.disks.unmount (0);
+                pumpPending();
+            }
+        });
+        click (swapped ? page.addButton : page.deleteButton);
+        ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
+        pumpPending();
+
+        EXPECT_EQ (h.messages().empty() ? "" : h.messages().back().text, IrLibraryButtons::volumeChangedMessage);
+        EXPECT_EQ (filesOn (volumeOfA), onA);
+        EXPECT_EQ (filesOn (volumeOfB), onB);
+        EXPECT_TRUE (readFileListFrom (volumeOfA)->irCount == 2);
+    }
+
+    scratch.deleteRecursively();
+}
