@@ -178,13 +178,16 @@ bool renderPages (const juce::File& directory)
         editor.unplug (pedal);
     }
 
+    // The CAB pedal whose volume nothing could mount: the page says how to
+    // mount it, with udisks2 or, where it is missing, without.
+    for (const auto& [failure, name] : { std::pair (MountFailure::refused, "cab_page_volume_not_mounted.png"),
+                                         std::pair (MountFailure::noUDisks2, "cab_page_volume_no_udisks2.png") })
     {
-        // The CAB pedal whose volume nothing could mount: the page says how to mount it.
         tessel::test::EditorHarness editor;
         editor.connect (kindCAB);
-        editor.hub().cabPage().showVolumeNotMounted ("/dev/sdb1");
+        editor.hub().cabPage().showVolumeNotMounted ("/dev/sdb1", failure);
         tessel::test::pumpPending();
-        ok &= save (editor.hub(), directory.getChildFile ("cab_page_volume_not_mounted.png"));
+        ok &= save (editor.hub(), directory.getChildFile (name));
     }
 
     {
