@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include "device/PatchRecord.h"
+#include "device/platform/OwnedCalls.h"
 
 // The CAB page's patch files: the same raw ".tessel" files as the effect
 // pages', holding 12-byte CAB records. One patch goes through the live link
@@ -21,6 +22,9 @@ public:
 
     /** The first selected row of the patch list, -1 when none is selected. */
     virtual int getSelectedPatchRow() = 0;
+
+    /** What an import asks to have done later for this page; dropped with it. */
+    OwnedCalls laterCalls;
 
 private:
     JUCE_DECLARE_WEAK_REFERENCEABLE (CABPatchPage)

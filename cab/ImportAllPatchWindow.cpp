@@ -160,15 +160,19 @@ void ImportAllPatchWindow::finished()
             if (! session.isCurrent())
                 return;
 
-            if (auto* p = page.get())
-                if (p->getSelectedPatchRow() >= 0)
-                    DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
+            // Without its page the editor is ending: nothing is left to do.
+            auto* p = page.get();
+            if (p == nullptr)
+                return;
+
+            if (p->getSelectedPatchRow() >= 0)
+                DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
 
             // The pedal needs a moment to store what it was sent before it
             // switches to the patch it reported last.
-            juce::Timer::callAfterDelay (PatchFiles::settleAfterImportMs,
-                                         [current, session]
-                                         {
+            p->laterCalls.after (PatchFiles::settleAfterImportMs,
+                                 [current, session]
+                                 {
                 if (! session.isCurrent())
                     return;
 
