@@ -250,6 +250,68 @@ TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
     }
 }
 
+TEST_F (FactoryResetTest, AFailedResetOfAPedalGivenUpIsToldAsFailedAloneWhoeverHearsItsAnswer)
+{
+    // The window lets go of the CAB pedal (its volume went, or another pedal
+    // took the link) as the erase goes out or mid-image, and the job fails.
+    // The CAB is still reset; where the live link still hears it, its
+    // "successful" must not follow the failure, and a pedal linked instead
+    // keeps the answer to its own reset.
+    const auto failed = juce::StringArray ("|" + juce::String (FactoryReset::failedMessage));
+    for (bool duringErase : { true, false })
+        for (bool anotherLinked : { false, true })
+        {
+            SCOPED_TRACE (juce::String (duringErase ? "erase unanswered" : "a block refused")
+                          + (anotherLinked ? ", another pedal linked" : ", the volume went"));
+            TearDown();
+            SetUp();
+            auto amp = PedalSimulator::create (kindAMP);
+            const auto letGo = [this, amp, anotherLinked]
+            {
+                if (anotherLinked)
+                    editor->bus.plug (amp);
+                else
+                    juce::MessageManager::callAsync ([] { endLinkSessions(); });
+            };
+            if (duringErase)
+            {
+                pedal->injectFault (Fault::noAnswer, Command::flashErase);
+                pedal->onAnswers = [letGo] (const HidPacket& command, std::vector<HidPacket>&)
+                {
+                    if (command.code() == Command::flashErase)
+                        letGo();
+                };
+            }
+            else
+            {
+                pedal->injectFault (Fault::wrongCode, Command::flashWrite, 300);
+                onStatus = [letGo] (int count)
+                {
+                    if (count == 200)
+                        letGo();
+                };
+            }
+
+            ASSERT_TRUE (reset());
+            pedal->onAnswers = nullptr;
+            EXPECT_EQ (frameCodes(), duringErase ? "65:1 59 65:0 13" : "65:1 59 57 65:0 13");
+            pumpUntil ([] { return false; }, 500);
+            EXPECT_EQ (boxes(), failed);
+
+            if (anotherLinked)
+            {
+                for (auto& frame : amp->receivedFrames())
+                    EXPECT_NE (frame.code(), Command::factoryReset);
+                ASSERT_TRUE (pumpUntil ([this] { return editor->ampPage().isVisible(); }, 3000));
+                editor->messages().clear();
+                editor->dialogs().okAnswers.push_back (true);
+                chooseFromMenu (editor->ampPage().setButton, "Factory Reset");
+                EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+                EXPECT_EQ (boxes(), juce::StringArray (successTitle + "|" + reconnect));
+            }
+        }
+}
+
 TEST_F (FactoryResetTest, TheQuietAfterAFailedResetEndsWithItsPedal)
 {
     // The failed reset's pedal never answers its reset command; the next
