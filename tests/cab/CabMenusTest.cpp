@@ -624,6 +624,75 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
     }
 }
 
+TEST_F (CABPatchFilesTest, AllPatchesWrittenBeforeThePedalWentAreToldSoWithoutSuccessOrAnotherPedalsPatch)
+{
+    // Every record confirmed, then the window lets go of the pedal before the
+    // page has heard the import end, or while the pedal stores what it was
+    // sent: one word that the patches were written, no success, and no patch
+    // selected on whatever pedal is linked now.
+    const juce::ScopedValueSetter<int> settle { PatchFiles::settleAfterImportMs, 300 };
+    enum When
+    {
+        beforeThePageHeard,
+        whileStoring,
+        pulledOutWhileStoringAndAnAmpLinked
+    };
+    std::atomic<int> written { 0 };
+    for (auto when : { beforeThePageHeard, whileStoring, pulledOutWhileStoringAndAnAmpLinked })
+    {
+        SCOPED_TRACE (when == beforeThePageHeard ? "the volume went as the last record was confirmed"
+                          : when == whileStoring ? "the volume went while the pedal stored the patches"
+                                                 : "pulled out while storing, an AMP linked");
+        TearDown();
+        SetUp();
+        if (when == beforeThePageHeard)
+            pedal->onAnswers = [&written] (const HidPacket& command, std::vector<HidPacket>&)
+            {
+                if (command.code() == Command::writePreset && ++written == 100)
+                    juce::MessageManager::callAsync ([] { endLinkSessions(); });
+            };
+
+        ImportAllPatchWindow::start (write (100), filePage);
+        std::shared_ptr<PedalSimulator> amp;
+        if (when == beforeThePageHeard)
+        {
+            ASSERT_TRUE (pumpUntil ([] { return TransferJob::jobsInProgress() == 0; }, 10000));
+        }
+        else
+        {
+            Frames sent;
+            ASSERT_TRUE (pumpUntil (
+                [&]
+                {
+                auto more = received (Command::selectPatch);
+                sent.insert (sent.end(), more.begin(), more.end());
+                return ! sent.empty();
+                },
+                10000));
+            EXPECT_EQ (sent, Frames { command (Command::selectPatch, 7) });
+            if (when == whileStoring)
+            {
+                endLinkSessions();
+            }
+            else
+            {
+                editor->unplug (pedal);
+                amp = editor->connect (kindAMP, 3);
+            }
+        }
+
+        EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+        pumpUntil ([] { return false; }, 500);
+        pedal->onAnswers = nullptr;
+        EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (ImportAllPatchWindow::pedalWentMessage)));
+        EXPECT_EQ (received (Command::selectPatch), Frames {}) << "nor the pedal's current patch 33 selected";
+        if (amp != nullptr)
+        {
+            EXPECT_EQ (hexOf (amp->receivedFrames(), Command::selectPatch), Frames {});
+        }
+    }
+}
+
 TEST_F (CABPatchFilesTest, ARecordOfAnotherPatchWithTheSameValuesConfirmsNothing)
 {
     // Every record holds the same values, so only the patch number tells the
