@@ -583,6 +583,18 @@ TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFile
     EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
 }
 
+TEST_F (CABPatchFilesTest, AllPatchesExportWhosePatchesChangedWhileChoosingWritesNothingAndSaysWhy)
+{
+    auto& cab = CabSetMenu::page();
+    const auto file = folder.getChildFile ("all.tessel");
+    editor->dialogs().fileAnswers = { file };
+    editor->dialogs().duringModal (1, [&] { cab.patchRecords.removeLast(); });
+
+    chooseFromMenu (cab.exportButton, "Export All Patches");
+    EXPECT_FALSE (file.exists());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + PatchFiles::exportPrompt, "|" + PatchFiles::patchesChangedMessage));
+}
+
 TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImportFailsAndLetsGo)
 {
     // { why, fault at this write (-1: none), records in the file, records confirmed, the pedal still there }
