@@ -157,13 +157,19 @@ void ImportAllPatchWindow::finished()
         juce::MessageManager::callAsync (
             [page = view, current = (int) currentPatch, session = session]
             {
-            if (! session.isCurrent())
-                return;
-
             // Without its page the editor is ending: nothing is left to do.
             auto* p = page.get();
             if (p == nullptr)
                 return;
+
+            // Every record went in, but the pedal went before the import could
+            // end on its patch: nothing more is sent, as the pedal linked now
+            // may be another, and the user is not left without a word.
+            if (! session.isCurrent())
+            {
+                Dialogs::showMessage ({}, pedalWentMessage);
+                return;
+            }
 
             if (p->getSelectedPatchRow() >= 0)
                 DEVICEHID_DEBUG_SET_PATCH (p->getSelectedPatchRow());
@@ -174,7 +180,10 @@ void ImportAllPatchWindow::finished()
                                  [current, session]
                                  {
                 if (! session.isCurrent())
+                {
+                    Dialogs::showMessage ({}, pedalWentMessage);
                     return;
+                }
 
                 DEVICEHID_DEBUG_SET_PATCH (current);
                 Dialogs::showMessage ({}, successMessage);

@@ -26,6 +26,12 @@ public:
     static constexpr const char* successMessage = "Preset import successful.";
     static constexpr const char* failedMessage = "Preset import failed. Please try again.";
 
+    /** Every record was confirmed, but the pedal went (its volume, or the
+        pedal itself) before the import could end on its current patch. */
+    static constexpr const char* pedalWentMessage =
+        "All presets were written, but the connection to the pedal was lost before its current preset could be "
+        "selected again. Please reconnect the pedal and check its presets.";
+
     /** The pedal holds 100 patches; the import counts as done once the
         record at this position of the file has been confirmed. */
     static constexpr int completingRecord = 99;

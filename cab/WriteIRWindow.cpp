@@ -156,6 +156,12 @@ void WriteIRWindow::finished()
         const auto sent = sendToOwnPedal (HidPacket::command (Command::factoryReset));
         const auto answerHeard = sent && ownPedalLinked();
 
+        // Still heard, the CAB's "successful" would follow the failure just
+        // told. The quiet follows the linked pedal, so it is asked only while
+        // that is the CAB: a pedal linked instead keeps its own answers.
+        if (answerHeard && resultCode == resetFailed)
+            FactoryResetAnswer::silenceNext();
+
         if (resultCode == imageWritten && ! answerHeard)
             Dialogs::showMessage ({}, sent ? FactoryReset::resetAsideMessage : FactoryReset::failedMessage);
     }

@@ -137,7 +137,8 @@ bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool peda
     if (! pedalLinked)
         problem = &PageControls::pedalMissingMessage;
     else if (! recordsThere)
-        problem = &noPatchSelectedMessage;
+        // All patches lack no selection: their count changed under the chooser.
+        problem = menuItem == allPatches ? &patchesChangedMessage : &noPatchSelectedMessage;
     else if (menuItem == onePatch && selectedNow != selectedBefore)
         problem = &selectionChangedMessage;
 

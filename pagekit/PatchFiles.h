@@ -35,6 +35,10 @@ const juce::String selectionChangedMessage {
     "The selected patch changed while you were choosing the file, so nothing was done. Please check the patch list "
     "and try again."
 };
+const juce::String patchesChangedMessage {
+    "The pedal's patches changed while you were choosing the file, so nothing was written. Please check the patch "
+    "list and try again."
+};
 const juce::String importIncompleteMessage {
     "The import did not complete. Please reconnect the pedal and import the patches again."
 };

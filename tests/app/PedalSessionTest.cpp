@@ -338,10 +338,14 @@ TEST (PedalSession, ACabImportEndingAfterItsPedalsSessionSendsNothingToTheNextPe
         auto amp = h.connect (kindAMP, 3);
 
         // Neither the page's row nor the pedal's own current patch is selected on the AMP pedal, nor success
-        // told. An AMP linked before the import has begun stops it, and that is told.
+        // told. An AMP linked before the import has begun stops it, and that is told; an import that wrote
+        // every record before its pedal went says so. One verdict at most, whichever way it went.
         EXPECT_FALSE (pumpUntil ([&] { return hasReceived (*amp, Command::selectPatch); }, whileStoring ? 800 : 3000));
+        EXPECT_LE (h.messages().size(), 1u);
         for (auto& shown : h.messages())
-            EXPECT_EQ (shown.text, TransferJob::pedalChangedMessage);
+            EXPECT_TRUE (shown.text == TransferJob::pedalChangedMessage
+                         || shown.text == ImportAllPatchWindow::pedalWentMessage)
+                << shown.text;
     }
 }
 

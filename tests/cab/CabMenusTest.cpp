@@ -250,6 +250,68 @@ TEST_F (FactoryResetTest, ThePedalGivenUpMidResetStillLeavesItsTransferState)
     }
 }
 
+TEST_F (FactoryResetTest, AFailedResetOfAPedalGivenUpIsToldAsFailedAloneWhoeverHearsItsAnswer)
+{
+    // The window lets go of the CAB pedal (its volume went, or another pedal
+    // took the link) as the erase goes out or mid-image, and the job fails.
+    // The CAB is still reset; where the live link still hears it, its
+    // "successful" must not follow the failure, and a pedal linked instead
+    // keeps the answer to its own reset.
+    const auto failed = juce::StringArray ("|" + juce::String (FactoryReset::failedMessage));
+    for (bool duringErase : { true, false })
+        for (bool anotherLinked : { false, true })
+        {
+            SCOPED_TRACE (juce::String (duringErase ? "erase unanswered" : "a block refused")
+                          + (anotherLinked ? ", another pedal linked" : ", the volume went"));
+            TearDown();
+            SetUp();
+            auto amp = PedalSimulator::create (kindAMP);
+            const auto letGo = [this, amp, anotherLinked]
+            {
+                if (anotherLinked)
+                    editor->bus.plug (amp);
+                else
+                    juce::MessageManager::callAsync ([] { endLinkSessions(); });
+            };
+            if (duringErase)
+            {
+                pedal->injectFault (Fault::noAnswer, Command::flashErase);
+                pedal->onAnswers = [letGo] (const HidPacket& command, std::vector<HidPacket>&)
+                {
+                    if (command.code() == Command::flashErase)
+                        letGo();
+                };
+            }
+            else
+            {
+                pedal->injectFault (Fault::wrongCode, Command::flashWrite, 300);
+                onStatus = [letGo] (int count)
+                {
+                    if (count == 200)
+                        letGo();
+                };
+            }
+
+            ASSERT_TRUE (reset());
+            pedal->onAnswers = nullptr;
+            EXPECT_EQ (frameCodes(), duringErase ? "65:1 59 65:0 13" : "65:1 59 57 65:0 13");
+            pumpUntil ([] { return false; }, 500);
+            EXPECT_EQ (boxes(), failed);
+
+            if (anotherLinked)
+            {
+                for (auto& frame : amp->receivedFrames())
+                    EXPECT_NE (frame.code(), Command::factoryReset);
+                ASSERT_TRUE (pumpUntil ([this] { return editor->ampPage().isVisible(); }, 3000));
+                editor->messages().clear();
+                editor->dialogs().okAnswers.push_back (true);
+                chooseFromMenu (editor->ampPage().setButton, "Factory Reset");
+                EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+                EXPECT_EQ (boxes(), juce::StringArray (successTitle + "|" + reconnect));
+            }
+        }
+}
+
 TEST_F (FactoryResetTest, TheQuietAfterAFailedResetEndsWithItsPedal)
 {
     // The failed reset's pedal never answers its reset command; the next
@@ -521,6 +583,18 @@ TEST_F (CABPatchFilesTest, PatchesGoOutThroughThePagesMenusAsTheirRecordsAndFile
     EXPECT_EQ (tessel::sim::fakeHidapiCounts().opens, 0);
 }
 
+TEST_F (CABPatchFilesTest, AllPatchesExportWhosePatchesChangedWhileChoosingWritesNothingAndSaysWhy)
+{
+    auto& cab = CabSetMenu::page();
+    const auto file = folder.getChildFile ("all.tessel");
+    editor->dialogs().fileAnswers = { file };
+    editor->dialogs().duringModal (1, [&] { cab.patchRecords.removeLast(); });
+
+    chooseFromMenu (cab.exportButton, "Export All Patches");
+    EXPECT_FALSE (file.exists());
+    EXPECT_EQ (boxes(), juce::StringArray ("|" + PatchFiles::exportPrompt, "|" + PatchFiles::patchesChangedMessage));
+}
+
 TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImportFailsAndLetsGo)
 {
     // { why, fault at this write (-1: none), records in the file, records confirmed, the pedal still there }
@@ -559,6 +633,75 @@ TEST_F (CABPatchFilesTest, AllPatchesGoInRecordByRecordEachToItsOwnPatchOrTheImp
         const auto selected =
             completes ? Frames { command (Command::selectPatch, 7), command (Command::selectPatch, 33) } : Frames {};
         EXPECT_EQ (selections, selected);
+    }
+}
+
+TEST_F (CABPatchFilesTest, AllPatchesWrittenBeforeThePedalWentAreToldSoWithoutSuccessOrAnotherPedalsPatch)
+{
+    // Every record confirmed, then the window lets go of the pedal before the
+    // page has heard the import end, or while the pedal stores what it was
+    // sent: one word that the patches were written, no success, and no patch
+    // selected on whatever pedal is linked now.
+    const juce::ScopedValueSetter<int> settle { PatchFiles::settleAfterImportMs, 300 };
+    enum When
+    {
+        beforeThePageHeard,
+        whileStoring,
+        pulledOutWhileStoringAndAnAmpLinked
+    };
+    std::atomic<int> written { 0 };
+    for (auto when : { beforeThePageHeard, whileStoring, pulledOutWhileStoringAndAnAmpLinked })
+    {
+        SCOPED_TRACE (when == beforeThePageHeard ? "the volume went as the last record was confirmed"
+                          : when == whileStoring ? "the volume went while the pedal stored the patches"
+                                                 : "pulled out while storing, an AMP linked");
+        TearDown();
+        SetUp();
+        if (when == beforeThePageHeard)
+            pedal->onAnswers = [&written] (const HidPacket& command, std::vector<HidPacket>&)
+            {
+                if (command.code() == Command::writePreset && ++written == 100)
+                    juce::MessageManager::callAsync ([] { endLinkSessions(); });
+            };
+
+        ImportAllPatchWindow::start (write (100), filePage);
+        std::shared_ptr<PedalSimulator> amp;
+        if (when == beforeThePageHeard)
+        {
+            ASSERT_TRUE (pumpUntil ([] { return TransferJob::jobsInProgress() == 0; }, 10000));
+        }
+        else
+        {
+            Frames sent;
+            ASSERT_TRUE (pumpUntil (
+                [&]
+                {
+                auto more = received (Command::selectPatch);
+                sent.insert (sent.end(), more.begin(), more.end());
+                return ! sent.empty();
+                },
+                10000));
+            EXPECT_EQ (sent, Frames { command (Command::selectPatch, 7) });
+            if (when == whileStoring)
+            {
+                endLinkSessions();
+            }
+            else
+            {
+                editor->unplug (pedal);
+                amp = editor->connect (kindAMP, 3);
+            }
+        }
+
+        EXPECT_TRUE (pumpUntil ([this] { return ! editor->messages().empty(); }, 3000));
+        pumpUntil ([] { return false; }, 500);
+        pedal->onAnswers = nullptr;
+        EXPECT_EQ (boxes(), juce::StringArray ("|" + juce::String (ImportAllPatchWindow::pedalWentMessage)));
+        EXPECT_EQ (received (Command::selectPatch), Frames {}) << "nor the pedal's current patch 33 selected";
+        if (amp != nullptr)
+        {
+            EXPECT_EQ (hexOf (amp->receivedFrames(), Command::selectPatch), Frames {});
+        }
     }
 }
 
