@@ -226,6 +226,23 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     EXPECT_TRUE (messages().empty());
 }
 
+TEST_F (FirmwareUpdateRun, APedalThatHidapiListsOncePerReportCollectionIsUpdated)
+{
+    editor->unplug (pedal);
+    auto usb = pedal->identity();
+    usb.topLevelCollections = 2;
+    pedal = std::make_shared<PedalSimulator> (kindNone, usb);
+    editor->plugIn (pedal);
+    resetFakeHidapiCounts();
+
+    const auto payload = payloadOf (70);
+    page().UpdateFirmware (write (firmware (payload)), true);
+    ASSERT_TRUE (waitForTheUpdate());
+    EXPECT_TRUE (messages().empty());
+    EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
+    expectLinkClosedAfterOneOpen();
+}
+
 TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLastFillTheProgramFlash)
 {
     for (size_t size : { 1, 20, 41, 60, 4099 })
