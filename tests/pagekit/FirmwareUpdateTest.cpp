@@ -226,6 +226,32 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     EXPECT_TRUE (messages().empty());
 }
 
+TEST_F (FirmwareButton, AfterTheOtherWaitingPedalIsUnpluggedAsAdvisedItWritesTheOneLeft)
+{
+    const auto other = PedalSimulator::createUpdateModeDevice ("TESSEL DLY");
+    editor->plugIn (other);
+    messages().clear();
+
+    editor->dialogs().fileAnswers.push_back (write (firmware (payloadOf (80), "TESSEL DLY")));
+    click (page().firmwareButton);
+    ASSERT_TRUE (waitForTheUpdate());
+    expectBoxes (FirmwareUpdate::cannotTellApartMessage);
+
+    // The page now speaks for the pedal still waiting, and checks files against its name.
+    editor->unplug (other);
+    ASSERT_TRUE (page().firmwareButton.isVisible());
+    EXPECT_TRUE (page().deviceName == updateModeName && page().statusLabel.getText() == "Device Connected.");
+
+    const auto payload = payloadOf (90);
+    editor->dialogs().fileAnswers.push_back (write (firmware (payload)));
+    messages().clear();
+    click (page().firmwareButton);
+    ASSERT_TRUE (waitForTheUpdate());
+    EXPECT_TRUE (messages().empty());
+    EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
+    EXPECT_TRUE (other->receivedFrames().empty());
+}
+
 TEST_F (FirmwareUpdateRun, APedalThatHidapiListsOncePerReportCollectionIsUpdated)
 {
     editor->unplug (pedal);
