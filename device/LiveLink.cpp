@@ -1,7 +1,9 @@
 #include "device/LiveLink.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "device/ProtocolCodes.h"
 
@@ -41,6 +43,24 @@ struct AttachedPedal
 };
 
 std::map<HidDeviceRef, AttachedPedal> attachedPedals;
+
+/** A pedal waiting in its update mode: never linked, but a removal that
+    sends the window back to its no-device page must not forget it. */
+struct WaitingDevice
+{
+    HidDeviceRef device = nullptr;
+    juce::String name;
+};
+
+/** In the order they were found, the newest last. */
+std::vector<WaitingDevice> updateModeDevices;
+
+void forgetUpdateModeDevice (HidDeviceRef device)
+{
+    updateModeDevices.erase (std::remove_if (updateModeDevices.begin(), updateModeDevices.end(),
+                                             [device] (const WaitingDevice& d) { return d.device == device; }),
+                             updateModeDevices.end());
+}
 
 uint32_t lastPedalNumber = 0;
 std::atomic<uint32_t> linkedNumber { 0 };
@@ -138,6 +158,7 @@ void stopLiveLink()
     managerRef = nullptr;
     liveManager.reset();
     attachedPedals.clear();
+    updateModeDevices.clear();
     liveLink.reset();
 }
 
@@ -228,7 +249,10 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     if (vendorId == Usb::updateModeVendorId && productId == Usb::updateModeProductId)
     {
         // A pedal in its update mode is told about but never linked.
-        window.updateModeDeviceFound (productNameOf (device));
+        const auto name = productNameOf (device);
+        forgetUpdateModeDevice (&device);
+        updateModeDevices.push_back ({ &device, name });
+        window.updateModeDeviceFound (name);
         return;
     }
 
@@ -265,6 +289,7 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
     // The manager keeps the device alive until this returns, and reports
     // from it can no longer arrive, so its buffer can go now.
     attachedPedals.erase (&device);
+    forgetUpdateModeDevice (&device);
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
     const auto* linked = deviceRef.load();
@@ -275,4 +300,10 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
     linkedNumber = 0;
     nextSession();
     window.pedalRemoved();
+
+    // The removal empties the no-device page. A pedal still waiting in its
+    // update mode must get its firmware button back, or the user, told to
+    // unplug the other of two such pedals, could not update the one left.
+    if (! updateModeDevices.empty())
+        window.updateModeDeviceFound (updateModeDevices.back().name);
 }

@@ -21,7 +21,9 @@ public:
         goes out once this returns. */
     virtual void pedalMatched (const juce::String& name) = 0;
 
-    /** A pedal waiting in its update mode has been found; it is not linked. */
+    /** A pedal waiting in its update mode has been found; it is not linked.
+        Told again, right after pedalRemoved, for the newest one still
+        attached, since the removal empties the no-device page. */
     virtual void updateModeDeviceFound (const juce::String& name) = 0;
 
     /** One input report from the linked pedal, checksum not yet checked.

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <set>
 
 #include "device/ProtocolCodes.h"
 
@@ -31,13 +32,16 @@ int OpenUsbHid (unsigned short vendorID, unsigned short productID, const std::st
     }
 
     // hid_open takes the first device with the IDs, which may be any of them.
-    int attached = 0;
+    // On Linux hidapi lists a device once for each top-level collection of its
+    // report descriptor, every time with the same path: paths, not entries,
+    // are what tell devices apart.
+    std::set<std::string> attached;
     auto* devices = hid_enumerate (vendorID, productID);
     for (auto* device = devices; device != nullptr; device = device->next)
-        ++attached;
+        attached.insert (device->path != nullptr ? device->path : "");
     hid_free_enumeration (devices);
 
-    if (attached > 1)
+    if (attached.size() > 1)
     {
         hid_exit();
         return transferLinkAmbiguous;

@@ -69,3 +69,38 @@ TEST (NoDevicePage, TheHelpUnderTheStatusLineStaysClearOfThePicturesRules)
     EXPECT_LT (inked.back(), rules[2] - 3) << "above the rule near the foot";
     EXPECT_GT (inked.back() - inked.front(), 20) << "both lines show";
 }
+
+TEST (NoDevicePage, APedalWaitingInItsUpdateModeGetsTheFirmwareButtonBackOnceNoPedalIsLinked)
+{
+    EditorHarness h;
+    auto& page = h.noDevicePage();
+    const auto waitingPedal = [&page] (const juce::String& name)
+    {
+        return page.isVisible() && page.firmwareButton.isVisible() && page.deviceName == name
+            && page.statusLabel.getText() == "Device Connected." && page.hintLabel.getText().isEmpty();
+    };
+
+    // While a pedal is linked, the others coming and going leave its page alone.
+    auto linked = h.connect (kindAMP, 3);
+    auto waiting = PedalSimulator::createUpdateModeDevice ("TESSEL DLY");
+    auto another = PedalSimulator::createUpdateModeDevice ("TESSEL MOD");
+    h.plugIn (waiting);
+    h.plugIn (another);
+    h.unplug (another);
+    EXPECT_TRUE (! page.isVisible() && h.hub().firstVisiblePage() == (uint32_t) kindAMP
+                 && page.deviceName == "TESSEL AMP");
+
+    h.unplug (linked);
+    EXPECT_TRUE (waitingPedal ("TESSEL DLY"));
+
+    // A pedal this user may not open comes and goes meanwhile.
+    auto usb = PedalSimulator::create (kindMOD)->identity();
+    usb.accessible = false;
+    auto locked = std::make_shared<PedalSimulator> (kindMOD, usb);
+    h.plugIn (locked);
+    h.unplug (locked);
+    EXPECT_TRUE (waitingPedal ("TESSEL DLY"));
+
+    h.unplug (waiting);
+    EXPECT_TRUE (! page.firmwareButton.isVisible() && page.statusLabel.getText() == "No Device Connected.");
+}

@@ -165,3 +165,23 @@ TEST_F (TransferLink, FlashWriteAFailedBlockGivesMinusElevenPromptlyAndOnlyABadC
     EXPECT_LT (taken, 150) << "a vanished pedal is noticed at once, not after a time-out";
     EXPECT_EQ (pedal->receivedFrames().size(), 2u) << "nothing is sent to a pedal that is gone";
 }
+
+TEST_F (TransferLink, WithNoPathAPedalListedOncePerReportCollectionOpensButTwoPedalsDoNot)
+{
+    const auto opensWithoutPath = [] { return OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId, ""); };
+
+    auto usb = PedalSimulator::create (kindCAB)->identity();
+    usb.topLevelCollections = 2;
+    auto pedal = std::make_shared<PedalSimulator> (kindCAB, usb);
+    bus.plug (pedal);
+
+    ASSERT_EQ (opensWithoutPath(), 1) << "one pedal, however often hidapi lists it";
+    HIDAPI_DEVICEHID_DEBUG_TRANS_STATE (1);
+    EXPECT_EQ (pedal->receivedFrames().size(), 1u);
+    CloseUsbHid();
+
+    resetFakeHidapiCounts();
+    plugCab();
+    EXPECT_EQ (opensWithoutPath(), transferLinkAmbiguous);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiCounts().opens == 0);
+}

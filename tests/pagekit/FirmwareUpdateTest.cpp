@@ -226,6 +226,49 @@ TEST_F (FirmwareButton, WritesAPendingFileTheWaitingPedalTakesOnceOrAsksForABinF
     EXPECT_TRUE (messages().empty());
 }
 
+TEST_F (FirmwareButton, AfterTheOtherWaitingPedalIsUnpluggedAsAdvisedItWritesTheOneLeft)
+{
+    const auto other = PedalSimulator::createUpdateModeDevice ("TESSEL DLY");
+    editor->plugIn (other);
+    messages().clear();
+
+    editor->dialogs().fileAnswers.push_back (write (firmware (payloadOf (80), "TESSEL DLY")));
+    click (page().firmwareButton);
+    ASSERT_TRUE (waitForTheUpdate());
+    expectBoxes (FirmwareUpdate::cannotTellApartMessage);
+
+    // The page now speaks for the pedal still waiting, and checks files against its name.
+    editor->unplug (other);
+    ASSERT_TRUE (page().firmwareButton.isVisible());
+    EXPECT_TRUE (page().deviceName == updateModeName && page().statusLabel.getText() == "Device Connected.");
+
+    const auto payload = payloadOf (90);
+    editor->dialogs().fileAnswers.push_back (write (firmware (payload)));
+    messages().clear();
+    click (page().firmwareButton);
+    ASSERT_TRUE (waitForTheUpdate());
+    EXPECT_TRUE (messages().empty());
+    EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
+    EXPECT_TRUE (other->receivedFrames().empty());
+}
+
+TEST_F (FirmwareUpdateRun, APedalThatHidapiListsOncePerReportCollectionIsUpdated)
+{
+    editor->unplug (pedal);
+    auto usb = pedal->identity();
+    usb.topLevelCollections = 2;
+    pedal = std::make_shared<PedalSimulator> (kindNone, usb);
+    editor->plugIn (pedal);
+    resetFakeHidapiCounts();
+
+    const auto payload = payloadOf (70);
+    page().UpdateFirmware (write (firmware (payload)), true);
+    ASSERT_TRUE (waitForTheUpdate());
+    EXPECT_TRUE (messages().empty());
+    EXPECT_EQ (pedal->programFlash(), flashHolding (payload));
+    expectLinkClosedAfterOneOpen();
+}
+
 TEST_F (FirmwareUpdateRun, HandshakeEraseThenBlocksFromOneOnwardsAndBlockZeroLastFillTheProgramFlash)
 {
     for (size_t size : { 1, 20, 41, 60, 4099 })

@@ -1,5 +1,6 @@
 #include "support/FakeHidapi.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -223,20 +224,26 @@ hid_device_info* hid_enumerate (unsigned short vendor_id, unsigned short product
             && (product_id == 0 || pedal.identity().productId == product_id);
     });
 
+    // Built from the back, so the list keeps the plugging order.
     hid_device_info* first = nullptr;
     for (auto it = found.rbegin(); it != found.rend(); ++it)
     {
-        auto* info = static_cast<hid_device_info*> (calloc (1, sizeof (hid_device_info)));
         const auto& usb = (*it)->identity();
-        info->path = strdup ((*it)->devicePath().toRawUTF8());
-        info->vendor_id = (unsigned short) usb.vendorId;
-        info->product_id = (unsigned short) usb.productId;
-        info->serial_number = copyOf ({});
-        info->manufacturer_string = copyOf (usb.manufacturer);
-        info->product_string = copyOf (usb.product);
-        info->bus_type = HID_API_BUS_USB;
-        info->next = first;
-        first = info;
+
+        for (int collection = std::max (1, usb.topLevelCollections); --collection >= 0;)
+        {
+            auto* info = static_cast<hid_device_info*> (calloc (1, sizeof (hid_device_info)));
+            info->path = strdup ((*it)->devicePath().toRawUTF8());
+            info->vendor_id = (unsigned short) usb.vendorId;
+            info->product_id = (unsigned short) usb.productId;
+            info->serial_number = copyOf ({});
+            info->manufacturer_string = copyOf (usb.manufacturer);
+            info->product_string = copyOf (usb.product);
+            info->usage = (unsigned short) (collection + 1);
+            info->bus_type = HID_API_BUS_USB;
+            info->next = first;
+            first = info;
+        }
     }
     return first;
 }

@@ -17,6 +17,11 @@ struct UsbIdentity
     // The USB device it hangs from, as the HID layer gives it (HidDevice::usbDeviceKey);
     // a CAB pedal's simulated volume gives the same. Empty: not known.
     juce::String usbDevice {};
+
+    // Top-level collections in its report descriptor. hidapi's hidraw backend
+    // lists the device once for each, every entry with the same path; the
+    // kernel still gives it one hidraw node.
+    int topLevelCollections = 1;
 };
 
 /** Something the device's reports go to: the live link's simulated device,
