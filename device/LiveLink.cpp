@@ -42,6 +42,11 @@ struct AttachedPedal
 
 std::map<HidDeviceRef, AttachedPedal> attachedPedals;
 
+// Every CAB interface attached, with the USB device it hangs from (empty
+// when not known), whether the link could open it or not: another CAB
+// pedal's volume must not be taken for the linked one's.
+std::map<HidDeviceRef, juce::String> attachedCabs;
+
 uint32_t lastPedalNumber = 0;
 std::atomic<uint32_t> linkedNumber { 0 };
 
@@ -138,6 +143,7 @@ void stopLiveLink()
     managerRef = nullptr;
     liveManager.reset();
     attachedPedals.clear();
+    attachedCabs.clear();
     liveLink.reset();
 }
 
@@ -207,6 +213,22 @@ juce::String linkedPedalUsbDevice()
     return usbDevice;
 }
 
+int attachedCabPedals()
+{
+    juce::StringArray usbDevices;
+    int unknown = 0;
+
+    for (const auto& [device, usbDevice] : attachedCabs)
+    {
+        if (usbDevice.isEmpty())
+            ++unknown;
+        else
+            usbDevices.addIfNotAlreadyThere (usbDevice);
+    }
+
+    return usbDevices.size() + unknown;
+}
+
 juce::String returnCFString (const juce::String& text)
 {
     const auto utf8 = text.toStdString();
@@ -236,10 +258,18 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
         return;
 
     const auto name = trimProductName (productNameOf (device));
+    const bool cab = productId == Usb::cabProductId;
+
+    if (cab)
+        device.getStringProperty (HidDevice::usbDeviceKey, attachedCabs[&device]);
 
     if (! device.isAccessible())
     {
         window.pedalInaccessible (name);
+
+        if (cab)
+            window.cabPedalsChanged();
+
         return;
     }
 
@@ -258,6 +288,9 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     window.pedalMatched (name);
 
     sendLiveFrame (HidPacket::command (Command::identify));
+
+    if (cab)
+        window.cabPedalsChanged();
 }
 
 void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
@@ -265,14 +298,18 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
     // The manager keeps the device alive until this returns, and reports
     // from it can no longer arrive, so its buffer can go now.
     attachedPedals.erase (&device);
+    const bool cab = attachedCabs.erase (&device) != 0;
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
     const auto* linked = deviceRef.load();
-    if (linked != nullptr && linked != &device)
-        return;
+    if (linked == nullptr || linked == &device)
+    {
+        deviceRef = nullptr;
+        linkedNumber = 0;
+        nextSession();
+        window.pedalRemoved();
+    }
 
-    deviceRef = nullptr;
-    linkedNumber = 0;
-    nextSession();
-    window.pedalRemoved();
+    if (cab)
+        window.cabPedalsChanged();
 }
