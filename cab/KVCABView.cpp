@@ -531,9 +531,9 @@ IrLibraryPage KVCABView::irLibraryPage()
     // The job may end after the pedal has gone and another has come. It
     // works on a table of its own, which reaches the list only while the
     // pedal it began for is still linked; nor is the index read for another
-    // pedal, which would get command 0x40.
-    // Nor does it reach the list once another volume is in force, whose
-    // IRs it is not; nor a page that has gone with the window.
+    // pedal, which would get command 0x40. Nor does it reach the list once
+    // another volume is in force, whose IRs it does not hold, nor a page
+    // that has gone with the window while the job ran.
     const LinkSession session;
     const SafePointer<KVCABView> self (this);
     auto jobTable = std::make_shared<SharedIrTable>();
