@@ -98,7 +98,7 @@ void MainContentComponent::pedalMatched (const juce::String& name)
     // may be taken for its own. Nor its volume: only the new pedal's own
     // is used for the IR library.
     disconnect();
-    volumeWatcher->followPedal (linkedPedalUsbDevice());
+    volumeWatcher->followPedal (linkedPedalUsbDevice(), attachedCabPedals());
 
     connection = std::make_unique<ConnectionSequence> (linkedPedal());
     connection->onSilent = [this]
@@ -177,7 +177,7 @@ void MainContentComponent::pedalRemoved()
     // The removal is handled later, when a newer pedal may have been linked
     // meanwhile: its connection stays.
     const auto removed = connection != nullptr ? connection->pedal() : 0u;
-    volumeWatcher->followPedal (linkedPedalUsbDevice());
+    volumeWatcher->followPedal (linkedPedalUsbDevice(), attachedCabPedals());
 
     SafePointer<MainContentComponent> hub (this);
     juce::MessageManager::callAsync (
@@ -186,6 +186,11 @@ void MainContentComponent::pedalRemoved()
         if (hub != nullptr && (hub->connection == nullptr || hub->connection->pedal() == removed))
             hub->disconnect();
     });
+}
+
+void MainContentComponent::cabPedalsChanged()
+{
+    volumeWatcher->countCabPedals (attachedCabPedals());
 }
 
 void MainContentComponent::paint (juce::Graphics&)
@@ -333,6 +338,13 @@ void MainContentComponent::pedalVolumeGone()
         disconnect();
     else
         cabPage().volumeGone();
+}
+
+void MainContentComponent::pedalVolumeWithdrawn()
+{
+    // Still mounted, maybe still the pedal's: the session goes on, without
+    // the IRs read from it.
+    cabPage().volumeGone();
 }
 
 void MainContentComponent::dumpStalled()

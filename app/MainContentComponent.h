@@ -90,10 +90,12 @@ private:
     void reportArrived (uint8_t* report, long reportLength) override;
     void pedalInaccessible (const juce::String& name) override;
     void pedalRemoved() override;
+    void cabPedalsChanged() override;
 
     // What the volume watcher reports, on the message thread.
     void pedalVolumeAppeared() override;
     void pedalVolumeGone() override;
+    void pedalVolumeWithdrawn() override;
     void pedalVolumeNotMounted (const juce::String& devicePath, MountFailure failure) override;
 
     /** The no-device page tells that a device is connected; the firmware

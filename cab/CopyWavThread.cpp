@@ -337,6 +337,15 @@ void startCopyWavThread (bool importing, const juce::String& mode, const juce::A
     if (! juce::File::isAbsolutePath (page.volumeRoot) || page.irTable == nullptr)
         return;
 
+    // The list came from a volume no longer in force: written here, that
+    // volume's index would take the place of this one's.
+    const bool emptyOfNone = page.tableVolume.isEmpty() && page.irTable->current()->irCount == 0;
+    if (page.tableVolume != page.volumeRoot && ! emptyOfNone)
+    {
+        Dialogs::showMessage ({}, IrLibraryButtons::volumeChangedMessage);
+        return;
+    }
+
     // The job deletes itself when it has finished. Normal priority is what
     // older JUCE called priority 5.
     auto* job = new CopyWavThread();

@@ -35,6 +35,11 @@ struct IrLibraryPage
 
     /** Starts the page's LoadDisk, which reads FileList back into the list. */
     std::function<void()> startLoadDisk;
+
+    /** The volume the table was read from (as volumeRoot gives it); empty
+        for an empty table read from none. A job never writes a table of one
+        volume onto another. */
+    juce::String tableVolume;
 };
 
 /** One run of the IR library behind the "Operating" progress window. Created

@@ -105,7 +105,11 @@ KVCABView::KVCABView()
     algorithmList.setMultipleSelectionEnabled (true);
     patchList.setMultipleSelectionEnabled (true);
 
-    loadDisk.onLoaded = [this] (ListInfor table) { irTable.handOver (std::move (table)); };
+    loadDisk.onLoaded = [this] (ListInfor table, const juce::String& volume)
+    {
+        irTableVolume = volume;
+        irTable.handOver (std::move (table));
+    };
     irTable.onChange = [this] { irTableChanged(); };
 
     // The pad takes no clicks of its own: only the microphone on it can be dragged.
@@ -527,16 +531,24 @@ IrLibraryPage KVCABView::irLibraryPage()
     // The job may end after the pedal has gone and another has come. It
     // works on a table of its own, which reaches the list only while the
     // pedal it began for is still linked; nor is the index read for another
-    // pedal, which would get command 0x40.
+    // pedal, which would get command 0x40. Nor does it reach the list once
+    // another volume is in force, whose IRs it does not hold, nor a page
+    // that has gone with the window while the job ran.
     const LinkSession session;
+    const SafePointer<KVCABView> self (this);
     auto jobTable = std::make_shared<SharedIrTable>();
     jobTable->handOver (*irTable.current());
-    jobTable->onChange = [this, session, table = std::weak_ptr<SharedIrTable> (jobTable)]
+    jobTable->onChange = [self, session, volume = page.volumeRoot, table = std::weak_ptr<SharedIrTable> (jobTable)]
     {
-        if (auto finished = table.lock(); finished != nullptr && session.isCurrent())
-            irTable.handOver (*finished->current());
+        if (auto finished = table.lock();
+            finished != nullptr && self != nullptr && session.isCurrent() && disk_Name() == volume)
+        {
+            self->irTableVolume = volume;
+            self->irTable.handOver (*finished->current());
+        }
     };
     page.irTable = jobTable.get();
+    page.tableVolume = irTableVolume;
 
     const auto selected = algorithmList.getSelectedRows();
     for (int i = 0; i < selected.size(); ++i)
@@ -544,7 +556,11 @@ IrLibraryPage KVCABView::irLibraryPage()
 
     page.irExportPath = irExportPath;
     // The job's table lives as long as the job holds this.
-    page.startLoadDisk = [this, session, jobTable] { loadDisk.start (session); };
+    page.startLoadDisk = [self, session, jobTable]
+    {
+        if (self != nullptr)
+            self->loadDisk.start (session);
+    };
     return page;
 }
 
@@ -625,12 +641,15 @@ void KVCABView::forgetPedal()
     // gets its index-read command.
     diskPresent = false;
     irLoadPending = false;
+    dumpEnded = false;
     loadDisk.cancel();
     algorithmList.updateContent();
 }
 
 void KVCABView::dumpFinished (bool volumeKnown)
 {
+    dumpEnded = true;
+
     if (diskPresent || volumeKnown)
         loadDisk.start();
     else
@@ -641,8 +660,12 @@ void KVCABView::volumeAppeared()
 {
     showVolumeNotMounted ({});
 
-    if (irLoadPending)
+    if (irTableVolume != disk_Name())
+        dropIrTable();
+
+    if (irLoadPending || dumpEnded)
     {
+        // Another volume than the one read may have been put in force.
         irLoadPending = false;
         loadDisk.start();
     }
@@ -655,6 +678,15 @@ void KVCABView::volumeAppeared()
 void KVCABView::volumeGone()
 {
     diskPresent = false;
+    dropIrTable();
+}
+
+void KVCABView::dropIrTable()
+{
+    irTableVolume.clear();
+
+    if (irTable.current()->irCount != 0)
+        irTable.handOver ({});
 }
 
 void KVCABView::setMenuItemChosen (int result)

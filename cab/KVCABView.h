@@ -186,6 +186,18 @@ private:
         written for; 0 before the first. */
     uint32_t irTablePedal = 0;
 
+    /** The volume (disk_Name()) the IR table in force was read from or
+        written to; empty while the table is empty for want of one. */
+    juce::String irTableVolume;
+
+    /** Whether the linked pedal's dump has ended: a volume put in force
+        after that has its index read at once. */
+    bool dumpEnded = false;
+
+    /** Empties the IR list: what it showed was read from a volume no
+        longer in force. */
+    void dropIrTable();
+
     /** The IR row of the patch on show, kept so that an IR table arriving
         after the patch still shows it selected. */
     int shownIrRow = -1;

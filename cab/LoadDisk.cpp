@@ -73,7 +73,7 @@ void LoadDisk::timerCallback()
         attemptsMade = 0;
 
         if (onLoaded != nullptr)
-            onLoaded (std::move (*index));
+            onLoaded (std::move (*index), path);
     }
     else if (attemptsMade < maxAttempts)
     {

@@ -27,8 +27,9 @@ public:
         none. The linked pedal's own volume (disk_Name) unless replaced. */
     std::function<juce::String()> volumePath;
 
-    /** Gets the index read; the caller puts it in force and refreshes the list. */
-    std::function<void (ListInfor)> onLoaded;
+    /** Gets the index read, with the volume path it was read from; the
+        caller puts it in force and refreshes the list. */
+    std::function<void (ListInfor, const juce::String& volume)> onLoaded;
 
     /** After the last attempt failed; the list keeps what it showed. */
     std::function<void()> onGaveUp;

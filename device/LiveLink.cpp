@@ -61,6 +61,10 @@ void forgetUpdateModeDevice (HidDeviceRef device)
                                              [device] (const WaitingDevice& d) { return d.device == device; }),
                              updateModeDevices.end());
 }
+// Every CAB interface attached, with the USB device it hangs from (empty
+// when not known), whether the link could open it or not: another CAB
+// pedal's volume must not be taken for the linked one's.
+std::map<HidDeviceRef, juce::String> attachedCabs;
 
 uint32_t lastPedalNumber = 0;
 std::atomic<uint32_t> linkedNumber { 0 };
@@ -159,6 +163,7 @@ void stopLiveLink()
     liveManager.reset();
     attachedPedals.clear();
     updateModeDevices.clear();
+    attachedCabs.clear();
     liveLink.reset();
 }
 
@@ -228,6 +233,22 @@ juce::String linkedPedalUsbDevice()
     return usbDevice;
 }
 
+int attachedCabPedals()
+{
+    juce::StringArray usbDevices;
+    int unknown = 0;
+
+    for (const auto& [device, usbDevice] : attachedCabs)
+    {
+        if (usbDevice.isEmpty())
+            ++unknown;
+        else
+            usbDevices.addIfNotAlreadyThere (usbDevice);
+    }
+
+    return usbDevices.size() + unknown;
+}
+
 juce::String returnCFString (const juce::String& text)
 {
     const auto utf8 = text.toStdString();
@@ -260,10 +281,18 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
         return;
 
     const auto name = trimProductName (productNameOf (device));
+    const bool cab = productId == Usb::cabProductId;
+
+    if (cab)
+        device.getStringProperty (HidDevice::usbDeviceKey, attachedCabs[&device]);
 
     if (! device.isAccessible())
     {
         window.pedalInaccessible (name);
+
+        if (cab)
+            window.cabPedalsChanged();
+
         return;
     }
 
@@ -282,6 +311,9 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     window.pedalMatched (name);
 
     sendLiveFrame (HidPacket::command (Command::identify));
+
+    if (cab)
+        window.cabPedalsChanged();
 }
 
 void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
@@ -290,20 +322,24 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
     // from it can no longer arrive, so its buffer can go now.
     attachedPedals.erase (&device);
     forgetUpdateModeDevice (&device);
+    const bool cab = attachedCabs.erase (&device) != 0;
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
     const auto* linked = deviceRef.load();
-    if (linked != nullptr && linked != &device)
-        return;
+    if (linked == nullptr || linked == &device)
+    {
+        deviceRef = nullptr;
+        linkedNumber = 0;
+        nextSession();
+        window.pedalRemoved();
 
-    deviceRef = nullptr;
-    linkedNumber = 0;
-    nextSession();
-    window.pedalRemoved();
+        // The removal empties the no-device page. A pedal still waiting in its
+        // update mode must get its firmware button back, or the user, told to
+        // unplug the other of two such pedals, could not update the one left.
+        if (! updateModeDevices.empty())
+            window.updateModeDeviceFound (updateModeDevices.back().name);
+    }
 
-    // The removal empties the no-device page. A pedal still waiting in its
-    // update mode must get its firmware button back, or the user, told to
-    // unplug the other of two such pedals, could not update the one left.
-    if (! updateModeDevices.empty())
-        window.updateModeDeviceFound (updateModeDevices.back().name);
+    if (cab)
+        window.cabPedalsChanged();
 }

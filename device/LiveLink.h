@@ -38,6 +38,11 @@ public:
         that was told about. The removal of a pedal that a newer one has
         replaced is not told: the newer stays linked. */
     virtual void pedalRemoved() = 0;
+
+    /** A CAB pedal has been attached or removed, linked or not, openable or
+        not; attachedCabPedals() counts them now. Told after the notice of
+        the same change above, if any. */
+    virtual void cabPedalsChanged() {}
 };
 
 /** Which pedal was linked when an operation began. An operation that waits
@@ -121,6 +126,11 @@ void endLinkSessions();
     which its volume is known; empty while none is linked or it is not known.
     Message thread only. */
 juce::String linkedPedalUsbDevice();
+
+/** How many CAB pedals are attached now, linked or not, openable or not.
+    A pedal is counted once however many HID interfaces it shows: by the USB
+    device they hang from, where the platform says. Message thread only. */
+int attachedCabPedals();
 
 /** Prints a device's text property followed by an empty line and hands it back. */
 juce::String returnCFString (const juce::String& text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 #include <juce_events/juce_events.h>
 
@@ -102,11 +103,12 @@ bool PedalVolumeWatcher::open()
     return session != nullptr && session->open();
 }
 
-void PedalVolumeWatcher::followPedal (const juce::String& usbDevice)
+void PedalVolumeWatcher::followPedal (const juce::String& usbDevice, int cabPedals)
 {
     JUCE_ASSERT_MESSAGE_THREAD
 
     linkedUsbDevice = usbDevice;
+    cabPedalsAttached = cabPedals;
     putInForce (volumeOfLinkedPedal());
 
     if (pedalVolume.has_value())
@@ -122,6 +124,14 @@ void PedalVolumeWatcher::followPedal (const juce::String& usbDevice)
         }
 
     listener.pedalVolumeNotMounted ({}, MountFailure::refused);
+}
+
+void PedalVolumeWatcher::countCabPedals (int cabPedals)
+{
+    JUCE_ASSERT_MESSAGE_THREAD
+
+    if (std::exchange (cabPedalsAttached, cabPedals) != cabPedals)
+        decideVolumeInForce();
 }
 
 void PedalVolumeWatcher::forgetUnmounted (const DiskDescription& disk)
@@ -152,7 +162,10 @@ std::optional<DiskDescription> PedalVolumeWatcher::volumeOfLinkedPedal() const
 
 bool PedalVolumeWatcher::mayBeLinkedPedals (const DiskDescription& disk) const
 {
-    return linkedUsbDevice.isEmpty() || disk.usbDevice.isEmpty() || disk.usbDevice == linkedUsbDevice;
+    // A pedal may hang its HID and its disk from two USB devices behind a
+    // hub inside it: with one CAB pedal attached, any pedal disk is its.
+    return linkedUsbDevice.isEmpty() || disk.usbDevice.isEmpty() || disk.usbDevice == linkedUsbDevice
+        || cabPedalsAttached == 1;
 }
 
 void PedalVolumeWatcher::putInForce (const std::optional<DiskDescription>& volume)
@@ -165,6 +178,21 @@ void PedalVolumeWatcher::putInForce (const std::optional<DiskDescription>& volum
         remember (volume->volumeName, volume->mountPath);
     else
         forgetMountPath();
+}
+
+void PedalVolumeWatcher::decideVolumeInForce (const DiskDescription* arrived)
+{
+    const auto before = pedalVolume;
+    const auto now = volumeOfLinkedPedal();
+    putInForce (now);
+
+    // Whoever listed what the volume before holds must hear that it is no
+    // longer the one in force.
+    if (now.has_value()
+        && (! before.has_value() || ! sameDisk (*before, *now) || (arrived != nullptr && sameDisk (*now, *arrived))))
+        listener.pedalVolumeAppeared();
+    else if (! now.has_value() && before.has_value())
+        listener.pedalVolumeWithdrawn();
 }
 
 void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
@@ -192,12 +220,7 @@ void PedalVolumeWatcher::hello_disk (const DiskDescription& disk)
 
     // Another pedal's volume leaves the linked pedal's in force; it can only
     // make it unclear which is the linked pedal's, when neither says.
-    const auto linkedPedals = volumeOfLinkedPedal();
-    const bool arrived = linkedPedals.has_value() && sameDisk (*linkedPedals, disk);
-    putInForce (linkedPedals);
-
-    if (arrived)
-        listener.pedalVolumeAppeared();
+    decideVolumeInForce (&disk);
 }
 
 void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
@@ -226,11 +249,7 @@ void PedalVolumeWatcher::goodbye_disk (const DiskDescription& disk)
     // Once another pedal's volume has gone, the one left can be told to be
     // the linked pedal's again.
     if (wasPedalVolume && ! pedalVolume.has_value())
-        if (const auto linkedPedals = volumeOfLinkedPedal())
-        {
-            putInForce (linkedPedals);
-            listener.pedalVolumeAppeared();
-        }
+        decideVolumeInForce();
 }
 
 void PedalVolumeWatcher::diskNotMounted (const DiskDescription& disk)

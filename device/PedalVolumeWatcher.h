@@ -55,6 +55,13 @@ public:
             disks, other pedals' volumes among them, never cause this. */
         virtual void pedalVolumeGone() = 0;
 
+        /** The volume in force is still mounted but can no longer be told
+            to be the linked pedal's (another pedal volume came, or another
+            CAB pedal): none is in force now, and what was read from it must
+            not be taken for the pedal's. pedalVolumeAppeared follows once
+            one can be told again. */
+        virtual void pedalVolumeWithdrawn() {}
+
         /** The pedal's volume is attached but could not be mounted for us
             (no udisks2, or it refused); `devicePath` ("/dev/sdb1") is what
             the user would mount by hand, and `failure` says whether udisks2
@@ -77,10 +84,16 @@ public:
 
     /** Another pedal has been linked, or none: `usbDevice` is the USB device
         its HID interface hangs from (HidDevice::usbDeviceKey), empty when
-        none is linked or it is not known. Its volume, if already mounted, is
-        in force at once, without a notice: whoever links a pedal starts its
-        connection afresh and asks hasPedalVolume(). */
-    void followPedal (const juce::String& usbDevice);
+        none is linked or it is not known; `cabPedals` is how many CAB
+        pedals are attached now (attachedCabPedals). Its volume, if already
+        mounted, is in force at once, without a notice: whoever links a pedal
+        starts its connection afresh and asks hasPedalVolume(). */
+    void followPedal (const juce::String& usbDevice, int cabPedals);
+
+    /** A CAB pedal has been attached or removed without the link changing
+        hands; `cabPedals` is how many are attached now. The volume in force
+        follows, with the notices of a disk coming or going. */
+    void countCabPedals (int cabPedals);
 
 private:
     void diskAppeared (const DiskDescription& disk) override { hello_disk (disk); }
@@ -99,6 +112,11 @@ private:
 
     void putInForce (const std::optional<DiskDescription>& volume);
 
+    /** Puts the linked pedal's volume in force and tells of the change:
+        appeared when it is another than before (or is `arrived`), withdrawn
+        when none is any more. */
+    void decideVolumeInForce (const DiskDescription* arrived = nullptr);
+
     std::unique_ptr<DiskSession> session;
     Listener& listener;
 
@@ -114,6 +132,9 @@ private:
     void forgetUnmounted (const DiskDescription& disk);
 
     juce::String linkedUsbDevice;
+
+    /** CAB pedals attached; 0 until told. */
+    int cabPedalsAttached = 0;
 
     JUCE_DECLARE_NON_COPYABLE (PedalVolumeWatcher)
 };

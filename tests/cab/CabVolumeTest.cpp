@@ -359,3 +359,101 @@ TEST (CabIrButtons, AVolumeThatGoesOrIsAnotherPedalsWhenTheQuestionOrChooserClos
 
     scratch.deleteRecursively();
 }
+
+TEST (CabVolume, ACabPedalWhoseDiskHangsFromAnotherUsbDeviceBehindItsOwnHubListsItsIrs)
+{
+    EditorHarness h;
+    auto& page = h.hub().cabPage();
+    const juce::String pedalHub = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-7";
+    auto identity = PedalSimulator::create (kindCAB)->identity();
+    identity.usbDevice = pedalHub + "/1-7.1";
+    const auto root = h.disks.volumeRoot (tessel::sim::addCabVolume (h.disks, twoIrs, true, pedalHub + "/1-7.2"));
+    pumpPending();
+
+    // The pedal's two HID interfaces are one pedal.
+    for (int interface = 0; interface < 2; ++interface)
+    {
+        SCOPED_TRACE (interface);
+        auto pedal = h.connect (std::make_shared<PedalSimulator> (kindCAB, identity));
+        ASSERT_TRUE (
+            pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+        EXPECT_EQ (disk_Name(), root.getFullPathName() + "/");
+        EXPECT_EQ (indexReads (*pedal), 1);
+    }
+
+    // Beside another CAB pedal nothing tells whose the volume is.
+    auto other = h.connect (kindCAB);
+    pumpPending();
+    EXPECT_EQ (disk_Name(), "");
+    EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
+    EXPECT_EQ (indexReads (*other), 0);
+}
+
+TEST (CabVolume, WhenAnotherVolumeIsPutInForceTheListIsItsOwnAndADeleteChangesOnlyIt)
+{
+    // Neither volume says which USB device it hangs from.
+    EditorHarness h;
+    auto& page = h.hub().cabPage();
+    const int first = tessel::sim::addCabVolume (h.disks, twoIrs);
+    pumpPending();
+    h.connect (kindCAB);
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+    juce::MemoryBlock firstBefore, firstAfter;
+    ASSERT_TRUE (h.disks.volumeRoot (first).getChildFile (IrIndex::fileName).loadFileAsData (firstBefore));
+
+    // A second pedal volume: neither can be told to be the pedal's, so
+    // neither's IRs are listed.
+    const int second = tessel::sim::addCabVolume (h.disks, { "B ONE.wav", "B TWO.wav", "B THREE.wav" });
+    pumpPending();
+    EXPECT_EQ (disk_Name(), "");
+    EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
+
+    // The first goes: the second is in force, and the list is its own.
+    h.disks.unmount (first);
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 3 && ! page.loadDisk.isLoading(); }));
+    EXPECT_TRUE (page.isVisible());
+    EXPECT_EQ (page.algorithmListModel.rowText (0), "0   B ONE.wav");
+
+    page.algorithmList.selectRow (0);
+    h.dialogs().okAnswers.push_back (true);
+    click (page.deleteButton);
+    ASSERT_TRUE (pumpUntil (
+        [&]
+        {
+        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
+            && page.algorithmListModel.getNumRows() == 2;
+        },
+        10000));
+
+    const auto index = readFileListFrom (h.disks.volumeRoot (second));
+    ASSERT_TRUE (index.has_value());
+    EXPECT_TRUE (index->irCount == 2 && index->entries[0].name == "/B TWO.wav"
+                 && index->entries[1].name == "/B THREE.wav");
+    ASSERT_TRUE (h.disks.volumeRoot (first).getChildFile (IrIndex::fileName).loadFileAsData (firstAfter));
+    EXPECT_TRUE (firstAfter == firstBefore);
+    EXPECT_TRUE (h.messages().empty());
+}
+
+// Run in the sanitized build: a job's end reaching the page that went with
+// the window shows there as a use after free.
+TEST (CabIrButtons, AnIrDeleteStillRunningWhenTheEditorClosesEndsWithoutThePage)
+{
+    EditorHarness h;
+    const auto volume = h.disks.volumeRoot (tessel::sim::addCabVolume (h.disks, twoIrs));
+    pumpPending();
+    h.connect (kindCAB);
+    auto& page = h.hub().cabPage();
+    ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 2 && ! page.loadDisk.isLoading(); }));
+    page.algorithmList.selectRow (0);
+    pumpPending();
+
+    // As the Delete button starts it; the window goes before the job's end
+    // can reach the message loop.
+    startCopyWavThread (false, CopyWavThread::deleteMode, {}, page.irLibraryPage());
+    h.closeEditor();
+    ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
+    pumpPending();
+
+    const auto index = readFileListFrom (volume);
+    EXPECT_TRUE (index.has_value() && index->irCount == 1 && index->entries[0].name == "/TINY 1x6.wav");
+}

@@ -85,8 +85,8 @@ protected:
 
     IrLibraryPage page (std::vector<int> rows)
     {
-        return { volume.getFullPathName() + "/", &shared, std::move (rows), outside.getFullPathName(),
-                 [this] { ++reloads; } };
+        const auto root = volume.getFullPathName() + "/";
+        return { root, &shared, std::move (rows), outside.getFullPathName(), [this] { ++reloads; }, root };
     }
 
     /** FileList's entries as "name@offset". */
@@ -367,4 +367,26 @@ TEST_F (IrJob, ButtonsAskFirstThenRunTheJobOnItsOwnThreadBehindTheWindow)
     EXPECT_EQ (chosen.getChildFile ("d.wav").loadFileAsString(), volume.getChildFile ("d.wav").loadFileAsString());
     EXPECT_EQ (reloads, 3);
     EXPECT_EQ (dialogs->messages.size(), 2u);
+}
+
+TEST_F (IrJob, AListReadFromAnotherVolumeIsNeverWrittenOntoThisOne)
+{
+    index ({ "a.wav", "b.wav" });
+    const auto before = listing();
+    auto stale = page ({ 0 });
+    stale.tableVolume = outside.getFullPathName() + "/";
+    const auto finish = []
+    { return tessel::test::pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 20000); };
+
+    dialogs->okAnswers.push_back (true);
+    IrLibraryButtons::deleteClicked ([&] { return stale; });
+    ASSERT_TRUE (finish());
+    dialogs->fileListAnswers = { { wav ("n.wav") } };
+    IrLibraryButtons::addClicked ([&] { return stale; });
+    ASSERT_TRUE (finish());
+
+    EXPECT_EQ (shown(), IrLibraryButtons::volumeChangedMessage);
+    EXPECT_EQ (dialogs->messages.size(), 2u);
+    EXPECT_EQ (listing(), before);
+    EXPECT_EQ (onVolume(), "a.wav b.wav");
 }

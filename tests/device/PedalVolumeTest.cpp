@@ -131,13 +131,13 @@ TEST (PedalVolumeWatcher, OfSeveralPedalVolumesOnlyTheLinkedPedalsOwnIsInForce)
     Heard heard;
     {
         PedalVolumeWatcher watcher (disks.createSession(), heard);
-        watcher.followPedal ("usb-a");
+        watcher.followPedal ("usb-a", 2);
         ASSERT_TRUE (watcher.open());
         pumpPending();
         ASSERT_EQ (heard.events, std::vector<juce::String> ({ "appeared " + rootOf (a) }));
 
         // Pedal B is linked before its volume comes: meanwhile no volume is its.
-        watcher.followPedal ("usb-b");
+        watcher.followPedal ("usb-b", 2);
         EXPECT_TRUE (disk_Name().isEmpty() && ! watcher.hasPedalVolume());
         disks.mount (b);
         pumpPending();
@@ -155,7 +155,7 @@ TEST (PedalVolumeWatcher, OfSeveralPedalVolumesOnlyTheLinkedPedalsOwnIsInForce)
         EXPECT_EQ (disk_Name(), "");
 
         // Linked again, A finds its volume still there.
-        watcher.followPedal ("usb-a");
+        watcher.followPedal ("usb-a", 2);
         EXPECT_EQ (disk_Name(), rootOf (a));
     }
 
@@ -165,7 +165,7 @@ TEST (PedalVolumeWatcher, OfSeveralPedalVolumesOnlyTheLinkedPedalsOwnIsInForce)
     const auto only = unknown.addPedalVolume();
     Heard told;
     PedalVolumeWatcher watcher (unknown.createSession(), told);
-    watcher.followPedal ("usb-a");
+    watcher.followPedal ("usb-a", 2);
     ASSERT_TRUE (watcher.open());
     pumpPending();
     EXPECT_EQ (disk_Name(), unknown.volumeRoot (only).getFullPathName() + "/");
@@ -200,17 +200,46 @@ TEST (PedalVolumeWatcher, TheNotMountedNoticeNamesOnlyTheLinkedPedalsOwnDisk)
     auto& disks = *session;
     PedalVolumeWatcher watcher (std::move (session), notices);
     ASSERT_TRUE (watcher.open());
-    watcher.followPedal ("usb-a");
+    watcher.followPedal ("usb-a", 2);
     const DiskDescription diskOfA { "sdb1", "KORVEL", "TESSEL", "TESSEL", {}, "usb-a" };
     disks.listener->diskMountFailed (diskOfA, "Not authorized", MountFailure::refused);
 
     // B is linked: A's disk is not the one to mount for it. A, linked
     // again, still has its disk unmounted, until the disk goes.
-    watcher.followPedal ("usb-b");
-    watcher.followPedal ("usb-a");
+    watcher.followPedal ("usb-b", 2);
+    watcher.followPedal ("usb-a", 2);
     disks.listener->diskDisappeared (diskOfA);
-    watcher.followPedal ("usb-a");
+    watcher.followPedal ("usb-a", 2);
     EXPECT_EQ (notices.told, juce::StringArray ({ "", "/dev/sdb1", "", "/dev/sdb1", "" }));
+}
+
+TEST (PedalVolumeWatcher, WithOneCabPedalAttachedTheOnlyPedalVolumeIsItsWhicheverUsbDeviceItNames)
+{
+    // The pedal's HID and its disk hang from two USB devices behind a hub inside it.
+    const juce::String pedalHub = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-7";
+    tessel::sim::SimulatedDisks disks;
+    const auto root =
+        disks.volumeRoot (disks.addPedalVolume ("TESSEL", true, pedalHub + "/1-7.2")).getFullPathName() + "/";
+
+    struct : Heard
+    {
+        void pedalVolumeWithdrawn() override { events.push_back ("withdrawn " + disk_Name()); }
+    } heard;
+    PedalVolumeWatcher watcher (disks.createSession(), heard);
+    watcher.followPedal (pedalHub + "/1-7.1", 1);
+    ASSERT_TRUE (watcher.open());
+    pumpPending();
+    EXPECT_EQ (disk_Name(), root);
+
+    // A second CAB pedal beside it leaves nothing to tell whose the volume
+    // is; once it has gone, the volume is the first one's again.
+    watcher.countCabPedals (2);
+    EXPECT_EQ (disk_Name(), "");
+    watcher.countCabPedals (1);
+    EXPECT_EQ (heard.events, std::vector<juce::String> ({ "appeared " + root, "withdrawn ", "appeared " + root }));
+
+    watcher.followPedal (pedalHub + "/1-7.1", 2);
+    EXPECT_FALSE (watcher.hasPedalVolume());
 }
 
 TEST (LinuxUsbDevices, APedalsVolumeAndItsHidInterfaceNameTheUsbDeviceTheyHangFrom)

@@ -138,6 +138,10 @@ public:
     }
 
     MainContentComponent& hub() { return *content; }
+
+    /** Destroys the window's content, pages and all, as quitting does,
+        while the message loop goes on. */
+    void closeEditor() { content = nullptr; }
     KVNoDevice& noDevicePage() { return *content->noDevice; }
     KVAMPView& ampPage() { return content->ampPage(); }
 
