@@ -346,6 +346,12 @@ void startCopyWavThread (bool importing, const juce::String& mode, const juce::A
         return;
     }
 
+    if (emptyOfNone && page.indexBeingRead)
+    {
+        Dialogs::showMessage ({}, IrLibraryButtons::indexBeingReadMessage);
+        return;
+    }
+
     // The job deletes itself when it has finished. Normal priority is what
     // older JUCE called priority 5.
     auto* job = new CopyWavThread();

@@ -40,6 +40,12 @@ struct IrLibraryPage
         for an empty table read from none. A job never writes a table of one
         volume onto another. */
     juce::String tableVolume;
+
+    /** The page's read of the volume's index is still under way (its first
+        attempts can find the volume not yet readable): an empty table is not
+        yet the volume's, and an index written from it would drop every IR
+        the volume holds. */
+    bool indexBeingRead = false;
 };
 
 /** One run of the IR library behind the "Operating" progress window. Created
@@ -131,6 +137,13 @@ inline const juce::String selectionChangedMessage {
     pedal's has taken its place, while a button's question or chooser was open. */
 inline const juce::String volumeChangedMessage {
     "The pedal's volume changed while you were choosing, so nothing was done. Please check the IR list and try again."
+};
+
+/** Told instead of acting on an empty IR list while the volume's index is
+    still being read. */
+inline const juce::String indexBeingReadMessage {
+    "The IR list is still being read from the pedal's volume, so nothing was done. Please wait a moment and try "
+    "again."
 };
 
 /** "Add": chooses WAV files and adds them as new IRs. */

@@ -549,6 +549,7 @@ IrLibraryPage KVCABView::irLibraryPage()
     };
     page.irTable = jobTable.get();
     page.tableVolume = irTableVolume;
+    page.indexBeingRead = loadDisk.isLoading();
 
     const auto selected = algorithmList.getSelectedRows();
     for (int i = 0; i < selected.size(); ++i)

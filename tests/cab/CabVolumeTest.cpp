@@ -113,6 +113,40 @@ TEST (CabVolume, AMissingIndexIsTriedSixTimesWhileTheWindowGoesOn)
     }
 }
 
+TEST (CabIrButtons, AnAddWhileTheVolumesIndexIsStillBeingReadLeavesTheVolumeAsItWas)
+{
+    // The volume is not readable yet: its index is tried again, and the list
+    // is empty meanwhile. An IR added now would be indexed alone, and every
+    // IR the volume holds would fall out of its index.
+    EditorHarness h;
+    const int disk = h.disks.addPedalVolume();
+    pumpPending();
+    auto pedal = h.connect (kindCAB);
+    auto& page = h.hub().cabPage();
+    ASSERT_TRUE (pumpUntil ([&] { return indexReads (*pedal) == 1; }));
+    ASSERT_TRUE (page.loadDisk.isLoading());
+
+    const auto root = h.disks.volumeRoot (disk);
+    const auto chosen =
+        h.disks.volumeRoot (h.disks.add ("SanDisk", "Cruzer", "STICK", false)).getChildFile ("PORCH 1x10.wav");
+    ASSERT_TRUE (tessel::sim::writeIrWav (chosen));
+    h.dialogs().fileListAnswers.push_back ({ chosen });
+    click (page.addButton);
+    ASSERT_TRUE (pumpUntil ([&] { return ! h.messages().empty() || root.getChildFile (IrIndex::fileName).exists(); }));
+    ASSERT_TRUE (pumpUntil ([] { return CopyWavThread::jobsInProgress() == 0; }, 10000));
+
+    EXPECT_EQ (h.messages().empty() ? "" : h.messages().back().text, IrLibraryButtons::indexBeingReadMessage);
+    EXPECT_FALSE (root.getChildFile (IrIndex::fileName).exists());
+    EXPECT_FALSE (root.getChildFile (chosen.getFileName()).exists());
+
+    // Once readable, the list is the volume's own.
+    ListInfor index;
+    appendEntry (index, "RADIO 1x5.wav");
+    ASSERT_TRUE (writeFileListTo (root, index));
+    ASSERT_TRUE (pumpUntil ([&] { return ! page.loadDisk.isLoading(); }, 6000));
+    EXPECT_EQ (page.algorithmListModel.getNumRows(), 1);
+}
+
 TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePage)
 {
     EditorHarness h;
