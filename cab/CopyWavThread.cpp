@@ -346,7 +346,7 @@ void startCopyWavThread (bool importing, const juce::String& mode, const juce::A
         return;
     }
 
-    if (emptyOfNone && page.indexBeingRead)
+    if (page.indexBeingRead && page.irTable->current()->irCount == 0)
     {
         Dialogs::showMessage ({}, IrLibraryButtons::indexBeingReadMessage);
         return;

@@ -482,8 +482,8 @@ void KVCABView::visibilityChanged()
     // Another CAB pedal's IRs are not this one's: a list kept from the pedal
     // before would be taken for its own, and an IR button would act on rows
     // that are not on its volume.
-    if (isVisible() && irTablePedal != linkedPedal() && irTable.current()->irCount != 0)
-        irTable.handOver ({});
+    if (isVisible() && irTablePedal != linkedPedal())
+        dropIrTable();
 }
 
 juce::String KVCABView::volumeNotMountedMessage (const juce::String& devicePath, MountFailure failure)
