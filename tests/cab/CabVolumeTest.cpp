@@ -27,6 +27,26 @@ int indexReads (PedalSimulator& pedal)
     const auto codes = codesSent (pedal);
     return (int) std::count (codes.begin(), codes.end(), (int) Command::irIndexRead);
 }
+
+/** Waits until an IR job and the index read after it have ended with `rows` IRs listed. */
+bool listSettlesAt (KVCABView& page, int rows)
+{
+    return pumpUntil (
+        [&]
+        {
+        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
+            && page.algorithmListModel.getNumRows() == rows;
+        },
+        10000);
+}
+
+/** Deletes IR row `row` as the user does: selects it, clicks Delete and answers OK. */
+void deleteThroughThePage (EditorHarness& h, KVCABView& page, int row)
+{
+    page.algorithmList.selectRow (row);
+    h.dialogs().okAnswers.push_back (true);
+    click (page.deleteButton);
+}
 } // namespace
 
 TEST (CabVolume, TheIrIndexIsReadOnceBothTheDumpAndTheVolumeAreThere)
@@ -163,13 +183,7 @@ TEST (CabVolume, AddThroughThePageListsTheNewIrAndTheVolumeGoingAwayLeavesThePag
     h.dialogs().fileListAnswers.push_back ({ chosen });
 
     click (page.addButton);
-    ASSERT_TRUE (pumpUntil (
-        [&]
-        {
-        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
-            && page.algorithmListModel.getNumRows() == 3;
-        },
-        10000));
+    ASSERT_TRUE (listSettlesAt (page, 3));
 
     EXPECT_EQ (page.algorithmListModel.rowText (2), "2   PORCH 1x10.wav");
     EXPECT_TRUE (h.disks.volumeRoot (disk).getChildFile ("PORCH 1x10.wav").existsAsFile());
@@ -281,16 +295,8 @@ TEST (CabVolume, ASecondCabPedalListsAndChangesOnlyItsOwnVolume)
     EXPECT_EQ (page.algorithmListModel.rowText (0), "0   B ONE.wav");
 
     // Deleting row 0 takes B's first IR off B's volume; A's index stays as it was.
-    page.algorithmList.selectRow (0);
-    h.dialogs().okAnswers.push_back (true);
-    click (page.deleteButton);
-    ASSERT_TRUE (pumpUntil (
-        [&]
-        {
-        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
-            && page.algorithmListModel.getNumRows() == 2;
-        },
-        10000));
+    deleteThroughThePage (h, page, 0);
+    ASSERT_TRUE (listSettlesAt (page, 2));
     const auto indexOfB = readFileListFrom (h.disks.volumeRoot (diskB));
     ASSERT_TRUE (indexOfB.has_value());
     EXPECT_TRUE (indexOfB->irCount == 2 && indexOfB->entries[0].name == "/B TWO.wav");
@@ -448,16 +454,8 @@ TEST (CabVolume, WhenAnotherVolumeIsPutInForceTheListIsItsOwnAndADeleteChangesOn
     EXPECT_TRUE (page.isVisible());
     EXPECT_EQ (page.algorithmListModel.rowText (0), "0   B ONE.wav");
 
-    page.algorithmList.selectRow (0);
-    h.dialogs().okAnswers.push_back (true);
-    click (page.deleteButton);
-    ASSERT_TRUE (pumpUntil (
-        [&]
-        {
-        return CopyWavThread::jobsInProgress() == 0 && ! page.loadDisk.isLoading()
-            && page.algorithmListModel.getNumRows() == 2;
-        },
-        10000));
+    deleteThroughThePage (h, page, 0);
+    ASSERT_TRUE (listSettlesAt (page, 2));
 
     const auto index = readFileListFrom (h.disks.volumeRoot (second));
     ASSERT_TRUE (index.has_value());
