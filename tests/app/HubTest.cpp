@@ -2,9 +2,11 @@
 
 #include "pagekit/FirmwareUpdate.h"
 #include "app/MainContentComponent.h"
+#include "cab/KVCABView.h"
 #include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
 #include "support/EditorHarness.h"
 
 using namespace tessel::sim;
@@ -81,5 +83,70 @@ TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlessly
         EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyPage().isVisible()
                      && ! h.noDevicePage().firmwareButton.isVisible());
         EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
+    }
+}
+
+TEST (Hub, ValuesChangedOnThePedalJustBeforeItStepsToAnotherPatchLeaveThatPatchOnShowAndGoNowhere)
+{
+    for (auto kind : { kindMOD, kindDLY, kindCAB })
+    {
+        SCOPED_TRACE ((int) kind);
+        EditorHarness h;
+        auto pedal = h.connect (kind, 4);
+        pedal->clearReceivedFrames();
+        const auto record = pedal->recordOf (1);
+
+        // Values changed on patch 0, each unlike patch 1's, all reach the editor before it looks.
+        std::vector<int> recordBytes;
+        std::function<std::vector<int>()> shown;
+        if (kind == kindCAB)
+        {
+            auto& page = h.hub().cabPage();
+            pedal->setMicrophoneOnPedal (5);
+            pedal->setPowerAmpOnPedal (6);
+            pedal->setPresenceOnPedal (7);
+            pedal->setRoomLevelOnPedal (8);
+            recordBytes = { 8, 9, 10, 11 };
+            shown = [&page]
+            {
+                return std::vector<int> { page.micCombo.getSelectedId() - 1, page.powerAmpCombo.getSelectedId() - 1,
+                                          (int) page.powerAmpParamSlider.getValue(),
+                                          (int) page.cabParamSlider.getValue() };
+            };
+        }
+        else
+        {
+            auto& page = kind == kindDLY ? (KVEffectPage&) h.hub().dlyPage() : (KVEffectPage&) h.hub().modPage();
+            pedal->setInputModeOnPedal (0);
+            pedal->setExpressionTargetOnPedal (3);
+            pedal->setExpressionRangeOnPedal (15, 70);
+            recordBytes = { 10, 11, 12, 13 };
+            shown = [&page]
+            {
+                return std::vector<int> { page.inputModeCombo.getSelectedId() - 1, page.objectCombo.getSelectedId() - 1,
+                                          (int) page.rangeMinSlider.getValue(),
+                                          (int) page.rangeMaxSlider.getValue() };
+            };
+            if (kind == kindDLY)
+            {
+                pedal->setTrailOnPedal (0);
+                recordBytes.push_back (8);
+                shown = [shown, &dly = h.hub().dlyPage()]
+                {
+                    auto values = shown();
+                    values.push_back ((int) dly.trailSwitchButton.getToggleState());
+                    return values;
+                };
+            }
+        }
+        pedal->selectPatchOnPedal (1);
+        pumpPending();
+
+        std::vector<int> expected;
+        for (auto byte : recordBytes)
+            expected.push_back (record[(size_t) byte]);
+        EXPECT_EQ (shown(), expected);
+        EXPECT_TRUE (takeSentFrames (*pedal).empty() && pedal->recordOf (1) == record)
+            << "a value from the pedal went back to it";
     }
 }
