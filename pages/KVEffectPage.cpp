@@ -259,8 +259,10 @@ void KVEffectPage::showExpressionTarget (int target)
 
 void KVEffectPage::showExpressionRange (int minimum, int maximum)
 {
-    rangeMinSlider.setValue (minimum, juce::sendNotificationAsync);
-    rangeMaxSlider.setValue (maximum, juce::sendNotificationAsync);
+    // Not answered: by the time an answer arrived the pedal may be on another
+    // patch, whose range it would overwrite.
+    rangeMinSlider.setValue (minimum, juce::dontSendNotification);
+    rangeMaxSlider.setValue (maximum, juce::dontSendNotification);
 }
 
 void KVEffectPage::showInputMode (int mode)
