@@ -222,6 +222,7 @@ void KVEffectPage::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>&
 
 void KVEffectPage::forgetPedal()
 {
+    KVPageBase::forgetPedal();
     // A page hidden when a newer pedal replaced its own must not show that
     // pedal's patches or names to the next.
     patchRecords.clear (true);
