@@ -183,35 +183,25 @@ bool effectPedal()
     return Device == kindMOD || Device == kindDLY;
 }
 
-/** Posts a report for the MOD and DLY pages, with a copy of the bytes it reads. */
+/** A report for the MOD and DLY pages, on the one on show. */
 template <typename Action>
-void postToTempoPage (ReplyWindow& window, const uint8_t* report, Action action)
+void toTempoPage (ReplyWindow& window, const uint8_t* report, Action action)
 {
     if (! effectPedal())
         return;
 
-    const int first = report[2], second = report[3];
-    post (window,
-          [action, first, second] (ReplyWindow& w)
-          {
-        if (auto* page = visibleTempoPage (w))
-            action (*page, first, second);
-    });
+    if (auto* page = visibleTempoPage (window))
+        action (*page, report[2], report[3]);
 }
 
-/** Posts a CAB report with the one byte it reads; `onShowOnly`: only while
-    the CAB page is the page on show. */
+/** A CAB report with the one byte it reads; `onShowOnly`: only while the
+    CAB page is the page on show. */
 template <typename Action>
-void postToCabPage (ReplyWindow& window, const uint8_t* report, bool onShowOnly, Action action)
+void toCabPage (ReplyWindow& window, const uint8_t* report, bool onShowOnly, Action action)
 {
-    const int value = report[2];
-    post (window,
-          [action, value, onShowOnly] (ReplyWindow& w)
-          {
-        auto* visible = w.visiblePage();
-        if (! onShowOnly || (visible != nullptr && visible->pageKind() == kindCAB))
-            action (w.cabPage(), value);
-    });
+    auto* visible = window.visiblePage();
+    if (! onShowOnly || (visible != nullptr && visible->pageKind() == kindCAB))
+        action (window.cabPage(), report[2]);
 }
 } // namespace
 
@@ -228,6 +218,10 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
 
     auto* page = window.visiblePage();
 
+    // What the pedal reports is shown at once, in the order it was sent: the
+    // link may hand over several waiting reports in one go, and a value left
+    // for later would land after a patch change sent behind it, on the other
+    // patch. Only message boxes and the connection's own steps wait.
     switch (report[0])
     {
         case Reply::factoryReset:
@@ -283,8 +277,7 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
             break;
 
         case Reply::expressionTarget:
-            postToTempoPage (window, report,
-                             [] (KVEffectPage& p, int target, int) { p.showExpressionTarget (target); });
+            toTempoPage (window, report, [] (KVEffectPage& p, int target, int) { p.showExpressionTarget (target); });
             break;
 
         case Reply::division:
@@ -293,21 +286,17 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
             break;
 
         case Reply::expressionRange:
-            postToTempoPage (window, report,
-                             [] (KVEffectPage& p, int minimum, int maximum)
-                             { p.showExpressionRange (minimum, maximum); });
+            toTempoPage (window, report,
+                         [] (KVEffectPage& p, int minimum, int maximum) { p.showExpressionRange (minimum, maximum); });
             break;
 
         case Reply::trail:
             if (effectPedal())
-            {
-                const int state = report[2];
-                post (window, [state] (ReplyWindow& w) { w.SetCABSIMButton (state); });
-            }
+                window.SetCABSIMButton (report[2]);
             break;
 
         case Reply::inputMode:
-            postToTempoPage (window, report, [] (KVEffectPage& p, int mode, int) { p.showInputMode (mode); });
+            toTempoPage (window, report, [] (KVEffectPage& p, int mode, int) { p.showInputMode (mode); });
             break;
 
         case Reply::maxDelay:
@@ -322,29 +311,22 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
         // The CAB pedal's own reports. The power amp reaches its page even while hidden;
         // the room and presence levels only while it is the page on show.
         case Reply::powerAmp:
-            postToCabPage (window, report, false, [] (KVCABView& cab, int type) { cab.showPowerAmp (type); });
+            toCabPage (window, report, false, [] (KVCABView& cab, int type) { cab.showPowerAmp (type); });
             break;
 
         case Reply::cabLevel:
-            postToCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showRoomLevel (level); });
+            toCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showRoomLevel (level); });
             break;
 
         case Reply::powerAmpLevel:
-            postToCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showPresence (level); });
+            toCabPage (window, report, true, [] (KVCABView& cab, int level) { cab.showPresence (level); });
             break;
 
         case Reply::microphone:
-        {
             // Told as the microphone knob to whichever page is on show.
-            const int microphone = report[2];
-            post (window,
-                  [microphone] (ReplyWindow& w)
-                  {
-                if (auto* visible = w.visiblePage())
-                    visible->showKnob (KVCABView::microphoneKnob, microphone);
-            });
+            if (page != nullptr)
+                page->showKnob (KVCABView::microphoneKnob, report[2]);
             break;
-        }
 
         case Reply::saveComplete:
             post (window, [] (ReplyWindow&) { Dialogs::showMessage ({}, "Save complete."); });

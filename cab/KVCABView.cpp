@@ -634,6 +634,8 @@ void KVCABView::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& re
 
 void KVCABView::forgetPedal()
 {
+    KVPageBase::forgetPedal();
+    shownIrRow = -1;
     patchRecords.clear (true);
     patchRecords.minimiseStorageOverheads();
 

@@ -196,8 +196,19 @@ void KVPageBase::showAlgorithmNames (const juce::StringArray& names)
 
 void KVPageBase::showDump (int current)
 {
+    // The pedal's current patch is the row selected, whether or not the
+    // pedal's later answers (which select it too) arrive.
     patchList.updateContent();
-    updateAmpInformation (current);
+    showPatch (current, true);
+}
+
+void KVPageBase::forgetPedal()
+{
+    // Rows selected for the pedal that went mean nothing to the next: kept,
+    // they would be acted on, and a list shrinking under them at the next
+    // dump's end would select what is left on that pedal.
+    selectRowQuietly (patchList, -1, false);
+    selectRowQuietly (algorithmList, -1, false);
 }
 
 bool KVPageBase::checkFirmwareFile (const juce::File& file)

@@ -46,6 +46,9 @@ public:
     void showBypass (int state) override;
     void showAlgorithmNames (const juce::StringArray& names) override;
     void showDump (int current) override;
+
+    /** Each page forgets its own records too, after this. */
+    void forgetPedal() override;
     bool checkFirmwareFile (const juce::File& file) override;
 
     juce::ImageButton importButton;

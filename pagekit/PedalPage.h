@@ -66,10 +66,11 @@ public:
     virtual void storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& record) = 0;
 
     /** The dump has ended, or stopped: the patch list follows the records,
-        and patch `current` is shown (none when negative). */
+        and patch `current` is shown and selected (none when negative). */
     virtual void showDump (int current) = 0;
 
-    /** The pedal has gone: the page forgets all it learnt of it. */
+    /** The pedal has gone: the page forgets all it learnt of it, the rows
+        selected in its lists too. */
     virtual void forgetPedal() = 0;
 
     /** What the Set menu and its "Update?" question answered. */

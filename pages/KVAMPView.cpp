@@ -147,6 +147,7 @@ void KVAMPView::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>& re
 
 void KVAMPView::forgetPedal()
 {
+    KVPageBase::forgetPedal();
     patchRecords.clear (true);
     patchRecords.minimiseStorageOverheads();
     algorithmNames.clear();

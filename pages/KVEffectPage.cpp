@@ -222,6 +222,7 @@ void KVEffectPage::storeRecord (const std::array<uint8_t, PatchRecord::maxSize>&
 
 void KVEffectPage::forgetPedal()
 {
+    KVPageBase::forgetPedal();
     // A page hidden when a newer pedal replaced its own must not show that
     // pedal's patches or names to the next.
     patchRecords.clear (true);
@@ -259,8 +260,10 @@ void KVEffectPage::showExpressionTarget (int target)
 
 void KVEffectPage::showExpressionRange (int minimum, int maximum)
 {
-    rangeMinSlider.setValue (minimum, juce::sendNotificationAsync);
-    rangeMaxSlider.setValue (maximum, juce::sendNotificationAsync);
+    // Not answered: by the time an answer arrived the pedal may be on another
+    // patch, whose range it would overwrite.
+    rangeMinSlider.setValue (minimum, juce::dontSendNotification);
+    rangeMaxSlider.setValue (maximum, juce::dontSendNotification);
 }
 
 void KVEffectPage::showInputMode (int mode)

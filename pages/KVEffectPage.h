@@ -43,8 +43,7 @@ public:
     virtual void showTapTempo (bool sync);
 
     /** The expression pedal's target, its range and the input mode the pedal
-        reports; the range is set with notification, so that the page answers
-        with it, as the pedal expects. */
+        reports, like every reported value shown without an answer. */
     void showExpressionTarget (int target);
     void showExpressionRange (int minimum, int maximum);
     void showInputMode (int mode);

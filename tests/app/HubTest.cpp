@@ -2,9 +2,11 @@
 
 #include "pagekit/FirmwareUpdate.h"
 #include "app/MainContentComponent.h"
+#include "cab/KVCABView.h"
 #include "device/LiveLink.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
 #include "support/EditorHarness.h"
 
 using namespace tessel::sim;
@@ -81,5 +83,57 @@ TEST (Hub, DisconnectingResetsTheFirmwareWriterAndClearsEveryPageTwiceHarmlessly
         EXPECT_TRUE (h.noDevicePage().isVisible() && ! h.hub().dlyPage().isVisible()
                      && ! h.noDevicePage().firmwareButton.isVisible());
         EXPECT_EQ (h.hub().getBounds(), juce::Rectangle<int> (0, 0, 780, 408));
+    }
+}
+
+TEST (Hub, ValuesChangedOnThePedalJustBeforeItStepsToAnotherPatchLeaveThatPatchOnShowAndGoNowhere)
+{
+    for (auto kind : { kindMOD, kindDLY, kindCAB })
+    {
+        SCOPED_TRACE ((int) kind);
+        EditorHarness h;
+        auto pedal = h.connect (kind, 4);
+        pedal->clearReceivedFrames();
+        const auto patchOne = pedal->parametersOf (1);
+
+        // Values changed on patch 0, each unlike patch 1's, all reach the editor before it looks.
+        if (kind == kindCAB)
+        {
+            for (auto change : { &PedalSimulator::setMicrophoneOnPedal, &PedalSimulator::setPowerAmpOnPedal,
+                                 &PedalSimulator::setPresenceOnPedal, &PedalSimulator::setRoomLevelOnPedal })
+                ((*pedal).*change) (8);
+        }
+        else
+        {
+            pedal->setTrailOnPedal (0);
+            pedal->setInputModeOnPedal (0);
+            pedal->setExpressionTargetOnPedal (3);
+            pedal->setExpressionRangeOnPedal (15, 70);
+        }
+        pedal->selectPatchOnPedal (1);
+        pumpPending();
+
+        // What the page shows of the record's bytes from 8 (CAB) or 9 (MOD, DLY) on.
+        std::vector<int> shown;
+        if (kind == kindCAB)
+        {
+            auto& page = h.hub().cabPage();
+            shown = { page.micCombo.getSelectedId() - 1, page.powerAmpCombo.getSelectedId() - 1,
+                      (int) page.powerAmpParamSlider.getValue(), (int) page.cabParamSlider.getValue() };
+        }
+        else
+        {
+            auto& page = kind == kindDLY ? (KVEffectPage&) h.hub().dlyPage() : h.hub().modPage();
+            shown = { page.algorithmList.getSelectedRow(), page.inputModeCombo.getSelectedId() - 1,
+                      page.objectCombo.getSelectedId() - 1, (int) page.rangeMinSlider.getValue(),
+                      (int) page.rangeMaxSlider.getValue() };
+            if (kind == kindDLY)
+            {
+                EXPECT_EQ (h.hub().dlyPage().trailSwitchButton.getToggleState(), patchOne[5] != 0);
+            }
+        }
+        EXPECT_EQ (shown, std::vector<int> (patchOne.end() - (long) shown.size(), patchOne.end()));
+        EXPECT_TRUE (takeSentFrames (*pedal).empty() && pedal->parametersOf (1) == patchOne)
+            << "a value from the pedal went back to it";
     }
 }

@@ -7,6 +7,7 @@
 #include "cab/KVCABView.h"
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
+#include "pages/KVMODView.h"
 #include "pagekit/PatchFiles.h"
 #include "support/EditorHarness.h"
 #include "support/SimulatedCabVolume.h"
@@ -219,6 +220,45 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
     pumpUntil ([] { return false; }, 300);
     EXPECT_EQ (takeSentFrames (*dly), wholeConnection (kindDLY, dly->algorithmNames().size(), 4));
     EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.hub().dlyPage().patchRecords.size() == 4);
+}
+
+TEST (PedalSession, NoRowSelectedForAPedalIsCarriedOverAndTheNextOnesDumpSelectsItsCurrentPatchUnsent)
+{
+    const auto selectedRows = [] (juce::ListBox& list)
+    {
+        std::vector<int> rows;
+        for (int i = 0; i < list.getNumSelectedRows(); ++i)
+            rows.push_back (list.getSelectedRow (i));
+        return rows;
+    };
+    {
+        // Two rows selected, then another MOD with fewer patches: its dump's end selects nothing on it.
+        EditorHarness h;
+        auto first = h.connect (kindMOD, 12);
+        auto& page = h.hub().modPage();
+        page.patchList.selectRow (3);
+        page.patchList.selectRow (10, false, false);
+        h.unplug (first);
+
+        auto next = h.connect (kindMOD, 5);
+        const auto frames = takeSentFrames (*next);
+        EXPECT_EQ (std::count_if (frames.begin(), frames.end(), [] (auto& f) { return f[0] == Command::selectPatch; }),
+                   0);
+        EXPECT_EQ (selectedRows (page.patchList), std::vector<int> { 0 });
+    }
+
+    // A CAB on patch 3 whose answer to the end of its transfer state is lost: row 3 is selected all the same.
+    EditorHarness h;
+    auto first = h.connect (kindCAB, 12);
+    auto& page = h.hub().cabPage();
+    page.patchList.selectRow (7);
+    h.unplug (first);
+
+    auto next = PedalSimulator::create (kindCAB);
+    next->selectPatchOnPedal (3);
+    next->injectFault (Fault::noAnswer, Command::transferState, 1);
+    h.connect (next);
+    EXPECT_EQ (selectedRows (page.patchList), std::vector<int> { 3 });
 }
 
 TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
