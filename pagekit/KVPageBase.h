@@ -47,6 +47,7 @@ public:
     void showAlgorithmNames (const juce::StringArray& names) override;
     void showDump (int current) override;
     bool checkFirmwareFile (const juce::File& file) override;
+    void forgetFirmwareFile() override;
 
     juce::ImageButton importButton;
     juce::ImageButton exportButton;
@@ -70,6 +71,9 @@ public:
 
     /** The no-device page's check of a firmware file, handed in by the window. */
     std::function<bool (const juce::File&)> firmwareCheck;
+
+    /** Drops the file firmwareCheck kept, handed in by the window. */
+    std::function<void()> firmwareForget;
 
 protected:
     KVPageBase();

@@ -1,6 +1,7 @@
 #include "support/PageBench.h"
 
 #include "app/KVNoDevice.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "pagekit/PageControls.h"
 #include "pagekit/SetMenu.h"
 
@@ -18,7 +19,7 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
     EXPECT_EQ (dialogs.openPatterns, juce::StringArray ("*.bin"));
     EXPECT_TRUE (dialogs.questions.empty() && amp.sent().empty());
 
-    // A fitting file, then Cancel: kept, but the pedal stays as it is; then OK: one restart.
+    // A fitting file, then Cancel: forgotten, and the pedal stays as it is; then OK: kept, and one restart.
     for (bool ok : { false, true })
     {
         dialogs.fileAnswers.push_back (firmware);
@@ -27,9 +28,42 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
         pumpPending();
         ASSERT_EQ (dialogs.questions.size(), ok ? 2u : 1u);
         EXPECT_EQ (dialogs.questions.back().title + "|" + dialogs.questions.back().text, "Update?|");
-        EXPECT_EQ (amp.h.noDevicePage().pendingFirmware, firmware);
+        EXPECT_EQ (amp.h.noDevicePage().pendingFirmware, ok ? firmware : juce::File());
         EXPECT_EQ (amp.sent(), ok ? Frames { { Command::enterUpdateMode } } : Frames {});
     }
+}
+
+TEST (SetMenu, AFirmwareFileTurnedDownIsForgottenAndOnlyAConfirmedOneIsWrittenOnceThePedalWaitsInUpdateMode)
+{
+    // The effect pages and the CAB page each through their own Set menu.
+    for (auto kind : { kindAMP, kindCAB })
+        for (bool ok : { false, true })
+        {
+            SCOPED_TRACE (juce::String (kind) + (ok ? " OK" : " Cancel"));
+            Connected linked (kind, 2);
+            auto& dialogs = linked.h.dialogs();
+            const auto name = linked.h.noDevicePage().deviceName;
+            const std::vector<uint8_t> payload (100, 7);
+            juce::TemporaryFile temp (".bin");
+            ASSERT_TRUE (temp.getFile().replaceWithData (firmwareFile (payload, name).getData(), 148));
+
+            dialogs.fileAnswers.push_back (temp.getFile());
+            dialogs.okAnswers.push_back (ok);
+            linked.h.hub().visiblePage()->setMenuItemChosen (SetMenu::firmwareUpdate);
+            pumpPending();
+
+            // OK restarts the pedal in its update mode; after Cancel the user may start it so by hand.
+            linked.h.unplug (linked.pedal);
+            auto waiting = PedalSimulator::createUpdateModeDevice (name);
+            linked.h.plugIn (waiting);
+            click (linked.h.noDevicePage().firmwareButton);
+            ASSERT_TRUE (pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, 10000));
+
+            // Only the confirmed file is written at once; a file turned down is not, and a file is asked for.
+            EXPECT_EQ (dialogs.openPatterns.size(), ok ? 1 : 2);
+            EXPECT_EQ (waiting->programFlash() == payload, ok);
+            EXPECT_EQ (waiting->receivedFrames().empty(), ! ok);
+        }
 }
 
 TEST (SetMenu, FactoryResetAsksFirstAndThePedalsAnswerIsShown)
