@@ -221,6 +221,24 @@ TEST (PedalSession, APedalReplacingAnotherStartsFromCleanPagesAndTheOtherLeavesI
     EXPECT_TRUE (h.ampPage().patchRecords.isEmpty() && h.hub().dlyPage().patchRecords.size() == 4);
 }
 
+TEST (PedalSession, WhenTheLinkedPedalGoesThePedalStillAttachedIsLinkedAndLoadedAsIfJustPluggedIn)
+{
+    EditorHarness h;
+    auto amp = h.connect (kindAMP, 3);
+    auto dly = h.connect (kindDLY, 4);
+    amp->clearReceivedFrames();
+
+    h.unplug (dly);
+    ASSERT_TRUE (pumpUntil ([&] { return connected (h, *amp); }, 5000));
+    pumpPending();
+
+    EXPECT_EQ (takeSentFrames (*amp), wholeConnection (kindAMP, amp->algorithmNames().size(), 3));
+    EXPECT_TRUE (h.ampPage().isVisible() && h.ampPage().patchRecords.size() == 3 && ! h.noDevicePage().isVisible());
+    amp->turnKnob (1, 61);
+    pumpPending();
+    EXPECT_EQ (h.ampPage().knobSliders[1].getValue(), 61.0);
+}
+
 TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
 {
     for (bool pulledOut : { false, true })
