@@ -230,13 +230,9 @@ TEST (PedalSession, WhenTheLinkedPedalGoesThePedalStillAttachedIsLinkedAndLoaded
 
     h.unplug (dly);
     ASSERT_TRUE (pumpUntil ([&] { return connected (h, *amp); }, 5000));
-    pumpPending();
 
     EXPECT_EQ (takeSentFrames (*amp), wholeConnection (kindAMP, amp->algorithmNames().size(), 3));
-    EXPECT_TRUE (h.ampPage().isVisible() && h.ampPage().patchRecords.size() == 3 && ! h.noDevicePage().isVisible());
-    amp->turnKnob (1, 61);
-    pumpPending();
-    EXPECT_EQ (h.ampPage().knobSliders[1].getValue(), 61.0);
+    EXPECT_TRUE (h.ampPage().isVisible() && h.ampPage().patchRecords.size() == 3);
 }
 
 TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
