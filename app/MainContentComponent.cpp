@@ -57,6 +57,7 @@ MainContentComponent::MainContentComponent()
         page.noDevice = firmwarePage;
         page.firmwareCheck = [firmwarePage] (const juce::File& file)
         { return firmwarePage->UpdateFirmware (file, false); };
+        page.firmwareForget = [firmwarePage] { firmwarePage->pendingFirmware = juce::File(); };
         addAndMakeVisible (page);
     }
 

@@ -40,26 +40,31 @@ struct AttachedPedal
 
     /** Where the transfer link finds this pedal; empty when the platform doesn't say. */
     juce::String devicePath;
+
+    /** Its product name without the manufacturer's prefix. */
+    juce::String name;
 };
 
 std::map<HidDeviceRef, AttachedPedal> attachedPedals;
 
-/** A pedal waiting in its update mode: never linked, but a removal that
-    sends the window back to its no-device page must not forget it. */
+/** A device told about but never linked: a pedal waiting in its update
+    mode, or one this user may not open. A removal that sends the window
+    back to its no-device page must not forget it. */
 struct WaitingDevice
 {
     HidDeviceRef device = nullptr;
     juce::String name;
+    bool updateMode = false;
 };
 
 /** In the order they were found, the newest last. */
-std::vector<WaitingDevice> updateModeDevices;
+std::vector<WaitingDevice> waitingDevices;
 
-void forgetUpdateModeDevice (HidDeviceRef device)
+void forgetWaitingDevice (HidDeviceRef device)
 {
-    updateModeDevices.erase (std::remove_if (updateModeDevices.begin(), updateModeDevices.end(),
-                                             [device] (const WaitingDevice& d) { return d.device == device; }),
-                             updateModeDevices.end());
+    waitingDevices.erase (std::remove_if (waitingDevices.begin(), waitingDevices.end(),
+                                          [device] (const WaitingDevice& d) { return d.device == device; }),
+                          waitingDevices.end());
 }
 // Every CAB interface attached, with the USB device it hangs from (empty
 // when not known), whether the link could open it or not: another CAB
@@ -112,6 +117,9 @@ private:
     void Handle_DeviceMatchingCallback (HidDevice& device);
     void Handle_DeviceRemovalCallback (HidDevice& device);
 
+    /** Makes an attached pedal the live one, under a new number, and asks it to identify itself. */
+    void linkPedal (HidDevice& device, AttachedPedal& pedal);
+
     LiveLinkListener& window;
 };
 
@@ -162,7 +170,7 @@ void stopLiveLink()
     managerRef = nullptr;
     liveManager.reset();
     attachedPedals.clear();
-    updateModeDevices.clear();
+    waitingDevices.clear();
     attachedCabs.clear();
     liveLink.reset();
 }
@@ -271,8 +279,8 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     {
         // A pedal in its update mode is told about but never linked.
         const auto name = productNameOf (device);
-        forgetUpdateModeDevice (&device);
-        updateModeDevices.push_back ({ &device, name });
+        forgetWaitingDevice (&device);
+        waitingDevices.push_back ({ &device, name, true });
         window.updateModeDeviceFound (name);
         return;
     }
@@ -288,6 +296,8 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
 
     if (! device.isAccessible())
     {
+        forgetWaitingDevice (&device);
+        waitingDevices.push_back ({ &device, name, false });
         window.pedalInaccessible (name);
 
         if (cab)
@@ -297,23 +307,29 @@ void LiveLink::Handle_DeviceMatchingCallback (HidDevice& device)
     }
 
     auto& pedal = attachedPedals[&device];
-    pedal.number = ++lastPedalNumber;
     pedal.buffer.reset (new uint8_t[HidPacket::size]());
+    pedal.name = name;
     device.getStringProperty (HidDevice::devicePathKey, pedal.devicePath);
 
+    linkPedal (device, pedal);
+
+    if (cab)
+        window.cabPedalsChanged();
+}
+
+void LiveLink::linkPedal (HidDevice& device, AttachedPedal& pedal)
+{
     // Linked before the window hears of it, so that what the window starts
     // for the pedal belongs to it, and what it ends belongs to the one before.
+    pedal.number = ++lastPedalNumber;
     deviceRef = &device;
     linkedNumber = pedal.number;
     nextSession();
     device.setInputListener (this, pedal.buffer.get(), HidPacket::size);
 
-    window.pedalMatched (name);
+    window.pedalMatched (pedal.name);
 
     sendLiveFrame (HidPacket::command (Command::identify));
-
-    if (cab)
-        window.cabPedalsChanged();
 }
 
 void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
@@ -321,7 +337,7 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
     // The manager keeps the device alive until this returns, and reports
     // from it can no longer arrive, so its buffer can go now.
     attachedPedals.erase (&device);
-    forgetUpdateModeDevice (&device);
+    forgetWaitingDevice (&device);
     const bool cab = attachedCabs.erase (&device) != 0;
 
     // A pedal that a newer one replaced goes quietly: the newer stays linked.
@@ -333,11 +349,28 @@ void LiveLink::Handle_DeviceRemovalCallback (HidDevice& device)
         nextSession();
         window.pedalRemoved();
 
-        // The removal empties the no-device page. A pedal still waiting in its
-        // update mode must get its firmware button back, or the user, told to
-        // unplug the other of two such pedals, could not update the one left.
-        if (! updateModeDevices.empty())
-            window.updateModeDeviceFound (updateModeDevices.back().name);
+        // A pedal still attached (the one a newer pedal replaced) is served
+        // again, as if it had just been plugged in: the newest of them.
+        const auto newest =
+            std::max_element (attachedPedals.begin(), attachedPedals.end(),
+                              [] (const auto& a, const auto& b) { return a.second.number < b.second.number; });
+        if (newest != attachedPedals.end())
+        {
+            linkPedal (*newest->first, newest->second);
+        }
+        else if (! waitingDevices.empty())
+        {
+            // The removal empties the no-device page. The device found last
+            // that is still attached is told again: a pedal waiting in its
+            // update mode gets its firmware button back (or the user, told to
+            // unplug the other of two such pedals, could not update the one
+            // left), and one this user may not open the advice on access.
+            const auto waiting = waitingDevices.back();
+            if (waiting.updateMode)
+                window.updateModeDeviceFound (waiting.name);
+            else
+                window.pedalInaccessible (waiting.name);
+        }
     }
 
     if (cab)

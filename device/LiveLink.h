@@ -18,12 +18,15 @@ public:
     /** A pedal in its normal mode has been matched and linked (it is
         deviceRef already, and linkedPedal() numbers it); `name` is its
         product name without the manufacturer's prefix. The identify command
-        goes out once this returns. */
+        goes out once this returns. Told again, right after pedalRemoved, for
+        the newest pedal still attached, under a new number. */
     virtual void pedalMatched (const juce::String& name) = 0;
 
     /** A pedal waiting in its update mode has been found; it is not linked.
-        Told again, right after pedalRemoved, for the newest one still
-        attached, since the removal empties the no-device page. */
+        Told again, right after pedalRemoved, when no pedal is linked in its
+        stead and it is the device found last of those still attached (it or
+        one this user may not open), since the removal empties the no-device
+        page. */
     virtual void updateModeDeviceFound (const juce::String& name) = 0;
 
     /** One input report from the linked pedal, checksum not yet checked.
@@ -31,7 +34,8 @@ public:
         its reports are never told. */
     virtual void reportArrived (uint8_t* report, long reportLength) = 0;
 
-    /** A pedal has been found that this user may not open; it is not linked. */
+    /** A pedal has been found that this user may not open; it is not
+        linked. Told again after a removal as updateModeDeviceFound is. */
     virtual void pedalInaccessible (const juce::String& name) = 0;
 
     /** The linked pedal has been removed, or, with none linked, any device

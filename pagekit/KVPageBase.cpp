@@ -215,3 +215,9 @@ bool KVPageBase::checkFirmwareFile (const juce::File& file)
 {
     return firmwareCheck != nullptr && firmwareCheck (file);
 }
+
+void KVPageBase::forgetFirmwareFile()
+{
+    if (firmwareForget != nullptr)
+        firmwareForget();
+}

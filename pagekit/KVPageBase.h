@@ -50,6 +50,7 @@ public:
     /** Each page forgets its own records too, after this. */
     void forgetPedal() override;
     bool checkFirmwareFile (const juce::File& file) override;
+    void forgetFirmwareFile() override;
 
     juce::ImageButton importButton;
     juce::ImageButton exportButton;
@@ -73,6 +74,9 @@ public:
 
     /** The no-device page's check of a firmware file, handed in by the window. */
     std::function<bool (const juce::File&)> firmwareCheck;
+
+    /** Drops the file firmwareCheck kept, handed in by the window. */
+    std::function<void()> firmwareForget;
 
 protected:
     KVPageBase();

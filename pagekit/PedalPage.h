@@ -79,4 +79,7 @@ public:
 
     /** Checks a firmware file for the pedal, as the no-device page does. */
     virtual bool checkFirmwareFile (const juce::File& file) = 0;
+
+    /** The checked firmware file is not to be written after all. */
+    virtual void forgetFirmwareFile() = 0;
 };

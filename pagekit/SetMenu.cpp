@@ -43,11 +43,18 @@ void chooseItem (int result, PedalPage& page)
             Dialogs::showOkCancelBoxAsync ("Update?", {},
                                            [safePage, session] (int answer)
                                            {
-                if (answer == 1 && ! stillLinked (session))
+                const bool restart = answer == 1 && stillLinked (session);
+                auto* p = dynamic_cast<PedalPage*> (safePage.getComponent());
+                if (p == nullptr)
                     return;
 
-                if (auto* p = dynamic_cast<PedalPage*> (safePage.getComponent()))
+                // Only a file the pedal is restarted for may wait for its update
+                // mode: one turned down, or checked for a pedal that has gone
+                // meanwhile, would be written unasked by the firmware button.
+                if (restart)
                     p->updateQuestionAnswered (answer);
+                else
+                    p->forgetFirmwareFile();
             });
             break;
         }

@@ -104,3 +104,24 @@ TEST (NoDevicePage, APedalWaitingInItsUpdateModeGetsTheFirmwareButtonBackOnceNoP
     h.unplug (waiting);
     EXPECT_TRUE (! page.firmwareButton.isVisible() && page.statusLabel.getText() == "No Device Connected.");
 }
+
+TEST (NoDevicePage, APedalThisUserMayNotOpenIsToldAgainOnceTheLinkedPedalBesideItGoes)
+{
+    for (bool pluggedInFirst : { true, false })
+    {
+        EditorHarness h;
+        auto usb = PedalSimulator::create (kindMOD)->identity();
+        usb.accessible = false;
+        auto locked = std::make_shared<PedalSimulator> (kindMOD, usb);
+        if (pluggedInFirst)
+            h.plugIn (locked);
+        auto linked = h.connect (kindAMP, 3);
+        if (! pluggedInFirst)
+            h.plugIn (locked);
+
+        h.unplug (linked);
+        auto& page = h.noDevicePage();
+        EXPECT_EQ (page.statusLabel.getText(), "Pedal found, but it cannot be opened.") << pluggedInFirst;
+        EXPECT_TRUE (page.isVisible() && page.hintLabel.getText().contains ("udevadm trigger")) << pluggedInFirst;
+    }
+}

@@ -261,6 +261,20 @@ TEST (PedalSession, NoRowSelectedForAPedalIsCarriedOverAndTheNextOnesDumpSelects
     EXPECT_EQ (selectedRows (page.patchList), std::vector<int> { 3 });
 }
 
+TEST (PedalSession, WhenTheLinkedPedalGoesThePedalStillAttachedIsLinkedAndLoadedAsIfJustPluggedIn)
+{
+    EditorHarness h;
+    auto amp = h.connect (kindAMP, 3);
+    auto dly = h.connect (kindDLY, 4);
+    amp->clearReceivedFrames();
+
+    h.unplug (dly);
+    ASSERT_TRUE (pumpUntil ([&] { return connected (h, *amp); }, 5000));
+
+    EXPECT_EQ (takeSentFrames (*amp), wholeConnection (kindAMP, amp->algorithmNames().size(), 3));
+    EXPECT_TRUE (h.ampPage().isVisible() && h.ampPage().patchRecords.size() == 3);
+}
+
 TEST (PedalSession, OnlyTheLinkedCabPedalsOwnVolumeEndsItsSession)
 {
     for (bool pulledOut : { false, true })

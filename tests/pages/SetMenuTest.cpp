@@ -1,6 +1,7 @@
 #include "support/PageBench.h"
 
 #include "app/KVNoDevice.h"
+#include "pagekit/FirmwareUpdate.h"
 #include "pagekit/PageControls.h"
 #include "pagekit/SetMenu.h"
 
@@ -18,7 +19,7 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
     EXPECT_EQ (dialogs.openPatterns, juce::StringArray ("*.bin"));
     EXPECT_TRUE (dialogs.questions.empty() && amp.sent().empty());
 
-    // A fitting file, then Cancel: kept, but the pedal stays as it is; then OK: one restart.
+    // A fitting file, then Cancel: forgotten, and the pedal stays as it is; then OK: kept, and one restart.
     for (bool ok : { false, true })
     {
         dialogs.fileAnswers.push_back (firmware);
@@ -27,8 +28,31 @@ TEST (SetMenu, AFirmwareFileIsCheckedKeptAndThePedalRestartedOnlyOnOk)
         pumpPending();
         ASSERT_EQ (dialogs.questions.size(), ok ? 2u : 1u);
         EXPECT_EQ (dialogs.questions.back().title + "|" + dialogs.questions.back().text, "Update?|");
-        EXPECT_EQ (amp.h.noDevicePage().pendingFirmware, firmware);
+        EXPECT_EQ (amp.h.noDevicePage().pendingFirmware, ok ? firmware : juce::File());
         EXPECT_EQ (amp.sent(), ok ? Frames { { Command::enterUpdateMode } } : Frames {});
+    }
+}
+
+TEST (SetMenu, AFirmwareFileTurnedDownIsNeverWrittenTheFirmwareButtonAsksForAFileInstead)
+{
+    for (auto kind : { kindAMP, kindCAB }) // the effect pages' Set menu and the CAB page's
+    {
+        Connected linked (kind, 2);
+        const auto name = linked.h.noDevicePage().deviceName;
+        juce::TemporaryFile temp (".bin");
+        ASSERT_TRUE (temp.getFile().replaceWithData (firmwareFile ({ 1, 2, 3 }, name).getData(), 51));
+        linked.h.dialogs().fileAnswers.push_back (temp.getFile()); // then Cancel at "Update?"
+        linked.h.hub().visiblePage()->setMenuItemChosen (SetMenu::firmwareUpdate);
+        pumpPending();
+
+        // The user starts the pedal in its update mode by hand and clicks the firmware button.
+        linked.h.unplug (linked.pedal);
+        auto waiting = PedalSimulator::createUpdateModeDevice (name);
+        linked.h.plugIn (waiting);
+        click (linked.h.noDevicePage().firmwareButton);
+        EXPECT_EQ (linked.h.dialogs().openPatterns.joinIntoString (" "), "*.bin *.bin") << kind;
+        ASSERT_TRUE (pumpUntil ([] { return FirmwareUpdate::jobsInProgress() == 0; }, 10000));
+        EXPECT_TRUE (waiting->receivedFrames().empty()) << kind << ": nothing written";
     }
 }
 
