@@ -313,6 +313,30 @@ TEST (CabVolume, ASecondCabPedalListsAndChangesOnlyItsOwnVolume)
     EXPECT_TRUE (! page.isVisible() && h.noDevicePage().isVisible());
 }
 
+TEST (CabVolume, AnIrJobOfTheCabBeforeEndingLeavesTheLinkedCabsIndexBeingReadTillItIsListed)
+{
+    EditorHarness h;
+    auto& page = h.hub().cabPage();
+    auto a = PedalSimulator::create (kindCAB), b = PedalSimulator::create (kindCAB);
+    tessel::sim::addCabVolume (h.disks, twoIrs, true, a->identity().usbDevice);
+    pumpPending();
+    h.connect (a);
+    ASSERT_TRUE (listSettlesAt (page, 2));
+    const auto endOfAJob = page.irLibraryPage().startLoadDisk;
+
+    // B's volume is mounted but not readable yet: its index is being tried again when A's job ends.
+    const auto volumeOfB = h.disks.volumeRoot (h.disks.addPedalVolume ("TESSEL", true, b->identity().usbDevice));
+    h.connect (b);
+    ASSERT_TRUE (pumpUntil ([&] { return indexReads (*b) == 1; }));
+    endOfAJob();
+
+    ListInfor index;
+    appendEntry (index, "B ONE.wav");
+    ASSERT_TRUE (writeFileListTo (volumeOfB, index));
+    EXPECT_TRUE (listSettlesAt (page, 1));
+    EXPECT_EQ (indexReads (*a), 1);
+}
+
 TEST (CabVolume, AnIndexWriteCutOffBeforeItsRenameLeavesNothingOnceTheVolumeIsRead)
 {
     EditorHarness h;
