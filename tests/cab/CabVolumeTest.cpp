@@ -472,6 +472,17 @@ TEST (CabVolume, WhenAnotherVolumeIsPutInForceTheListIsItsOwnAndADeleteChangesOn
     EXPECT_EQ (disk_Name(), "");
     EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
 
+    // The IR buttons say so, and what to do, not that no volume is mounted.
+    for (auto* button : { &page.addButton, &page.deleteButton, &page.loadIrButton, &page.saveIrButton })
+        click (*button);
+    ASSERT_EQ (h.messages().size(), 4u);
+    for (auto& message : h.messages())
+        EXPECT_EQ (message.text,
+                   "More than one pedal volume is mounted, and nothing tells which of them is this "
+                   "pedal's, so its IR files cannot be listed or changed.\n\nUnplug the other CAB "
+                   "pedal, or eject the other pedal volume; the IR list is then read from the one left.");
+    h.messages().clear();
+
     // The first goes: the second is in force, and the list is its own.
     h.disks.unmount (first);
     ASSERT_TRUE (pumpUntil ([&] { return page.algorithmListModel.getNumRows() == 3 && ! page.loadDisk.isLoading(); }));
