@@ -85,6 +85,7 @@ void CopyWavThread::run()
 
     volume = juce::File (view.volumeRoot);
     table = *view.irTable->current();
+    indexOnVolume = table;
     const auto rows = rowsOf (view.selectedRows, table.irCount);
 
     if (importing && table.irCount == 0)
@@ -145,13 +146,24 @@ bool CopyWavThread::isIndexed (const juce::File& file) const
     return false;
 }
 
-bool CopyWavThread::writeIndex()
+IndexWrite CopyWavThread::writeIndex()
 {
-    if (! writeFileListTo (volume, table))
-        return false;
+    // The table may not be the volume's index: read by a series that gave
+    // up, or before the index was readable, or another pedal's. Written over
+    // the index there, it would drop every IR that index names.
+    const auto written = writeFileListOver (volume, indexOnVolume, table);
+    if (written != IndexWrite::written)
+        return written;
 
+    const auto bytes = fileListBytes (table);
+    indexOnVolume = readFileList (bytes->getData(), bytes->getSize());
     indexWritten = true;
-    return true;
+    return written;
+}
+
+IrLibrary::ResultCode CopyWavThread::failureOf (IndexWrite write, IrLibrary::ResultCode otherwise)
+{
+    return write == IndexWrite::notTheIndexRead ? IrLibrary::notTheIndexShown : otherwise;
 }
 
 void CopyWavThread::addFiles (bool intoEmptyTable)
@@ -190,13 +202,14 @@ void CopyWavThread::addFiles (bool intoEmptyTable)
             return;
 
         const auto before = table;
+        const auto written = appendEntry (table, name) ? writeIndex() : IndexWrite::failed;
 
-        if (! appendEntry (table, name) || ! writeIndex())
+        if (written != IndexWrite::written)
         {
             // A file FileList doesn't name would block its own name later.
             table = before;
             copy.deleteFile();
-            resultCode = IrLibrary::conversionFailed;
+            resultCode = failureOf (written, IrLibrary::conversionFailed);
             return;
         }
 
@@ -238,11 +251,11 @@ void CopyWavThread::replaceRows (const std::vector<int>& rows)
         const auto old = irFileFor (volume, table.entries[(size_t) row]);
         renameEntry (table, row, name);
 
-        if (! writeIndex())
+        if (const auto written = writeIndex(); written != IndexWrite::written)
         {
             table = before;
             copy.deleteFile();
-            resultCode = IrLibrary::conversionFailed;
+            resultCode = failureOf (written, IrLibrary::conversionFailed);
             return;
         }
 
@@ -273,10 +286,10 @@ void CopyWavThread::deleteRows (const std::vector<int>& rows)
         removeEntry (table, rows[k] - (int) k);
 
     // The files go only once the index no longer names them.
-    if (! writeIndex())
+    if (const auto written = writeIndex(); written != IndexWrite::written)
     {
         table = before;
-        resultCode = IrLibrary::deleteFailed;
+        resultCode = failureOf (written, IrLibrary::deleteFailed);
     }
     else
         for (int k = 0; k < doomed.size(); ++k)

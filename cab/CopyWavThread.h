@@ -6,6 +6,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include "cab/FileList.h"
+#include "cab/IrLibraryChecks.h"
 
 // The IR library: the job behind the CAB page's four IR buttons, which adds,
 // replaces, deletes and exports the impulse responses on the pedal's volume,
@@ -105,11 +106,20 @@ private:
         share its file with another, and such a file must stay. */
     bool isIndexed (const juce::File& file) const;
 
-    /** Writes the job's table to FileList; false leaves the old index. */
-    bool writeIndex();
+    /** Writes the job's table to FileList, only over the index it was read
+        from; any other outcome leaves the index on the volume as it was. */
+    IndexWrite writeIndex();
+
+    /** The code of a write that left the index as it was: another index
+        stands there, or `otherwise`. */
+    static IrLibrary::ResultCode failureOf (IndexWrite write, IrLibrary::ResultCode otherwise);
 
     juce::File volume;
     IrTable table;
+
+    /** What FileList held when the job's table was read, and then what the
+        job wrote last. */
+    IrTable indexOnVolume;
     bool indexWritten = false;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CopyWavThread)

@@ -214,6 +214,36 @@ bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info)
     return true;
 }
 
+bool sameEntries (const ListInfor& a, const ListInfor& b)
+{
+    if (a.irCount != b.irCount || a.irCount > (uint32_t) IrIndex::maxEntries)
+        return false;
+
+    for (uint32_t i = 0; i < a.irCount; ++i)
+        if (a.entries[i].nameLength != b.entries[i].nameLength || a.entries[i].name != b.entries[i].name)
+            return false;
+
+    return true;
+}
+
+IndexWrite writeFileListOver (const juce::File& volumeRoot, const ListInfor& readFrom, const ListInfor& info)
+{
+    const auto target = volumeRoot.getChildFile (IrIndex::fileName);
+
+    if (target.existsAsFile())
+    {
+        const auto standing = readFileListFrom (volumeRoot);
+        if (! standing.has_value() || ! sameEntries (*standing, readFrom))
+            return IndexWrite::notTheIndexRead;
+    }
+    else if (volumeRoot.isDirectory() && ! target.exists() && readFrom.irCount != 0)
+    {
+        return IndexWrite::notTheIndexRead;
+    }
+
+    return writeFileListTo (volumeRoot, info) ? IndexWrite::written : IndexWrite::failed;
+}
+
 bool removeUnfinishedFileList (const juce::File& volumeRoot)
 {
     const std::unique_lock<std::mutex> noWrite (indexWrites, std::try_to_lock);

@@ -78,6 +78,25 @@ std::optional<ListInfor> readFileListFrom (const juce::File& volumeRoot);
     the old index as it was. Returns whether the new index is in place. */
 bool writeFileListTo (const juce::File& volumeRoot, const ListInfor& info);
 
+/** How a write over the index a table was read from went. */
+enum class IndexWrite
+{
+    written,
+    notTheIndexRead, // FileList on the volume is not the one the table was read from: left as it is
+    failed           // the old index stands
+};
+
+/** Writes FileList at a volume root, but only over the index that `readFrom`
+    was read from: read again now, FileList must hold the same entries in
+    the same order, or there must be no FileList at all and `readFrom` be
+    empty. Any other index (another read's, one this program never read, one
+    it cannot read) would lose the IRs it names if written over. */
+IndexWrite writeFileListOver (const juce::File& volumeRoot, const ListInfor& readFrom, const ListInfor& info);
+
+/** Whether two indexes hold the same entries (stored names and lengths) in
+    the same order. */
+bool sameEntries (const ListInfor& a, const ListInfor& b);
+
 /** Removes the temporary file a write left at a volume root when it was cut
     off before its rename (the volume went between the two): FileList is then
     the old index, whole, and the temporary file nobody's. A write of this

@@ -27,6 +27,9 @@ juce::String messageFor (uint32_t resultCode, const juce::String& failedNames)
             return "The IR files could not be saved. Please check that the folder can be written to and has free "
                    "space, "
                    "then try again.";
+        case notTheIndexShown:
+            return "The IR list shown is not the one on the pedal's volume now, so nothing was done. The list is "
+                   "read again from the volume; please check it, then try again.";
         default:
             return {};
     }

@@ -17,9 +17,10 @@ enum ResultCode : uint32_t
     alreadyLoaded = 10003,
     filesMissing = 10004,
     conversionFailed = 10005,
-    listFull = 10006,     // the chosen files would take the list past its 300 IRs
-    deleteFailed = 10007, // FileList could not be written: nothing was deleted
-    exportFailed = 10008  // an IR file could not be written into the chosen folder
+    listFull = 10006,        // the chosen files would take the list past its 300 IRs
+    deleteFailed = 10007,    // FileList could not be written: nothing was deleted
+    exportFailed = 10008,    // an IR file could not be written into the chosen folder
+    notTheIndexShown = 10009 // FileList is not the index the list was read from: nothing was written
 };
 
 /** The largest WAV file the user may add (exactly this size passes). */

@@ -282,8 +282,12 @@ bool KVCABView::handleOwnButton (const juce::String& key)
     if (irButtonNeedsTheVolume (key, algorithmList.getNumSelectedRows() > 0 || irRowCount() == 0)
         && disk_Name().isEmpty())
     {
-        // Without the volume every IR button would do nothing at all.
-        Dialogs::showMessage ({}, volumeNotMountedMessage (unmountedVolumeDevice, unmountedVolumeFailure));
+        // Without the volume every IR button would do nothing at all. It
+        // may be mounted, beside another pedal's, with nothing to tell them apart.
+        Dialogs::showMessage ({},
+                              pedalVolumeUntold()
+                                  ? volumeUntoldMessage
+                                  : volumeNotMountedMessage (unmountedVolumeDevice, unmountedVolumeFailure));
     }
     else if (key.equalsIgnoreCase ("Add"))
     {

@@ -123,6 +123,14 @@ public:
     static juce::String volumeNotMountedMessage (const juce::String& devicePath,
                                                  MountFailure failure = MountFailure::refused);
 
+    /** What the IR buttons say while pedal volumes are mounted but none can
+        be told to be this pedal's. */
+    static inline const juce::String volumeUntoldMessage {
+        "More than one pedal volume is mounted, and nothing tells which of them is this pedal's, so its IR files "
+        "cannot be listed or changed.\n\nUnplug the other CAB pedal, or eject the other pedal volume; the IR list "
+        "is then read from the one left."
+    };
+
     /** The number of IRs in the table now in force. */
     int irRowCount() const;
 

@@ -22,14 +22,13 @@ LoadDisk::~LoadDisk()
 
 void LoadDisk::start (const LinkSession& forPedal)
 {
+    // A pedal the window no longer works with gets no read; nor may it stop
+    // the series of the pedal that has taken its place.
+    if (! forPedal.isCurrent())
+        return;
+
     attemptsMade = 0;
     session = forPedal;
-
-    if (! session.isCurrent())
-    {
-        stopTimer();
-        return;
-    }
 
     // Not from inside the caller: the volume watcher and the hub start loads
     // from their own notices.

@@ -40,7 +40,9 @@ public:
     /** Begins a new series of attempts for the pedal of `session`, the first
         one as soon as the message loop runs. A series under way starts over.
         Once that pedal's session has ended, the series stops without reading
-        or sending anything: the next pedal must not get command 0x40. */
+        or sending anything: the next pedal must not get command 0x40. With
+        a session already ended, nothing starts, and a series under way for
+        the pedal linked now goes on as it was. */
     void start (const LinkSession& session = {});
 
     /** Drops the series under way; nothing more is read or sent. */

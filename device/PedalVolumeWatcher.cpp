@@ -16,6 +16,7 @@ struct RecognisedVolume
     std::mutex lock;
     juce::String name;
     juce::String mountPath;
+    bool untold = false;
 };
 
 RecognisedVolume& recognised()
@@ -30,13 +31,15 @@ void remember (const juce::String& name, const juce::String& mountPath)
     const std::lock_guard<std::mutex> hold (volume.lock);
     volume.name = name;
     volume.mountPath = mountPath;
+    volume.untold = false;
 }
 
-void forgetMountPath()
+void forgetMountPath (bool untold = false)
 {
     auto& volume = recognised();
     const std::lock_guard<std::mutex> hold (volume.lock);
     volume.mountPath.clear();
+    volume.untold = untold;
 }
 
 // Each value shown in the diagnostics is followed by an empty line.
@@ -74,6 +77,13 @@ juce::String disk_Name()
     return volume.mountPath.endsWithChar ('/') ? volume.mountPath : volume.mountPath + "/";
 }
 
+bool pedalVolumeUntold()
+{
+    auto& volume = recognised();
+    const std::lock_guard<std::mutex> hold (volume.lock);
+    return volume.untold;
+}
+
 juce::String diskName()
 {
     auto& volume = recognised();
@@ -94,7 +104,7 @@ PedalVolumeWatcher::~PedalVolumeWatcher()
     if (session != nullptr)
         session->setListener (nullptr);
 
-    if (pedalVolume.has_value())
+    if (pedalVolume.has_value() || pedalVolumeUntold())
         forgetMountPath();
 }
 
@@ -177,7 +187,9 @@ void PedalVolumeWatcher::putInForce (const std::optional<DiskDescription>& volum
     if (volume.has_value())
         remember (volume->volumeName, volume->mountPath);
     else
-        forgetMountPath();
+        forgetMountPath (std::count_if (pedalVolumes.begin(), pedalVolumes.end(),
+                                        [this] (const auto& mounted) { return mayBeLinkedPedals (mounted); })
+                         > 1);
 }
 
 void PedalVolumeWatcher::decideVolumeInForce (const DiskDescription* arrived)

@@ -32,6 +32,11 @@ bool isPedalDisk (const DiskDescription& disk);
     to call from any thread. */
 juce::String disk_Name();
 
+/** Whether no pedal volume is in force although one that may be the linked
+    pedal's is mounted: two or more are, and no USB device tells which is
+    its. Safe to call from any thread. */
+bool pedalVolumeUntold();
+
 /** The volume name of the last pedal volume put in force; empty before the first. */
 juce::String diskName();
 

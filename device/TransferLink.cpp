@@ -47,7 +47,14 @@ int OpenUsbHid (unsigned short vendorID, unsigned short productID, const std::st
         return transferLinkAmbiguous;
     }
 
-    return OpenUsbHid (vendorID, productID);
+    if (attached.empty())
+        return 0;
+
+    // The device counted, by its path: hid_open would take whichever device
+    // with the IDs it found first by then, and one plugged in since the
+    // count could be that one.
+    handle = hid_open_path (attached.begin()->c_str());
+    return handle.load() != nullptr ? 1 : 0;
 }
 
 void CloseUsbHid()

@@ -46,8 +46,9 @@ constexpr int transferLinkAmbiguous = -1;
 
 /** Opens one particular device into `handle`: the one at devicePath (hidapi's
     path, which the live link knows for its pedal), or, with no path, the one
-    device attached with both IDs (devices are told apart by their paths,
-    however often hidapi lists each). Several attached and no path to choose:
+    device attached with both IDs, opened by the path it was counted by
+    (devices are told apart by their paths, however often hidapi lists each).
+    Several attached and no path to choose:
     returns transferLinkAmbiguous and opens nothing. Otherwise as above. */
 int OpenUsbHid (unsigned short vendorID, unsigned short productID, const std::string& devicePath);
 

@@ -313,6 +313,30 @@ TEST (CabVolume, ASecondCabPedalListsAndChangesOnlyItsOwnVolume)
     EXPECT_TRUE (! page.isVisible() && h.noDevicePage().isVisible());
 }
 
+TEST (CabVolume, AnIrJobOfTheCabBeforeEndingLeavesTheLinkedCabsIndexBeingReadTillItIsListed)
+{
+    EditorHarness h;
+    auto& page = h.hub().cabPage();
+    auto a = PedalSimulator::create (kindCAB), b = PedalSimulator::create (kindCAB);
+    tessel::sim::addCabVolume (h.disks, twoIrs, true, a->identity().usbDevice);
+    pumpPending();
+    h.connect (a);
+    ASSERT_TRUE (listSettlesAt (page, 2));
+    const auto endOfAJob = page.irLibraryPage().startLoadDisk;
+
+    // B's volume is mounted but not readable yet: its index is being tried again when A's job ends.
+    const auto volumeOfB = h.disks.volumeRoot (h.disks.addPedalVolume ("TESSEL", true, b->identity().usbDevice));
+    h.connect (b);
+    ASSERT_TRUE (pumpUntil ([&] { return indexReads (*b) == 1; }));
+    endOfAJob();
+
+    ListInfor index;
+    appendEntry (index, "B ONE.wav");
+    ASSERT_TRUE (writeFileListTo (volumeOfB, index));
+    EXPECT_TRUE (listSettlesAt (page, 1));
+    EXPECT_EQ (indexReads (*a), 1);
+}
+
 TEST (CabVolume, AnIndexWriteCutOffBeforeItsRenameLeavesNothingOnceTheVolumeIsRead)
 {
     EditorHarness h;
@@ -447,6 +471,17 @@ TEST (CabVolume, WhenAnotherVolumeIsPutInForceTheListIsItsOwnAndADeleteChangesOn
     pumpPending();
     EXPECT_EQ (disk_Name(), "");
     EXPECT_EQ (page.algorithmListModel.getNumRows(), 0);
+
+    // The IR buttons say so, and what to do, not that no volume is mounted.
+    for (auto* button : { &page.addButton, &page.deleteButton, &page.loadIrButton, &page.saveIrButton })
+        click (*button);
+    ASSERT_EQ (h.messages().size(), 4u);
+    for (auto& message : h.messages())
+        EXPECT_EQ (message.text,
+                   "More than one pedal volume is mounted, and nothing tells which of them is this "
+                   "pedal's, so its IR files cannot be listed or changed.\n\nUnplug the other CAB "
+                   "pedal, or eject the other pedal volume; the IR list is then read from the one left.");
+    h.messages().clear();
 
     // The first goes: the second is in force, and the list is its own.
     h.disks.unmount (first);

@@ -281,6 +281,44 @@ TEST_F (IrJob, ADamagedSlotNeitherStopsEditsNorLetsTheIndexFilesBeTakenForIRs)
     EXPECT_EQ (onVolume(), "Para.bin a.wav r.wav");
 }
 
+TEST_F (IrJob, AListThatIsNotTheVolumesIndexIsNeverWrittenOverItButReadAgain)
+{
+    // The volume indexes a.wav and b.wav; the list shows none of them (its
+    // reads gave up), or them in another order.
+    struct Case
+    {
+        juce::String mode;
+        juce::StringArray listed;
+        std::vector<int> rows;
+    };
+    for (const auto& c : { Case { CopyWavThread::addMode, {}, {} }, Case { CopyWavThread::deleteMode, {}, { 0 } },
+                           Case { CopyWavThread::replaceMode, { "b.wav", "a.wav" }, { 0 } } })
+    {
+        SCOPED_TRACE (c.mode);
+        fresh();
+        index ({ "a.wav", "b.wav" });
+        IrTable table;
+        for (auto& name : c.listed)
+            appendEntry (table, name);
+        shared.handOver (table);
+
+        run (c.mode, c.mode == CopyWavThread::deleteMode ? juce::Array<juce::File>() : juce::Array { wav ("n.wav") },
+             c.rows);
+
+        EXPECT_EQ (listing(), "/a.wav@2404 /b.wav@2411");
+        EXPECT_EQ (onVolume(), "a.wav b.wav");
+        EXPECT_EQ (shown(),
+                   "The IR list shown is not the one on the pedal's volume now, so nothing was done. The "
+                   "list is read again from the volume; please check it, then try again.");
+        EXPECT_EQ (reloads, 1);
+    }
+
+    // No index at all, and an empty list: the new IR is the first indexed.
+    fresh();
+    run (CopyWavThread::addMode, { wav ("n.wav") });
+    EXPECT_EQ (listing(), "/n.wav@2404");
+}
+
 TEST_F (IrJob, AddNeverTakesTheListPast300)
 {
     juce::StringArray names;

@@ -185,3 +185,18 @@ TEST_F (TransferLink, WithNoPathAPedalListedOncePerReportCollectionOpensButTwoPe
     EXPECT_EQ (opensWithoutPath(), transferLinkAmbiguous);
     EXPECT_TRUE (handle.load() == nullptr && fakeHidapiCounts().opens == 0);
 }
+
+TEST_F (TransferLink, WithNoPathThePedalOpenedIsTheOneCountedNotOneThatCameAfter)
+{
+    // Between the count and the open, the counted pedal is pulled out and another plugged in.
+    auto counted = plugCab();
+    afterNextFakeHidapiEnumeration (
+        [&]
+        {
+        bus.unplug (counted);
+        plugCab();
+    });
+
+    EXPECT_EQ (OpenUsbHid (Usb::korvelVendorId, Usb::cabProductId, ""), 0);
+    EXPECT_TRUE (handle.load() == nullptr && fakeHidapiOpenHandles() == 0);
+}

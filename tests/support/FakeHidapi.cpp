@@ -211,9 +211,16 @@ hid_device* hid_open_path (const char* path)
     return found.empty() ? nullptr : openHandle (found.front());
 }
 
+std::function<void()> afterEnumeration;
+
+void tessel::sim::afterNextFakeHidapiEnumeration (std::function<void()> action)
+{
+    underFakeLock ([&] { afterEnumeration = std::move (action); });
+}
+
 hid_device_info* hid_enumerate (unsigned short vendor_id, unsigned short product_id)
 {
-    const std::lock_guard<std::mutex> guard (fakeLock);
+    std::unique_lock<std::mutex> guard (fakeLock);
     initialiseOnFirstUse();
 
     // 0 for either ID matches any, as in hidapi.
@@ -245,6 +252,11 @@ hid_device_info* hid_enumerate (unsigned short vendor_id, unsigned short product
             first = info;
         }
     }
+
+    const auto action = std::exchange (afterEnumeration, nullptr);
+    guard.unlock();
+    if (action != nullptr)
+        action();
     return first;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "support/SimulatedUsbBus.h"
 
 // A stand-in for hidapi, linked into the tests, tools and benchmarks in place of Debian's library:
@@ -25,4 +27,8 @@ void resetFakeHidapiCounts();
 /** The frames written through hid_write since the last call, which clears them. */
 std::vector<HidPacket> takeFakeHidapiWrites();
 int fakeHidapiOpenHandles();
+
+/** Runs `action` once, as the next hid_enumerate returns: what changes on
+    the bus between a count of the devices and what follows it. */
+void afterNextFakeHidapiEnumeration (std::function<void()> action);
 } // namespace tessel::sim
