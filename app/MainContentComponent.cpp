@@ -13,6 +13,7 @@
 #include "pages/KVAMPView.h"
 #include "pages/KVDLYView.h"
 #include "pages/KVMODView.h"
+#include "ui/Dialogs.h"
 #include "ui/Palette.h"
 
 namespace
@@ -363,6 +364,15 @@ void MainContentComponent::dumpStalled()
     }
 
     closeLoadingWindow();
+
+    // Unsaid, the short list would pass for all the pedal's patches. Told
+    // once the loading window has gone, and only while the pedal is linked.
+    juce::MessageManager::callAsync (
+        [session = LinkSession()]
+        {
+        if (session.isCurrent())
+            Dialogs::showMessage ({}, dumpIncompleteMessage);
+    });
 }
 
 void MainContentComponent::closeLoadingWindow()

@@ -22,6 +22,12 @@ class KVCABView;
 class PedalPage;
 class PromptWindow;
 
+/** Told when a patch dump stopped half-way: the page holds only the patches read. */
+inline const juce::String dumpIncompleteMessage {
+    "Not every patch could be read from the pedal: the patch list shows only those that were. Please disconnect the "
+    "pedal and connect it again to read them all."
+};
+
 /** The window's content and the hub between the device link and the pages:
     it switches pages, takes the patch dump one record at a time and returns
     to the no-device page when the pedal goes away. It keeps no current page:

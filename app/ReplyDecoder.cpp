@@ -329,6 +329,10 @@ void MyInputCallback (ReplyWindow& window, const uint8_t* report, long reportLen
             break;
 
         case Reply::saveComplete:
+            // What the page shows and exports of the patch is now what the pedal stored.
+            if (page != nullptr)
+                page->patchSaved();
+
             post (window, [] (ReplyWindow&) { Dialogs::showMessage ({}, "Save complete."); });
             break;
 

@@ -46,6 +46,13 @@ void exportPatches (int result, CABPatchPage* page)
         return;
     }
 
+    // Fewer records than the pedal's patches would pass for all of them.
+    if (result == allPatches && ! holdsEveryPatch (page->getPatchRecords()))
+    {
+        tell (partialSetMessage);
+        return;
+    }
+
     const int selected = page->getSelectedPatchRow();
     tell (exportPrompt);
 
@@ -89,6 +96,13 @@ void importPatches (int result, CABPatchPage* page)
     if (result == onePatch && selected < 0)
     {
         tell (noPatchSelectedMessage);
+        return;
+    }
+
+    // A file of all the pedal's patches would be refused as the wrong size.
+    if (result == allPatches && ! holdsEveryPatch (page->getPatchRecords()))
+    {
+        tell (partialSetMessage);
         return;
     }
 
@@ -149,6 +163,14 @@ void importPatches (int result, CABPatchPage* page)
 
     // A pedal pulled out part-way has taken only some of what was sent.
     if (! session.isIntact())
+    {
         tell (importIncompleteMessage);
+        return;
+    }
+
+    // The pedal is on the patch now and holds the file's values: the page's
+    // record of it too, and the page shows them.
+    if (keepWrittenRecord (page->getPatchRecords(), target, b.data()))
+        page->showPatchRecord (target);
 }
 } // namespace CABPatchFiles

@@ -20,8 +20,12 @@ public:
     /** The page's records in patch order, as the patch dump filled them. */
     virtual juce::OwnedArray<CABShape>& getPatchRecords() = 0;
 
-    /** The first selected row of the patch list, -1 when none is selected. */
+    /** The patch the page shows, the pedal's current one, -1 when none: the
+        patch row selected last, not another left highlighted beside it. */
     virtual int getSelectedPatchRow() = 0;
+
+    /** Shows the page's record of `patch` in the controls, sending nothing. */
+    virtual void showPatchRecord (int) {}
 
     /** What an import asks to have done later for this page; dropped with it. */
     OwnedCalls laterCalls;

@@ -109,7 +109,8 @@ public:
     juce::String irRowText (int row) const;
 
     juce::OwnedArray<CABShape>& getPatchRecords() override { return patchRecords; }
-    int getSelectedPatchRow() override { return patchList.getSelectedRow (0); }
+    int getSelectedPatchRow() override { return shownPatch(); }
+    void showPatchRecord (int patch) override { updateAmpInformation (patch); }
 
     /** Whether the pedal's volume could not be mounted: the IR list then
         says so, with how to mount it, in place of the IRs. `devicePath`

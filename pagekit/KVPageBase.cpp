@@ -3,6 +3,8 @@
 #include "TesselImages.h"
 #include "device/CommandSenders.h"
 #include "pagekit/PageControls.h"
+#include "pagekit/PatchFiles.h"
+#include "pagekit/SetMenu.h"
 
 using namespace PageControls;
 
@@ -11,10 +13,22 @@ namespace
 constexpr int algorithmRowHeight = 20;
 constexpr int patchRowHeight = 17;
 
-void setMenuChosen (int result, KVPageBase* page)
+// A menu stays open while the message loop runs: its pedal may go, and
+// another take its place, before the user answers. What acts on a pedal is
+// done only for the one linked when the menu opened; otherwise nothing is
+// sent and the user is told.
+
+void setMenuChosen (int result, KVPageBase* page, LinkSession openedFor)
 {
-    if (page != nullptr)
+    // The web links open whatever pedal is linked.
+    if (page != nullptr && (! SetMenu::actsOnPedal (result) || SetMenu::stillLinked (openedFor)))
         page->setMenuItemChosen (result);
+}
+
+bool patchFileItemFor (int result, KVPageBase* page, const LinkSession& openedFor)
+{
+    const bool item = result == PatchFiles::onePatch || result == PatchFiles::allPatches;
+    return page != nullptr && item && SetMenu::stillLinked (openedFor);
 }
 } // namespace
 
@@ -87,32 +101,35 @@ void KVPageBase::buttonClicked (juce::Button* button)
 {
     const auto key = button->getButtonText();
 
-    // The menus answer later, and only while the page still stands.
+    // The menus answer later, and only while the page still stands, for
+    // the pedal linked now.
+    const LinkSession openedFor;
+
     if (key.equalsIgnoreCase ("Set"))
     {
-        showMenu (setMenuItems, popupMenuLookAndFeel, setMenuChosen, this);
+        showMenu (setMenuItems, popupMenuLookAndFeel, setMenuChosen, this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Import"))
     {
         showMenu (
             importMenuItems, popupMenuLookAndFeel,
-            +[] (int result, KVPageBase* page)
+            +[] (int result, KVPageBase* page, LinkSession session)
             {
-            if (page != nullptr)
+            if (patchFileItemFor (result, page, session))
                 page->importMenuItemChosen (result);
             },
-            this);
+            this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Export"))
     {
         showMenu (
             exportMenuItems, popupMenuLookAndFeel,
-            +[] (int result, KVPageBase* page)
+            +[] (int result, KVPageBase* page, LinkSession session)
             {
-            if (page != nullptr)
+            if (patchFileItemFor (result, page, session))
                 page->exportMenuItemChosen (result);
             },
-            this);
+            this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Save"))
     {
@@ -209,6 +226,14 @@ void KVPageBase::forgetPedal()
     // dump's end would select what is left on that pedal.
     selectRowQuietly (patchList, -1, false);
     selectRowQuietly (algorithmList, -1, false);
+}
+
+void KVPageBase::patchSaved()
+{
+    // Read back as a dump record, which replaces the page's copy of the patch.
+    const int patch = shownPatch();
+    if (juce::isPositiveAndBelow (patch, patchCount()))
+        DEVICEHID_DEBUG_OUT_PRESET (patch);
 }
 
 bool KVPageBase::checkFirmwareFile (const juce::File& file)

@@ -46,11 +46,18 @@ public:
     void showBypass (int state) override;
     void showAlgorithmNames (const juce::StringArray& names) override;
     void showDump (int current) override;
+    void patchSaved() override;
 
     /** Each page forgets its own records too, after this. */
     void forgetPedal() override;
     bool checkFirmwareFile (const juce::File& file) override;
     void forgetFirmwareFile() override;
+
+    /** The patch the page shows, the pedal's current one: the patch row
+        selected last, by a click or by the pedal's report. Rows left
+        highlighted beside it (a shift- or ctrl-click) are not it. -1 when
+        none is shown. */
+    int shownPatch() const { return patchList.getLastRowSelected(); }
 
     juce::ImageButton importButton;
     juce::ImageButton exportButton;

@@ -39,9 +39,11 @@ void setUpList (juce::ListBox& list, juce::ListBoxModel& model, int rowHeight);
 void selectRowQuietly (juce::ListBox& list, int row, bool scrollIntoView);
 
 /** The menus the Set, Import and Export buttons open; the chosen id (0 when
-    dismissed) goes to the callback with the page. */
-template <typename Page>
-void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page);
+    dismissed) goes to the callback with the page (null once it has gone)
+    and `param`. */
+template <typename Page, typename Param>
+void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*, Param),
+               Page* page, Param param);
 
 juce::PopupMenu buildMenu (const juce::StringArray& items, juce::LookAndFeel& look);
 
@@ -53,10 +55,11 @@ const juce::StringArray setMenuItems { "Firmware Update", "About KORVEL", "Feedb
 const juce::StringArray importMenuItems { "Import One Patch", "Import All Patches" };
 const juce::StringArray exportMenuItems { "Export One Patch", "Export All Patches" };
 
-template <typename Page>
-void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*), Page* page)
+template <typename Page, typename Param>
+void showMenu (const juce::StringArray& items, juce::LookAndFeel& look, void (*callback) (int, Page*, Param),
+               Page* page, Param param)
 {
     buildMenu (items, look)
-        .showMenuAsync (juce::PopupMenu::Options(), juce::ModalCallbackFunction::forComponent (callback, page));
+        .showMenuAsync (juce::PopupMenu::Options(), juce::ModalCallbackFunction::forComponent (callback, page, param));
 }
 } // namespace PageControls

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <algorithm>
+
 #include <juce_core/juce_core.h>
+
+#include "device/PatchRecord.h"
 
 // Patch files (".tessel"): nothing but raw patch records of one pedal kind,
 // one record or all of a page's records in patch order. The file's size
@@ -42,6 +46,10 @@ const juce::String patchesChangedMessage {
 const juce::String importIncompleteMessage {
     "The import did not complete. Please reconnect the pedal and import the patches again."
 };
+const juce::String partialSetMessage {
+    "Not every patch could be read from the pedal, so all patches cannot be imported or exported. Please disconnect "
+    "the pedal, connect it again and wait until all its patches are read, then try again."
+};
 const juce::String exportFailedMessage {
     "The patch file could not be written. Please check that the folder can be written to and has free space, then "
     "try again."
@@ -50,6 +58,31 @@ const juce::String exportFailedMessage {
 /** How long an all-patches import lets the pedal settle before it selects
     patches again; tests shorten it. */
 inline int settleAfterImportMs = 1000;
+
+/** Whether a page's records are every patch the pedal has: a dump that
+    stopped half-way leaves fewer than the patch count the pedal gave. */
+template <typename Shape>
+bool holdsEveryPatch (const juce::OwnedArray<Shape>& records)
+{
+    const auto* first = records.getFirst();
+    return first == nullptr || records.size() >= first->bytes[PatchRecord::countByte];
+}
+
+/** A record written into the pedal's patch `patch`: the page's record of
+    that patch takes its values (bytes 3 on), so that what the page shows and
+    exports is what the pedal now holds. The dump's count and current patch
+    stay. False when the page holds no record of that patch. */
+template <typename Shape>
+bool keepWrittenRecord (juce::OwnedArray<Shape>& records, int patch, const uint8_t* written)
+{
+    auto* record = juce::isPositiveAndBelow (patch, records.size()) ? records[patch] : nullptr;
+    if (record == nullptr)
+        return false;
+
+    std::copy (written + PatchRecord::firstKnobByte, written + Shape::size,
+               record->bytes.begin() + PatchRecord::firstKnobByte);
+    return true;
+}
 
 /** Checked after each modal wait of an export or import (the prompt, the
     chooser), which runs the message loop: the pedal still linked, the

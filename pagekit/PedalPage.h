@@ -69,6 +69,10 @@ public:
         and patch `current` is shown and selected (none when negative). */
     virtual void showDump (int current) = 0;
 
+    /** The pedal has stored its current patch (a Save it confirmed): the
+        page reads that patch back, so that its record holds what was saved. */
+    virtual void patchSaved() {}
+
     /** The pedal has gone: the page forgets all it learnt of it, the rows
         selected in its lists too. */
     virtual void forgetPedal() = 0;

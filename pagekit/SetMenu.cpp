@@ -22,6 +22,11 @@ bool stillLinked (const LinkSession& session)
     return false;
 }
 
+bool actsOnPedal (int item)
+{
+    return item == firmwareUpdate || item == factoryReset;
+}
+
 void chooseItem (int result, PedalPage& page)
 {
     const LinkSession session;
@@ -30,8 +35,10 @@ void chooseItem (int result, PedalPage& page)
     {
         case firmwareUpdate:
         {
+            // The chooser runs the message loop: a file chosen once another
+            // pedal has taken this one's place is not checked for that one.
             const auto file = Dialogs::chooseFileToOpen ("*.bin");
-            if (file == juce::File())
+            if (file == juce::File() || ! stillLinked (session))
                 return;
 
             // The file is checked now, while the pedal is still in its normal

@@ -26,6 +26,10 @@ const juce::String feedbackMail { "mailto:feedback@korvel.example?subject=Tessel
 const juce::String manualPdf { "https://www.korvel.example/downloads/tessel-editor-manual.pdf" };
 const juce::String updateNotesPdf { "https://www.korvel.example/downloads/tessel-editor-update-notes.pdf" };
 
+/** Whether the item acts on the pedal (the update, the reset), not only
+    opens a web link. */
+bool actsOnPedal (int item);
+
 /** Acts on the item `result` chosen in `page`'s Set menu, as every page
     does; the CAB page handles its factory reset itself. */
 void chooseItem (int result, PedalPage& page);

@@ -60,7 +60,7 @@ void exportPatches (int result, Page& page)
 
     const LinkSession session;
     const int count = page.patchRecords.size();
-    const int selected = page.patchList.getSelectedRow (0);
+    const int selected = page.shownPatch();
     const auto hasRecords = [&]
     {
         return result == onePatch ? juce::isPositiveAndBelow (selected, page.patchRecords.size())
@@ -73,13 +73,20 @@ void exportPatches (int result, Page& page)
         return;
     }
 
+    // Fewer records than the pedal's patches would pass for all of them.
+    if (result == allPatches && ! holdsEveryPatch (page.patchRecords))
+    {
+        tell (partialSetMessage);
+        return;
+    }
+
     tell (exportPrompt);
 
     // The prompt and the chooser run the message loop: the pedal may have
     // gone, taking the page's records with it, or stepped to another patch,
     // moving the selection away from the one the user chose to save.
     const auto stillThere = [&]
-    { return stillAsChosen (result, selected, page.patchList.getSelectedRow (0), session.isIntact(), hasRecords()); };
+    { return stillAsChosen (result, selected, page.shownPatch(), session.isIntact(), hasRecords()); };
 
     if (! stillThere())
         return;
@@ -104,7 +111,7 @@ void exportPatches (int result, Page& page)
 }
 
 template <typename Page>
-void importAll (Page& page, const uint8_t* bytes);
+void importAll (Page& page, const uint8_t* bytes, const LinkSession& session);
 
 template <typename Page>
 void importPatches (int result, Page& page)
@@ -113,10 +120,17 @@ void importPatches (int result, Page& page)
     const auto& format = formatOf (&page);
 
     const LinkSession session;
-    const int selected = page.patchList.getSelectedRow (0);
+    const int selected = page.shownPatch();
     if (result == onePatch && selected < 0)
     {
         tell (noPatchSelectedMessage);
+        return;
+    }
+
+    // A file of all the pedal's patches would be refused as the wrong size.
+    if (result == allPatches && ! holdsEveryPatch (page.patchRecords))
+    {
+        tell (partialSetMessage);
         return;
     }
 
@@ -127,7 +141,7 @@ void importPatches (int result, Page& page)
     // patch goes only into the patch that was selected when the user chose
     // to import, and is still selected now.
     const auto stillThere = [&]
-    { return stillAsChosen (result, selected, page.patchList.getSelectedRow (0), session.isIntact(), true); };
+    { return stillAsChosen (result, selected, page.shownPatch(), session.isIntact(), true); };
 
     if (! stillThere())
         return;
@@ -155,10 +169,15 @@ void importPatches (int result, Page& page)
     {
         writeRecord (selected, bytes, Shape::size);
         DEVICEHID_DEBUG_SET_PATCH (selected);
+
+        // The pedal is on the patch now and holds the file's values: the
+        // page's record of it too, and the page shows them.
+        if (session.isIntact() && keepWrittenRecord (page.patchRecords, selected, bytes))
+            page.updateAmpInformation (selected);
     }
     else
     {
-        importAll (page, bytes);
+        importAll (page, bytes, session);
     }
 
     // A pedal pulled out part-way has taken only some of what was sent.
@@ -167,7 +186,7 @@ void importPatches (int result, Page& page)
 }
 
 template <typename Page>
-void importAll (Page& page, const uint8_t* bytes)
+void importAll (Page& page, const uint8_t* bytes, const LinkSession& session)
 {
     using Shape = typename std::remove_reference<decltype (*page.patchRecords.getFirst())>::type;
     const auto& format = formatOf (&page);
@@ -178,6 +197,10 @@ void importAll (Page& page, const uint8_t* bytes)
         const auto* record = bytes + i * Shape::size;
         writeRecord (record[PatchRecord::indexByte], record, Shape::size);
 
+        // What the pedal has taken, the page's records hold.
+        if (session.isIntact())
+            keepWrittenRecord (page.patchRecords, record[PatchRecord::indexByte], record);
+
         if (format.printsRecordIndex)
             printf ("%d\n", i);
     }
@@ -186,13 +209,19 @@ void importAll (Page& page, const uint8_t* bytes)
     // patches; switching away and back makes it load the new values.
     juce::Thread::sleep (settleAfterImportMs);
 
-    // The patch the user sees selected now, not the one selected when the
-    // menu was opened: the pedal may have stepped since.
-    const int selected = page.patchList.getSelectedRow (0);
-    if (selected >= 0)
+    // The patch the user sees now, not the one shown when the menu was
+    // opened: the pedal may have stepped since. Away to a patch the pedal
+    // has: the one before, or after the first; a pedal of one patch is just
+    // told it again.
+    const int shown = page.shownPatch();
+    if (shown >= 0)
     {
-        DEVICEHID_DEBUG_SET_PATCH (selected - 1);
-        DEVICEHID_DEBUG_SET_PATCH (selected);
+        const int away = shown > 0 ? shown - 1 : shown + 1;
+        if (away < count)
+            DEVICEHID_DEBUG_SET_PATCH (away);
+
+        DEVICEHID_DEBUG_SET_PATCH (shown);
+        page.updateAmpInformation (shown);
     }
 }
 

@@ -164,7 +164,6 @@ TEST (CabPage, EveryControlSendsItsOwnFrame)
         { "room", [&] { page.cabParamSlider.setValue (9, juce::sendNotificationSync); }, { 0x43, 9 } },
         { "presence", [&] { page.powerAmpParamSlider.setValue (5, juce::sendNotificationSync); }, { 0x45, 5 } },
         { "typed past the range", [&] { page.cabParamSlider.setValue (40, juce::sendNotificationSync); }, { 0x43, 9 } },
-        { "Save", [&] { click (page.saveButton); }, { 0x53 } },
         { "IR row", [&] { page.irTable.handOver (irTableOf ({ "A.wav", "B.wav" })); page.algorithmList.selectRow (1); }, { 0x23, 1 } },
         { "patch row", [&] { page.patchList.selectRow (4); }, { 0x21, 4 } },
     };
@@ -179,6 +178,10 @@ TEST (CabPage, EveryControlSendsItsOwnFrame)
     // The two microphone controls follow each other.
     EXPECT_EQ (page.micSlider.getValue(), 12.0);
     EXPECT_EQ (page.micCombo.getText(), "INVE");
+
+    // Save, and the patch on show read back once the pedal confirms it.
+    click (page.saveButton);
+    EXPECT_EQ (cab.sent(), (std::vector<std::vector<int>> { { 0x53 }, { 0x15, 4 } }));
 }
 
 TEST (CabPage, ThePadPlacesTheMicrophoneAndADragSendsXAndY)

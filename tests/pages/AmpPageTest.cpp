@@ -59,7 +59,8 @@ TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
     }
     EXPECT_TRUE (amp.sent().empty());
 
-    // Flipped on screen, the switch sends its state; Save stores the patch.
+    // Flipped on screen, the switch sends its state; Save stores the patch,
+    // which is read back once the pedal confirms it.
     for (int on : { 1, 0 })
     {
         click (page.switchButton);
@@ -68,7 +69,7 @@ TEST (AmpPage, WhatIsDoneOnThePedalShowsWithoutAnEchoAndTheCabSwitchAndSaveSend)
     }
 
     click (page.saveButton);
-    EXPECT_EQ (amp.sent(), (Frames { { Command::save } }));
+    EXPECT_EQ (amp.sent(), (Frames { { Command::save }, { Command::requestPreset, 9 } }));
     ASSERT_EQ (amp.h.messages().size(), 1u);
     EXPECT_EQ (amp.h.messages()[0].title + "|" + amp.h.messages()[0].text, "|Save complete.");
 }

@@ -65,7 +65,8 @@ TEST (EffectPages, EachControlSendsItsOwnFrame)
             { [&] { page.knobSliders[2].setValue (42, juce::sendNotificationSync); }, { { Command::setKnob, 2, 42 } } },
             // While the pedal follows tap tempo, its rate knob stays quiet.
             { [&] { page.knobSliders[4].setValue (77, juce::sendNotificationSync); }, {} },
-            { [&] { click (page.saveButton); }, { { Command::save } } },
+            // The saved patch is read back once the pedal confirms it.
+            { [&] { click (page.saveButton); }, { { Command::save }, { Command::requestPreset, 0 } } },
         };
 
         if (kind == kindDLY)

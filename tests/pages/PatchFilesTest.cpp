@@ -1,9 +1,13 @@
+#include <numeric>
+
 #include <fnmatch.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/PageBench.h"
+#include "app/ConnectionSequence.h"
+#include "cab/KVCABView.h"
 #include "pagekit/PageControls.h"
 #include "pagekit/PatchFiles.h"
 
@@ -18,6 +22,12 @@ struct PatchFileBench : Connected
         : Connected (kind, patches)
     {
         folder.createDirectory();
+    }
+    explicit PatchFileBench (std::shared_ptr<PedalSimulator> p)
+        : Connected (std::move (p))
+    {
+        folder.createDirectory();
+        pedal->clearReceivedFrames();
     }
     ~PatchFileBench() { folder.deleteRecursively(); }
 
@@ -38,7 +48,7 @@ struct PatchFileBench : Connected
         return frames;
     }
 
-    juce::MemoryBlock recordsOf (std::initializer_list<int> patches) const
+    juce::MemoryBlock recordsOf (const std::vector<int>& patches) const
     {
         juce::MemoryBlock data;
         for (auto p : patches)
@@ -413,4 +423,106 @@ TEST (PatchFiles, AnExportThroughAFolderLinkWritesTheFileTheChosenNameOpensAndNo
     EXPECT_EQ (bench.folder.getChildFile ("real").getNumberOfChildFiles (juce::File::findFiles, "*"), 1)
         << "no temporary file left behind";
     EXPECT_EQ (bench.lastMessage(), PatchFiles::exportPrompt) << "no failure told";
+}
+
+TEST (PatchFiles, WhatWasImportedOrSavedIsWhatThePageShowsAndExports)
+{
+    // Clicked, a patch shows the pedal's values, and Export One Patch writes them.
+    const auto holdsThePedals = [] (PatchFileBench& bench, auto& page, int patch)
+    {
+        bench.select (page.patchList, patch);
+        const auto values = bench.pedal->parametersOf (patch);
+        EXPECT_EQ ((int) page.knobSliders[0].getValue(), (int) values[0]) << "patch " << patch;
+        bench.run (false, PatchFiles::onePatch, page, bench.file ("out.tessel"));
+        const auto exported = bench.bytesOf (bench.file ("out.tessel"));
+        EXPECT_TRUE (std::equal (values.begin(), values.end(), static_cast<const uint8_t*> (exported.getData()) + 3));
+    };
+    const auto importThreeIntoSeven = [&] (PatchFileBench& bench, auto& page)
+    {
+        bench.select (page.patchList, 7);
+        bench.run (true, PatchFiles::onePatch, page, bench.file ("three.tessel", bench.recordsOf ({ 3 })));
+        holdsThePedals (bench, page, 7);
+    };
+    {
+        PatchFileBench cab (kindCAB, 9);
+        importThreeIntoSeven (cab, cab.h.hub().cabPage());
+    }
+    PatchFileBench bench (kindDLY, 9);
+    auto& page = bench.h.hub().dlyPage();
+    importThreeIntoSeven (bench, page);
+
+    // All patches, each with the next one's values; then a knob turned and saved.
+    juce::MemoryBlock all;
+    for (int p = 0; p < 9; ++p)
+    {
+        all.append (bench.recordsOf ({ (p + 1) % 9 }).getData(), EffectShape::size);
+        all[p * EffectShape::size + PatchRecord::indexByte] = (char) p;
+    }
+    bench.run (true, PatchFiles::allPatches, page, bench.file ("all.tessel", all));
+    holdsThePedals (bench, page, 4);
+    page.knobSliders[0].setValue (42, juce::sendNotificationSync);
+    click (page.saveButton);
+    holdsThePedals (bench, page, 5);
+    holdsThePedals (bench, page, 4);
+    EXPECT_EQ (page.knobSliders[0].getValue(), 42);
+}
+
+TEST (PatchFiles, OnePatchActsOnThePatchShownNotOnARowLeftHighlightedBesideIt)
+{
+    // Patch 2 clicked, then 5 shift-clicked (MOD) or ctrl-clicked (CAB): both
+    // rows stay highlighted, the pedal and the page go to 5.
+    const auto onFive = [] (PatchFileBench& bench, auto& page, juce::ModifierKeys modifiers)
+    {
+        bench.select (page.patchList, 2);
+        page.patchList.selectRowsBasedOnModifierKeys (5, modifiers, false);
+        bench.run (true, PatchFiles::onePatch, page, bench.file ("one.tessel", bench.recordsOf ({ 1 })));
+        for (auto& frame : bench.sent())
+            EXPECT_EQ (std::get<1> (frame), 5);
+        bench.run (false, PatchFiles::onePatch, page, bench.file ("shown.tessel"));
+        EXPECT_EQ (bench.bytesOf (bench.file ("shown.tessel"))[PatchRecord::indexByte], 5);
+    };
+    {
+        PatchFileBench mod (kindMOD, 8);
+        onFive (mod, mod.h.hub().modPage(), juce::ModifierKeys::shiftModifier);
+    }
+    PatchFileBench cab (kindCAB, 8);
+    onFive (cab, cab.h.hub().cabPage(), juce::ModifierKeys::commandModifier);
+}
+
+TEST (PatchFiles, AllPatchesImportedWithTheFirstPatchSelectedStepOnlyToPatchesThePedalHas)
+{
+    // Away to the next patch and back; a pedal of one patch is just told it again.
+    for (int patches : { 12, 1 })
+    {
+        PatchFileBench bench (kindAMP, patches);
+        bench.select (bench.h.ampPage().patchList, 0);
+        std::vector<int> all ((size_t) patches);
+        std::iota (all.begin(), all.end(), 0);
+        bench.run (true, PatchFiles::allPatches, bench.h.ampPage(), bench.file ("all.tessel", bench.recordsOf (all)));
+        const auto sent = bench.sent();
+        const Sent steps = patches == 1 ? Sent { { Command::selectPatch, 0, 1 } }
+                                        : Sent { { Command::selectPatch, 1, 1 }, { Command::selectPatch, 0, 1 } };
+        EXPECT_EQ (Sent (sent.begin() + patches, sent.end()), steps);
+    }
+}
+
+TEST (PatchFiles, ADumpThatStopsHalfWayIsToldAndAllPatchesAreRefusedForIt)
+{
+    // Records 3 to 5 of 6 never come, however often asked.
+    const juce::ScopedValueSetter<int> quickly (ConnectionSequence::recordTimeoutMs, 50);
+    auto pedal = PedalSimulator::create (kindDLY);
+    pedal->setPatches (6);
+    for (int attempt = 0; attempt <= ConnectionSequence::recordRequestRetries; ++attempt)
+        pedal->injectFault (Fault::noAnswer, Command::requestPreset, attempt == 0 ? 3 : 0);
+    PatchFileBench bench (pedal);
+    auto& page = bench.h.hub().dlyPage();
+    EXPECT_TRUE (pumpUntil ([&] { return bench.lastMessage() == dumpIncompleteMessage; }));
+
+    // A whole file of the pedal's 6 patches is not taken for the wrong one.
+    bench.run (false, PatchFiles::allPatches, page, bench.file ("all.tessel"));
+    bench.run (true, PatchFiles::allPatches, page, bench.file ("whole.tessel", bench.recordsOf ({ 0, 1, 2, 3, 4, 5 })));
+    ASSERT_EQ (bench.h.messages().size(), 3u);
+    EXPECT_EQ (bench.h.messages()[1].text + bench.lastMessage(),
+               PatchFiles::partialSetMessage + PatchFiles::partialSetMessage);
+    EXPECT_TRUE (bench.sent().empty() && ! bench.file ("all.tessel").exists());
 }
