@@ -18,13 +18,6 @@ constexpr int patchRowHeight = 17;
 // done only for the one linked when the menu opened; otherwise nothing is
 // sent and the user is told.
 
-void setMenuChosen (int result, KVPageBase* page, LinkSession openedFor)
-{
-    // The web links open whatever pedal is linked.
-    if (page != nullptr && (! SetMenu::actsOnPedal (result) || SetMenu::stillLinked (openedFor)))
-        page->setMenuItemChosen (result);
-}
-
 bool patchFileItemFor (int result, KVPageBase* page, const LinkSession& openedFor)
 {
     const bool item = result == PatchFiles::onePatch || result == PatchFiles::allPatches;
@@ -107,29 +100,15 @@ void KVPageBase::buttonClicked (juce::Button* button)
 
     if (key.equalsIgnoreCase ("Set"))
     {
-        showMenu (setMenuItems, popupMenuLookAndFeel, setMenuChosen, this, openedFor);
+        showMenu (setMenuItems, popupMenuLookAndFeel, setMenuAnswered, this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Import"))
     {
-        showMenu (
-            importMenuItems, popupMenuLookAndFeel,
-            +[] (int result, KVPageBase* page, LinkSession session)
-            {
-            if (patchFileItemFor (result, page, session))
-                page->importMenuItemChosen (result);
-            },
-            this, openedFor);
+        showMenu (importMenuItems, popupMenuLookAndFeel, importMenuAnswered, this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Export"))
     {
-        showMenu (
-            exportMenuItems, popupMenuLookAndFeel,
-            +[] (int result, KVPageBase* page, LinkSession session)
-            {
-            if (patchFileItemFor (result, page, session))
-                page->exportMenuItemChosen (result);
-            },
-            this, openedFor);
+        showMenu (exportMenuItems, popupMenuLookAndFeel, exportMenuAnswered, this, openedFor);
     }
     else if (key.equalsIgnoreCase ("Save"))
     {
@@ -226,6 +205,25 @@ void KVPageBase::forgetPedal()
     // dump's end would select what is left on that pedal.
     selectRowQuietly (patchList, -1, false);
     selectRowQuietly (algorithmList, -1, false);
+}
+
+void KVPageBase::setMenuAnswered (int result, KVPageBase* page, LinkSession openedFor)
+{
+    // The web links open whatever pedal is linked.
+    if (page != nullptr && (! SetMenu::actsOnPedal (result) || SetMenu::stillLinked (openedFor)))
+        page->setMenuItemChosen (result);
+}
+
+void KVPageBase::importMenuAnswered (int result, KVPageBase* page, LinkSession openedFor)
+{
+    if (patchFileItemFor (result, page, openedFor))
+        page->importMenuItemChosen (result);
+}
+
+void KVPageBase::exportMenuAnswered (int result, KVPageBase* page, LinkSession openedFor)
+{
+    if (patchFileItemFor (result, page, openedFor))
+        page->exportMenuItemChosen (result);
 }
 
 void KVPageBase::patchSaved()

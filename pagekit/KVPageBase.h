@@ -5,6 +5,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "device/LiveLink.h"
 #include "pagekit/KVSourceItemListboxContents.h"
 #include "pagekit/PedalPage.h"
 #include "ui/KVLookAndFeel.h"
@@ -58,6 +59,13 @@ public:
         highlighted beside it (a shift- or ctrl-click) are not it. -1 when
         none is shown. */
     int shownPatch() const { return patchList.getLastRowSelected(); }
+
+    /** What the Set, Import and Export menus answer (0 when dismissed), with
+        the page (null once it has gone) and the pedal linked when the menu
+        opened: an item that acts on a pedal acts only while that one is. */
+    static void setMenuAnswered (int result, KVPageBase* page, LinkSession openedFor);
+    static void importMenuAnswered (int result, KVPageBase* page, LinkSession openedFor);
+    static void exportMenuAnswered (int result, KVPageBase* page, LinkSession openedFor);
 
     juce::ImageButton importButton;
     juce::ImageButton exportButton;

@@ -14,11 +14,8 @@ void click (juce::Button& button);
 /** Clicks the button, then presses the item `text` of the menu it opens as
     a click would, or dismisses the menu when there is none. Returns the
     menu's items top to bottom as a screen reader tells them, a separator as
-    "-", or "no menu". `whileOpen` runs once the menu shows, before the item
-    is pressed ("menu closed" when the menu has closed meanwhile, as it
-    does when the program loses the focus). */
-juce::String chooseFromMenu (juce::Button& button, const juce::String& text = {},
-                             const std::function<void()>& whileOpen = {});
+    "-", or "no menu". */
+juce::String chooseFromMenu (juce::Button& button, const juce::String& text = {});
 
 /** Runs the message loop until every message posted so far has been
     handled, and what those posted in turn, to the given depth. */
