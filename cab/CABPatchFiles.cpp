@@ -46,12 +46,8 @@ void exportPatches (int result, CABPatchPage* page)
         return;
     }
 
-    // Fewer records than the pedal's patches would pass for all of them.
-    if (result == allPatches && ! holdsEveryPatch (page->getPatchRecords()))
-    {
-        tell (partialSetMessage);
+    if (! wholeSetOrTold (result, holdsEveryPatch (page->getPatchRecords())))
         return;
-    }
 
     const int selected = page->getSelectedPatchRow();
     tell (exportPrompt);
@@ -99,12 +95,8 @@ void importPatches (int result, CABPatchPage* page)
         return;
     }
 
-    // A file of all the pedal's patches would be refused as the wrong size.
-    if (result == allPatches && ! holdsEveryPatch (page->getPatchRecords()))
-    {
-        tell (partialSetMessage);
+    if (! wholeSetOrTold (result, holdsEveryPatch (page->getPatchRecords())))
         return;
-    }
 
     tell (effectImportPrompt);
 

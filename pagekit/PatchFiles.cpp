@@ -147,4 +147,13 @@ bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool peda
 
     return problem == nullptr;
 }
+
+bool wholeSetOrTold (int menuItem, bool holdsEveryPatch)
+{
+    if (menuItem != allPatches || holdsEveryPatch)
+        return true;
+
+    Dialogs::showMessage ({}, partialSetMessage);
+    return false;
+}
 } // namespace PatchFiles

@@ -91,6 +91,13 @@ bool keepWrittenRecord (juce::OwnedArray<Shape>& records, int patch, const uint8
     user why and answers false: nothing may be sent or written then. */
 bool stillAsChosen (int menuItem, int selectedBefore, int selectedNow, bool pedalLinked, bool recordsThere);
 
+/** Checked before an import or export asks anything: all patches need every
+    patch the pedal has. A dump that stopped half-way left fewer, which an
+    export would pass off as all of them, and against which a whole file of
+    the pedal's patches would be refused as the wrong size. When so, tells
+    the user and answers false. */
+bool wholeSetOrTold (int menuItem, bool holdsEveryPatch);
+
 /** Writes `data` to `target` through a temporary file beside it, which
     replaces the target only once it is complete: a failed write leaves any
     old file as it was. A symbolic link is followed as the system follows it

@@ -73,12 +73,8 @@ void exportPatches (int result, Page& page)
         return;
     }
 
-    // Fewer records than the pedal's patches would pass for all of them.
-    if (result == allPatches && ! holdsEveryPatch (page.patchRecords))
-    {
-        tell (partialSetMessage);
+    if (! wholeSetOrTold (result, holdsEveryPatch (page.patchRecords)))
         return;
-    }
 
     tell (exportPrompt);
 
@@ -127,12 +123,8 @@ void importPatches (int result, Page& page)
         return;
     }
 
-    // A file of all the pedal's patches would be refused as the wrong size.
-    if (result == allPatches && ! holdsEveryPatch (page.patchRecords))
-    {
-        tell (partialSetMessage);
+    if (! wholeSetOrTold (result, holdsEveryPatch (page.patchRecords)))
         return;
-    }
 
     tell (format.importPrompt);
 
